@@ -189,7 +189,8 @@ QByteArray ToCp1252(const QString& text) {
     bytes.reserve(text.size());
     for (const QChar c : text) {
         const char16_t code = c.unicode();
-        if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) {
+        const bool unassignedHigh = code >= 0x80 && code < 0xA0 && Cp1252High[code - 0x80] == 0;
+        if (code < 0x80 || (code >= 0xA0 && code <= 0xFF) || unassignedHigh) {
             bytes.append(static_cast<char>(code));
             continue;
         }
