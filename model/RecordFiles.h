@@ -1,0 +1,64 @@
+#pragma once
+// Configuration files (*.QCF, a series of 784-byte command records) and
+// sequence files (*.QSQ, a series of 424-byte sequence records): the byte
+// layout of both records, whole-file reading and writing, and which rows and
+// entries a save writes. Little-endian, texts as a length byte followed by the
+// field's capacity in Windows-1252 bytes.
+#include "model/CommandTable.h"
+#include "model/Sequence.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+
+class ChangeSequence;
+
+constexpr int CommandRecordSize = 784;
+constexpr int SequenceRecordSize = 424;
+
+// Exactly one record's bytes; unused text bytes and padding are zero.
+QByteArray EncodeCommandRecord(const TCommandRecord& record);
+QByteArray EncodeSequenceRecord(const TSequenceRecord& record);
+// Data must hold at least one record's bytes. A length byte above its field's
+// capacity is read as the capacity.
+TCommandRecord DecodeCommandRecord(const char* data);
+TSequenceRecord DecodeSequenceRecord(const char* data);
+
+// The whole records of a file's bytes; bytes after the last whole record are
+// not a record and only counted.
+template <typename Record> struct RecordSeries {
+    QVector<Record> records;
+    qint64 trailingBytes = 0;
+};
+RecordSeries<TCommandRecord> DecodeCommandRecords(const QByteArray& bytes);
+RecordSeries<TSequenceRecord> DecodeSequenceRecords(const QByteArray& bytes);
+
+// Files this system writes hold at most 200 records; anything far larger is
+// refused before it is read.
+constexpr qint64 MaxRecordFileSize = 16 * 1024 * 1024;
+
+// Reading raises EInOutError when the file cannot be opened or read, or is too
+// large; nothing is returned then.
+RecordSeries<TCommandRecord> ReadConfigFile(const QString& fileName);
+RecordSeries<TSequenceRecord> ReadSequenceFile(const QString& fileName);
+// Writing replaces the file only when every byte was written; otherwise it
+// raises EInOutError and an existing file stays as it was.
+void WriteConfigFile(const QString& fileName, const QVector<TCommandRecord>& records);
+void WriteSequenceFile(const QString& fileName, const QVector<TSequenceRecord>& records);
+
+// PCB selection of a command row: version 0 takes every row, 30..39 the rows
+// with ActivePCB3X "1", 40, 41, 42, 43, 50, 60 the rows with that version's flag
+// "1"; any other version takes no row (when saving as when loading).
+bool IsCommandActiveForPcb(const TCommandRecord& row, int pcbVersion);
+
+// Rows a configuration save writes, in ID order: a command word, WriteToGCUID
+// 1, active for the PCB version, shown in a control.
+QVector<int> ConfigRowsToSave(const CommandTable& commands, int pcbVersion);
+// Writes those rows; returns how many were written.
+int SaveConfigFile(const QString& fileName, const CommandTable& commands, int pcbVersion);
+
+// Entries a sequence save writes, in order: every entry with a command ID that
+// is not "D".
+QVector<int> SequenceEntriesToSave(const ChangeSequence& sequence);
+// Writes those entries; returns how many were written.
+int SaveSequenceFile(const QString& fileName, const ChangeSequence& sequence);

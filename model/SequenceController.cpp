@@ -1,0 +1,267 @@
+#include "model/SequenceController.h"
+
+#include "model/CommandTable.h"
+#include "util/StringGridModel.h"
+#include "util/UnitUtils.h"
+
+#include <climits>
+#include <cmath>
+
+namespace {
+
+// Rounding for control values that stays defined for any double: values
+// beyond the integer range are held at its ends, NaN gives 0.
+int RoundToControlInt(double value) {
+    if (std::isnan(value))
+        return 0;
+    const double rounded = RoundHalfToEven(value);
+    if (rounded >= static_cast<double>(INT_MAX))
+        return INT_MAX;
+    if (rounded <= static_cast<double>(INT_MIN))
+        return INT_MIN;
+    return static_cast<int>(rounded);
+}
+
+ControlValueWrite WriteFor(const QString& type, const QString& name, double value, int digits) {
+    ControlValueWrite write;
+    write.controlType = type;
+    write.controlName = name;
+    write.integer = RoundToControlInt(value);
+    if (type == QLatin1String("TEdit"))
+        write.text = RealToStrDec(value, digits);
+    write.checked = write.integer == 1;
+    return write;
+}
+
+} // namespace
+
+QVector<ControlValueWrite> PreviousValueWrites(const TSequenceRecord& entry,
+                                               const CommandTable& commands) {
+    const int digits = CommandTable::IsValidId(entry.CommandID)
+                           ? std::max(0, commands[entry.CommandID].DigitsValueSW)
+                           : 0;
+    QVector<ControlValueWrite> writes;
+    for (const QString& name : {entry.SenderName1, entry.SenderName2}) {
+        if (!name.isEmpty())
+            writes.append(WriteFor(entry.SenderType, name, entry.PreviousValueSW, digits));
+    }
+    return writes;
+}
+
+SequenceController::SequenceController(ChangeSequence& sequence, CommandTable& commands,
+                                       SequenceView& view)
+    : sequence_(sequence), commands_(commands), view_(view) {}
+
+void SequenceController::AddSequenceRecord(int id, double actualValue) {
+    if (!CommandTable::IsValidId(id))
+        return;
+    // Scaled first, so that a value the command cannot scale changes nothing.
+    const double actualValueFW = SWValueToFWValue(commands_, id, actualValue, rpmFactor());
+
+    const int found = sequence_.FindForCapture(id);
+    if (found == 0) {
+        const TCommandRecord& row = commands_[id];
+        TSequenceRecord entry;
+        entry.CommandID = row.ID;
+        entry.Command = row.Command;
+        entry.Description = row.Description;
+        entry.PreviousValueFW = row.ActualValueFW;
+        entry.PreviousValueSW = row.ActualValueSW;
+        entry.SenderType = row.SenderType;
+        entry.SenderName1 = row.SenderName1;
+        entry.SenderName2 = row.SenderName2;
+        entry.ActivePageIndex1 = row.ActivePageIndex1;
+        entry.ActivePageIndex2 = row.ActivePageIndex2;
+        entry.Status = StatusLetter::Modified;
+        CutSequenceTexts(entry);
+        sequence_.InsertAtFront(entry);
+        sequence_.ActivePosition = 1;
+    } else if (found >= 2) {
+        sequence_.MoveToFront(found);
+    }
+
+    TSequenceRecord& first = sequence_[1];
+    if (first.Status == StatusLetter::Transmitted)
+        first.PreviousValueSW = first.ActualValueSW; // the sent value is the one to return to
+    first.ActualValueSW = actualValue;
+    first.ActualValueFW = actualValueFW;
+    first.Time = ShortText(timeText(), SequenceTextCapacity::Time);
+    first.Status = StatusLetter::Modified;
+
+    TCommandRecord& row = commands_[first.CommandID];
+    row.ActualValueFW = first.ActualValueFW;
+    row.ActualValueSW = first.ActualValueSW;
+    row.Status = StatusLetter::Modified;
+
+    UpdateSequenceControlsColor(1);
+
+    if (first.PreviousValueSW == first.ActualValueSW) {
+        // Typed back to the value before the change: the change is undone.
+        RevertToPreviousValueSequence(1);
+        PaintEntryControlsWhite(sequence_[1]);
+        sequence_.Remove(1);
+        FillSGSequence();
+        SelectGridRow(1);
+        UpdateSequenceControlsColor(1);
+    }
+    view_.EnableControls();
+}
+
+void SequenceController::RevertToPreviousValueSequence(int row) {
+    if (!ChangeSequence::IsValidIndex(row))
+        return;
+    const TSequenceRecord& entry = sequence_[row];
+    const QVector<ControlValueWrite> writes = PreviousValueWrites(entry, commands_);
+    if (!writes.isEmpty())
+        view_.WriteControlValues(writes);
+    if (CommandTable::IsValidId(entry.CommandID)) {
+        TCommandRecord& command = commands_[entry.CommandID];
+        command.ActualValueSW = entry.PreviousValueSW;
+        command.Status.clear();
+    }
+}
+
+void SequenceController::SGSequenceSelectCell(int row) {
+    if (!ChangeSequence::IsValidIndex(row))
+        return;
+    const int previous = sequence_.ActivePosition;
+    if (ChangeSequence::IsValidIndex(previous))
+        PaintEntryControls(sequence_[previous], GetStatusColor(sequence_[previous].Status, false));
+    const TSequenceRecord& entry = sequence_[row];
+    PaintEntryControls(entry, GetStatusColor(entry.Status, true));
+    sequence_.ActivePosition = row;
+    if (!sequence_.SilentActivePageChange)
+        ShowPageOfEntry(entry);
+    view_.EnableControls();
+}
+
+void SequenceController::GridSelectCell(int row) {
+    if (!ChangeSequence::IsValidIndex(row))
+        return;
+    sequence_.GridSelectedRow = row;
+    SGSequenceSelectCell(row);
+}
+
+void SequenceController::SelectGridRow(int row) {
+    if (!ChangeSequence::IsValidIndex(row) || row == sequence_.GridSelectedRow)
+        return;
+    sequence_.GridSelectedRow = row;
+    view_.SetGridSelectedRow(row);
+    SGSequenceSelectCell(row);
+}
+
+void SequenceController::UpdateSequenceControlsColor(int actualRow) {
+    if (!ChangeSequence::IsValidIndex(actualRow))
+        return;
+    const int page = view_.CurrentPageIndex();
+    for (int r = 1; r <= SequenceCount; ++r) {
+        // Compared without subtracting: page indices come from files as well.
+        const bool onShownPage = static_cast<long long>(sequence_[r].ActivePageIndex1) - 1 == page;
+        if (r != actualRow && onShownPage) {
+            SGSequenceSelectCell(r);
+            break;
+        }
+    }
+    SGSequenceSelectCell(actualRow);
+}
+
+void SequenceController::FillSGSequence() {
+    RefreshGridText();
+    SelectGridRow(1);
+}
+
+void SequenceController::RefreshGridText() {
+    FillSGSequenceText(sequence_, commands_, view_.SequenceGrid());
+}
+
+QString SequenceController::TransmitFrameText(int row) const {
+    if (!ChangeSequence::IsValidIndex(row))
+        return QString();
+    const TSequenceRecord& entry = sequence_[row];
+    if (!IsPendingStatus(entry.Status) || !CommandTable::IsValidId(entry.CommandID))
+        return QString();
+    const int digits = commands_[entry.CommandID].DigitsValueFW;
+    const QString value = StrCommaToDot(RealToStrDec(entry.ActualValueFW, digits));
+    return QLatin1Char('[') + entry.Command + QLatin1Char(' ') + value + QLatin1String("]\r\n");
+}
+
+void SequenceController::MarkTransmitted(int row) {
+    if (!ChangeSequence::IsValidIndex(row))
+        return;
+    sequence_[row].Status = StatusLetter::Transmitted;
+    RefreshGridText(); // the status column shows the new letter too
+    UpdateSequenceControlsColor(row);
+}
+
+bool SequenceController::DiscardSelected() {
+    const int row = sequence_.GridSelectedRow;
+    if (!ChangeSequence::IsValidIndex(row) || !IsPendingStatus(sequence_[row].Status))
+        return false;
+    RevertToPreviousValueSequence(row);
+    sequence_[row].Status = StatusLetter::Discarded;
+    RefreshGridText();
+    UpdateSequenceControlsColor(row);
+    view_.EnableControls();
+    return true;
+}
+
+void SequenceController::DiscardAll() {
+    for (int i = 1; i <= SequenceCount && sequence_[i].CommandID > 0; ++i) {
+        SelectGridRow(i);
+        DiscardSelected();
+    }
+    SelectGridRow(1);
+}
+
+void SequenceController::EraseSelected() {
+    // The selected row is the one reverted and painted, so it is the one removed.
+    const int row = sequence_.GridSelectedRow;
+    if (ChangeSequence::IsValidIndex(row)) {
+        const TSequenceRecord entry = sequence_[row];
+        if (entry.Status == StatusLetter::Modified)
+            RevertToPreviousValueSequence(row);
+        PaintEntryControlsWhite(entry);
+        sequence_.Remove(row);
+    }
+    FillSGSequence();
+    SelectGridRow(1);
+    UpdateSequenceControlsColor(1);
+    view_.EnableControls();
+}
+
+void SequenceController::EraseAll() {
+    for (int i = 1; i <= SequenceCount && sequence_[i].CommandID > 0; ++i) {
+        if (sequence_[i].Status == StatusLetter::Modified)
+            RevertToPreviousValueSequence(i);
+        PaintEntryControlsWhite(sequence_[i]);
+    }
+    sequence_.ClearAll();
+    FillSGSequence();
+    view_.EnableControls();
+}
+
+void SequenceController::ClearForConfigurationDownload() {
+    for (int i = 1; i <= SequenceCount; ++i) {
+        PaintEntryControlsWhite(sequence_[i]);
+        sequence_.Clear(i);
+    }
+    FillSGSequence();
+}
+
+void SequenceController::PaintEntryControls(const TSequenceRecord& entry, quint32 color) {
+    for (const QString& name : {entry.SenderName1, entry.SenderName2}) {
+        if (!name.isEmpty())
+            view_.SetControlColor(entry.SenderType, name, color);
+    }
+}
+
+void SequenceController::PaintEntryControlsWhite(const TSequenceRecord& entry) {
+    PaintEntryControls(entry, StatusColors::clWhite);
+}
+
+void SequenceController::ShowPageOfEntry(const TSequenceRecord& entry) {
+    if (entry.ActivePageIndex1 > 0)
+        view_.ShowPage(entry.ActivePageIndex1 - 1);
+    else if (entry.ActivePageIndex2 > 0)
+        view_.ShowPage(entry.ActivePageIndex2 - 1);
+}
