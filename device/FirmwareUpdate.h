@@ -1,0 +1,97 @@
+#pragma once
+// The firmware update behind the "Firmware Update" button, without widgets:
+// the window hands in what it does on screen and to the link as callbacks.
+//
+// Order of a run:
+//   1. the image is checked; a bad one is refused with message 30 + reason;
+//   2. avrdude is looked for; none found gives message 29 + "-1" + where it
+//      was looked for;
+//   3. confirmation (message 19, the image's full name, message 20); No stops.
+//      Nothing has been closed or written up to here.
+//   4. the firmware page is shown, the link closed, the working folder made
+//      (configuration + FW.HEX), avrdude run with its output shown as it comes;
+//   5. exit code 0 gives message 21, anything else message 29 + exit code +
+//      avrdude's last lines;
+//   end steps, also after a failure or an error in step 4 or 5: hide the
+//   firmware page (back to the Recovery page), remove the working folder,
+//   reopen the link if it was closed. An error from step 4 (for example a copy
+//   that failed) is thrown on after the end steps, for the general error report.
+#include <QString>
+#include <functional>
+
+// Messages of the translation table used here.
+constexpr int kMessageFirmwareConfirmBefore = 19;
+constexpr int kMessageFirmwareConfirmAfter = 20;
+constexpr int kMessageFirmwareUpdated = 21;
+constexpr int kMessageFirmwareUpdateFailed = 29;
+constexpr int kMessageFirmwareImageInvalid = 30;
+
+// Lines of avrdude's output quoted in the failure message.
+constexpr int kFirmwareFailureLines = 8;
+
+struct FirmwareUpdateHooks {
+    // Warning box with Yes and No: message 19 + imagePath + message 20.
+    // True goes on. Unset: goes on.
+    std::function<bool(const QString& imagePath)> confirmUpdate;
+    // Shows the tab TSFirmwareUpdate and makes it the active page of PCMain.
+    std::function<void()> showFirmwarePage;
+    // Hides TSFirmwareUpdate and makes TSRecovery the active page of PCMain.
+    std::function<void()> hideFirmwarePage;
+    // The Connect/Disconnect handler while the link is open: closes it.
+    std::function<void()> closeLink;
+    // The Connect/Disconnect handler again: reopens the port still selected
+    // (portName is the one the update used).
+    std::function<void(const QString& portName)> reopenLink;
+    // avrdude's output as it arrives, for the firmware page.
+    std::function<void(const QString& chunk)> showProgress;
+    // Hourglass cursor on (true) and off (false).
+    std::function<void(bool busy)> setBusy;
+    // Message box with message N followed directly by extraText: information
+    // with OK for 21, warning with OK for 29 and 30.
+    std::function<void(int messageNumber, const QString& extraText)> showMessage;
+};
+
+struct FirmwareUpdateSettings {
+    // The program's folder: FW/avrdude/ below it may hold avrdude.
+    QString programFolder;
+    QString systemAvrdude = QStringLiteral("/usr/bin/avrdude");
+    QString systemAvrdudeConfiguration = QStringLiteral("/etc/avrdude.conf");
+    // Where the private working folder is made; empty: the system's temp folder.
+    QString workFolderParent;
+};
+
+enum class FirmwareUpdateOutcome {
+    ImageRefused,      // message 30; nothing touched
+    ProgrammerMissing, // message 29; nothing touched
+    Cancelled,         // No to the confirmation; nothing touched
+    AlreadyRunning,    // a run is in progress (the wait keeps the window live)
+    Updated,           // avrdude ended with 0; message 21
+    Failed,            // avrdude did not start or ended otherwise; message 29
+};
+
+class FirmwareUpdater {
+  public:
+    FirmwareUpdater(FirmwareUpdateSettings settings, FirmwareUpdateHooks hooks);
+
+    // Runs the whole update of the image at imagePath through the serial port
+    // whose device path is portName (the open link's port). Errors of the
+    // working folder are thrown (EInOutError) after the end steps have run.
+    FirmwareUpdateOutcome Run(const QString& imagePath, const QString& portName);
+
+    // The working folder of the last run that got that far (gone by now).
+    const QString& LastWorkFolder() const { return lastWorkFolder_; }
+
+  private:
+    struct Progress;
+    bool Prechecks(const QString& imagePath, Progress& progress);
+    void Program(const QString& imagePath, const QString& portName, Progress& progress);
+    void EndSteps(const QString& portName, Progress& progress);
+    int RunAvrdude(const QString& workFolder, const QString& configuration, const QString& portName,
+                   Progress& progress);
+    void Report(int exitCode, Progress& progress);
+
+    FirmwareUpdateSettings settings_;
+    FirmwareUpdateHooks hooks_;
+    QString lastWorkFolder_;
+    bool running_ = false;
+};
