@@ -1,0 +1,51 @@
+#pragma once
+// The configuration dump: "&"-separated fields up to the end mark "#". Each
+// row with a ReadFromGCUID takes the field at that position (GCU units),
+// scaled to display units, status "A". A malformed dump changes nothing.
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class CommandTable;
+struct TCommandRecord;
+
+namespace ConfigDump {
+constexpr int PcbVersionRow = 15;
+constexpr int RebootCounterField = 39;
+constexpr int MinimumFieldCount = RebootCounterField;
+} // namespace ConfigDump
+
+struct ConfigDumpResult {
+    bool ok = false;
+    // Why the dump was refused; the table is then exactly as before.
+    QString error;
+    // Text for the PCB version box, when the dump carries the PCB field.
+    std::optional<QString> pcbVersionText;
+    // The PCB version (times ten) after the dump, a forced version taking precedence.
+    int pcbVersion = 0;
+    int reboots = 0;
+    int fieldCount = 0;
+};
+
+// The fields of a joined dump: the text before its first "#", split at "&".
+QStringList ConfigDumpFields(const QString& joinedDump);
+
+// Parses the whole dump into a copy of the table and commits the copy only when
+// every field that a row reads (and the reboot counter) is a number. Rows whose
+// field lies beyond the end keep their values and status. CurrentPcbVersion is
+// kept when the dump has no PCB field; ForcedPcbVersion > 0 overrides it.
+ConfigDumpResult ApplyConfigDump(const QString& joinedDump, CommandTable& table, int rpmFactor,
+                                 int currentPcbVersion, int forcedPcbVersion);
+
+// Whether a control bound to a row is shown on a PCB version (times ten):
+// 0 shows everything, 30..39 uses ActivePCB3X, 40..43, 50 and 60 their own
+// flag, any other version shows nothing.
+bool IsVisibleOnPcb(const TCommandRecord& row, int pcbVersion);
+// The same for a control's help-context number; numbers outside the table have
+// no flags and are shown only on version 0.
+bool IsCommandVisibleOnPcb(const CommandTable& table, int helpContext, int pcbVersion);
+
+// What a bound control shows for its row after a download.
+int RoundedDisplayValue(const TCommandRecord& row);  // spin edit value, radio index
+bool CheckBoxSetForValue(const TCommandRecord& row); // set only when it rounds to 1
+QString EditTextForValue(const TCommandRecord& row); // DigitsValueSW decimals

@@ -1,0 +1,55 @@
+#include "LinkExchange.h"
+
+#include "DeviceFrames.h"
+
+namespace {
+// A refused send (port not open) leaves nothing pending behind it.
+void SendOrAbandon(const LinkExchange::Sender& send, const QByteArray& frame, LinkRouter& router) {
+    try {
+        send(frame);
+    } catch (...) {
+        router.AbandonRequest();
+        throw;
+    }
+}
+} // namespace
+
+WaitResult LinkExchange::RequestConfigDump() {
+    router_.BeginRequest(RequestId::ConfigDump);
+    SendOrAbandon(send_, DeviceFrames::GetConfiguration(), router_);
+    ResponseWaiter::Options options;
+    options.limit = limits_.dumpPiece;
+    options.progress = [this] { return router_.PiecesReceived(); };
+    options.onTimeout = [this] { router_.AbandonRequest(); };
+    return waiter_.Wait([this] { return router_.Request() != RequestId::ConfigDump; }, options);
+}
+
+WaitResult LinkExchange::Ask(int requestId, const QByteArray& queryFrame) {
+    router_.BeginRequest(requestId);
+    SendOrAbandon(send_, queryFrame, router_);
+    ResponseWaiter::Options options;
+    options.limit = limits_.answer;
+    options.onTimeout = [this] { router_.AbandonRequest(); };
+    // Another request taking over (live mode switched on meanwhile) also ends
+    // the wait; the answer is then not ready.
+    const WaitResult result = waiter_.Wait(
+        [this, requestId] { return router_.AnswerReady() || router_.Request() != requestId; },
+        options);
+    if (result == WaitResult::Completed && !router_.AnswerReady())
+        return WaitResult::TimedOut;
+    return result;
+}
+
+WaitResult LinkExchange::SendAndAwaitAnyPiece(const QByteArray& frame) {
+    router_.BeginPlainWait();
+    try {
+        send_(frame);
+    } catch (...) {
+        router_.EndPlainWait();
+        throw;
+    }
+    ResponseWaiter::Options options;
+    options.limit = limits_.anyPiece;
+    options.onTimeout = [this] { router_.EndPlainWait(); };
+    return waiter_.Wait([this] { return !router_.Waiting(); }, options);
+}

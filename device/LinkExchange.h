@@ -1,0 +1,44 @@
+#pragma once
+// Asking the GCU and waiting for the answer, with the time limits of the link.
+// The router decides when an answer is complete; the waiter keeps the window
+// responsive meanwhile. A time-out clears the request, so nothing is marked done.
+#include "LinkRouter.h"
+#include "ResponseWaiter.h"
+
+#include <QByteArray>
+#include <chrono>
+#include <functional>
+
+class LinkExchange {
+  public:
+    using Sender = std::function<void(const QByteArray& frame)>;
+
+    struct Limits {
+        std::chrono::milliseconds answer{3000};    // a one-line answer, from the query
+        std::chrono::milliseconds dumpPiece{5000}; // the dump, from its last piece
+        std::chrono::milliseconds anyPiece{3000};  // the acknowledgement of a write
+    };
+
+    LinkExchange(LinkRouter& router, const ResponseWaiter& waiter, Sender send, Limits limits)
+        : router_(router), waiter_(waiter), send_(std::move(send)), limits_(limits) {}
+    LinkExchange(LinkRouter& router, const ResponseWaiter& waiter, Sender send)
+        : LinkExchange(router, waiter, std::move(send), Limits{}) {}
+
+    // "[INVPARAM 1]" and wait until the dump is complete (the router hands it to
+    // the receive handler, which applies it).
+    WaitResult RequestConfigDump();
+    // Query frame for a stored-answer request; on Completed the answer is the
+    // router's ReceivedText().
+    WaitResult Ask(int requestId, const QByteArray& queryFrame);
+    // A parameter write: waits for the next piece of any text.
+    WaitResult SendAndAwaitAnyPiece(const QByteArray& frame);
+
+    void Send(const QByteArray& frame) const { send_(frame); }
+    LinkRouter& Router() const { return router_; }
+
+  private:
+    LinkRouter& router_;
+    const ResponseWaiter& waiter_;
+    Sender send_;
+    Limits limits_;
+};

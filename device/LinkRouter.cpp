@@ -1,0 +1,145 @@
+#include "LinkRouter.h"
+
+#include "DeviceFrames.h"
+#include "TrafficLog.h"
+#include "util/UnitUtils.h"
+
+namespace {
+int LineEndIndex(const QString& text, int from = 0) {
+    const int cr = text.indexOf(u'\r', from);
+    const int lf = text.indexOf(u'\n', from);
+    if (cr < 0)
+        return lf;
+    if (lf < 0)
+        return cr;
+    return std::min(cr, lf);
+}
+
+// Index just past the line end at Index (CR LF counts as one line end).
+int PastLineEnd(const QString& text, int index) {
+    if (text[index] == u'\r' && index + 1 < text.size() && text[index + 1] == u'\n')
+        return index + 2;
+    return index + 1;
+}
+} // namespace
+
+QString FirmwareVersionFromAnnouncement(const QString& text) {
+    const int marker = text.indexOf(QLatin1String(LinkRouter::VersionMarker));
+    const int position = marker < 0 ? 0 : marker + 1; // 1-based, 0 when absent
+    QString version = text.mid(position + 24, 5);
+    while (!version.isEmpty() && (version.back() == u'\r' || version.back() == u'\n'))
+        version.chop(1);
+    return version;
+}
+
+void LinkRouter::ResetForConnection() {
+    initCompleted_ = false;
+    AbandonRequest();
+}
+
+void LinkRouter::AbandonRequest() {
+    request_ = RequestNone;
+    waiting_ = false;
+    answerReady_ = false;
+    received_.clear();
+    liveBuffer_.clear();
+}
+
+void LinkRouter::BeginRequest(int requestId) {
+    received_.clear();
+    answerReady_ = false;
+    request_ = requestId;
+    waiting_ = true;
+}
+
+void LinkRouter::BeginLive() {
+    liveBuffer_.clear();
+    request_ = RequestId::Live;
+}
+
+void LinkRouter::EndLive() {
+    liveBuffer_.clear();
+    if (request_ == RequestId::Live)
+        request_ = RequestNone;
+}
+
+void LinkRouter::BeginPlainWait() {
+    waiting_ = true;
+}
+
+ReceiveOutcome LinkRouter::Receive(const QByteArray& piece, const QTime& now, bool logShown) {
+    ReceiveOutcome outcome;
+    outcome.text = FromCp1252(piece);
+    ++pieces_;
+    waiting_ = false; // every piece ends a plain wait
+    if (logShown)
+        outcome.logLine = TrafficLog::ReceivedLine(now, outcome.text);
+    if (!TakeAnnouncement(outcome.text, outcome))
+        Route(outcome.text, outcome);
+    return outcome;
+}
+
+bool LinkRouter::TakeAnnouncement(const QString& text, ReceiveOutcome& outcome) {
+    if (initCompleted_ || !text.contains(QLatin1String(InitMarker)))
+        return false;
+    initCompleted_ = true;
+    outcome.announcement = true;
+    outcome.firmwareVersion = FirmwareVersionFromAnnouncement(text);
+    return true;
+}
+
+void LinkRouter::Route(const QString& text, ReceiveOutcome& outcome) {
+    if (request_ == RequestId::Live)
+        RouteLive(text, outcome);
+    else if (RequestId::IsStoredAnswer(request_))
+        RouteStoredAnswer(text, outcome);
+    else if (request_ == RequestId::ConfigDump)
+        RouteDump(text, outcome);
+}
+
+// Status lines are handed on whole, from their "*" to their line end; text
+// before the first "*" of a line (the tail of a line cut at the start of the
+// stream) is dropped.
+void LinkRouter::RouteLive(const QString& text, ReceiveOutcome& outcome) {
+    outcome.reachedLive = true;
+    liveBuffer_ += text;
+    int lineEnd;
+    while ((lineEnd = liveBuffer_.indexOf(u'\n')) >= 0) {
+        const QString line = liveBuffer_.left(lineEnd + 1);
+        liveBuffer_.remove(0, lineEnd + 1);
+        const int start = line.indexOf(u'*');
+        if (start >= 0)
+            outcome.liveLines.append(line.mid(start));
+    }
+    if (liveBuffer_.size() > MaxLiveLineLength)
+        liveBuffer_.clear();
+}
+
+// An answer is its first non-blank line; it is complete at that line's end,
+// however many pieces it came in. Text after it is not part of the answer.
+void LinkRouter::RouteStoredAnswer(const QString& text, ReceiveOutcome& outcome) {
+    received_ += text;
+    int from = 0;
+    int lineEnd;
+    while ((lineEnd = LineEndIndex(received_, from)) >= 0) {
+        const int next = PastLineEnd(received_, lineEnd);
+        if (!received_.mid(from, lineEnd - from).trimmed().isEmpty()) {
+            received_ = received_.mid(from, next - from);
+            answerReady_ = true;
+            request_ = RequestNone;
+            outcome.answerCompleted = true;
+            return;
+        }
+        from = next;
+    }
+}
+
+void LinkRouter::RouteDump(const QString& text, ReceiveOutcome& outcome) {
+    received_ += text;
+    const int endMark = received_.indexOf(u'#');
+    if (endMark < 0)
+        return;
+    request_ = RequestNone;
+    outcome.completedDump = received_.left(endMark + 1);
+    received_.clear();
+}

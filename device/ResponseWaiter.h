@@ -1,0 +1,34 @@
+#pragma once
+// The one time-limited wait for the GCU: runs a local event loop (timers,
+// clicks and received pieces are handled inside it) until a condition holds or
+// the limit passes. Blocks in the event loop between events; never spins.
+#include <QtGlobal>
+#include <chrono>
+#include <functional>
+
+enum class WaitResult { Completed, TimedOut };
+
+class ResponseWaiter {
+  public:
+    // Shows (true) and clears (false) the hourglass; the window maps it onto the
+    // application's override cursor.
+    using BusyIndicator = std::function<void(bool busy)>;
+
+    struct Options {
+        std::chrono::milliseconds limit{3000};
+        // When given, each change of this counter restarts the limit, so a long
+        // answer is measured from its last piece.
+        std::function<quint64()> progress;
+        // Runs once when the limit passes, before Wait returns (clears the request
+        // so that a late answer completes nothing).
+        std::function<void()> onTimeout;
+    };
+
+    explicit ResponseWaiter(BusyIndicator busy = {}) : busy_(std::move(busy)) {}
+    void SetBusyIndicator(BusyIndicator busy) { busy_ = std::move(busy); }
+
+    WaitResult Wait(const std::function<bool()>& done, const Options& options) const;
+
+  private:
+    BusyIndicator busy_;
+};

@@ -1,0 +1,14 @@
+#pragma once
+// Lines of the traffic log on the Commands page. Each begins with the local
+// time "hh.nn.ss.zzz"; the spacing after the dash is part of the format.
+#include <QString>
+#include <QTime>
+
+namespace TrafficLog {
+QString TimeStamp(const QTime& time);
+QString ReceivedLine(const QTime& time, const QString& text);
+// The sent text already in control-character notation.
+QString SentLine(const QTime& time, const QString& notatedText);
+QString ConnectedLine(const QTime& time, const QString& portText);
+QString DisconnectedLine(const QTime& time, const QString& portText);
+} // namespace TrafficLog

@@ -1,0 +1,169 @@
+// The time-limited wait and the exchanges built on it. Waits are driven by
+// timers in the event loop; limits are short so that time-outs stay quick.
+#include "device/DeviceFrames.h"
+#include "device/LinkExchange.h"
+#include "device/LinkRouter.h"
+#include "device/ResponseWaiter.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <vector>
+
+using namespace std::chrono_literals;
+
+namespace {
+struct BusyLog {
+    std::vector<bool> calls;
+    ResponseWaiter::BusyIndicator Indicator() {
+        return [this](bool busy) { calls.push_back(busy); };
+    }
+};
+
+// Delivers a piece to the router from the event loop, as the receive event does.
+void DeliverLater(LinkRouter& router, int delayMs, const char* text) {
+    QTimer::singleShot(delayMs, [&router, piece = QByteArray(text)] {
+        router.Receive(piece, QTime::currentTime(), false);
+    });
+}
+} // namespace
+
+TEST(ResponseWaiter, conditionMetInTime_completesAndClearsHourglass) {
+    BusyLog busy;
+    ResponseWaiter waiter(busy.Indicator());
+    bool done = false;
+    int timeouts = 0;
+    QTimer::singleShot(10, [&done] { done = true; });
+    ResponseWaiter::Options options;
+    options.limit = 5000ms;
+    options.onTimeout = [&timeouts] { ++timeouts; };
+    EXPECT_EQ(waiter.Wait([&done] { return done; }, options), WaitResult::Completed);
+    EXPECT_EQ(timeouts, 0);
+    EXPECT_EQ(busy.calls, (std::vector<bool>{true, false}));
+}
+
+TEST(ResponseWaiter, nothingArrives_timesOutOnceAfterLimit) {
+    BusyLog busy;
+    ResponseWaiter waiter(busy.Indicator());
+    int timeouts = 0;
+    ResponseWaiter::Options options;
+    options.limit = 60ms;
+    options.onTimeout = [&timeouts] { ++timeouts; };
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(waiter.Wait([] { return false; }, options), WaitResult::TimedOut);
+    EXPECT_GE(clock.elapsed(), 55);
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_EQ(timeouts, 1);
+    EXPECT_EQ(busy.calls, (std::vector<bool>{true, false}));
+}
+
+TEST(ResponseWaiter, alreadyDone_returnsWithoutHourglass) {
+    BusyLog busy;
+    ResponseWaiter waiter(busy.Indicator());
+    EXPECT_EQ(waiter.Wait([] { return true; }, {}), WaitResult::Completed);
+    EXPECT_TRUE(busy.calls.empty());
+}
+
+TEST(ResponseWaiter, progressRestartsLimit_butSilenceStillTimesOut) {
+    // Progress every 40 ms for 8 rounds outlasts a 150 ms limit several times.
+    auto runWith = [](bool watchProgress) {
+        ResponseWaiter waiter;
+        quint64 progress = 0;
+        bool done = false;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            if (++progress == 8)
+                done = true;
+        });
+        ticker.start(40);
+        ResponseWaiter::Options options;
+        options.limit = 150ms;
+        if (watchProgress)
+            options.progress = [&progress] { return progress; };
+        return waiter.Wait([&done] { return done; }, options);
+    };
+    EXPECT_EQ(runWith(true), WaitResult::Completed);
+    EXPECT_EQ(runWith(false), WaitResult::TimedOut);
+}
+
+TEST(ResponseWaiter, hourglassClearedWhenHandlerInsideWaitThrows) {
+    BusyLog busy;
+    ResponseWaiter waiter(busy.Indicator());
+    ResponseWaiter::Options options;
+    options.limit = 5000ms;
+    int rounds = 0;
+    EXPECT_THROW(waiter.Wait(
+                     [&rounds]() -> bool {
+                         if (++rounds == 2)
+                             throw std::runtime_error("handler failed");
+                         return false;
+                     },
+                     options),
+                 std::runtime_error);
+    EXPECT_EQ(busy.calls, (std::vector<bool>{true, false}));
+}
+
+class LinkExchangeTest : public ::testing::Test {
+  protected:
+    LinkRouter router;
+    ResponseWaiter waiter;
+    std::vector<QByteArray> sent;
+    LinkExchange exchange{router, waiter, [this](const QByteArray& f) { sent.push_back(f); },
+                          LinkExchange::Limits{100ms, 100ms, 100ms}};
+};
+
+TEST_F(LinkExchangeTest, askWaitsForWholeLine_notFirstPiece) {
+    DeliverLater(router, 5, "2.");
+    DeliverLater(router, 30, "35\r\n");
+    EXPECT_EQ(exchange.Ask(RequestId::TpsIdle, DeviceFrames::Query("MINVATPS")),
+              WaitResult::Completed);
+    EXPECT_EQ(sent, std::vector<QByteArray>{"[MINVATPS ?]\r\n"});
+    EXPECT_EQ(router.ReceivedText(), "2.35\r\n");
+}
+
+TEST_F(LinkExchangeTest, askWithoutAnswer_timesOutAndClearsRequest) {
+    DeliverLater(router, 5, "2.3"); // never finished
+    EXPECT_EQ(exchange.Ask(RequestId::TpsIdle, DeviceFrames::Query("MINVATPS")),
+              WaitResult::TimedOut);
+    EXPECT_EQ(router.Request(), RequestId::None);
+    EXPECT_FALSE(router.AnswerReady());
+    // The late rest of the line completes nothing.
+    EXPECT_FALSE(router.Receive("5\r\n", QTime(), false).answerCompleted);
+}
+
+TEST_F(LinkExchangeTest, dumpMeasuredFromLastPiece) {
+    // Pieces 60 ms apart: the whole dump takes longer than the 100 ms limit.
+    DeliverLater(router, 60, "1&2&");
+    DeliverLater(router, 120, "3&4&");
+    DeliverLater(router, 180, "5#\r\n");
+    EXPECT_EQ(exchange.RequestConfigDump(), WaitResult::Completed);
+    EXPECT_EQ(sent, std::vector<QByteArray>{"[INVPARAM 1]\r\n"});
+    EXPECT_EQ(router.Request(), RequestId::None);
+}
+
+TEST_F(LinkExchangeTest, dumpStalling_timesOutAndForgetsPartialText) {
+    DeliverLater(router, 5, "1&2&");
+    EXPECT_EQ(exchange.RequestConfigDump(), WaitResult::TimedOut);
+    EXPECT_EQ(router.Request(), RequestId::None);
+    EXPECT_TRUE(router.ReceivedText().isEmpty());
+}
+
+TEST_F(LinkExchangeTest, refusedSend_leavesNothingPending) {
+    LinkExchange failing{router, waiter,
+                         [](const QByteArray&) { throw std::runtime_error("not open"); }};
+    EXPECT_THROW(failing.Ask(RequestId::TpsIdle, DeviceFrames::Query("MINVATPS")),
+                 std::runtime_error);
+    EXPECT_EQ(router.Request(), RequestId::None);
+    EXPECT_THROW(failing.SendAndAwaitAnyPiece("[X 1]\r\n"), std::runtime_error);
+    EXPECT_FALSE(router.Waiting());
+}
+
+TEST_F(LinkExchangeTest, parameterWriteEndsAtAnyPiece) {
+    DeliverLater(router, 5, "o");
+    EXPECT_EQ(exchange.SendAndAwaitAnyPiece("[UPSHTIME 12.5]\r\n"), WaitResult::Completed);
+    EXPECT_EQ(exchange.SendAndAwaitAnyPiece("[UPSHTIME 12.5]\r\n"), WaitResult::TimedOut);
+    EXPECT_FALSE(router.Waiting());
+}
