@@ -231,6 +231,17 @@ QList<QByteArray> ShippedLines() {
 
 } // namespace
 
+// The last column takes the rest of the line, separators included.
+QByteArray HintOf(const QByteArray& line) {
+    qsizetype at = -1;
+    for (int separator = 1; separator < CommandsFileColumnCount; ++separator) {
+        at = line.indexOf(';', at + 1);
+        if (at < 0)
+            return {};
+    }
+    return line.mid(at + 1);
+}
+
 TEST(ShippedCommandsFile, isWindows1252WithCrLfLineEnds) {
     const QByteArray bytes = ShippedBytes();
     ASSERT_TRUE(bytes.endsWith("\r\n"));
@@ -277,6 +288,29 @@ TEST(ShippedCommandsFile, numberCellsArePointDecimalsAndPlainIntegers) {
             offenders.append(id);
     }
     EXPECT_TRUE(offenders.empty()) << "malformed number cells on rows: " << IdText(offenders);
+}
+
+TEST(ShippedCommandsFile, textCellsFitTheirFieldsSoNothingIsCut) {
+    const QList<QByteArray> lines = ShippedLines();
+    const QMap<int, int> capacityOfColumn{{1, CommandTextCapacity::Command},
+                                          {2, CommandTextCapacity::Description},
+                                          {7, CommandTextCapacity::MeasureUnit},
+                                          {15, CommandTextCapacity::MeasureUnit}};
+    QList<int> offenders;
+    for (int id = 1; id < lines.size(); ++id) {
+        const QList<QByteArray> cells = lines[id].split(';');
+        if (cells.size() < CommandsFileColumnCount)
+            continue;
+        bool bad = false;
+        for (auto it = capacityOfColumn.cbegin(); it != capacityOfColumn.cend(); ++it)
+            bad |= cells[it.key()].size() > it.value();
+        for (int col = 18; col <= 24; ++col)
+            bad |= cells[col].size() > CommandTextCapacity::ActivePCB;
+        bad |= HintOf(lines[id]).size() > CommandTextCapacity::Hint;
+        if (bad)
+            offenders.append(id);
+    }
+    EXPECT_TRUE(NoOffenders(offenders));
 }
 
 TEST_F(ShippedCommandTable, everyIdAControlCarriesHasACommandWordAndPcbFlags) {
