@@ -1,0 +1,206 @@
+#include "serial/PortListing.h"
+
+#include "serial/SerialPort.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <mutex>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+std::mutex optionsLock;
+
+TPortListingOptions& StoredOptions() {
+    static TPortListingOptions options = [] {
+        TPortListingOptions o;
+        const QString root = qEnvironmentVariable("GCU_SYSFS_ROOT");
+        if (!root.isEmpty())
+            o.sysfsRoot = root;
+        return o;
+    }();
+    return options;
+}
+
+// One sysfs attribute, trimmed; empty when missing.
+QString ReadAttribute(const QString& dir, const char* name) {
+    QFile f(dir + QLatin1Char('/') + QLatin1String(name));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll()).trimmed();
+}
+
+// Asks the driver for the port type; an unknown type means no port at this line.
+std::optional<bool> ProbeLegacyPort(const QString& devicePath) {
+    const int fd = ::open(QFile::encodeName(devicePath).constData(),
+                          O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno == EBUSY ? std::optional<bool>(true) : std::nullopt;
+    serial_struct info{};
+    const bool ok = ioctl(fd, TIOCGSERIAL, &info) == 0;
+    ::close(fd);
+    if (!ok)
+        return std::nullopt;
+    return info.type != PORT_UNKNOWN;
+}
+
+bool LegacyPortExists(const TPortListingOptions& options, const QString& ttyDir,
+                      const QString& devicePath) {
+    std::optional<bool> known =
+        options.legacyPortProbe ? options.legacyPortProbe(devicePath) : ProbeLegacyPort(devicePath);
+    if (known)
+        return *known;
+    // Without access to the device the serial core's own attribute tells.
+    const QString type = ReadAttribute(ttyDir, "type");
+    return !type.isEmpty() && type != QLatin1String("0");
+}
+
+// The USB device above a tty's device: the nearest folder with an idVendor.
+QString FindUsbDevice(const QString& deviceDir, const QString& devicesRoot) {
+    QString dir = deviceDir;
+    while (dir.startsWith(devicesRoot) && dir.length() > devicesRoot.length()) {
+        if (QFileInfo::exists(dir + QStringLiteral("/idVendor")))
+            return dir;
+        dir = QFileInfo(dir).path();
+    }
+    return {};
+}
+
+QString FriendlyNameOf(const QString& deviceDir, const QString& devicesRoot) {
+    const QString usb = FindUsbDevice(deviceDir, devicesRoot);
+    if (usb.isEmpty())
+        return {};
+    return UsbFriendlyName(ReadAttribute(usb, "idVendor"), ReadAttribute(usb, "idProduct"),
+                           ReadAttribute(usb, "product"), ReadAttribute(usb, "manufacturer"));
+}
+
+// The sysfs entry of one tty as a present port, or nothing when it is not one.
+std::optional<TPresentPort> PortFromSysfs(const TPortListingOptions& options,
+                                          const QString& ttyName) {
+    const QString root = QDir(options.sysfsRoot).canonicalPath();
+    const QString ttyDir = options.sysfsRoot + QStringLiteral("/class/tty/") + ttyName;
+    const QString deviceDir = QFileInfo(ttyDir + QStringLiteral("/device")).canonicalFilePath();
+    if (root.isEmpty() || deviceDir.isEmpty())
+        return std::nullopt;
+    const QString devicesRoot = root + QStringLiteral("/devices");
+    if (deviceDir.startsWith(devicesRoot + QStringLiteral("/virtual/")))
+        return std::nullopt;
+    TPresentPort port;
+    port.path = options.devDir + QLatin1Char('/') + ttyName;
+    port.devicePath = deviceDir.mid(root.length());
+    if (ttyName.startsWith(QLatin1String("ttyS")) && !LegacyPortExists(options, ttyDir, port.path))
+        return std::nullopt;
+    port.friendlyName = FriendlyNameOf(deviceDir, devicesRoot);
+    return port;
+}
+
+// ttyUSB2 before ttyUSB10: compare the letters, then the number at the end.
+bool NaturalLess(const QString& a, const QString& b) {
+    static const QRegularExpression tail(QStringLiteral("^(.*?)(\\d*)$"));
+    const auto ma = tail.match(a);
+    const auto mb = tail.match(b);
+    if (ma.captured(1) != mb.captured(1))
+        return ma.captured(1) < mb.captured(1);
+    const qulonglong na = ma.captured(2).toULongLong();
+    const qulonglong nb = mb.captured(2).toULongLong();
+    return na != nb ? na < nb : a < b;
+}
+
+std::vector<TPresentPort> SysfsPorts(const TPortListingOptions& options) {
+    QStringList names = QDir(options.sysfsRoot + QStringLiteral("/class/tty"))
+                            .entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System);
+    std::sort(names.begin(), names.end(), NaturalLess);
+    std::vector<TPresentPort> ports;
+    for (const QString& name : names)
+        if (auto port = PortFromSysfs(options, name))
+            ports.push_back(*port);
+    return ports;
+}
+
+// GCU_EXTRA_PORTS entries whose device exists.
+std::vector<TPresentPort> ExtraPorts() {
+    std::vector<TPresentPort> ports;
+    const QStringList entries =
+        qEnvironmentVariable("GCU_EXTRA_PORTS").split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (const QString& entry : entries) {
+        const qsizetype eq = entry.indexOf(QLatin1Char('='));
+        TPresentPort port;
+        port.path = (eq < 0 ? entry : entry.left(eq)).trimmed();
+        port.friendlyName = eq < 0 ? QString() : entry.mid(eq + 1).trimmed();
+        port.devicePath = QStringLiteral("virtual");
+        if (!port.path.isEmpty() && QFileInfo::exists(port.path))
+            ports.push_back(port);
+    }
+    return ports;
+}
+
+} // namespace
+
+TPortListingOptions PortListingOptions() {
+    std::lock_guard<std::mutex> lock(optionsLock);
+    return StoredOptions();
+}
+
+void SetPortListingOptions(const TPortListingOptions& options) {
+    std::lock_guard<std::mutex> lock(optionsLock);
+    StoredOptions() = options;
+}
+
+std::vector<TPresentPort> ListPresentPorts() {
+    std::vector<TPresentPort> ports = SysfsPorts(PortListingOptions());
+    for (const TPresentPort& extra : ExtraPorts())
+        ports.push_back(extra);
+    return ports;
+}
+
+std::optional<TPresentPort> FindPresentPort(const QString& name) {
+    for (const TPresentPort& extra : ExtraPorts())
+        if (extra.path.compare(name, Qt::CaseInsensitive) == 0)
+            return extra;
+    // A device path below the device folder names one sysfs entry; looking at
+    // that entry alone gives the same answer as the whole listing.
+    const TPortListingOptions options = PortListingOptions();
+    const QString prefix = options.devDir + QLatin1Char('/');
+    if (name.startsWith(prefix, Qt::CaseInsensitive)) {
+        const QString tty = name.mid(prefix.length());
+        if (!tty.contains(QLatin1Char('/')) &&
+            QFileInfo::exists(options.sysfsRoot + QStringLiteral("/class/tty/") + tty))
+            return PortFromSysfs(options, tty);
+    }
+    for (const TPresentPort& port : SysfsPorts(options))
+        if (port.path.compare(name, Qt::CaseInsensitive) == 0)
+            return port;
+    return std::nullopt;
+}
+
+QString UsbFriendlyName(const QString& vendorId, const QString& productId, const QString& product,
+                        const QString& manufacturer) {
+    struct Known {
+        const char* id;
+        const char* name;
+    };
+    static const Known known[] = {
+        {"1a86:7523", "USB-SERIAL CH340"},  {"067b:2303", "Prolific USB-to-Serial Comm Port"},
+        {"0403:6001", "USB Serial Port"},   {"0403:6015", "USB Serial Port"},
+        {"2341:0010", "Arduino Mega 2560"}, {"2341:0042", "Arduino Mega 2560"},
+        {"2a03:0042", "Arduino Mega 2560"},
+    };
+    const QString id = vendorId.toLower() + QLatin1Char(':') + productId.toLower();
+    for (const Known& k : known)
+        if (id == QLatin1String(k.id))
+            return QString::fromLatin1(k.name);
+    return !product.isEmpty() ? product : manufacturer;
+}
+
+QString GetSerialPortFriendlyNames() {
+    QString text;
+    for (const TPresentPort& port : ListPresentPorts())
+        text += port.path + QStringLiteral(" = ") + port.friendlyName + QStringLiteral("\r\n");
+    return text;
+}

@@ -1,0 +1,444 @@
+#include "serial/SerialThreads.h"
+
+#include "serial/SerialDevice.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::duration_cast;
+using std::chrono::microseconds;
+using std::chrono::milliseconds;
+
+namespace {
+
+// The line counts as quiet after this many character times without a byte, so
+// that a message that is still arriving is delivered whole.
+constexpr int kQuietCharacters = 24;
+constexpr microseconds kMinQuietGap{2000};
+constexpr long kChunkLimit = 1 << 16;
+
+microseconds QuietGap(int rate) {
+    if (rate <= 0)
+        return kMinQuietGap;
+    const long long us = 1000000LL * 10 * kQuietCharacters / rate;
+    return std::max(kMinQuietGap, microseconds(us));
+}
+
+bool WaitReadable(int fd, int wake, microseconds timeout) {
+    pollfd fds[2] = {{fd, POLLIN, 0}, {wake, POLLIN, 0}};
+    const timespec ts{static_cast<time_t>(timeout.count() / 1000000),
+                      static_cast<long>(timeout.count() % 1000000) * 1000};
+    const int n = ppoll(fd >= 0 ? fds : fds + 1, fd >= 0 ? 2 : 1, &ts, nullptr);
+    return n > 0 && fd >= 0 && (fds[0].revents & POLLIN) && !(fds[1].revents & POLLIN);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// TWorkerThread
+
+TWorkerThread::TWorkerThread() : FWake(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+TWorkerThread::~TWorkerThread() {
+    Join();
+    if (FWake >= 0)
+        ::close(FWake);
+}
+
+void TWorkerThread::Start() {
+    FStarted = true;
+    FThread = std::thread([this] { Run(); });
+}
+
+void TWorkerThread::Run() {
+    FThreadId = std::this_thread::get_id();
+    Execute();
+    MarkEnded();
+}
+
+void TWorkerThread::MarkEnded() {
+    FEnded = true;
+}
+
+void TWorkerThread::RequestStop() {
+    FStop = true;
+    const uint64_t one = 1;
+    if (FWake >= 0) [[maybe_unused]]
+        auto n = ::write(FWake, &one, sizeof one);
+}
+
+bool TWorkerThread::IsCurrentThread() const {
+    return FThreadId == std::this_thread::get_id();
+}
+
+void TWorkerThread::Join() {
+    if (FThread.joinable() && !IsCurrentThread())
+        FThread.join();
+}
+
+bool TWorkerThread::PauseFor(microseconds timeout) const {
+    if (FStop)
+        return false;
+    WaitReadable(-1, FWake, timeout);
+    return !FStop;
+}
+
+// ---------------------------------------------------------------------------
+// TComThread: construction phase, on the thread that calls Open
+
+TComThread::TComThread(TSerialPort* AOwner, uint64_t number, const QByteArray& portName)
+    : Owner(AOwner), FNumber(number), FPortName(portName),
+      FPortId(TSerialPort::StringToCommPort(portName)) {
+    std::lock_guard<std::mutex> lock(Owner->FDataLock);
+    Owner->FEntireBuffer.clear();
+}
+
+TComThread::~TComThread() {
+    CloseDeviceNow();
+}
+
+bool TComThread::Connect(int& error) {
+    const int fd = SerialDevice::OpenExclusive(FPortName.trimmed(), error);
+    if (fd < 0)
+        return false;
+    ComDevice = fd;
+    {
+        std::lock_guard<std::mutex> lock(Owner->FThreadLock);
+        if (Owner->FConnectionNumber == FNumber)
+            Owner->FConnectedTo = FPortId;
+    }
+    FReachedOpen = true;
+    Owner->FInitialLineStatus = Owner->GetLineStatus(fd);
+    DoExecuteConnect();
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Thread body
+
+void TComThread::Execute() {
+    if (!StopRequested() && Setup()) {
+        Owner->FIdleTimeout = 0;
+        while (KeepPolling()) {
+            PollLineStatus();
+            if (!KeepPolling())
+                break;
+            ReceiveStep();
+            if (!KeepPolling())
+                break;
+            Pause(BytesStayQueued());
+        }
+    }
+    Finish();
+}
+
+bool TComThread::KeepPolling() const {
+    return !StopRequested() && ComDevice >= 0 && Owner->CurrentComThread().get() == this;
+}
+
+bool TComThread::Setup() {
+    try {
+        if (Owner->SetDCBState() || Owner->FSkipSetupFailed) {
+            Owner->SetTimeouts();
+            Owner->SetBuffers();
+            return true;
+        }
+    } catch (...) {
+    }
+    Owner->Close();
+    return false;
+}
+
+void TComThread::PollLineStatus() {
+    try {
+        const TLineStatusSet lines = Owner->GetLineStatus(ComDevice);
+        if (lines == Owner->FLineStatus)
+            return;
+        Owner->FLineStatus = lines;
+        DoExecuteLineStatus(lines);
+        if (Owner->FCloseWhenLineStatusIsZero && lines == 0 && Owner->FInitialLineStatus != 0 &&
+            Owner->IsConnected())
+            Fault(true);
+    } catch (...) {
+    }
+}
+
+void TComThread::ReceiveStep() {
+    const int fd = ComDevice;
+    if (fd < 0)
+        return;
+    try {
+        if (SerialDevice::HasHungUp(fd)) {
+            Fault(false);
+            return;
+        }
+        const int waiting = SerialDevice::InputWaiting(fd);
+        if (waiting < 0) {
+            if (SerialDevice::IsLostDeviceError(errno))
+                Fault(false);
+            else
+                CheckUnplugged();
+        } else if (!Owner->FAutoReceive) {
+            SignalPullRead(waiting);
+        } else if (waiting == 0) {
+            CheckUnplugged();
+        } else {
+            ReceiveAutomatically(waiting);
+        }
+    } catch (...) {
+        Owner->FIsReceiving = false;
+        CheckUnplugged();
+    }
+}
+
+// Bytes that this thread leaves queued (pull mode, or fewer than a packet) must
+// not end the pause, or the loop would spin.
+bool TComThread::BytesStayQueued() const {
+    const int fd = ComDevice;
+    const int waiting = fd >= 0 ? SerialDevice::InputWaiting(fd) : 0;
+    if (waiting <= 0)
+        return false;
+    const uint32_t packet = Owner->FPacketSize;
+    return !Owner->FAutoReceive || (packet > 0 && static_cast<uint32_t>(waiting) < packet);
+}
+
+void TComThread::ReceiveAutomatically(int waiting) {
+    const uint32_t packet = Owner->FPacketSize;
+    if (packet > 0 && static_cast<uint32_t>(waiting) < packet) {
+        CheckUnplugged();
+        return;
+    }
+    Owner->FIsReceiving = true;
+    const long wanted = packet == 0 ? std::min<long>(waiting, kChunkLimit) : long(packet);
+    QByteArray chunk(wanted, Qt::Uninitialized);
+    const long n = SerialDevice::ReadSome(ComDevice, chunk.data(), wanted);
+    const int readError = errno;
+    Owner->FIsReceiving = false;
+    if (n <= 0) {
+        // Bytes were announced: nothing to read now means the device has gone.
+        if (n == 0 || SerialDevice::IsLostDeviceError(readError))
+            Fault(false);
+        else
+            CheckUnplugged();
+        return;
+    }
+    chunk.truncate(n);
+    if (Owner->FDiscardNulls)
+        chunk.replace(QByteArray(1, '\0'), QByteArray());
+    if (Owner->FDsrSensitivity) {
+        const TLineStatusSet lines = Owner->GetLineStatus(ComDevice);
+        if (lines != 0 && !LineStatusHas(lines, lsDSR))
+            chunk.clear();
+    }
+    if (chunk.isEmpty())
+        return;
+    if (Owner->FIdleWasFired.exchange(false))
+        DoResume();
+    Owner->FIdleTimeout = 0;
+    Owner->StoreChunk(chunk);
+    DoExecuteReceive(chunk);
+    if (Owner->FLogInput)
+        Owner->WriteLog(chunk);
+}
+
+// Pull mode: bytes stay queued; OnReceive with an empty buffer says that new
+// bytes wait.
+void TComThread::SignalPullRead(int waiting) {
+    if (waiting == 0) {
+        CheckUnplugged();
+        return;
+    }
+    bool signal = false;
+    {
+        std::lock_guard<std::mutex> lock(Owner->FCriticalSection);
+        if (Owner->FReadBytes + static_cast<uint32_t>(waiting) > Owner->FSignaledBytes) {
+            Owner->FSignaledBytes = Owner->FReadBytes + static_cast<uint32_t>(waiting);
+            signal = true;
+        }
+    }
+    if (signal)
+        DoExecuteReceiveNoBuffer();
+}
+
+// Waits up to Delay for bytes. When bytes come, waits on until the line has been
+// quiet for a few character times (never beyond Delay), so that an answer is
+// delivered at once and whole.
+void TComThread::Pause(bool bytesLeftWaiting) {
+    const milliseconds delay(Owner->FDelay.load());
+    const auto start = Clock::now();
+    if (bytesLeftWaiting)
+        PauseFor(delay);
+    else if (WaitReadable(ComDevice, WakeHandle(), delay))
+        SettleChunk(start, delay);
+    if (StopRequested())
+        return;
+    const auto elapsed = duration_cast<milliseconds>(Clock::now() - start).count();
+    Owner->FIdleTimeout += static_cast<uint32_t>(elapsed);
+    const uint32_t idleInterval = Owner->FIdleInterval;
+    if (Owner->FAutoReceive && !Owner->FIdleWasFired && idleInterval > 0 &&
+        Owner->FIdleTimeout >= idleInterval) {
+        Owner->FIdleWasFired = true;
+        DoIdle();
+    }
+}
+
+void TComThread::SettleChunk(Clock::time_point pauseStart, milliseconds delay) {
+    const microseconds gap = std::min<microseconds>(QuietGap(AppliedRate), delay);
+    const microseconds step = std::max(microseconds(250), gap / 4);
+    int last = SerialDevice::InputWaiting(ComDevice);
+    auto lastChange = Clock::now();
+    while (Clock::now() - pauseStart < delay) {
+        if (!PauseFor(step))
+            return;
+        const int now = SerialDevice::InputWaiting(ComDevice);
+        if (now < 0 || SerialDevice::HasHungUp(ComDevice))
+            return;
+        if (now != last) {
+            last = now;
+            lastChange = Clock::now();
+        } else if (Clock::now() - lastChange >= gap) {
+            return;
+        }
+    }
+}
+
+void TComThread::CheckUnplugged() {
+    if (Owner->FDelay < Owner->FMinCheckDisconnectedInterval)
+        return;
+    if (!TSerialPort::IsExistingCommPort(FPortName))
+        Fault(false);
+}
+
+// The state is settled first, so that the handlers may call Close or Open.
+void TComThread::Fault(bool fromLineStatus) {
+    Owner->FIsFaulted = true;
+    RequestStop();
+    {
+        std::lock_guard<std::mutex> lock(Owner->FThreadLock);
+        if (Owner->ComThread.get() == this)
+            Owner->ComThread.reset();
+    }
+    Owner->FLineStatus = 0;
+    Owner->InitSyncCommunicationParams();
+    Owner->FIdleWasFired = false;
+    CloseDeviceNow();
+    ClearConnectedIfMine();
+    DoExecuteFault();
+    if (fromLineStatus)
+        Owner->StartReconnectThread();
+}
+
+void TComThread::CloseDeviceNow() {
+    std::unique_lock<std::shared_mutex> lock(DeviceLock);
+    const int fd = ComDevice.exchange(-1);
+    if (fd >= 0)
+        SerialDevice::CloseDevice(fd);
+}
+
+void TComThread::ClearConnectedIfMine() {
+    std::lock_guard<std::mutex> lock(Owner->FThreadLock);
+    if (Owner->FConnectionNumber == FNumber)
+        Owner->FConnectedTo = spNone;
+}
+
+void TComThread::Finish() {
+    CloseDeviceNow();
+    ClearConnectedIfMine();
+    if (FReachedOpen && !FAbandoned.exchange(true))
+        DoExecuteDisconnect();
+    std::lock_guard<std::mutex> lock(Owner->FDispatchLock);
+    MarkEnded();
+    Owner->FDispatchChanged.notify_all();
+}
+
+// ---------------------------------------------------------------------------
+// Dispatchers: each hands its event to the owner's thread (or runs it here).
+
+void TComThread::DoExecuteReceive(const QByteArray& buffer) {
+    Owner->Dispatch([this, buffer] {
+        if (Owner->OnReceive)
+            Owner->OnReceive(Owner, buffer);
+    });
+}
+
+void TComThread::DoExecuteReceiveNoBuffer() {
+    Owner->Dispatch([this] {
+        if (Owner->OnReceive)
+            Owner->OnReceive(Owner, QByteArray());
+    });
+}
+
+void TComThread::DoExecuteLineStatus(TLineStatusSet lines) {
+    Owner->Dispatch([this, lines] {
+        if (Owner->OnLineStatusChange)
+            Owner->OnLineStatusChange(Owner, lines);
+    });
+}
+
+void TComThread::DoExecuteConnect() {
+    Owner->Dispatch([this] {
+        if (Owner->OnConnect)
+            Owner->OnConnect(Owner, FPortId);
+    });
+}
+
+void TComThread::DoExecuteDisconnect() {
+    Owner->Dispatch([this] {
+        if (Owner->OnDisconnect)
+            Owner->OnDisconnect(Owner, FPortId);
+    });
+}
+
+void TComThread::DoExecuteFault() {
+    Owner->Dispatch([this] {
+        if (Owner->OnFault)
+            Owner->OnFault(Owner, FPortId);
+    });
+}
+
+void TComThread::DoIdle() {
+    Owner->Dispatch([this] {
+        if (Owner->OnIdle && Owner->IsConnected())
+            Owner->OnIdle(Owner);
+    });
+}
+
+void TComThread::DoResume() {
+    Owner->Dispatch([this] {
+        if (Owner->OnResume && Owner->IsConnected())
+            Owner->OnResume(Owner);
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Sender and reconnect threads
+
+void TSenderThread::Execute() {
+    try {
+        if (SendType != 0)
+            Owner->SendChars(Buffer);
+        else
+            Owner->SendString(Buffer);
+    } catch (...) {
+    }
+}
+
+void TReconnectThread::Execute() {
+    while (Owner->FAutoReconnect && Owner->FIsFaulted && !StopRequested()) {
+        try {
+            if (TSerialPort::IsExistingCommPort(Owner->CommPortToString(Owner->GetCommPort())) &&
+                Owner->Open())
+                break;
+        } catch (...) {
+        }
+        if (!PauseFor(milliseconds(std::max(Owner->FAutoReconnectCheckInterval.load(), 1))))
+            break;
+    }
+    std::lock_guard<std::mutex> lock(Owner->FThreadLock);
+    if (Owner->ReconnectThread.get() == this)
+        Owner->ReconnectThread.reset();
+}
