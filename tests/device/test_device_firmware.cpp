@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -144,6 +145,32 @@ TEST(FirmwareImageCheck, malformedFiles_areRefusedWithLineAndReason) {
         EXPECT_FALSE(check.valid) << c.what;
         EXPECT_THAT(check.problem.toStdString(), HasSubstr(c.problem)) << c.what;
     }
+}
+
+// Images as GNU objcopy writes them (32-byte records, extended segment
+// addresses every 64 KiB): a full application flash fits, one byte more not.
+TEST(FirmwareImageCheck, objcopyImages_fitUpToTheBootLoader) {
+    if (!QFileInfo(QStringLiteral("/usr/bin/objcopy")).isExecutable())
+        GTEST_SKIP() << "objcopy is not installed";
+    QTemporaryDir dir;
+    const auto makeImage = [&](quint32 size) {
+        const QString binary = dir.filePath("image.bin");
+        const QString hex = dir.filePath("image.hex");
+        QByteArray content(static_cast<qsizetype>(size), '\0');
+        for (quint32 i = 0; i < size; ++i)
+            content[i] = static_cast<char>(i * 7 + 3);
+        EXPECT_TRUE(WriteFile(binary, content));
+        QProcess objcopy;
+        objcopy.start("/usr/bin/objcopy", {"-I", "binary", "-O", "ihex", binary, hex});
+        EXPECT_TRUE(objcopy.waitForFinished(60000));
+        EXPECT_EQ(objcopy.exitCode(), 0);
+        return CheckFirmwareImageFile(hex);
+    };
+    const FirmwareImageCheck full = makeImage(kGcuApplicationFlashBytes);
+    EXPECT_TRUE(full.valid) << full.problem.toStdString();
+    EXPECT_EQ(full.dataBytes, kGcuApplicationFlashBytes);
+    EXPECT_EQ(full.endAddress, kGcuApplicationFlashBytes);
+    EXPECT_FALSE(makeImage(kGcuApplicationFlashBytes + 1).valid);
 }
 
 TEST(FirmwareImageCheck, unreadableFile_isRefusedNamingIt) {
