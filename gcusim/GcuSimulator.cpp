@@ -1,0 +1,746 @@
+#include "gcusim/GcuSimulator.h"
+
+#include "gcusim/GcuCommandProcessor.h"
+#include "gcusim/GcuParameterSet.h"
+#include "gcusim/IntelHex.h"
+#include "gcusim/Stk500v2BootLoader.h"
+#include "util/Exceptions.h"
+#include "util/StringGridModel.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <fcntl.h>
+#include <mutex>
+#include <poll.h>
+#include <random>
+#include <sys/eventfd.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Nanos = std::chrono::nanoseconds;
+
+// How often a closed port is looked at for an opener: a closed pty master
+// reports POLLHUP continuously, so the open is seen by looking, not waiting.
+constexpr auto ClosedPortCheck = std::chrono::milliseconds(5);
+// A boot loader session without traffic for this long starts the application.
+constexpr auto BootLoaderIdleLimit = std::chrono::seconds(3);
+// Bytes written together when paced; keeps wake-ups below one a millisecond.
+constexpr int PacingBatch = 12;
+// Status lines waiting behind a slow reader before new ones are skipped.
+constexpr int MaxQueuedStatusLines = 2;
+
+QString ErrnoText(const char* what) {
+    return QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+CommandTable LoadTable(const GcuSimulatorOptions& options) {
+    if (options.commandTable)
+        return *options.commandTable;
+    StringGridModel grid(CommandsFileColumnCount, CommandCount + 1);
+    LoadStringGridFromCSV(grid, options.commandsFile);
+    CommandTable table;
+    LoadCommandsFromGrid(grid, table);
+    return table;
+}
+
+} // namespace
+
+QByteArray GcuAnnouncement(const QString& firmwareVersion) {
+    return ("901 - Init OK\r\n900 - Versione Firmware: " + firmwareVersion + "\r\n").toLatin1();
+}
+
+struct OutChunk {
+    QByteArray bytes;
+    int sent = 0;
+    Nanos pauseBefore{0};
+    std::optional<Clock::time_point> start;
+    bool status = false;
+};
+
+enum class LinkMode { Unplugged, Closed, Booting, BootLoader, Running };
+
+struct GcuSimulator::Impl {
+    explicit Impl(GcuSimulatorOptions o) : options(std::move(o)) {}
+
+    GcuSimulatorOptions options;
+    mutable std::mutex mutex;
+    mutable std::condition_variable changed;
+    std::thread thread;
+    int wakeFd = -1;
+    int masterFd = -1;
+    std::atomic<bool> stopRequested{false};
+    bool hangUpRequested = false;
+    bool replugRequested = false;
+
+    std::unique_ptr<GcuParameterSet> parameters;
+    GcuRideModel ride;
+    std::unique_ptr<GcuCommandProcessor> processor;
+    GcuFrameSplitter splitter;
+    Stk500v2BootLoader bootLoader;
+    std::mt19937 rng{12345};
+
+    QString portPath;
+    LinkMode mode = LinkMode::Unplugged;
+    bool running = false;
+    Clock::time_point bootDeadline;
+    Clock::time_point lastBootTraffic;
+    Clock::time_point lastRideStep;
+    bool streaming = false;
+    Clock::time_point nextStatus;
+    long statusLines = 0;
+    std::deque<OutChunk> output;
+    Clock::time_point lineFreeAt;
+    bool outputBlocked = false;
+    int framesReceived = 0;
+    QList<QByteArray> frames;
+    int openCount = 0;
+    int bootLoaderSessions = 0;
+    bool flashDirty = false;
+    uint64_t generation = 0; // counts state changes for WaitUntil
+
+    // --- set-up -----------------------------------------------------------
+    void CreatePort();
+    void ClosePort();
+    void PublishLink();
+    void RemoveLink();
+    void Log(const QString& text) const {
+        if (options.log)
+            options.log(text);
+    }
+
+    // --- the thread ---------------------------------------------------------
+    void Run();
+    void RunOnce();
+    void HandleRequests();
+    bool SlaveIsOpen() const;
+    void OnOpened(Clock::time_point now);
+    void OnClosed();
+    void ReadInput(Clock::time_point now);
+    void HandleBootBytes(const QByteArray& bytes, Clock::time_point now);
+    void HandleFrames(const QByteArray& bytes, Clock::time_point now);
+    void StartApplication(Clock::time_point now);
+    void RunTimers(Clock::time_point now);
+    void StepRide(Clock::time_point now);
+    void SetStreaming(bool on, Clock::time_point now);
+    void Enqueue(const QByteArray& bytes, bool status = false, Nanos pauseBefore = Nanos{0});
+    void EnqueueAnswer(const QByteArray& text);
+    void PumpOutput(Clock::time_point now, std::optional<Clock::time_point>& wake);
+    Nanos ByteTime() const;
+    std::optional<Clock::time_point> NextDeadline(Clock::time_point now);
+    void SaveState() const;
+    void WriteFlashOut();
+    void Notify() {
+        ++generation;
+        changed.notify_all();
+    }
+};
+
+// --- set-up ---------------------------------------------------------------------
+
+void GcuSimulator::Impl::CreatePort() {
+    const int fd = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        throw EInOutError(ErrnoText("Cannot open a pseudo-terminal"));
+    char name[128] = {};
+    if (grantpt(fd) != 0 || unlockpt(fd) != 0 || ptsname_r(fd, name, sizeof name) != 0) {
+        ::close(fd);
+        throw EInOutError(ErrnoText("Cannot prepare the pseudo-terminal"));
+    }
+    // Raw line settings on the master hold for every opener of the slave, so
+    // nothing the GCU sends is echoed back before a client sets its own.
+    termios tio{};
+    tcgetattr(fd, &tio);
+    cfmakeraw(&tio);
+    cfsetspeed(&tio, B115200);
+    tcsetattr(fd, TCSANOW, &tio);
+    // A slave that was never opened does not report a hang-up; opening and
+    // closing it once makes "no client" visible as POLLHUP from here on.
+    const int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave >= 0)
+        ::close(slave);
+    masterFd = fd;
+    portPath = QString::fromLocal8Bit(name);
+    mode = LinkMode::Closed;
+    PublishLink();
+}
+
+void GcuSimulator::Impl::ClosePort() {
+    if (masterFd >= 0)
+        ::close(masterFd);
+    masterFd = -1;
+    portPath.clear();
+    mode = LinkMode::Unplugged;
+    output.clear();
+    streaming = false;
+    RemoveLink();
+}
+
+void GcuSimulator::Impl::PublishLink() {
+    if (options.linkPath.isEmpty())
+        return;
+    const QByteArray link = QFile::encodeName(options.linkPath);
+    const QFileInfo info(options.linkPath);
+    if (info.exists() && !info.isSymLink())
+        throw EInOutError(QStringLiteral("Will not replace ") + options.linkPath +
+                          ": it is not a symbolic link");
+    ::unlink(link.constData());
+    if (::symlink(QFile::encodeName(portPath).constData(), link.constData()) != 0)
+        throw EInOutError(ErrnoText("Cannot create the link") + " " + options.linkPath);
+}
+
+void GcuSimulator::Impl::RemoveLink() {
+    if (!options.linkPath.isEmpty() && QFileInfo(options.linkPath).isSymLink())
+        ::unlink(QFile::encodeName(options.linkPath).constData());
+}
+
+void GcuSimulator::Impl::SaveState() const {
+    if (options.stateFile.isEmpty())
+        return;
+    QSaveFile file(options.stateFile);
+    const QByteArray text = parameters->StateText();
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+        Log(QStringLiteral("cannot write the state file ") + options.stateFile);
+}
+
+void GcuSimulator::Impl::WriteFlashOut() {
+    if (!flashDirty || options.flashOutFile.isEmpty())
+        return;
+    flashDirty = false;
+    try {
+        WriteMemoryFile(options.flashOutFile, bootLoader.Flash(), bootLoader.ProgrammedEnd());
+        Log(QStringLiteral("flash image written to ") + options.flashOutFile);
+    } catch (const EInOutError& e) {
+        Log(e.Message());
+    }
+}
+
+// --- link events ------------------------------------------------------------------
+
+bool GcuSimulator::Impl::SlaveIsOpen() const {
+    pollfd p{masterFd, POLLIN, 0};
+    return ::poll(&p, 1, 0) >= 0 && !(p.revents & POLLHUP);
+}
+
+void GcuSimulator::Impl::OnOpened(Clock::time_point now) {
+    // Opening the port resets the board: unsaved values are lost, the reboot
+    // counter counts, and the boot loader listens first.
+    ++openCount;
+    parameters->RestoreStored();
+    parameters->SetRebootCounter(parameters->RebootCounter() + 1);
+    SaveState();
+    ride.SetCalibration(processor->RideCalibration());
+    splitter.Reset();
+    bootLoader.Restart();
+    output.clear();
+    outputBlocked = false;
+    streaming = false;
+    lineFreeAt = now;
+    mode = options.bootWindowMs > 0 ? LinkMode::Booting : LinkMode::Running;
+    bootDeadline = now + std::chrono::milliseconds(options.bootWindowMs);
+    Log(QStringLiteral("port opened"));
+    if (mode == LinkMode::Running)
+        StartApplication(now);
+}
+
+void GcuSimulator::Impl::OnClosed() {
+    mode = LinkMode::Closed;
+    output.clear();
+    streaming = false;
+    // What the client left unread must not greet the next one.
+    tcflush(masterFd, TCIOFLUSH);
+    WriteFlashOut();
+    Log(QStringLiteral("port closed"));
+}
+
+void GcuSimulator::Impl::StartApplication(Clock::time_point now) {
+    mode = LinkMode::Running;
+    splitter.Reset();
+    lastRideStep = now;
+    const QByteArray announcement = GcuAnnouncement(options.firmwareVersion);
+    Enqueue(announcement);
+    if (options.faults.announceTwice)
+        Enqueue(announcement);
+    Log(QStringLiteral("announced"));
+}
+
+// --- input ------------------------------------------------------------------------
+
+void GcuSimulator::Impl::ReadInput(Clock::time_point now) {
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(masterFd, buffer, sizeof buffer);
+        if (n <= 0)
+            return; // EAGAIN, or EIO when the client went away (POLLHUP follows)
+        const QByteArray bytes(buffer, n);
+        if (mode == LinkMode::Booting || mode == LinkMode::BootLoader)
+            HandleBootBytes(bytes, now);
+        else if (mode == LinkMode::Running)
+            HandleFrames(bytes, now);
+        if (mode != LinkMode::Booting && mode != LinkMode::BootLoader && mode != LinkMode::Running)
+            return;
+    }
+}
+
+void GcuSimulator::Impl::HandleBootBytes(const QByteArray& bytes, Clock::time_point now) {
+    const auto answer = bootLoader.Feed(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                        static_cast<size_t>(bytes.size()));
+    if (answer.empty())
+        return; // the boot loader ignores everything but its own messages
+    if (mode == LinkMode::Booting) {
+        mode = LinkMode::BootLoader;
+        ++bootLoaderSessions;
+        Log(QStringLiteral("boot loader session"));
+    }
+    lastBootTraffic = now;
+    Enqueue(QByteArray(reinterpret_cast<const char*>(answer.data()),
+                       static_cast<qsizetype>(answer.size())));
+    if (bootLoader.FlashProgrammed())
+        flashDirty = true;
+    if (bootLoader.LeftProgrammingMode()) {
+        WriteFlashOut();
+        StartApplication(now);
+    }
+}
+
+void GcuSimulator::Impl::HandleFrames(const QByteArray& bytes, Clock::time_point now) {
+    for (const GcuFrame& frame : splitter.Feed(bytes)) {
+        ++framesReceived;
+        frames << frame.raw;
+        Log(QStringLiteral("received ") + QString::fromLatin1(frame.raw));
+        const int hangUpAt = options.faults.hangUpAfterFrames;
+        if (hangUpAt > 0 && framesReceived >= hangUpAt) {
+            Log(QStringLiteral("hanging up after %1 frames").arg(framesReceived));
+            ClosePort();
+            return;
+        }
+        if (options.faults.neverAnswer)
+            continue;
+        StepRide(now);
+        const GcuReply reply = processor->Handle(frame);
+        if (reply.stream != GcuReply::Stream::Unchanged)
+            SetStreaming(reply.stream == GcuReply::Stream::Start, now);
+        if (reply.saveRequested) {
+            parameters->StorePermanently();
+            SaveState();
+        }
+        if (!reply.text.isEmpty())
+            EnqueueAnswer(reply.text);
+    }
+}
+
+void GcuSimulator::Impl::SetStreaming(bool on, Clock::time_point now) {
+    streaming = on;
+    nextStatus = now;
+    if (on)
+        return;
+    // Stopping drops every status byte not yet on the wire, so the next
+    // answer is not preceded by the tail of a status line.
+    for (auto it = output.begin(); it != output.end();) {
+        if (!it->status) {
+            ++it;
+            continue;
+        }
+        if (it->sent > 0) {
+            it->bytes.truncate(it->sent);
+            ++it;
+        } else {
+            it = output.erase(it);
+        }
+    }
+}
+
+// --- output -----------------------------------------------------------------------
+
+void GcuSimulator::Impl::Enqueue(const QByteArray& bytes, bool status, Nanos pauseBefore) {
+    output.push_back(OutChunk{bytes, 0, pauseBefore, std::nullopt, status});
+}
+
+void GcuSimulator::Impl::EnqueueAnswer(const QByteArray& text) {
+    QByteArray bytes = text;
+    if (options.faults.garbageAnswers)
+        for (char& c : bytes)
+            c = static_cast<char>(rng() & 0xFF);
+    const int pieces = std::clamp(options.faults.answerPieces, 1, static_cast<int>(bytes.size()));
+    const Nanos pause = std::chrono::milliseconds(options.faults.piecePauseMs);
+    for (int i = 0; i < pieces; ++i) {
+        const qsizetype from = bytes.size() * i / pieces;
+        const qsizetype to = bytes.size() * (i + 1) / pieces;
+        Enqueue(bytes.mid(from, to - from), false, i > 0 ? pause : Nanos{0});
+    }
+    Log(QStringLiteral("answered ") + QString::fromLatin1(text).trimmed());
+}
+
+Nanos GcuSimulator::Impl::ByteTime() const {
+    if (options.baudRate <= 0)
+        return Nanos{0};
+    return Nanos(10'000'000'000LL / options.baudRate);
+}
+
+void GcuSimulator::Impl::PumpOutput(Clock::time_point now, std::optional<Clock::time_point>& wake) {
+    const Nanos byteTime = ByteTime();
+    while (!output.empty() && !outputBlocked) {
+        OutChunk& chunk = output.front();
+        if (!chunk.start) {
+            const auto earliest = lineFreeAt + chunk.pauseBefore;
+            if (earliest > now) {
+                wake = earliest;
+                return;
+            }
+            chunk.start = std::max(earliest, now - byteTime / 2);
+        }
+        const qsizetype size = chunk.bytes.size();
+        // A byte is delivered once all ten of its bits have been on the line.
+        qsizetype due = size;
+        if (byteTime.count() > 0)
+            due = std::min<qsizetype>(size, (now - *chunk.start) / byteTime);
+        if (due > chunk.sent) {
+            const qsizetype wanted = due - chunk.sent;
+            const ssize_t n = ::write(masterFd, chunk.bytes.constData() + chunk.sent,
+                                      static_cast<size_t>(wanted));
+            if (n < 0) {
+                outputBlocked = errno == EAGAIN;
+                if (!outputBlocked)
+                    output.clear(); // the client is gone; POLLHUP follows
+                return;
+            }
+            chunk.sent += static_cast<int>(n);
+            if (n < wanted) {
+                outputBlocked = true; // the reader is behind; wait for POLLOUT
+                return;
+            }
+        }
+        if (chunk.sent == size) {
+            lineFreeAt = *chunk.start + byteTime * size;
+            output.pop_front();
+            continue;
+        }
+        wake = *chunk.start + byteTime * std::min<qsizetype>(size, chunk.sent + PacingBatch);
+        return;
+    }
+}
+
+// --- timers -------------------------------------------------------------------------
+
+void GcuSimulator::Impl::StepRide(Clock::time_point now) {
+    const double seconds = std::chrono::duration<double>(now - lastRideStep).count();
+    lastRideStep = now;
+    ride.Advance(std::clamp(seconds, 0.0, 60.0));
+}
+
+void GcuSimulator::Impl::RunTimers(Clock::time_point now) {
+    if (mode == LinkMode::Booting && now >= bootDeadline)
+        StartApplication(now);
+    if (mode == LinkMode::BootLoader && now - lastBootTraffic >= BootLoaderIdleLimit)
+        StartApplication(now);
+    if (mode != LinkMode::Running || !streaming || options.faults.neverAnswer ||
+        options.statusLinesPerSecond <= 0 || now < nextStatus)
+        return;
+    const auto period = std::chrono::duration_cast<Nanos>(
+        std::chrono::duration<double>(1.0 / options.statusLinesPerSecond));
+    nextStatus += period;
+    if (nextStatus < now)
+        nextStatus = now + period; // fell behind: skip, never burst
+    StepRide(now);
+    const auto queued =
+        std::count_if(output.begin(), output.end(), [](const OutChunk& c) { return c.status; });
+    if (queued >= MaxQueuedStatusLines)
+        return;
+    const GcuRideCalibration calibration = processor->RideCalibration();
+    QByteArray line = FormatStatusLine(ride.Sample(), calibration.rpmPerHz, statusLines++);
+    if (options.faults.garbageAnswers)
+        for (char& c : line)
+            c = static_cast<char>(rng() & 0xFF);
+    Enqueue(line, true);
+}
+
+std::optional<Clock::time_point> GcuSimulator::Impl::NextDeadline(Clock::time_point now) {
+    std::optional<Clock::time_point> wake;
+    const auto consider = [&wake](Clock::time_point t) {
+        if (!wake || t < *wake)
+            wake = t;
+    };
+    PumpOutput(now, wake);
+    if (mode == LinkMode::Booting)
+        consider(bootDeadline);
+    if (mode == LinkMode::BootLoader)
+        consider(lastBootTraffic + BootLoaderIdleLimit);
+    if (mode == LinkMode::Running && streaming && !options.faults.neverAnswer &&
+        options.statusLinesPerSecond > 0)
+        consider(nextStatus);
+    return wake;
+}
+
+// --- the loop -------------------------------------------------------------------------
+
+void GcuSimulator::Impl::HandleRequests() {
+    if (hangUpRequested && masterFd >= 0) {
+        Log(QStringLiteral("hanging up"));
+        ClosePort();
+    }
+    hangUpRequested = false;
+    if (replugRequested && masterFd < 0) {
+        try {
+            CreatePort();
+            Log(QStringLiteral("replugged on ") + portPath);
+        } catch (const QvException& e) {
+            Log(e.Message());
+        }
+    }
+    replugRequested = false;
+}
+
+void GcuSimulator::Impl::Run() {
+    while (!stopRequested)
+        RunOnce();
+}
+
+void GcuSimulator::Impl::RunOnce() {
+    std::optional<Clock::time_point> wake;
+    bool watchMaster = false;
+    {
+        std::lock_guard lock(mutex);
+        HandleRequests();
+        const auto now = Clock::now();
+        if (mode == LinkMode::Closed) {
+            if (SlaveIsOpen())
+                OnOpened(now);
+            else
+                wake = now + ClosedPortCheck;
+        }
+        if (mode != LinkMode::Closed && mode != LinkMode::Unplugged) {
+            RunTimers(now);
+            wake = NextDeadline(now);
+            watchMaster = true;
+        }
+        Notify();
+    }
+    pollfd fds[2] = {{wakeFd, POLLIN, 0}, {masterFd, POLLIN, 0}};
+    if (outputBlocked)
+        fds[1].events |= POLLOUT;
+    timespec timeout{};
+    timespec* timeoutPtr = nullptr;
+    if (wake) {
+        const auto left = std::max(Nanos{0}, *wake - Clock::now());
+        timeout.tv_sec = static_cast<time_t>(left.count() / 1'000'000'000);
+        timeout.tv_nsec = static_cast<long>(left.count() % 1'000'000'000);
+        timeoutPtr = &timeout;
+    }
+    if (::ppoll(fds, watchMaster ? 2 : 1, timeoutPtr, nullptr) < 0 && errno != EINTR)
+        return;
+    if (fds[0].revents & POLLIN) {
+        uint64_t count = 0;
+        [[maybe_unused]] const auto ignored = ::read(wakeFd, &count, sizeof count);
+    }
+    if (!watchMaster)
+        return;
+    std::lock_guard lock(mutex);
+    if (masterFd < 0 || mode == LinkMode::Closed)
+        return;
+    const auto now = Clock::now();
+    if (fds[1].revents & POLLOUT)
+        outputBlocked = false;
+    if (fds[1].revents & POLLIN)
+        ReadInput(now);
+    if (masterFd >= 0 && (fds[1].revents & (POLLHUP | POLLERR)))
+        OnClosed();
+    Notify();
+}
+
+// --- the public face ----------------------------------------------------------------------
+
+GcuSimulator::GcuSimulator(GcuSimulatorOptions options)
+    : impl_(std::make_unique<Impl>(std::move(options))) {}
+
+GcuSimulator::~GcuSimulator() {
+    stop();
+}
+
+QString GcuSimulator::start() {
+    Impl& d = *impl_;
+    std::lock_guard lock(d.mutex);
+    if (d.running)
+        return d.portPath;
+    d.parameters = std::make_unique<GcuParameterSet>(LoadTable(d.options), d.options.pcbVersion);
+    if (!d.options.stateFile.isEmpty() && QFileInfo::exists(d.options.stateFile)) {
+        QFile file(d.options.stateFile);
+        if (!file.open(QIODevice::ReadOnly))
+            throw EInOutError(QStringLiteral("Cannot read ") + d.options.stateFile);
+        d.parameters->LoadStateText(file.readAll());
+    }
+    d.processor = std::make_unique<GcuCommandProcessor>(*d.parameters, d.ride);
+    d.ride.SetCalibration(d.processor->RideCalibration());
+    d.wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (d.wakeFd < 0)
+        throw EInOutError(ErrnoText("Cannot create the wake-up event"));
+    try {
+        d.CreatePort();
+    } catch (...) {
+        ::close(d.wakeFd);
+        d.wakeFd = -1;
+        throw;
+    }
+    d.stopRequested = false;
+    d.running = true;
+    d.thread = std::thread([&d] { d.Run(); });
+    return d.portPath;
+}
+
+void GcuSimulator::stop() {
+    Impl& d = *impl_;
+    {
+        std::lock_guard lock(d.mutex);
+        if (!d.running)
+            return;
+        d.stopRequested = true;
+    }
+    const uint64_t one = 1;
+    [[maybe_unused]] const auto ignored = ::write(d.wakeFd, &one, sizeof one);
+    d.thread.join();
+    std::lock_guard lock(d.mutex);
+    d.WriteFlashOut();
+    d.ClosePort();
+    ::close(d.wakeFd);
+    d.wakeFd = -1;
+    d.running = false;
+    d.Notify();
+}
+
+namespace {
+void Wake(int fd) {
+    const uint64_t one = 1;
+    [[maybe_unused]] const auto ignored = ::write(fd, &one, sizeof one);
+}
+} // namespace
+
+bool GcuSimulator::IsRunning() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->running;
+}
+
+QString GcuSimulator::PortPath() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->portPath;
+}
+
+void GcuSimulator::HangUp() {
+    std::lock_guard lock(impl_->mutex);
+    impl_->hangUpRequested = true;
+    if (impl_->running)
+        Wake(impl_->wakeFd);
+}
+
+void GcuSimulator::Replug() {
+    std::lock_guard lock(impl_->mutex);
+    impl_->replugRequested = true;
+    if (impl_->running)
+        Wake(impl_->wakeFd);
+}
+
+void GcuSimulator::SetFaults(const GcuFaultOptions& faults) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->options.faults = faults;
+    if (impl_->running)
+        Wake(impl_->wakeFd);
+}
+
+void GcuSimulator::OverrideSensor(GcuSensor sensor, std::optional<double> volts) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->ride.OverrideSensor(sensor, volts);
+}
+
+std::optional<double> GcuSimulator::ParameterById(int commandId) const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->parameters ? impl_->parameters->ValueOfCommand(commandId) : std::nullopt;
+}
+
+std::optional<double> GcuSimulator::ParameterAtDumpPosition(int position) const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->parameters ? impl_->parameters->ValueAtDumpPosition(position) : std::nullopt;
+}
+
+QByteArray GcuSimulator::DumpText() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->parameters ? impl_->parameters->DumpText() : QByteArray();
+}
+
+int GcuSimulator::RebootCounter() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->parameters ? impl_->parameters->RebootCounter() : 0;
+}
+
+int GcuSimulator::FramesReceived() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->framesReceived;
+}
+
+QList<QByteArray> GcuSimulator::ReceivedFrames() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->frames;
+}
+
+int GcuSimulator::PortOpenCount() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->openCount;
+}
+
+bool GcuSimulator::IsPortOpen() const {
+    std::lock_guard lock(impl_->mutex);
+    const LinkMode m = impl_->mode;
+    return m == LinkMode::Booting || m == LinkMode::BootLoader || m == LinkMode::Running;
+}
+
+bool GcuSimulator::IsHungUp() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->running && impl_->masterFd < 0;
+}
+
+int GcuSimulator::BootLoaderSessions() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->bootLoaderSessions;
+}
+
+long GcuSimulator::StatusLinesSent() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->statusLines;
+}
+
+std::vector<uint8_t> GcuSimulator::FlashImage() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->bootLoader.Flash();
+}
+
+uint32_t GcuSimulator::FlashProgrammedEnd() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->bootLoader.ProgrammedEnd();
+}
+
+bool GcuSimulator::WaitUntil(const std::function<bool()>& condition,
+                             std::chrono::milliseconds timeout) const {
+    const auto deadline = Clock::now() + timeout;
+    std::unique_lock lock(impl_->mutex);
+    for (;;) {
+        const uint64_t seen = impl_->generation;
+        lock.unlock();
+        if (condition())
+            return true;
+        lock.lock();
+        const bool changed = impl_->changed.wait_until(
+            lock, deadline, [this, seen] { return impl_->generation != seen; });
+        if (!changed) {
+            lock.unlock();
+            return condition();
+        }
+    }
+}

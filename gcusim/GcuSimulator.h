@@ -1,0 +1,103 @@
+#pragma once
+// A virtual GCU on a pseudo-terminal: it resets when its port is opened, runs
+// the boot loader for a moment, announces itself, and then answers command
+// frames, streams status lines and learns sensor positions as the board does,
+// paced at the board's line rate. It runs on a thread of its own, so tests
+// and the program's demo mode start it in-process without an event loop.
+#include "gcusim/GcuRideModel.h"
+#include "model/CommandTable.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// Misbehaviour on purpose, for the program's error handling.
+struct GcuFaultOptions {
+    bool neverAnswer = false;    // frames are read but never answered or streamed
+    int answerPieces = 1;        // more than 1: every answer in this many pieces
+    int piecePauseMs = 0;        // pause between the pieces
+    bool garbageAnswers = false; // answers replaced by random bytes of their length
+    int hangUpAfterFrames = 0;   // 0: never; else hang up on receiving frame N
+    bool announceTwice = false;  // the start-up announcement is sent twice
+};
+
+struct GcuSimulatorOptions {
+    // The command table: CommandTable when given, otherwise read from
+    // CommandsFile (a "Commands.CSV").
+    std::shared_ptr<const CommandTable> commandTable;
+    QString commandsFile;
+    QString pcbVersion = QStringLiteral("4.3");
+    QString firmwareVersion = QStringLiteral("5.0.9"); // five characters
+    double statusLinesPerSecond = 20;
+    int baudRate = 115200;   // 10 bits a byte; 0 sends without pacing
+    int bootWindowMs = 1000; // boot loader time after each open
+    QString linkPath;        // symbolic link to the port, replaced when present
+    QString stateFile;       // stored parameters; read at start, written on save
+    QString flashOutFile;    // flash image after programming (".hex": Intel HEX)
+    GcuFaultOptions faults;
+    // Trace of the link (frames, answers, opens); called on the simulator's
+    // thread, must not call back into the simulator.
+    std::function<void(const QString&)> log;
+};
+
+class GcuSimulator {
+  public:
+    explicit GcuSimulator(GcuSimulatorOptions options);
+    ~GcuSimulator(); // stops
+    GcuSimulator(const GcuSimulator&) = delete;
+    GcuSimulator& operator=(const GcuSimulator&) = delete;
+
+    // Loads the table and the state file, opens the pseudo-terminal and starts
+    // the thread; returns the port's path (the slave device). Raises
+    // EInOutError or EConvertError with the reason; nothing runs then.
+    QString start();
+    // Ends the thread, closes the port, removes the link, writes the flash
+    // image when one was programmed. Safe to call twice.
+    void stop();
+    bool IsRunning() const;
+    QString PortPath() const; // empty while hung up
+
+    // As an unplugged adapter: the port goes away (the link too).
+    void HangUp();
+    // A new port after a hang-up (new path; the link follows it).
+    void Replug();
+    void SetFaults(const GcuFaultOptions& faults);
+    void OverrideSensor(GcuSensor sensor, std::optional<double> volts);
+
+    // What the GCU holds, in GCU units.
+    std::optional<double> ParameterById(int commandId) const;
+    std::optional<double> ParameterAtDumpPosition(int position) const;
+    QByteArray DumpText() const;
+    int RebootCounter() const;
+
+    // What happened on the link.
+    int FramesReceived() const;
+    QList<QByteArray> ReceivedFrames() const; // raw frames, oldest first
+    int PortOpenCount() const;
+    bool IsPortOpen() const;
+    bool IsHungUp() const;
+    int BootLoaderSessions() const;
+    long StatusLinesSent() const;
+
+    // The ATmega2560's flash (256 KiB, erased bytes 0xFF).
+    std::vector<uint8_t> FlashImage() const;
+    uint32_t FlashProgrammedEnd() const;
+
+    // Waits (no polling) until Condition holds or Timeout passes; the
+    // condition is re-checked whenever the simulator's state changes.
+    bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) const;
+
+    struct Impl;
+
+  private:
+    std::unique_ptr<Impl> impl_;
+};
+
+// The start-up announcement for a firmware version.
+QByteArray GcuAnnouncement(const QString& firmwareVersion);

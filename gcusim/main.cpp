@@ -1,0 +1,124 @@
+// gcu-sim: a virtual GCU on a pseudo-terminal. Prints the port's path, then
+// runs until SIGINT or SIGTERM. SIGUSR1 hangs the port up as an unplugged
+// adapter would; SIGUSR2 plugs it in again.
+#include "gcusim/GcuSimulator.h"
+#include "util/Exceptions.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+
+namespace {
+
+struct OptionSpec {
+    const char* name;
+    const char* help;
+    const char* valueName; // nullptr: a switch
+};
+
+const OptionSpec Specs[] = {
+    {"commands", "Command table (default: CFG/Commands.CSV beside the program).", "file"},
+    {"pcb", "PCB version sent in the dump (default 4.3).", "version"},
+    {"firmware", "Firmware version announced, five characters (default 5.0.9).", "version"},
+    {"rate", "Status lines per second (default 20).", "n"},
+    {"baud", "Line rate the output is paced at; 0 = unpaced (default 115200).", "n"},
+    {"boot-window", "Boot loader time after each open in ms (default 1000).", "ms"},
+    {"link", "Publish the port as this symbolic link.", "path"},
+    {"state", "State file for the stored parameters.", "file"},
+    {"flash-out", "Write the programmed flash here (.hex: Intel HEX, else raw).", "file"},
+    {"fault-silent", "Never answer.", nullptr},
+    {"fault-pieces", "Answer in this many pieces.", "n"},
+    {"fault-pause", "Pause between answer pieces in ms (default 50).", "ms"},
+    {"fault-garbage", "Answer garbage.", nullptr},
+    {"fault-hangup-after", "Hang up on receiving frame N.", "n"},
+    {"fault-announce-twice", "Announce twice.", nullptr},
+    {"verbose", "Trace the link on stderr.", nullptr},
+};
+
+int IntOption(const QCommandLineParser& parser, const char* name, int fallback) {
+    if (!parser.isSet(name))
+        return fallback;
+    bool ok = false;
+    const int value = parser.value(name).toInt(&ok);
+    if (!ok)
+        throw EConvertError(QStringLiteral("--%1 needs a whole number").arg(name));
+    return value;
+}
+
+GcuSimulatorOptions ParseOptions(const QCoreApplication& app) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription("A virtual GCU on a pseudo-terminal.");
+    parser.addHelpOption();
+    for (const OptionSpec& s : Specs) {
+        if (s.valueName)
+            parser.addOption(QCommandLineOption(s.name, s.help, s.valueName));
+        else
+            parser.addOption(QCommandLineOption(s.name, s.help));
+    }
+    parser.process(app);
+
+    GcuSimulatorOptions o;
+    o.commandsFile = parser.isSet("commands")
+                         ? parser.value("commands")
+                         : QDir(app.applicationDirPath()).filePath("CFG/Commands.CSV");
+    o.pcbVersion = parser.value("pcb").isEmpty() ? o.pcbVersion : parser.value("pcb");
+    o.firmwareVersion =
+        parser.value("firmware").isEmpty() ? o.firmwareVersion : parser.value("firmware");
+    if (parser.isSet("rate")) {
+        bool ok = false;
+        o.statusLinesPerSecond = parser.value("rate").toDouble(&ok);
+        if (!ok || o.statusLinesPerSecond < 0)
+            throw EConvertError("--rate needs a number of lines per second");
+    }
+    o.baudRate = IntOption(parser, "baud", o.baudRate);
+    o.bootWindowMs = IntOption(parser, "boot-window", o.bootWindowMs);
+    o.linkPath = parser.value("link");
+    o.stateFile = parser.value("state");
+    o.flashOutFile = parser.value("flash-out");
+    o.faults.neverAnswer = parser.isSet("fault-silent");
+    o.faults.answerPieces = IntOption(parser, "fault-pieces", 1);
+    o.faults.piecePauseMs = IntOption(parser, "fault-pause", 50);
+    o.faults.garbageAnswers = parser.isSet("fault-garbage");
+    o.faults.hangUpAfterFrames = IntOption(parser, "fault-hangup-after", 0);
+    o.faults.announceTwice = parser.isSet("fault-announce-twice");
+    if (parser.isSet("verbose"))
+        o.log = [](const QString& text) { std::cerr << "gcu-sim: " << text.toStdString() << "\n"; };
+    return o;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    // The simulator's thread inherits this mask, so the signals reach sigwait.
+    sigset_t handledSignals;
+    sigemptyset(&handledSignals);
+    for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2})
+        sigaddset(&handledSignals, s);
+    pthread_sigmask(SIG_BLOCK, &handledSignals, nullptr);
+
+    try {
+        GcuSimulator simulator(ParseOptions(app));
+        const QString port = simulator.start();
+        std::cout << port.toStdString() << std::endl;
+        for (;;) {
+            int received = 0;
+            sigwait(&handledSignals, &received);
+            if (received == SIGUSR1)
+                simulator.HangUp();
+            else if (received == SIGUSR2)
+                simulator.Replug();
+            else
+                break;
+        }
+        simulator.stop();
+    } catch (const QvException& e) {
+        std::cerr << "gcu-sim: " << e.Message().toStdString() << std::endl;
+        return 1;
+    }
+    return 0;
+}
