@@ -115,15 +115,18 @@ void LinkRouter::RouteLive(const QString& text, ReceiveOutcome& outcome) {
         liveBuffer_.clear();
 }
 
-// An answer is its first non-blank line; it is complete at that line's end,
-// however many pieces it came in. Text after it is not part of the answer.
+// An answer is its first non-blank line that is not a status line; it is
+// complete at that line's end, however many pieces it came in. Status lines
+// still in flight after the stream was stopped are passed over, and text after
+// the answer is not part of it.
 void LinkRouter::RouteStoredAnswer(const QString& text, ReceiveOutcome& outcome) {
     received_ += text;
     int from = 0;
     int lineEnd;
     while ((lineEnd = LineEndIndex(received_, from)) >= 0) {
         const int next = PastLineEnd(received_, lineEnd);
-        if (!received_.mid(from, lineEnd - from).trimmed().isEmpty()) {
+        const QString line = received_.mid(from, lineEnd - from).trimmed();
+        if (!line.isEmpty() && !line.startsWith(u'*')) {
             received_ = received_.mid(from, next - from);
             answerReady_ = true;
             request_ = RequestNone;

@@ -50,8 +50,8 @@ class LinkRouter {
     int Request() const { return request_; }
     bool Waiting() const { return waiting_; }
     bool InitCompleted() const { return initCompleted_; }
-    // The stored answer of the last completed query (its first non-blank line,
-    // line end included), or the dump being accumulated.
+    // The stored answer of the last completed query (its first non-blank line
+    // that is not a status line, line end included), or the dump being accumulated.
     const QString& ReceivedText() const { return received_; }
     bool AnswerReady() const { return answerReady_; }
     // Counts every piece; a wait for a long answer restarts its limit on progress.

@@ -130,6 +130,14 @@ TEST(LinkRouter, storedAnswer_skipsBlankLinesAndKeepsOnlyFirstLine) {
     EXPECT_EQ(router.ReceivedText(), "2.35\r\n");
 }
 
+TEST(LinkRouter, storedAnswer_passesOverStatusLinesStillInFlight) {
+    LinkRouter router;
+    router.BeginRequest(RequestId::TpsFullOpen);
+    EXPECT_FALSE(Feed(router, "*0&1&2#\r\n").answerCompleted);
+    EXPECT_TRUE(Feed(router, "4.41\r\n").answerCompleted);
+    EXPECT_EQ(router.ReceivedText(), "4.41\r\n");
+}
+
 TEST(LinkRouter, dumpInThreePieces_completesOnceWithPiecesJoined) {
     LinkRouter router;
     router.BeginRequest(RequestId::ConfigDump);
