@@ -78,17 +78,6 @@ TEST(MessageLabel, isStringWithThreeDigitNumber) {
     EXPECT_EQ(MessageLabel(100), QStringLiteral("String 100"));
 }
 
-TEST(TranslatableKind, followsTheControlClassName) {
-    EXPECT_EQ(TranslatableKindOfClassName("TLabel"), Kind::Label);
-    EXPECT_EQ(TranslatableKindOfClassName("TButton"), Kind::Button);
-    EXPECT_EQ(TranslatableKindOfClassName("TCheckBox"), Kind::CheckBox);
-    EXPECT_EQ(TranslatableKindOfClassName("TTabSheet"), Kind::TabSheet);
-    EXPECT_EQ(TranslatableKindOfClassName("TGroupBox"), Kind::GroupBox);
-    EXPECT_EQ(TranslatableKindOfClassName("TRadioGroup"), Kind::RadioGroup);
-    EXPECT_EQ(TranslatableKindOfClassName("TEdit"), Kind::Other);
-    EXPECT_EQ(TranslatableKindOfClassName("TShape"), Kind::Other);
-}
-
 TEST(CreateTranslationTable, writesOneRowPerTranslatableTextInComponentOrder) {
     StringGridModel grid = TranslationGrid();
     const std::vector<ComponentTexts> components = {
