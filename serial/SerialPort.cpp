@@ -564,8 +564,9 @@ bool TSerialPort::Open() {
                                        .arg(QString::fromLocal8Bit(portName),
                                             SerialDevice::OpenErrorText(error, portName)));
     }
+    thread->Setup();
     FIsFaulted = false;
-    {
+    if (!thread->StopRequested()) {
         std::lock_guard<std::mutex> lock(FDataLock);
         FConnectionTime = QDateTime::currentDateTime();
     }
@@ -573,9 +574,13 @@ bool TSerialPort::Open() {
         std::lock_guard<std::mutex> lock(FThreadLock);
         if (ReconnectThread && ReconnectThread->IsCurrentThread())
             ReconnectThread.reset();
+    }
+    thread->AnnounceConnect();
+    {
+        std::lock_guard<std::mutex> lock(FThreadLock);
         thread->Start();
     }
-    // A handler of OnConnect may already have closed the connection again.
+    // A refused setting or a handler of OnConnect may have closed it again.
     return !thread->StopRequested();
 }
 
@@ -595,7 +600,8 @@ void TSerialPort::Close() {
             // A connection still ending is forgotten: no OnDisconnect for it.
             FConnectedTo = spNone;
             for (const auto& t : FComThreads)
-                t->Abandon();
+                if (!t->IsCurrentThread())
+                    t->Abandon();
         }
     }
     if (thread) {

@@ -113,15 +113,32 @@ bool TComThread::Connect(int& error) {
     }
     FReachedOpen = true;
     Owner->FInitialLineStatus = Owner->GetLineStatus(fd);
-    DoExecuteConnect();
     return true;
+}
+
+void TComThread::AnnounceConnect() {
+    DoExecuteConnect();
+}
+
+// Applies the settings before Open returns, so that no byte that arrives after
+// Open is discarded by the setup. A refused setting has already closed the port
+// inside SetDCBState; the body then ends at once and reports OnDisconnect.
+void TComThread::Setup() {
+    try {
+        if (Owner->SetDCBState() || Owner->FSkipSetupFailed) {
+            Owner->SetTimeouts();
+            Owner->SetBuffers();
+        }
+    } catch (...) {
+        Owner->Close();
+    }
 }
 
 // ---------------------------------------------------------------------------
 // Thread body
 
 void TComThread::Execute() {
-    if (!StopRequested() && Setup()) {
+    if (!StopRequested()) {
         Owner->FIdleTimeout = 0;
         while (KeepPolling()) {
             PollLineStatus();
@@ -138,19 +155,6 @@ void TComThread::Execute() {
 
 bool TComThread::KeepPolling() const {
     return !StopRequested() && ComDevice >= 0 && Owner->CurrentComThread().get() == this;
-}
-
-bool TComThread::Setup() {
-    try {
-        if (Owner->SetDCBState() || Owner->FSkipSetupFailed) {
-            Owner->SetTimeouts();
-            Owner->SetBuffers();
-            return true;
-        }
-    } catch (...) {
-    }
-    Owner->Close();
-    return false;
 }
 
 void TComThread::PollLineStatus() {

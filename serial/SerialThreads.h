@@ -55,9 +55,13 @@ class TComThread : public TWorkerThread {
     TComThread(TSerialPort* AOwner, uint64_t number, const QByteArray& portName);
     ~TComThread() override;
 
-    // Opens the device; on success records the connection in the owner, reads
-    // the initial modem lines and fires OnConnect. False with errno otherwise.
+    // Opens the device; on success records the connection in the owner and
+    // reads the initial modem lines. False with errno otherwise.
     bool Connect(int& error);
+    // Applies the line settings, timeouts and queue sizes to the new device.
+    void Setup();
+    // Fires OnConnect.
+    void AnnounceConnect();
     int GetPortHandle() const { return ComDevice; }
     uint64_t Number() const { return FNumber; }
     const QByteArray& PortName() const { return FPortName; }
@@ -77,7 +81,6 @@ class TComThread : public TWorkerThread {
 
   private:
     bool KeepPolling() const;
-    bool Setup();
     void PollLineStatus();
     void ReceiveStep();
     bool BytesStayQueued() const;
