@@ -4,6 +4,8 @@
 
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace {
 
 enum RecordType : uint8_t { Data = 0, EndOfFile = 1, ExtendedSegment = 2, ExtendedLinear = 4 };
@@ -65,17 +67,20 @@ MemoryImage ParseIntelHex(const QByteArray& text) {
     return image;
 }
 
-QByteArray FormatIntelHex(const std::vector<uint8_t>& memory, uint32_t end) {
+QByteArray FormatIntelHex(const std::vector<uint8_t>& memory, uint32_t end, bool skipErased) {
     QByteArray text;
     end = std::min<uint32_t>(end, static_cast<uint32_t>(memory.size()));
     uint32_t upper = 0;
     for (uint32_t address = 0; address < end; address += 16) {
+        const int size = static_cast<int>(std::min<uint32_t>(16, end - address));
+        const auto first = memory.begin() + address;
+        if (skipErased && std::all_of(first, first + size, [](uint8_t b) { return b == 0xFF; }))
+            continue;
         if ((address >> 16) != upper) {
             upper = address >> 16;
             const uint8_t high[2]{static_cast<uint8_t>(upper >> 8), static_cast<uint8_t>(upper)};
             text += Record(ExtendedLinear, 0, high, 2);
         }
-        const int size = static_cast<int>(std::min<uint32_t>(16, end - address));
         text +=
             Record(Data, static_cast<uint16_t>(address & 0xFFFF), memory.data() + address, size);
     }
@@ -87,7 +92,7 @@ void WriteMemoryFile(const QString& fileName, const std::vector<uint8_t>& memory
     end = std::min<uint32_t>(end, static_cast<uint32_t>(memory.size()));
     const QByteArray content =
         fileName.endsWith(QLatin1String(".hex"), Qt::CaseInsensitive)
-            ? FormatIntelHex(memory, end)
+            ? FormatIntelHex(memory, end, true)
             : QByteArray(reinterpret_cast<const char*>(memory.data()), static_cast<qsizetype>(end));
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())

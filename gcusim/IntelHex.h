@@ -12,9 +12,11 @@ using MemoryImage = std::map<uint32_t, uint8_t>;
 
 // Raises EInOutError naming the line on a malformed record or bad checksum.
 MemoryImage ParseIntelHex(const QByteArray& text);
-// Data records of 16 bytes with extended linear address records where needed.
-QByteArray FormatIntelHex(const std::vector<uint8_t>& memory, uint32_t end);
+// Data records of 16 bytes with extended linear address records where needed;
+// SkipErased leaves out records whose bytes are all 0xFF (erased flash).
+QByteArray FormatIntelHex(const std::vector<uint8_t>& memory, uint32_t end,
+                          bool skipErased = false);
 
 // Writes the first End bytes of Memory to FileName: Intel HEX when the name
-// ends in ".hex", raw bytes otherwise. Raises EInOutError on failure.
+// ends in ".hex" (erased lines left out), raw bytes otherwise. Raises EInOutError on failure.
 void WriteMemoryFile(const QString& fileName, const std::vector<uint8_t>& memory, uint32_t end);

@@ -1,0 +1,90 @@
+// Debian's avrdude writes and verifies firmware through the simulated GCU's
+// boot loader, exactly as the firmware update runs it.
+#include "SimPtyClient.h"
+#include "gcusim/GcuSimulator.h"
+#include "gcusim/IntelHex.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <random>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString Avrdude = QStringLiteral("/usr/bin/avrdude");
+
+// Random code at the start of flash and a block above 128 KiB, where the
+// programmer has to use the extended address.
+std::vector<uint8_t> TestFirmware() {
+    std::vector<uint8_t> memory(0x20300, 0xFF);
+    std::mt19937 random(7);
+    for (size_t i = 0; i < 1000; ++i)
+        memory[i] = static_cast<uint8_t>(random());
+    for (size_t i = 0x20100; i < 0x20300; ++i)
+        memory[i] = static_cast<uint8_t>(random());
+    return memory;
+}
+
+} // namespace
+
+TEST(SimAvrdude, avrdudeWritesAndVerifiesAnImage_andTheFlashHoldsItsBytes) {
+    if (!QFileInfo::exists(Avrdude))
+        GTEST_SKIP() << "avrdude is not installed";
+    QTemporaryDir dir;
+    const QString hexFile = dir.filePath("FW.HEX");
+    const QByteArray hex = FormatIntelHex(TestFirmware(), 0x20300, true);
+    const MemoryImage image = ParseIntelHex(hex);
+    ASSERT_GE(image.size(), 1000u + 0x200u);
+    {
+        QFile file(hexFile);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(hex);
+    }
+
+    GcuSimulatorOptions options;
+    auto table = std::make_shared<CommandTable>();
+    options.commandTable = table;
+    options.flashOutFile = dir.filePath("flash-out.hex");
+    GcuSimulator sim(options);
+    const QString port = sim.start();
+
+    QProcess avrdude;
+    avrdude.setProcessChannelMode(QProcess::MergedChannels);
+    avrdude.setWorkingDirectory(dir.path());
+    avrdude.start(Avrdude, {"-c", "wiring", "-p", "atmega2560", "-P", port, "-b115200", "-D", "-U",
+                            "flash:w:" + hexFile + ":i"});
+    ASSERT_TRUE(avrdude.waitForFinished(60000));
+    const QString output = QString::fromLocal8Bit(avrdude.readAll());
+    ASSERT_EQ(avrdude.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("verified")) << output.toStdString();
+    EXPECT_EQ(sim.BootLoaderSessions(), 1);
+
+    const std::vector<uint8_t> flash = sim.FlashImage();
+    size_t programmed = 0;
+    for (size_t address = 0; address < flash.size(); ++address) {
+        const auto it = image.find(static_cast<uint32_t>(address));
+        if (it != image.end()) {
+            ASSERT_EQ(flash[address], it->second) << "address " << address;
+            ++programmed;
+        } else {
+            ASSERT_EQ(flash[address], 0xFF) << "address " << address;
+        }
+    }
+    EXPECT_EQ(programmed, image.size());
+
+    // The image is written out once the programmer has left.
+    ASSERT_TRUE(sim.WaitUntil([&] { return QFileInfo::exists(options.flashOutFile); }, 10s));
+    QFile out(options.flashOutFile);
+    ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+    const MemoryImage written = ParseIntelHex(out.readAll());
+    for (const auto& [address, byte] : image)
+        ASSERT_EQ(written.at(address), byte) << address;
+
+    // After programming, the next open finds the application announcing.
+    SimPtyClient client(port);
+    EXPECT_TRUE(client.ReadUntilContains("900 - Versione Firmware: 5.0.9\r\n", 10s));
+}

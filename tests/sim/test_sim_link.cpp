@@ -1,0 +1,327 @@
+// The simulated GCU over its pseudo-terminal, talked to as the program would:
+// announcement on every open, dump, writes and storing, status stream,
+// teaching, pacing and each fault.
+#include "SimPtyClient.h"
+#include "gcusim/GcuParameterSet.h"
+#include "gcusim/GcuSimulator.h"
+#include "util/StringGridModel.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QByteArray Announcement = "901 - Init OK\r\n900 - Versione Firmware: 5.0.9\r\n";
+const QString ShippedCommands = QStringLiteral(QV_BINARY_DIR "/CFG/Commands.CSV");
+constexpr auto Patience = 10s; // generous: the machine may be busy
+
+void AddRow(CommandTable& t, int id, const char* word, double min, double max, int digits,
+            double def, int position) {
+    TCommandRecord& r = t[id];
+    r.ID = id;
+    r.Command = word;
+    r.MinValueFW = min;
+    r.MaxValueFW = max;
+    r.DigitsValueFW = digits;
+    r.DefaultValueFW = def;
+    r.ReadFromGCUID = position;
+}
+
+std::shared_ptr<const CommandTable> SmallTable() {
+    auto t = std::make_shared<CommandTable>();
+    AddRow(*t, 1, "MINVBATT", 6, 16, 1, 10.5, 1);
+    AddRow(*t, 15, "PCBVERSN", 3, 6, 1, 6, 2);
+    AddRow(*t, 107, "MINVATPS", 0, 5, 2, 0.5, 3);
+    AddRow(*t, 108, "MAXVATPS", 0, 5, 2, 4.5, 4);
+    AddRow(*t, 151, "SSOGMARN", 0, 5, 2, 1.3, 5);
+    return t;
+}
+
+GcuSimulatorOptions QuickOptions() {
+    GcuSimulatorOptions o;
+    o.commandTable = SmallTable();
+    o.bootWindowMs = 100;
+    return o;
+}
+
+class SimLink : public ::testing::Test {
+  protected:
+    void Start(GcuSimulatorOptions options = QuickOptions()) {
+        sim = std::make_unique<GcuSimulator>(std::move(options));
+        port = sim->start();
+        ASSERT_FALSE(port.isEmpty());
+    }
+    // Opens the port and waits for the announcement.
+    void Connect() {
+        ASSERT_TRUE(client.Open(port));
+        ASSERT_TRUE(client.ReadUntilContains(Announcement, Patience)) << client.Received().data();
+        client.Take();
+    }
+    void Disconnect() {
+        client.Close();
+        ASSERT_TRUE(sim->WaitUntil([this] { return !sim->IsPortOpen(); }, Patience));
+    }
+    QStringList Dump() {
+        client.Take();
+        client.Send("[INVPARAM 1]\r\n");
+        EXPECT_TRUE(client.ReadUntilContains("#\r\n", Patience));
+        return QString::fromLatin1(client.Take().chopped(3)).split('&');
+    }
+
+    std::unique_ptr<GcuSimulator> sim;
+    QString port;
+    SimPtyClient client;
+};
+
+} // namespace
+
+TEST_F(SimLink, announcesOnEveryOpen_afterTheBootWindow_andCountsReboots) {
+    auto options = QuickOptions();
+    options.bootWindowMs = 1000; // as the board
+    Start(options);
+    ASSERT_TRUE(client.Open(port));
+    ASSERT_TRUE(client.ReadUntilContains(Announcement, Patience));
+    // Nothing before it, and not before the boot loader had its second.
+    EXPECT_EQ(client.Received(), Announcement);
+    const auto quiet = client.Pieces().front().at - client.OpenedAt();
+    EXPECT_GE(quiet, 950ms);
+    EXPECT_EQ(sim->RebootCounter(), 1);
+
+    Disconnect();
+    ASSERT_TRUE(client.Open(port));
+    ASSERT_TRUE(client.ReadUntilContains(Announcement, Patience));
+    EXPECT_EQ(client.Received(), Announcement);
+    EXPECT_EQ(sim->PortOpenCount(), 2);
+    EXPECT_EQ(sim->RebootCounter(), 2);
+}
+
+TEST_F(SimLink, dumpMatchesTheShippedCommandsTable) {
+    if (!QFileInfo::exists(ShippedCommands))
+        GTEST_SKIP() << "no shipped command table at " << ShippedCommands.toStdString();
+    StringGridModel grid(CommandsFileColumnCount, CommandCount + 1);
+    LoadStringGridFromCSV(grid, ShippedCommands);
+    CommandTable table;
+    LoadCommandsFromGrid(grid, table);
+
+    GcuSimulatorOptions options;
+    options.commandsFile = ShippedCommands;
+    options.bootWindowMs = 100;
+    options.pcbVersion = "4.1";
+    Start(options);
+    Connect();
+    const QStringList fields = Dump();
+
+    int highest = RebootCounterDumpPosition;
+    int checked = 0;
+    for (int id = 1; id <= CommandCount; ++id) {
+        const TCommandRecord& row = table[id];
+        if (row.Command.isEmpty() || row.ReadFromGCUID <= 0)
+            continue;
+        highest = std::max(highest, row.ReadFromGCUID);
+        ASSERT_LE(row.ReadFromGCUID, fields.size()) << "row " << id;
+        const QString field = fields[row.ReadFromGCUID - 1];
+        const QString expected = id == PcbVersionCommandId
+                                     ? QStringLiteral("4.1")
+                                     : GcuNumberText(row.DefaultValueFW, row.DigitsValueFW);
+        EXPECT_EQ(field, expected) << "row " << id << " " << row.Command.toStdString();
+        EXPECT_FALSE(field.contains(',')) << "row " << id;
+        ++checked;
+    }
+    EXPECT_GT(checked, 100);
+    EXPECT_EQ(fields.size(), highest);
+    EXPECT_EQ(fields[RebootCounterDumpPosition - 1], "1");
+}
+
+TEST_F(SimLink, write_changesNextDump_refusalsDoNot_andOnlySavedValuesSurviveAReopen) {
+    QTemporaryDir dir;
+    auto options = QuickOptions();
+    options.stateFile = dir.filePath("gcu.state");
+    Start(options);
+    Connect();
+    EXPECT_EQ(client.Ask("[MINVBATT 11.5]"), "OK MINVBATT 11.5\r\n");
+    EXPECT_EQ(Dump()[0], "11.5");
+    EXPECT_EQ(client.Ask("[MINVBATT 99]"), "ERR RANGE MINVBATT 6.0..16.0\r\n");
+    EXPECT_EQ(client.Ask("[BADWORD 1]"), "ERR UNKNOWN BADWORD\r\n");
+    EXPECT_EQ(client.Ask("MINVBATT 12"), "ERR FRAME\r\n");
+    EXPECT_EQ(Dump()[0], "11.5");
+
+    // The board resets on open: an unsaved value is gone.
+    Disconnect();
+    Connect();
+    EXPECT_EQ(Dump()[0], "10.5");
+    EXPECT_EQ(client.Ask("[MINVBATT 12.5]"), "OK MINVBATT 12.5\r\n");
+    EXPECT_EQ(client.Ask("[SAVEPRMT 0]"), "OK SAVEPRMT\r\n");
+    Disconnect();
+    Connect();
+    EXPECT_EQ(Dump()[0], "12.5");
+    EXPECT_EQ(sim->ParameterById(1).value(), 12.5);
+    EXPECT_EQ(sim->ParameterAtDumpPosition(1).value(), 12.5);
+    client.Close();
+    sim->stop();
+
+    // A new GCU on the same state file starts from the saved values.
+    Start(options);
+    EXPECT_EQ(sim->ParameterById(1).value(), 12.5);
+    EXPECT_EQ(sim->RebootCounter(), 3);
+}
+
+TEST_F(SimLink, statusStream_hasTheLineFormatAtTwentyLinesASecond_andStops) {
+    Start();
+    Connect();
+    client.Send("[PRINTSTS 1]\r\n");
+    ASSERT_TRUE(
+        client.ReadUntil([](const QByteArray& r) { return r.count("#\r\n") >= 31; }, Patience));
+    const QList<QByteArray> lines = client.Received().split('\n');
+    static const QRegularExpression shape(R"(^\*(-?\d+(\.\d+)?&){15}-?\d+(\.\d+)?#\r$)");
+    for (int i = 0; i < 30; ++i)
+        EXPECT_TRUE(shape.match(QString::fromLatin1(lines[i])).hasMatch()) << lines[i].data();
+
+    // Rate from the arrival times of lines 1 and 31 (30 periods).
+    std::vector<SimPtyClient::Clock::time_point> ends;
+    for (const auto& piece : client.Pieces())
+        for (int k = 0; k < piece.bytes.count('\n'); ++k)
+            ends.push_back(piece.at);
+    const double seconds = std::chrono::duration<double>(ends[30] - ends[0]).count();
+    const double rate = 30 / seconds;
+    std::cout << "status lines per second: " << rate << "\n";
+    EXPECT_NEAR(rate, 20.0, 3.0);
+
+    client.Send("[PRINTSTS 0]\r\n");
+    client.Take();
+    // The next answer is clean: no tail of a status line before it.
+    client.Send("[MINVATPS ?]\r\n");
+    ASSERT_TRUE(client.ReadUntilContains("0.50\r\n", Patience));
+    const QByteArray afterStop = client.Take();
+    const qsizetype answerAt = afterStop.indexOf("0.50\r\n");
+    EXPECT_FALSE(afterStop.mid(answerAt).contains('*'));
+    const long sent = sim->StatusLinesSent();
+    EXPECT_FALSE(sim->WaitUntil([&] { return sim->StatusLinesSent() != sent; }, 300ms));
+}
+
+TEST_F(SimLink, teachAndQuery_answerTheSensorVoltageAsABareNumber) {
+    Start();
+    Connect();
+    sim->OverrideSensor(GcuSensor::Throttle, 0.47);
+    client.Send("[MINVATPS 0]\r\n");
+    EXPECT_EQ(client.Ask("[MINVATPS ?]"), "0.47\r\n"); // the teach itself is silent
+    sim->OverrideSensor(GcuSensor::Barrel, 2.35);
+    client.Send("[SOGLMARN 0]\r\n");
+    EXPECT_EQ(client.Ask("[SSOGMARN ?]"), "2.35\r\n");
+    EXPECT_EQ(Dump()[4], "2.35");
+    EXPECT_EQ(client.Ask("[TESTATUP 180]"), "OK TESTATUP 180\r\n");
+}
+
+TEST_F(SimLink, answersArePacedAtTheLineRate_andComeWithinMilliseconds) {
+    Start();
+    Connect();
+    const auto asked = SimPtyClient::Clock::now();
+    client.Send("[MINVATPS ?]\r\n");
+    ASSERT_TRUE(client.ReadUntilContains("\r\n", Patience));
+    const auto latency = client.Pieces().front().at - asked;
+    std::cout << "answer latency: " << std::chrono::duration<double, std::milli>(latency).count()
+              << " ms\n";
+    EXPECT_LT(latency, 500ms); // a few ms normally; the bound allows a busy machine
+
+    const QByteArray dump = sim->DumpText();
+    client.Take();
+    const auto start = SimPtyClient::Clock::now();
+    client.Send("[INVPARAM 1]\r\n");
+    ASSERT_TRUE(client.ReadUntilContains("#\r\n", Patience));
+    const auto took = client.Pieces().back().at - start;
+    const auto wire = std::chrono::microseconds(dump.size() * 10'000'000LL / 115200);
+    std::cout << "dump of " << dump.size() << " bytes took "
+              << std::chrono::duration<double, std::milli>(took).count() << " ms (wire time "
+              << wire.count() / 1000.0 << " ms)\n";
+    EXPECT_GE(took, wire - 1ms);
+    EXPECT_EQ(client.Received(), dump);
+}
+
+TEST_F(SimLink, fault_neverAnswer_readsFramesButStaysSilent) {
+    auto options = QuickOptions();
+    options.faults.neverAnswer = true;
+    Start(options);
+    Connect(); // the announcement still comes
+    client.Send("[INVPARAM 1]\r\n[PRINTSTS 1]\r\n");
+    ASSERT_TRUE(sim->WaitUntil([this] { return sim->FramesReceived() == 2; }, Patience));
+    EXPECT_FALSE(client.ReadUntil([](const QByteArray& r) { return !r.isEmpty(); }, 300ms));
+}
+
+TEST_F(SimLink, fault_answerInPieces_arrivesSplitWithPausesAndJoinsToTheDump) {
+    auto options = QuickOptions();
+    options.faults.answerPieces = 3;
+    options.faults.piecePauseMs = 60;
+    Start(options);
+    Connect();
+    const QByteArray dump = sim->DumpText();
+    const auto asked = SimPtyClient::Clock::now();
+    client.Send("[INVPARAM 1]\r\n");
+    ASSERT_TRUE(client.ReadUntilContains("#\r\n", Patience));
+    EXPECT_EQ(client.Received(), dump);
+    EXPECT_GE(client.Pieces().size(), 3u);
+    EXPECT_GE(client.Pieces().back().at - asked, 120ms);
+}
+
+TEST_F(SimLink, fault_garbage_answersRandomBytesInsteadOfTheText) {
+    auto options = QuickOptions();
+    options.faults.garbageAnswers = true;
+    Start(options);
+    Connect();
+    const QByteArray ok = "OK MINVBATT 11.5\r\n";
+    client.Send("[MINVBATT 11.5]\r\n");
+    ASSERT_TRUE(
+        client.ReadUntil([&](const QByteArray& r) { return r.size() >= ok.size(); }, Patience));
+    EXPECT_EQ(client.Received().size(), ok.size());
+    EXPECT_NE(client.Received(), ok);
+}
+
+TEST_F(SimLink, fault_hangUpAfterFrames_dropsThePortAndReplugBringsANewOne) {
+    QTemporaryDir dir;
+    auto options = QuickOptions();
+    options.linkPath = dir.filePath("gcu");
+    options.faults.hangUpAfterFrames = 2;
+    Start(options);
+    EXPECT_EQ(QFileInfo(options.linkPath).symLinkTarget(), port);
+    Connect();
+    EXPECT_EQ(client.Ask("[MINVATPS ?]"), "0.50\r\n");
+    client.Send("[MINVATPS ?]\r\n");
+    ASSERT_TRUE(client.ReadUntil([](const QByteArray&) { return false; }, Patience) ||
+                client.HungUp());
+    EXPECT_TRUE(client.HungUp());
+    EXPECT_TRUE(client.Received().isEmpty()); // the frame that hit the fault got no answer
+    EXPECT_TRUE(sim->IsHungUp());
+    EXPECT_FALSE(QFileInfo::exists(options.linkPath));
+    client.Close();
+
+    GcuFaultOptions none;
+    sim->SetFaults(none);
+    sim->Replug();
+    ASSERT_TRUE(sim->WaitUntil([this] { return !sim->PortPath().isEmpty(); }, Patience));
+    port = sim->PortPath();
+    EXPECT_EQ(QFileInfo(options.linkPath).symLinkTarget(), port);
+    port = options.linkPath;
+    Connect();
+    EXPECT_EQ(client.Ask("[MINVATPS ?]"), "0.50\r\n");
+}
+
+TEST_F(SimLink, hangUpOnDemand_endsTheClientsSession) {
+    Start();
+    Connect();
+    sim->HangUp();
+    EXPECT_TRUE(client.ReadUntil([this](const QByteArray&) { return client.HungUp(); }, Patience));
+    EXPECT_TRUE(sim->WaitUntil([this] { return sim->IsHungUp(); }, Patience));
+}
+
+TEST_F(SimLink, fault_announceTwice_sendsTheAnnouncementTwice) {
+    auto options = QuickOptions();
+    options.faults.announceTwice = true;
+    Start(options);
+    ASSERT_TRUE(client.Open(port));
+    ASSERT_TRUE(client.ReadUntil(
+        [](const QByteArray& r) { return r.count("Firmware: 5.0.9\r\n") == 2; }, Patience));
+    EXPECT_EQ(client.Received(), Announcement + Announcement);
+}
