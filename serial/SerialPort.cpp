@@ -456,7 +456,9 @@ bool TSerialPort::WithDevice(const std::function<void(int fd)>& use) const {
 // Waits for a receive thread to end; on the owning thread it runs the thread's
 // events meanwhile, so that OnDisconnect normally runs inside Close.
 void TSerialPort::WaitForThreadEnd(const std::shared_ptr<TComThread>& thread, uint32_t budgetMs) {
-    if (!thread->Started() || thread->IsCurrentThread())
+    // Nothing to wait for on the thread itself, nor on the thread that opened it
+    // and starts it only after OnConnect.
+    if (thread->IsCurrentThread() || (!thread->Started() && thread->OpenedOnCurrentThread()))
         return;
     const bool onOwner = OnOwnerThread();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(budgetMs);

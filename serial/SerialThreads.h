@@ -63,6 +63,7 @@ class TComThread : public TWorkerThread {
     // Fires OnConnect.
     void AnnounceConnect();
     int GetPortHandle() const { return ComDevice; }
+    bool OpenedOnCurrentThread() const { return FOpener == std::this_thread::get_id(); }
     uint64_t Number() const { return FNumber; }
     const QByteArray& PortName() const { return FPortName; }
     TCommPort PortId() const { return FPortId; }
@@ -110,6 +111,7 @@ class TComThread : public TWorkerThread {
     const uint64_t FNumber;
     const QByteArray FPortName;
     const TCommPort FPortId;
+    const std::thread::id FOpener = std::this_thread::get_id();
     std::atomic<int> ComDevice{-1};
     std::atomic<bool> FReachedOpen{false};
     std::atomic<bool> FAbandoned{false};
