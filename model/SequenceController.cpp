@@ -75,10 +75,10 @@ void SequenceController::AddSequenceRecord(int id, double actualValue) {
         entry.Status = StatusLetter::Modified;
         CutSequenceTexts(entry);
         sequence_.InsertAtFront(entry);
-        sequence_.ActivePosition = 1;
     } else if (found >= 2) {
         sequence_.MoveToFront(found);
     }
+    FollowActiveEntry(found);
 
     TSequenceRecord& first = sequence_[1];
     if (first.Status == StatusLetter::Transmitted)
@@ -105,6 +105,21 @@ void SequenceController::AddSequenceRecord(int id, double actualValue) {
         UpdateSequenceControlsColor(1);
     }
     view_.EnableControls();
+}
+
+void SequenceController::FollowActiveEntry(int movedToFront) {
+    // The active position names the entry whose controls show the selected
+    // colours; it moves with that entry so that selecting the new first entry
+    // paints the right controls back to their normal colours.
+    int& active = sequence_.ActivePosition;
+    if (!ChangeSequence::IsValidIndex(active))
+        return;
+    if (movedToFront == 0)
+        active = active < SequenceCount - 1 ? active + 1 : 0;
+    else if (active == movedToFront)
+        active = 1;
+    else if (active < movedToFront)
+        active = active + 1;
 }
 
 void SequenceController::RevertToPreviousValueSequence(int row) {

@@ -99,6 +99,7 @@ class SequenceController {
     SequenceView& View() { return view_; }
 
   private:
+    void FollowActiveEntry(int movedToFront);
     void PaintEntryControls(const TSequenceRecord& entry, quint32 color);
     void PaintEntryControlsWhite(const TSequenceRecord& entry);
     void ShowPageOfEntry(const TSequenceRecord& entry);

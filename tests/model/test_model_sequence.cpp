@@ -137,6 +137,20 @@ TEST_F(SequenceRules, captureAThenBThenA_putsAFirstBSecondWithTheirColours) {
     EXPECT_EQ(view.grid.Cell(3, 2), "13,5");
 }
 
+TEST_F(SequenceRules, captureOnAnotherPage_paintsThePreviouslyActiveEntryNormal) {
+    Edit(20, 1); // page 3
+    Edit(10, 13);
+    Edit(7, 60);
+    view.page = 0; // the user turned to the first page
+    Edit(10, 14);  // moves from place 2 to the front
+    EXPECT_EQ(view.colors["SEUpShiftEngineCutTime"], ModifiedNormal);
+    view.page = 0;
+    Edit(5, 1); // a new entry
+    EXPECT_EQ(view.colors["EBatteryMaximum"], ModifiedNormal);
+    EXPECT_EQ(view.colors["SECommand5"], StatusColors::clYellow);
+    EXPECT_EQ(view.colors["CBInputsOutputsCANRPMInput"], ModifiedNormal);
+}
+
 TEST_F(SequenceRules, typingBackThePreviousValue_removesEntryAndRestoresCommand) {
     Edit(10, 13.5);
     Edit(7, 60);
