@@ -92,14 +92,17 @@ QByteArray ReadWholeFile(const QString& fileName) {
     if (!file.open(QIODevice::ReadOnly))
         throw EInOutError(
             QStringLiteral("Cannot open file \"%1\": %2").arg(fileName, file.errorString()));
-    if (file.size() > MaxRecordFileSize)
-        throw EInOutError(
-            QStringLiteral("File \"%1\" is too large (%2 bytes)").arg(fileName).arg(file.size()));
-    const qint64 expected = file.size();
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError || bytes.size() != expected)
+    // Read with a bound, so that a device or an endless stream cannot exhaust memory.
+    const QByteArray bytes = file.read(MaxRecordFileSize + 1);
+    if (file.error() != QFileDevice::NoError)
         throw EInOutError(
             QStringLiteral("Cannot read file \"%1\": %2").arg(fileName, file.errorString()));
+    if (bytes.size() > MaxRecordFileSize)
+        throw EInOutError(
+            QStringLiteral("File \"%1\" is too large for a record file").arg(fileName));
+    if (!file.isSequential() && bytes.size() != file.size())
+        throw EInOutError(
+            QStringLiteral("Cannot read file \"%1\": it changed while being read").arg(fileName));
     return bytes;
 }
 

@@ -35,17 +35,22 @@ ControlValueWrite WriteFor(const QString& type, const QString& name, double valu
 
 } // namespace
 
-QVector<ControlValueWrite> PreviousValueWrites(const TSequenceRecord& entry,
-                                               const CommandTable& commands) {
+QVector<ControlValueWrite> ControlValueWritesFor(const TSequenceRecord& entry, double value,
+                                                 const CommandTable& commands) {
     const int digits = CommandTable::IsValidId(entry.CommandID)
                            ? std::max(0, commands[entry.CommandID].DigitsValueSW)
                            : 0;
     QVector<ControlValueWrite> writes;
     for (const QString& name : {entry.SenderName1, entry.SenderName2}) {
         if (!name.isEmpty())
-            writes.append(WriteFor(entry.SenderType, name, entry.PreviousValueSW, digits));
+            writes.append(WriteFor(entry.SenderType, name, value, digits));
     }
     return writes;
+}
+
+QVector<ControlValueWrite> PreviousValueWrites(const TSequenceRecord& entry,
+                                               const CommandTable& commands) {
+    return ControlValueWritesFor(entry, entry.PreviousValueSW, commands);
 }
 
 SequenceController::SequenceController(ChangeSequence& sequence, CommandTable& commands,

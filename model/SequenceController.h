@@ -22,7 +22,11 @@ struct ControlValueWrite {
     bool checked = false;
 };
 
-// What the entry's previous value turns into for each of its controls.
+// What display value Value turns into for each control of the entry (texts
+// with the command's display digits).
+QVector<ControlValueWrite> ControlValueWritesFor(const TSequenceRecord& entry, double value,
+                                                 const CommandTable& commands);
+// The same for the entry's previous value: what a revert writes.
 QVector<ControlValueWrite> PreviousValueWrites(const TSequenceRecord& entry,
                                                const CommandTable& commands);
 
