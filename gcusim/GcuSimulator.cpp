@@ -61,6 +61,12 @@ QByteArray GcuAnnouncement(const QString& firmwareVersion) {
     return ("901 - Init OK\r\n900 - Versione Firmware: " + firmwareVersion + "\r\n").toLatin1();
 }
 
+// Bytes from the client, usable once the line would have carried them.
+struct InChunk {
+    QByteArray bytes;
+    Clock::time_point arrivesAt;
+};
+
 struct OutChunk {
     QByteArray bytes;
     int sent = 0;
@@ -102,6 +108,8 @@ struct GcuSimulator::Impl {
     long statusLines = 0;
     std::deque<OutChunk> output;
     Clock::time_point lineFreeAt;
+    std::deque<InChunk> input;
+    Clock::time_point inputLineFreeAt;
     bool outputBlocked = false;
     int framesReceived = 0;
     QList<QByteArray> frames;
@@ -128,6 +136,7 @@ struct GcuSimulator::Impl {
     void OnOpened(Clock::time_point now);
     void OnClosed();
     void ReadInput(Clock::time_point now);
+    void HandleArrivedInput(Clock::time_point now);
     void HandleBootBytes(const QByteArray& bytes, Clock::time_point now);
     void HandleFrames(const QByteArray& bytes, Clock::time_point now);
     void StartApplication(Clock::time_point now);
@@ -183,6 +192,7 @@ void GcuSimulator::Impl::ClosePort() {
     portPath.clear();
     mode = LinkMode::Unplugged;
     output.clear();
+    input.clear();
     streaming = false;
     RemoveLink();
 }
@@ -247,6 +257,8 @@ void GcuSimulator::Impl::OnOpened(Clock::time_point now) {
     outputBlocked = false;
     streaming = false;
     lineFreeAt = now;
+    inputLineFreeAt = now;
+    input.clear();
     mode = options.bootWindowMs > 0 ? LinkMode::Booting : LinkMode::Running;
     bootDeadline = now + std::chrono::milliseconds(options.bootWindowMs);
     Log(QStringLiteral("port opened"));
@@ -257,9 +269,18 @@ void GcuSimulator::Impl::OnOpened(Clock::time_point now) {
 void GcuSimulator::Impl::OnClosed() {
     mode = LinkMode::Closed;
     output.clear();
+    input.clear();
     streaming = false;
-    // What the client left unread must not greet the next one.
-    tcflush(masterFd, TCIOFLUSH);
+    // What the client left unread must not greet the next one; it sits in the
+    // slave's input queue, which only the slave side can discard. What the
+    // client sent last is dropped too, as the board's reset drops it.
+    const int slave =
+        ::open(QFile::encodeName(portPath).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (slave >= 0) {
+        tcflush(slave, TCIFLUSH);
+        ::close(slave);
+    }
+    tcflush(masterFd, TCIFLUSH);
     WriteFlashOut();
     Log(QStringLiteral("port closed"));
 }
@@ -282,14 +303,25 @@ void GcuSimulator::Impl::ReadInput(Clock::time_point now) {
     for (;;) {
         const ssize_t n = ::read(masterFd, buffer, sizeof buffer);
         if (n <= 0)
-            return; // EAGAIN, or EIO when the client went away (POLLHUP follows)
-        const QByteArray bytes(buffer, n);
+            break; // EAGAIN, or EIO when the client went away (POLLHUP follows)
+        // The pty delivers at once; the board's line would still be busy
+        // carrying these bytes for ten bit times each.
+        inputLineFreeAt = std::max(inputLineFreeAt, now) + ByteTime() * n;
+        input.push_back(InChunk{QByteArray(buffer, n), inputLineFreeAt});
+    }
+    HandleArrivedInput(now);
+}
+
+void GcuSimulator::Impl::HandleArrivedInput(Clock::time_point now) {
+    while (!input.empty() && input.front().arrivesAt <= now) {
+        const QByteArray bytes = input.front().bytes;
+        input.pop_front();
         if (mode == LinkMode::Booting || mode == LinkMode::BootLoader)
             HandleBootBytes(bytes, now);
         else if (mode == LinkMode::Running)
             HandleFrames(bytes, now);
-        if (mode != LinkMode::Booting && mode != LinkMode::BootLoader && mode != LinkMode::Running)
-            return;
+        else
+            input.clear(); // hung up
     }
 }
 
@@ -440,6 +472,7 @@ void GcuSimulator::Impl::StepRide(Clock::time_point now) {
 }
 
 void GcuSimulator::Impl::RunTimers(Clock::time_point now) {
+    HandleArrivedInput(now);
     if (mode == LinkMode::Booting && now >= bootDeadline)
         StartApplication(now);
     if (mode == LinkMode::BootLoader && now - lastBootTraffic >= BootLoaderIdleLimit)
@@ -472,6 +505,8 @@ std::optional<Clock::time_point> GcuSimulator::Impl::NextDeadline(Clock::time_po
             wake = t;
     };
     PumpOutput(now, wake);
+    if (!input.empty())
+        consider(input.front().arrivesAt);
     if (mode == LinkMode::Booting)
         consider(bootDeadline);
     if (mode == LinkMode::BootLoader)
@@ -714,6 +749,14 @@ int GcuSimulator::BootLoaderSessions() const {
 long GcuSimulator::StatusLinesSent() const {
     std::lock_guard lock(impl_->mutex);
     return impl_->statusLines;
+}
+
+int GcuSimulator::OutputPending() const {
+    std::lock_guard lock(impl_->mutex);
+    int pending = 0;
+    for (const OutChunk& chunk : impl_->output)
+        pending += static_cast<int>(chunk.bytes.size()) - chunk.sent;
+    return pending;
 }
 
 std::vector<uint8_t> GcuSimulator::FlashImage() const {

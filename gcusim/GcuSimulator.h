@@ -84,6 +84,8 @@ class GcuSimulator {
     bool IsHungUp() const;
     int BootLoaderSessions() const;
     long StatusLinesSent() const;
+    // Bytes waiting to go on the line (0: everything sent has been written).
+    int OutputPending() const;
 
     // The ATmega2560's flash (256 KiB, erased bytes 0xFF).
     std::vector<uint8_t> FlashImage() const;

@@ -92,6 +92,10 @@ TEST_F(SimLink, announcesOnEveryOpen_afterTheBootWindow_andCountsReboots) {
     EXPECT_GE(quiet, 950ms);
     EXPECT_EQ(sim->RebootCounter(), 1);
 
+    // An answer the client left unread does not greet the next opener.
+    client.Send("[INVPARAM 1]\r\n");
+    ASSERT_TRUE(sim->WaitUntil(
+        [this] { return sim->FramesReceived() == 1 && sim->OutputPending() == 0; }, Patience));
     Disconnect();
     ASSERT_TRUE(client.Open(port));
     ASSERT_TRUE(client.ReadUntilContains(Announcement, Patience));
@@ -219,12 +223,17 @@ TEST_F(SimLink, teachAndQuery_answerTheSensorVoltageAsABareNumber) {
 TEST_F(SimLink, answersArePacedAtTheLineRate_andComeWithinMilliseconds) {
     Start();
     Connect();
+    const QByteArray question = "[MINVATPS ?]\r\n";
     const auto asked = SimPtyClient::Clock::now();
-    client.Send("[MINVATPS ?]\r\n");
+    client.Send(question);
     ASSERT_TRUE(client.ReadUntilContains("\r\n", Patience));
     const auto latency = client.Pieces().front().at - asked;
     std::cout << "answer latency: " << std::chrono::duration<double, std::milli>(latency).count()
               << " ms\n";
+    // The question and the answer's first byte travel at 115200 baud first.
+    const auto questionOnWire =
+        std::chrono::microseconds((question.size() + 1) * 10'000'000LL / 115200);
+    EXPECT_GE(latency, questionOnWire);
     EXPECT_LT(latency, 500ms); // a few ms normally; the bound allows a busy machine
 
     const QByteArray dump = sim->DumpText();
