@@ -53,3 +53,18 @@ WaitResult LinkExchange::SendAndAwaitAnyPiece(const QByteArray& frame) {
     options.onTimeout = [this] { router_.EndPlainWait(); };
     return waiter_.Wait([this] { return !router_.Waiting(); }, options);
 }
+
+void LinkExchange::SwitchLive(bool on) {
+    if (!on) {
+        router_.EndLive();
+        send_(DeviceFrames::LiveStream(false));
+        return;
+    }
+    router_.BeginLive();
+    try {
+        send_(DeviceFrames::LiveStream(true));
+    } catch (...) {
+        router_.EndLive();
+        throw;
+    }
+}

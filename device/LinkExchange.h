@@ -33,6 +33,11 @@ class LinkExchange {
     // A parameter write: waits for the next piece of any text.
     WaitResult SendAndAwaitAnyPiece(const QByteArray& frame);
 
+    // Live mode on: the router takes every piece as status text, then
+    // "[PRINTSTS 1]" is sent; off: the router stops, then "[PRINTSTS 0]". A
+    // refused start leaves live routing off.
+    void SwitchLive(bool on);
+
     void Send(const QByteArray& frame) const { send_(frame); }
     LinkRouter& Router() const { return router_; }
 

@@ -94,11 +94,7 @@ class CalibrationTest : public ::testing::Test {
         hooks.liveActive = [this] { return live; };
         hooks.switchLive = [this](bool on) { // as the live check box handler does
             live = on;
-            if (on)
-                router.BeginLive();
-            else
-                router.EndLive();
-            exchange.Send(DeviceFrames::LiveStream(on));
+            exchange.SwitchLive(on);
         };
         hooks.showResult = [this](const CalibrationStep& step, int value) {
             events.push_back("show " + step.controlName.toStdString() + " " +

@@ -68,19 +68,19 @@ TEST(ResponseWaiter, alreadyDone_returnsWithoutHourglass) {
 }
 
 TEST(ResponseWaiter, progressRestartsLimit_butSilenceStillTimesOut) {
-    // Progress every 40 ms for 8 rounds outlasts a 150 ms limit several times.
+    // Progress every 40 ms for 12 rounds outlasts a 300 ms limit.
     auto runWith = [](bool watchProgress) {
         ResponseWaiter waiter;
         quint64 progress = 0;
         bool done = false;
         QTimer ticker;
         QObject::connect(&ticker, &QTimer::timeout, [&] {
-            if (++progress == 8)
+            if (++progress == 12)
                 done = true;
         });
         ticker.start(40);
         ResponseWaiter::Options options;
-        options.limit = 150ms;
+        options.limit = 300ms;
         if (watchProgress)
             options.progress = [&progress] { return progress; };
         return waiter.Wait([&done] { return done; }, options);
@@ -112,7 +112,7 @@ class LinkExchangeTest : public ::testing::Test {
     ResponseWaiter waiter;
     std::vector<QByteArray> sent;
     LinkExchange exchange{router, waiter, [this](const QByteArray& f) { sent.push_back(f); },
-                          LinkExchange::Limits{100ms, 100ms, 100ms}};
+                          LinkExchange::Limits{300ms, 300ms, 300ms}};
 };
 
 TEST_F(LinkExchangeTest, askWaitsForWholeLine_notFirstPiece) {
@@ -135,10 +135,10 @@ TEST_F(LinkExchangeTest, askWithoutAnswer_timesOutAndClearsRequest) {
 }
 
 TEST_F(LinkExchangeTest, dumpMeasuredFromLastPiece) {
-    // Pieces 60 ms apart: the whole dump takes longer than the 100 ms limit.
-    DeliverLater(router, 60, "1&2&");
-    DeliverLater(router, 120, "3&4&");
-    DeliverLater(router, 180, "5#\r\n");
+    // Pieces 200 ms apart: the whole dump takes longer than the 300 ms limit.
+    DeliverLater(router, 200, "1&2&");
+    DeliverLater(router, 400, "3&4&");
+    DeliverLater(router, 600, "5#\r\n");
     EXPECT_EQ(exchange.RequestConfigDump(), WaitResult::Completed);
     EXPECT_EQ(sent, std::vector<QByteArray>{"[INVPARAM 1]\r\n"});
     EXPECT_EQ(router.Request(), RequestId::None);
@@ -166,4 +166,19 @@ TEST_F(LinkExchangeTest, parameterWriteEndsAtAnyPiece) {
     EXPECT_EQ(exchange.SendAndAwaitAnyPiece("[UPSHTIME 12.5]\r\n"), WaitResult::Completed);
     EXPECT_EQ(exchange.SendAndAwaitAnyPiece("[UPSHTIME 12.5]\r\n"), WaitResult::TimedOut);
     EXPECT_FALSE(router.Waiting());
+}
+
+TEST_F(LinkExchangeTest, switchLive_routesStatusLinesOnlyWhileOn) {
+    exchange.SwitchLive(true);
+    EXPECT_EQ(router.Request(), RequestId::Live);
+    EXPECT_EQ(router.Receive("*1&2#\r\n", QTime(), false).liveLines.size(), 1);
+    exchange.SwitchLive(false);
+    EXPECT_EQ(router.Request(), RequestId::None);
+    EXPECT_TRUE(router.Receive("*1&2#\r\n", QTime(), false).liveLines.isEmpty());
+    EXPECT_EQ(sent, (std::vector<QByteArray>{"[PRINTSTS 1]\r\n", "[PRINTSTS 0]\r\n"}));
+
+    LinkExchange failing{router, waiter,
+                         [](const QByteArray&) { throw std::runtime_error("not open"); }};
+    EXPECT_THROW(failing.SwitchLive(true), std::runtime_error);
+    EXPECT_EQ(router.Request(), RequestId::None);
 }
