@@ -17,21 +17,24 @@ void SendOrAbandon(const LinkExchange::Sender& send, const QByteArray& frame, Li
 WaitResult LinkExchange::RequestConfigDump() {
     router_.BeginRequest(RequestId::ConfigDump);
     SendOrAbandon(send_, DeviceFrames::GetConfiguration(), router_);
-    ResponseWaiter::Options options;
-    options.limit = limits_.dumpPiece;
-    options.progress = [this] { return router_.PiecesReceived(); };
-    options.onTimeout = [this] { router_.AbandonRequest(); };
-    return waiter_.Wait([this] { return router_.Request() != RequestId::ConfigDump; }, options);
+    return AwaitAnswer(RequestId::ConfigDump, limits_.dumpPiece, true);
 }
 
 WaitResult LinkExchange::Ask(int requestId, const QByteArray& queryFrame) {
     router_.BeginRequest(requestId);
     SendOrAbandon(send_, queryFrame, router_);
+    return AwaitAnswer(requestId, limits_.answer, false);
+}
+
+// Ends when the answer is complete, or when the request is dropped or replaced
+// (disconnect, live mode switched on meanwhile): then the answer counts as missing.
+WaitResult LinkExchange::AwaitAnswer(int requestId, std::chrono::milliseconds limit,
+                                     bool restartOnProgress) {
     ResponseWaiter::Options options;
-    options.limit = limits_.answer;
+    options.limit = limit;
+    if (restartOnProgress)
+        options.progress = [this] { return router_.PiecesReceived(); };
     options.onTimeout = [this] { router_.AbandonRequest(); };
-    // Another request taking over (live mode switched on meanwhile) also ends
-    // the wait; the answer is then not ready.
     const WaitResult result = waiter_.Wait(
         [this, requestId] { return router_.AnswerReady() || router_.Request() != requestId; },
         options);

@@ -25,7 +25,8 @@ class LinkExchange {
         : LinkExchange(router, waiter, std::move(send), Limits{}) {}
 
     // "[INVPARAM 1]" and wait until the dump is complete (the router hands it to
-    // the receive handler, which applies it).
+    // the receive handler, which applies it). A disconnect meanwhile (the window
+    // abandons the request) ends the wait as TimedOut.
     WaitResult RequestConfigDump();
     // Query frame for a stored-answer request; on Completed the answer is the
     // router's ReceivedText().
@@ -42,6 +43,8 @@ class LinkExchange {
     LinkRouter& Router() const { return router_; }
 
   private:
+    WaitResult AwaitAnswer(int requestId, std::chrono::milliseconds limit, bool restartOnProgress);
+
     LinkRouter& router_;
     const ResponseWaiter& waiter_;
     Sender send_;

@@ -137,12 +137,32 @@ void LinkRouter::RouteStoredAnswer(const QString& text, ReceiveOutcome& outcome)
     }
 }
 
+// Status lines still in flight after the stream was stopped may come before the
+// dump; they are dropped from its start (the dump itself begins with a number).
+// Returns false while such a line is not yet complete.
+bool LinkRouter::DropLeadingStatusLines() {
+    for (;;) {
+        int start = 0;
+        while (start < received_.size() && received_[start].isSpace())
+            ++start;
+        if (start == received_.size() || received_[start] != u'*')
+            return true;
+        const int lineEnd = received_.indexOf(u'\n', start);
+        if (lineEnd < 0)
+            return false;
+        received_.remove(0, lineEnd + 1);
+    }
+}
+
 void LinkRouter::RouteDump(const QString& text, ReceiveOutcome& outcome) {
     received_ += text;
+    if (!DropLeadingStatusLines())
+        return;
     const int endMark = received_.indexOf(u'#');
     if (endMark < 0)
         return;
     request_ = RequestNone;
+    answerReady_ = true;
     outcome.completedDump = received_.left(endMark + 1);
     received_.clear();
 }

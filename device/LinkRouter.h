@@ -53,6 +53,7 @@ class LinkRouter {
     // The stored answer of the last completed query (its first non-blank line
     // that is not a status line, line end included), or the dump being accumulated.
     const QString& ReceivedText() const { return received_; }
+    // The awaited answer (stored answer or whole dump) has come in completely.
     bool AnswerReady() const { return answerReady_; }
     // Counts every piece; a wait for a long answer restarts its limit on progress.
     quint64 PiecesReceived() const { return pieces_; }
@@ -65,6 +66,7 @@ class LinkRouter {
     void RouteLive(const QString& text, ReceiveOutcome& outcome);
     void RouteStoredAnswer(const QString& text, ReceiveOutcome& outcome);
     void RouteDump(const QString& text, ReceiveOutcome& outcome);
+    bool DropLeadingStatusLines();
 
     int request_ = RequestNone;
     bool waiting_ = false;

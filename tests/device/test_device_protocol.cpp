@@ -154,6 +154,16 @@ TEST(LinkRouter, dumpInThreePieces_completesOnceWithPiecesJoined) {
     EXPECT_FALSE(Feed(router, "6&7#\r\n").completedDump.has_value());
 }
 
+TEST(LinkRouter, dumpAfterStatusLinesInFlight_isNotCutByTheirEndMark) {
+    LinkRouter router;
+    router.BeginRequest(RequestId::ConfigDump);
+    EXPECT_FALSE(Feed(router, "*0&1&2#").completedDump.has_value());
+    EXPECT_FALSE(Feed(router, "\r\n*3&4#\r\n1&2").completedDump.has_value());
+    ReceiveOutcome out = Feed(router, "&3#\r\n");
+    ASSERT_TRUE(out.completedDump.has_value());
+    EXPECT_EQ(*out.completedDump, "1&2&3#");
+}
+
 TEST(LinkRouter, live_lineSplitOverTwoPiecesIsParsedOnceWhole) {
     LinkRouter router;
     router.BeginLive();

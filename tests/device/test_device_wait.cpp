@@ -182,3 +182,15 @@ TEST_F(LinkExchangeTest, switchLive_routesStatusLinesOnlyWhileOn) {
     EXPECT_THROW(failing.SwitchLive(true), std::runtime_error);
     EXPECT_EQ(router.Request(), RequestId::None);
 }
+
+TEST_F(LinkExchangeTest, requestDroppedDuringWait_countsAsNoAnswer) {
+    // A disconnect abandons the request: the wait ends at once, nothing is done.
+    QTimer::singleShot(5, [this] { router.AbandonRequest(); });
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(exchange.RequestConfigDump(), WaitResult::TimedOut);
+    EXPECT_LT(clock.elapsed(), 250);
+    QTimer::singleShot(5, [this] { router.BeginLive(); });
+    EXPECT_EQ(exchange.Ask(RequestId::TpsIdle, DeviceFrames::Query("MINVATPS")),
+              WaitResult::TimedOut);
+}
