@@ -34,6 +34,8 @@ QString FirmwareVersionFromAnnouncement(const QString& text) {
 
 void LinkRouter::ResetForConnection() {
     initCompleted_ = false;
+    versionPending_ = false;
+    announceTail_.clear();
     AbandonRequest();
 }
 
@@ -79,13 +81,34 @@ ReceiveOutcome LinkRouter::Receive(const QByteArray& piece, const QTime& now, bo
     return outcome;
 }
 
+// The announcement is recognised once per connection, also when its first
+// line is cut between two pieces. When the version line comes in a later
+// piece, that piece updates the version (and is routed as usual).
 bool LinkRouter::TakeAnnouncement(const QString& text, ReceiveOutcome& outcome) {
-    if (initCompleted_ || !text.contains(QLatin1String(InitMarker)))
+    if (initCompleted_) {
+        TakeLateVersion(text, outcome);
         return false;
+    }
+    const QLatin1String marker(InitMarker);
+    const QString joined = announceTail_ + text;
+    if (!joined.contains(marker)) {
+        announceTail_ = joined.right(marker.size() - 1);
+        return false;
+    }
+    const QString& carrier = text.contains(marker) ? text : joined;
     initCompleted_ = true;
+    announceTail_.clear();
+    versionPending_ = !carrier.contains(QLatin1String(VersionMarker));
     outcome.announcement = true;
-    outcome.firmwareVersion = FirmwareVersionFromAnnouncement(text);
+    outcome.firmwareVersion = FirmwareVersionFromAnnouncement(carrier);
     return true;
+}
+
+void LinkRouter::TakeLateVersion(const QString& text, ReceiveOutcome& outcome) {
+    if (!versionPending_ || !text.contains(QLatin1String(VersionMarker)))
+        return;
+    versionPending_ = false;
+    outcome.firmwareVersion = FirmwareVersionFromAnnouncement(text);
 }
 
 void LinkRouter::Route(const QString& text, ReceiveOutcome& outcome) {

@@ -19,6 +19,8 @@ struct ReceiveOutcome {
     // The GCU announced itself on this connection: show the version and start
     // the timer that offers to read the configuration. The piece is not routed.
     bool announcement = false;
+    // Set with the announcement; also set alone when the version line comes in
+    // a later piece than the announcement (then only the version label changes).
     QString firmwareVersion;
     bool reachedLive = false; // the piece went to the live stream (cursor back to normal)
     QStringList liveLines;    // complete status lines, in arrival order
@@ -62,6 +64,7 @@ class LinkRouter {
 
   private:
     bool TakeAnnouncement(const QString& text, ReceiveOutcome& outcome);
+    void TakeLateVersion(const QString& text, ReceiveOutcome& outcome);
     void Route(const QString& text, ReceiveOutcome& outcome);
     void RouteLive(const QString& text, ReceiveOutcome& outcome);
     void RouteStoredAnswer(const QString& text, ReceiveOutcome& outcome);
@@ -71,6 +74,8 @@ class LinkRouter {
     int request_ = RequestNone;
     bool waiting_ = false;
     bool initCompleted_ = false;
+    bool versionPending_ = false;
+    QString announceTail_; // end of the last piece, while the announcement is awaited
     bool answerReady_ = false;
     QString received_;
     QString liveBuffer_;

@@ -89,6 +89,19 @@ TEST(LinkRouter, announcementWithoutVersionMarker_showsCharacters25To29) {
     EXPECT_EQ(out.firmwareVersion, "ABCDE");
 }
 
+TEST(LinkRouter, announcementCutBetweenPieces_isRecognisedAndVersionFollows) {
+    LinkRouter router;
+    EXPECT_FALSE(Feed(router, "boot\r\n901 - In").announcement);
+    ReceiveOutcome out = Feed(router, "it OK\r\n");
+    EXPECT_TRUE(out.announcement);
+    EXPECT_TRUE(Feed(router, "irrelevant\r\n").firmwareVersion.isEmpty());
+    out = Feed(router, "900 - Versione Firmware: 5.0.9\r\n");
+    EXPECT_FALSE(out.announcement);
+    EXPECT_EQ(out.firmwareVersion, "5.0.9");
+    // Only once.
+    EXPECT_TRUE(Feed(router, "900 - Versione Firmware: 6.0.0\r\n").firmwareVersion.isEmpty());
+}
+
 TEST(LinkRouter, announcementPiece_isNotRouted) {
     LinkRouter router;
     router.BeginRequest(RequestId::TpsIdle);
