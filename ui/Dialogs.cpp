@@ -1,0 +1,176 @@
+#include "ui/Dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace {
+IDialogs* installedDialogs = nullptr;
+
+QtDialogs& DefaultDialogs() {
+    static QtDialogs dialogs;
+    return dialogs;
+}
+} // namespace
+
+IDialogs& Dialogs() {
+    return installedDialogs ? *installedDialogs : DefaultDialogs();
+}
+
+void SetDialogs(IDialogs* dialogs) {
+    installedDialogs = dialogs;
+}
+
+QString InputBox(const QString& caption, const QString& prompt, const QString& defaultText) {
+    QString value = defaultText;
+    return Dialogs().InputQuery(caption, prompt, value) ? value : defaultText;
+}
+
+void ShowMessage(const QString& text, TMsgDlgType type) {
+    Dialogs().MessageDlg(text, type, mbOK);
+}
+
+QString FileFilterToQt(const QString& filter) {
+    if (!filter.contains(u'|'))
+        return filter;
+    const QStringList parts = filter.split(u'|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(u';', u' ');
+        filters << parts[i] + QStringLiteral(" (") + patterns + u')';
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+// ---------------------------------------------------------------- Qt dialogs
+
+TModalResult QtDialogs::MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons) {
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(QApplication::applicationDisplayName());
+    box.setText(text);
+    switch (type) {
+    case TMsgDlgType::mtWarning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case TMsgDlgType::mtError:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case TMsgDlgType::mtInformation:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case TMsgDlgType::mtConfirmation:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case TMsgDlgType::mtCustom:
+        break;
+    }
+    const std::pair<TMsgDlgBtn, QMessageBox::StandardButton> mapping[] = {
+        {mbYes, QMessageBox::Yes},
+        {mbNo, QMessageBox::No},
+        {mbOK, QMessageBox::Ok},
+        {mbCancel, QMessageBox::Cancel}};
+    for (const auto& [ours, theirs] : mapping) {
+        if (buttons & ours)
+            box.addButton(theirs);
+    }
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return mrYes;
+    case QMessageBox::No:
+        return mrNo;
+    case QMessageBox::Ok:
+        return mrOK;
+    default:
+        return mrCancel;
+    }
+}
+
+bool QtDialogs::InputQuery(const QString& caption, const QString& prompt, QString& value) {
+    bool ok = false;
+    const QString typed = QInputDialog::getText(QApplication::activeWindow(), caption, prompt,
+                                                QLineEdit::Normal, value, &ok);
+    if (ok)
+        value = typed;
+    return ok;
+}
+
+bool QtDialogs::OpenFileDialog(FileDialogRequest& request) {
+    const QString start = request.fileName.isEmpty() ? request.initialDir
+                                                     : request.initialDir + u'/' + request.fileName;
+    const QString chosen = QFileDialog::getOpenFileName(QApplication::activeWindow(), request.title,
+                                                        start, FileFilterToQt(request.filter));
+    if (chosen.isEmpty())
+        return false;
+    request.fileName = chosen;
+    return true;
+}
+
+bool QtDialogs::SaveFileDialog(FileDialogRequest& request) {
+    QFileDialog dialog(QApplication::activeWindow(), request.title, request.initialDir,
+                       FileFilterToQt(request.filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(request.defaultExt);
+    if (!request.fileName.isEmpty())
+        dialog.selectFile(request.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    request.fileName = dialog.selectedFiles().constFirst();
+    return true;
+}
+
+// ---------------------------------------------------------------- scripted dialogs
+
+TModalResult ScriptedDialogs::MessageDlg(const QString& text, TMsgDlgType type,
+                                         TMsgDlgButtons buttons) {
+    asked.push_back({QStringLiteral("message"), QString(), text, type});
+    if (messageAnswers.empty())
+        return buttons == TMsgDlgButtons(mbOK) ? mrOK : mrCancel;
+    const TModalResult answer = messageAnswers.front();
+    messageAnswers.pop_front();
+    return answer;
+}
+
+bool ScriptedDialogs::InputQuery(const QString& caption, const QString& prompt, QString& value) {
+    asked.push_back({QStringLiteral("input"), caption, prompt});
+    if (inputAnswers.empty())
+        return false;
+    const auto [ok, typed] = inputAnswers.front();
+    inputAnswers.pop_front();
+    if (ok)
+        value = typed;
+    return ok;
+}
+
+bool ScriptedDialogs::FileAnswer(FileDialogRequest& request) {
+    if (fileAnswers.empty())
+        return false;
+    const QString answer = fileAnswers.front();
+    fileAnswers.pop_front();
+    if (answer.isEmpty())
+        return false;
+    request.fileName = answer;
+    return true;
+}
+
+bool ScriptedDialogs::OpenFileDialog(FileDialogRequest& request) {
+    asked.push_back({QStringLiteral("open"), request.title, request.filter});
+    return FileAnswer(request);
+}
+
+bool ScriptedDialogs::SaveFileDialog(FileDialogRequest& request) {
+    asked.push_back({QStringLiteral("save"), request.title, request.filter});
+    return FileAnswer(request);
+}
+
+// ---------------------------------------------------------------- dialog components
+
+bool TFileDialogComponent::Run(bool save) {
+    FileDialogRequest request{Title, Filter, InitialDir, FileName, DefaultExt};
+    const bool chosen =
+        save ? Dialogs().SaveFileDialog(request) : Dialogs().OpenFileDialog(request);
+    if (chosen)
+        FileName = request.fileName;
+    return chosen;
+}

@@ -1,0 +1,80 @@
+#pragma once
+// Every control of the main window as data: container, kind, name, design-time
+// caption, command ID (help context), help keyword, tag and the design-time
+// settings that matter. The window is built from this table in its order, so
+// the order of the rows is the component order that the binding walks.
+#include "ui/Colors.h"
+
+#include <span>
+
+enum class ControlKind {
+    Panel,
+    PageControl,
+    TabSheet,
+    GroupBox,
+    SpinEdit,
+    Edit,
+    CheckBox,
+    RadioGroup,
+    Shape,
+    Label,
+    Button,
+    SpinButton,
+    Led,
+    ProgressBar,
+    ComboBox,
+    Memo,
+    StringGrid,
+};
+
+// The class name a control of Kind reports.
+const char* ControlKindClassName(ControlKind kind);
+
+namespace InventoryFlag {
+constexpr unsigned ReadOnly = 0x1;
+constexpr unsigned Disabled = 0x2;
+constexpr unsigned Hidden = 0x4;
+constexpr unsigned TabHidden = 0x8; // a page whose tab is hidden at start
+} // namespace InventoryFlag
+
+// Shape of a string grid at design time.
+struct GridShape {
+    int cols = 0; // 0 = not a grid
+    int rows = 0;
+    int fixedCols = 0;
+    int fixedRows = 0;
+    int defaultColWidth = 64;
+    bool editable = false;
+    bool rowSelect = false;
+};
+
+constexpr TColor NoDesignColor = 0xFFFFFFFF;
+
+struct InventoryItem {
+    const char* parent; // "" = the window itself
+    ControlKind kind;
+    const char* name;
+    const char* caption; // caption, title or tab text as designed (English)
+    int helpContext;     // command ID of a parameter control; 0 = none
+    int tag;
+    unsigned flags;
+    int increment; // spin edit arrow step
+    const char* helpKeyword;
+    const char* items;     // radio group items, separated by "|"
+    int columns;           // radio group columns
+    const char* text = ""; // design-time text of an edit or combo box
+    TColor color = NoDesignColor;
+    GridShape grid = {};
+};
+
+std::span<const InventoryItem> MainWindowInventory();
+
+// The non-visual components, created after the controls in this order.
+struct NonVisualItem {
+    const char* name;
+    const char* className;
+    int helpContext;
+    int interval; // timers: period in ms
+    bool enabled; // timers: running from creation
+};
+std::span<const NonVisualItem> MainWindowNonVisualComponents();

@@ -1,0 +1,426 @@
+#include "ui/UnitMain.h"
+
+#include "ui/ErrorReport.h"
+#include "ui/Inventory.h"
+#include "ui/Layout.h"
+#include "util/StringGridModel.h"
+#include "util/UnitUtils.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QScreen>
+
+TFormMain* FormMain = nullptr;
+
+namespace {
+constexpr int ClientWidth = 1200;
+constexpr int ClientHeight = 729;
+
+// The window's font: DejaVu Sans at 11 pixels, so text widths and the layout
+// are the same on every machine.
+QFont WindowFont() {
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(11);
+    return font;
+}
+} // namespace
+
+TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("FormMain"));
+    SetCaption(QStringLiteral("Quarventa - V5.0.009"));
+    setFont(WindowFont());
+    BuildControls();
+    CreateNonVisualComponents();
+    ArrangeMainWindow(*this);
+    WireLayoutHandlers();
+    resize(ClientWidth, ClientHeight);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(), QSize(ClientWidth, ClientHeight));
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    qApp->installEventFilter(this);
+    if (!FormMain)
+        FormMain = this;
+}
+
+TFormMain::~TFormMain() {
+    if (FormMain == this)
+        FormMain = nullptr;
+}
+
+// ---------------------------------------------------------------- registry
+
+QString TFormMain::ClassName(const QObject* component) {
+    return component ? QString::fromLatin1(component->metaObject()->className()) : QString();
+}
+
+int TFormMain::TextWidth(const QWidget* control, const QString& text) {
+    return control->fontMetrics().horizontalAdvance(text);
+}
+
+void TFormMain::Register(QObject* component, const QString& name) {
+    component->setObjectName(name);
+    byName_.insert(name, component);
+    components_.append(component);
+}
+
+void TFormMain::SetShowHint(bool show) {
+    showHint_ = show;
+    for (QObject* component : components_) {
+        if (TControl* control = AsControl(component))
+            control->SetWindowShowHint(show);
+    }
+}
+
+// ---------------------------------------------------------------- building
+
+void TFormMain::BuildControls() {
+    for (const InventoryItem& item : MainWindowInventory())
+        Register(CreateControl(item), QString::fromLatin1(item.name));
+}
+
+namespace {
+QWidget* NewControl(ControlKind kind, QWidget* parent) {
+    switch (kind) {
+    case ControlKind::Panel:
+        return new TPanel(parent);
+    case ControlKind::PageControl:
+        return new TPageControl(parent);
+    case ControlKind::TabSheet:
+        return new TTabSheet(parent);
+    case ControlKind::GroupBox:
+        return new TGroupBox(parent);
+    case ControlKind::SpinEdit:
+        return new TSpinEdit(parent);
+    case ControlKind::Edit:
+        return new TEdit(parent);
+    case ControlKind::CheckBox:
+        return new TCheckBox(parent);
+    case ControlKind::RadioGroup:
+        return new TRadioGroup(parent);
+    case ControlKind::Shape:
+        return new TShape(parent);
+    case ControlKind::Label:
+        return new TLabel(parent);
+    case ControlKind::Button:
+        return new TButton(parent);
+    case ControlKind::SpinButton:
+        return new TSpinButton(parent);
+    case ControlKind::Led:
+        return new TLed(parent);
+    case ControlKind::ProgressBar:
+        return new TProgressBar(parent);
+    case ControlKind::ComboBox:
+        return new TComboBox(parent);
+    case ControlKind::Memo:
+        return new TMemo(parent);
+    case ControlKind::StringGrid:
+        return new TStringGrid(parent);
+    }
+    return nullptr;
+}
+
+void ApplyCaption(QWidget* widget, const QString& caption) {
+    if (auto* label = qobject_cast<TLabel*>(widget))
+        label->SetCaption(caption);
+    else if (auto* button = qobject_cast<TButton*>(widget))
+        button->SetCaption(caption);
+    else if (auto* check = qobject_cast<TCheckBox*>(widget))
+        check->SetCaption(caption);
+    else if (auto* radio = qobject_cast<TRadioGroup*>(widget))
+        radio->SetCaption(caption);
+    else if (auto* group = qobject_cast<TGroupBox*>(widget))
+        group->SetCaption(caption);
+    else if (auto* page = qobject_cast<TTabSheet*>(widget))
+        page->SetCaption(caption);
+}
+
+void ApplyText(QWidget* widget, const QString& text) {
+    if (auto* edit = qobject_cast<TEdit*>(widget))
+        edit->SetText(text);
+    else if (auto* combo = qobject_cast<TComboBox*>(widget))
+        combo->SetText(text);
+}
+
+void ApplyReadOnly(QWidget* widget) {
+    if (auto* spin = qobject_cast<TSpinEdit*>(widget))
+        spin->setReadOnly(true);
+    else if (auto* edit = qobject_cast<TEdit*>(widget))
+        edit->setReadOnly(true);
+}
+
+void ApplyGridShape(TStringGrid* grid, const GridShape& shape) {
+    grid->SetDefaultColWidth(shape.defaultColWidth);
+    grid->SetColCount(shape.cols);
+    grid->SetRowCount(shape.rows);
+    grid->SetFixedCols(shape.fixedCols);
+    grid->SetFixedRows(shape.fixedRows);
+    grid->SetCellsEditable(shape.editable);
+    grid->SetRowSelect(shape.rowSelect);
+}
+} // namespace
+
+QObject* TFormMain::CreateControl(const InventoryItem& item) {
+    QWidget* parent = this;
+    if (*item.parent)
+        parent = qobject_cast<QWidget*>(FindComponent(QString::fromLatin1(item.parent)));
+    Q_ASSERT(parent);
+    QWidget* widget = NewControl(item.kind, parent);
+    TControl* control = AsControl(widget);
+    widget->setObjectName(QString::fromLatin1(item.name));
+    control->SetTag(item.tag);
+    control->SetHelpContext(item.helpContext);
+    control->SetHelpKeyword(QString::fromUtf8(item.helpKeyword));
+    control->SetWindowShowHint(showHint_);
+
+    if (auto* page = qobject_cast<TTabSheet*>(widget)) {
+        page->SetCaption(QString::fromUtf8(item.caption));
+        qobject_cast<TPageControl*>(parent)->AddPage(page);
+        page->SetTabVisible(!(item.flags & InventoryFlag::TabHidden));
+    } else {
+        ApplyCaption(widget, QString::fromUtf8(item.caption));
+    }
+    if (auto* radio = qobject_cast<TRadioGroup*>(widget)) {
+        radio->SetColumns(item.columns);
+        radio->SetItems(QString::fromUtf8(item.items).split(u'|', Qt::SkipEmptyParts));
+    }
+    if (auto* spin = qobject_cast<TSpinEdit*>(widget))
+        spin->SetIncrement(item.increment);
+    if (auto* grid = qobject_cast<TStringGrid*>(widget); grid && item.grid.cols > 0)
+        ApplyGridShape(grid, item.grid);
+    if (*item.text)
+        ApplyText(widget, QString::fromUtf8(item.text));
+    if (item.color != NoDesignColor)
+        control->SetColor(item.color);
+    if (item.flags & InventoryFlag::ReadOnly)
+        ApplyReadOnly(widget);
+    if (item.flags & InventoryFlag::Disabled)
+        widget->setEnabled(false);
+    // Markers show only once the binding has coloured them.
+    if (item.flags & InventoryFlag::Hidden || item.kind == ControlKind::Shape)
+        widget->setVisible(false);
+    return widget;
+}
+
+void TFormMain::CreateNonVisualComponents() {
+    for (const NonVisualItem& item : MainWindowNonVisualComponents()) {
+        const QString name = QString::fromLatin1(item.name);
+        const QString className = QString::fromLatin1(item.className);
+        if (className == QLatin1String("TTimer")) {
+            auto* timer = new TTimer(this);
+            timer->SetInterval(item.interval);
+            Register(timer, name);
+            // Only TimerAutoConnect runs from creation; the others are one-shot.
+            timer->setSingleShot(!item.enabled);
+            timer->SetEnabled(item.enabled);
+        } else if (className == QLatin1String("TSaveDialog")) {
+            SaveDialog = new TSaveDialog(this);
+            SaveDialog->SetHelpContext(item.helpContext);
+            Register(SaveDialog, name);
+        } else if (className == QLatin1String("TOpenDialog")) {
+            OpenDialog = new TOpenDialog(this);
+            OpenDialog->SetHelpContext(item.helpContext);
+            Register(OpenDialog, name);
+        }
+    }
+    TimerConnection = Find<TTimer>(QStringLiteral("TimerConnection"));
+    TimerAutoConnect = Find<TTimer>(QStringLiteral("TimerAutoConnect"));
+    TimerCalculateBarrelDegrees = Find<TTimer>(QStringLiteral("TimerCalculateBarrelDegrees"));
+}
+
+// ---------------------------------------------------------------- handler wiring
+
+void TFormMain::AttachHandler(QObject* component, Handler handler) {
+    Q_ASSERT(component);
+    const auto call = Reported([this, component, handler] { (this->*handler)(component); });
+    if (auto* button = qobject_cast<TButton*>(component))
+        connect(button, &TButton::OnClick, this, call);
+    else if (auto* check = qobject_cast<TCheckBox*>(component))
+        connect(check, &TCheckBox::Click, this, call);
+    else if (auto* radio = qobject_cast<TRadioGroup*>(component))
+        connect(radio, &TRadioGroup::Click, this, call);
+    else if (auto* spin = qobject_cast<TSpinEdit*>(component))
+        connect(spin, &TSpinEdit::Change, this, call);
+    else if (auto* edit = qobject_cast<TEdit*>(component))
+        connect(edit, &TEdit::Change, this, call);
+    else if (auto* timer = qobject_cast<TTimer*>(component))
+        connect(timer, &TTimer::OnTimer, this, call);
+    else
+        throw std::logic_error("no notification to attach on " +
+                               component->objectName().toStdString());
+    if (TComponent* props = AsComponent(component))
+        props->SetHandlerAttached(true);
+}
+
+void TFormMain::AttachHandler(const QString& name, Handler handler) {
+    QObject* component = FindComponent(name);
+    if (!component)
+        throw std::logic_error("no component " + name.toStdString());
+    AttachHandler(component, handler);
+}
+
+void TFormMain::AttachSpinButtonHandlers(const QString& name, Handler up, Handler down) {
+    auto& arrows = Control<TSpinButton>(name);
+    connect(&arrows, &TSpinButton::UpClick, this,
+            Reported([this, &arrows, up] { (this->*up)(&arrows); }));
+    connect(&arrows, &TSpinButton::DownClick, this,
+            Reported([this, &arrows, down] { (this->*down)(&arrows); }));
+    arrows.SetHandlerAttached(true);
+}
+
+// The handlers that belong to controls by layout. Each area adds its own
+// lines here as its handlers come into being.
+void TFormMain::WireLayoutHandlers() {
+    AttachHandler(QStringLiteral("BLoadCommands"), &TFormMain::BLoadCommandsClick);
+    AttachHandler(QStringLiteral("BRefreshCommands"), &TFormMain::BRefreshCommandsClick);
+    AttachHandler(QStringLiteral("BSaveCommands"), &TFormMain::BSaveCommandsClick);
+}
+
+// ---------------------------------------------------------------- start-up
+
+void TFormMain::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (shown_ || event->spontaneous())
+        return;
+    shown_ = true;
+    RunReported([this] { FormShow(this); });
+}
+
+void TFormMain::FormShow(QObject* Sender) {
+    SequenceActivePositionGLOB = 0;
+    SilentControlsEventsGLOB = true;
+    SilentActivePageChangeGLOB = false;
+    SerialWaitingForResponseGLOB = false;
+    SerialConnectedGLOB = false;
+    SerialRequestGLOB = 0;
+    SerialInitCompletedGLOB = false;
+    RPMFactorGLOB = 60;
+    PCBVersionGLOB = 0;
+    PCBForceVersionGLOB = 0;
+    SetSGSequenceStructure(Control<TStringGrid>(QStringLiteral("SGSequence")).Model());
+    for (int index = 1; index <= CommandCount; ++index) {
+        Commands.Clear(index);
+        Sequence.Clear(index);
+    }
+    BLoadCommandsClick(Sender);
+    // Next, once they exist: AssignCommandsToControls, EnableControls,
+    // CalculateRatioRPM, SetRPMFactor, CalculateBarrelDegrees,
+    // SetLiveControls("INACTIVE"), SerialLoadComPorts.
+    auto& translation = Control<TStringGrid>(QStringLiteral("SGTranslation"));
+    translation.SetColWidths(0, 300);
+    translation.SetColWidths(1, 70);
+    for (int col = 2; col <= 6; ++col)
+        translation.SetColWidths(col, 200);
+    LanguageGLOB = 1;
+    // Next, once it exists: LoadStandardTranslation.
+    SilentControlsEventsGLOB = false;
+}
+
+// ---------------------------------------------------------------- closing
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+    bool canClose = true;
+    RunReported([this, &canClose] { FormCloseQuery(this, canClose); });
+    // Closing is always allowed, also when the disconnect failed.
+    event->setAccepted(canClose);
+}
+
+void TFormMain::FormCloseQuery(QObject*, bool& CanClose) {
+    CanClose = true;
+    auto& connect = Control<TButton>(QStringLiteral("BSerialCommunicationConnectDisconnect"));
+    if (connect.Tag() == 1)
+        connect.Click();
+}
+
+// ---------------------------------------------------------------- shortcuts
+
+bool TFormMain::IsFirstSightOfKey(QObject* receiver, const QEvent* event) {
+    // A key the focused control leaves travels up to its parents; the window
+    // acts on it once, where it arrives first.
+    auto* widget = qobject_cast<QWidget*>(receiver);
+    auto* last = qobject_cast<QWidget*>(lastKeyReceiver_.data());
+    const bool propagated =
+        event == lastKeyEvent_ && widget && last && widget != last && widget->isAncestorOf(last);
+    lastKeyEvent_ = event;
+    lastKeyReceiver_ = receiver;
+    return !propagated;
+}
+
+bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || widget->window() != this || !IsFirstSightOfKey(watched, event))
+        return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    RunReported(
+        [&] { FormKeyDown(this, key->key(), key->modifiers(), QGuiApplication::mouseButtons()); });
+    return false; // the focused control still receives the key
+}
+
+void TFormMain::FormKeyDown(QObject*, int Key, Qt::KeyboardModifiers Shift,
+                            Qt::MouseButtons Buttons) {
+    RunShortcut(ShortcutFor(Key, Shift, Buttons));
+}
+
+void TFormMain::RunShortcut(ShortcutAction action) {
+    switch (action) {
+    case ShortcutAction::None:
+        return;
+    case ShortcutAction::ToggleLive: {
+        auto& live = Control<TCheckBox>(QStringLiteral("CBLiveActive"));
+        if (live.isEnabled())
+            live.SetChecked(!live.Checked());
+        return;
+    }
+    case ShortcutAction::LanguageEnglish:
+        return ClickLanguageButton("BTranslateEnglish");
+    case ShortcutAction::LanguageItalian:
+        return ClickLanguageButton("BTranslateItalian");
+    case ShortcutAction::LanguageFrench:
+        return ClickLanguageButton("BTranslateFrench");
+    case ShortcutAction::LanguageSpanish:
+        return ClickLanguageButton("BTranslateSpanish");
+    case ShortcutAction::LanguageGerman:
+        return ClickLanguageButton("BTranslateGerman");
+    case ShortcutAction::ForcePCBVersion:
+        return ForceOrReleasePCBVersion();
+    case ShortcutAction::ToggleHints:
+        return SetShowHint(!ShowHint());
+    case ShortcutAction::ToggleTranslationTab:
+        return ToggleTab("TSTranslation");
+    case ShortcutAction::ToggleCommandsTab:
+        return ToggleTab("TSCommands");
+    }
+}
+
+// The five language buttons share one click handler, which reads the
+// language from the button's tag; the shortcut clicks the button.
+void TFormMain::ClickLanguageButton(const char* name) {
+    Control<TButton>(QString::fromLatin1(name)).Click();
+}
+
+void TFormMain::ToggleTab(const char* pageName) {
+    auto& page = Control<TTabSheet>(QString::fromLatin1(pageName));
+    page.SetTabVisible(!page.TabVisible());
+}
+
+void TFormMain::ForceOrReleasePCBVersion() {
+    if (PCBForceVersionGLOB > 0) {
+        PCBForceVersionGLOB = 0;
+        // Message 24 of the translation table is shown here once it exists.
+        return;
+    }
+    const QString answer =
+        InputBox(QStringLiteral("PCB Version"), QStringLiteral("Ex. 43"), QString());
+    if (answer.isEmpty() || !StrIsOnlyNumbers(answer))
+        return;
+    // A decimal, a lone sign or a comparison sign fails here and is reported;
+    // the forced version keeps its value.
+    PCBForceVersionGLOB = DisplayTextToInt(answer);
+    // Message 23 of the translation table, a blank and the answer are shown
+    // here once the table exists.
+}

@@ -1,0 +1,130 @@
+#pragma once
+// The main window. It owns every control (built from the inventory table), the
+// timers, the dialogs, the serial-port object and the process-wide state, and
+// its methods are the event handlers and the operations they call. The
+// handlers of each area live in their own ui/UnitMain*.cpp file.
+#include "model/CommandTable.h"
+#include "model/Sequence.h"
+#include "ui/Controls.h"
+#include "ui/Dialogs.h"
+#include "ui/Shortcuts.h"
+
+#include <QHash>
+#include <QList>
+#include <QPointer>
+#include <QWidget>
+#include <stdexcept>
+
+struct InventoryItem;
+
+class TFormMain : public QWidget {
+    Q_OBJECT
+  public:
+    explicit TFormMain(QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    // ------------------------------------------------------------ control registry
+    // The component called Name, or nullptr.
+    QObject* FindComponent(const QString& name) const { return byName_.value(name); }
+    template <class T> T* Find(const QString& name) const {
+        return qobject_cast<T*>(FindComponent(name));
+    }
+    // The component called Name, which must exist with kind T.
+    template <class T> T& Control(const QString& name) const {
+        T* found = Find<T>(name);
+        if (!found)
+            throw std::logic_error("no control " + name.toStdString());
+        return *found;
+    }
+    // All components in creation order: containers and their controls depth
+    // first, the non-visual components last.
+    int ComponentCount() const { return int(components_.size()); }
+    QObject* Components(int index) const { return components_.at(index); }
+    const QList<QObject*>& ComponentList() const { return components_; }
+    static QString ClassName(const QObject* component);
+    // Pixel width of Text in Control's font.
+    static int TextWidth(const QWidget* control, const QString& text);
+
+    // ------------------------------------------------------------ window properties
+    QString Caption() const { return windowTitle(); }
+    void SetCaption(const QString& caption) { setWindowTitle(caption); }
+    // Controls that follow the window show their hints only while this is on.
+    bool ShowHint() const { return showHint_; }
+    void SetShowHint(bool show);
+    // The window sees every key press before the focused control does.
+    bool KeyPreview() const { return true; }
+
+    // ------------------------------------------------------------ shared state
+    CommandTable Commands;
+    ChangeSequence Sequence;
+    int& SequenceActivePositionGLOB = Sequence.ActivePosition;
+    bool& SilentActivePageChangeGLOB = Sequence.SilentActivePageChange;
+    int SerialRequestGLOB = 0;
+    bool SilentControlsEventsGLOB = false;
+    bool SerialWaitingForResponseGLOB = false;
+    bool SerialConnectedGLOB = false;
+    bool SerialInitCompletedGLOB = false;
+    QString SerialRecievedStringGLOB;
+    int RPMFactorGLOB = 0;
+    int PCBVersionGLOB = 0;
+    int PCBForceVersionGLOB = 0;
+    int LanguageGLOB = 0;
+
+    // ------------------------------------------------------------ non-visual components
+    TTimer* TimerConnection = nullptr;
+    TTimer* TimerAutoConnect = nullptr;
+    TTimer* TimerCalculateBarrelDegrees = nullptr;
+    TSaveDialog* SaveDialog = nullptr;
+    TOpenDialog* OpenDialog = nullptr;
+
+    // ------------------------------------------------------------ window events
+    // The start-up sequence; runs once, when the window is first shown.
+    void FormShow(QObject* Sender);
+    // The shortcuts; Key is left for the focused control.
+    void FormKeyDown(QObject* Sender, int Key, Qt::KeyboardModifiers Shift,
+                     Qt::MouseButtons Buttons);
+    // Closing is always allowed; an open link is closed first.
+    void FormCloseQuery(QObject* Sender, bool& CanClose);
+
+    // ------------------------------------------------------------ commands page
+    void BLoadCommandsClick(QObject* Sender);
+    void BRefreshCommandsClick(QObject* Sender);
+    void BSaveCommandsClick(QObject* Sender);
+
+    // ------------------------------------------------------------ handler wiring
+    using Handler = void (TFormMain::*)(QObject* Sender);
+    // Attaches Handler to the main notification of Component (a button's,
+    // check box's or radio group's click, a spin edit's or edit's change, a
+    // timer's tick); the component is passed as Sender. Errors the handler
+    // raises go to the general error report.
+    void AttachHandler(QObject* component, Handler handler);
+    void AttachHandler(const QString& name, Handler handler);
+    void AttachSpinButtonHandlers(const QString& name, Handler up, Handler down);
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void BuildControls();
+    QObject* CreateControl(const InventoryItem& item);
+    void CreateNonVisualComponents();
+    void Register(QObject* component, const QString& name);
+    void WireLayoutHandlers();
+    void RunShortcut(ShortcutAction action);
+    void ClickLanguageButton(const char* name);
+    void ForceOrReleasePCBVersion();
+    void ToggleTab(const char* pageName);
+    bool IsFirstSightOfKey(QObject* receiver, const QEvent* event);
+
+    QHash<QString, QObject*> byName_;
+    QList<QObject*> components_;
+    bool shown_ = false;
+    bool showHint_ = true;
+    const QEvent* lastKeyEvent_ = nullptr;
+    QPointer<QObject> lastKeyReceiver_;
+};
+
+// The one main window of the program.
+extern TFormMain* FormMain;
