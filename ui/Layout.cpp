@@ -66,8 +66,8 @@ const std::vector<GridRecipe>& Recipes() {
         "LRatiosRpm4 SERatiosRpm4P SERatiosRpm4S ERatiosRpm4R ERatiosRpm4L",
         "LRatiosRpm5 SERatiosRpm5P SERatiosRpm5S ERatiosRpm5R ERatiosRpm5L",
         "LRatiosRpm6 SERatiosRpm6P SERatiosRpm6S ERatiosRpm6R ERatiosRpm6L",
-        "LRatiosRpmRPMLimiter:3 ERatiosRpmRPMLimiter SBERatiosRpmRPMLimiter",
-        "LRatiosRpmRPMRecovery:3 ERatiosRpmRPMRecovery SBERatiosRpmRPMRecovery",
+        "LRatiosRpmRPMLimiter:3 {ERatiosRpmRPMLimiter|SBERatiosRpmRPMLimiter}:2",
+        "LRatiosRpmRPMRecovery:3 {ERatiosRpmRPMRecovery|SBERatiosRpmRPMRecovery}:2",
         "CBRatiosRpmCutRpmLimiter:5",
         "GBRatiosRpmRPM:5"}},
     {"GBRatiosRpmRPM", {
@@ -126,13 +126,13 @@ const std::vector<GridRecipe>& Recipes() {
     {"GBInputsOutputs", {
         "LInputsOutputsRGBBrightness SEInputsOutputsRGBBrightness",
         "LInputsOutputsSecondaryShaftTeeth SEInputsOutputsSecondaryShaftTeeth",
-        "LInputsOutputsMinimumBatteryVoltage EInputsOutputsMinimumBatteryVoltage "
-            "SBSEInputsOutputsMinimumBatteryVoltage",
-        "CBInputsOutputsBluetooth:3",
-        "CBInputsOutputsCANRPMInput:3",
-        "GBInputsOutputsCANPaddleInput:3",
-        "{GBInputsOutputsExtraInput|GBInputsOutputsLed}:3",
-        "{GBInputsOutputsSelector|GBInputsOutputsUpDownCmd}:3"}},
+        "LInputsOutputsMinimumBatteryVoltage "
+            "{EInputsOutputsMinimumBatteryVoltage|SBSEInputsOutputsMinimumBatteryVoltage}",
+        "CBInputsOutputsBluetooth:2",
+        "CBInputsOutputsCANRPMInput:2",
+        "GBInputsOutputsCANPaddleInput:2",
+        "{GBInputsOutputsExtraInput|GBInputsOutputsLed}:2",
+        "{GBInputsOutputsSelector|GBInputsOutputsUpDownCmd}:2"}},
 
     // ------------------------------------------------------------ Up Shift
     {"TSUpshift", {
@@ -487,10 +487,19 @@ void PlaceCell(TFormMain& form, QGridLayout* grid, const LayoutCell& cell) {
                                      : static_cast<QBoxLayout*>(new QHBoxLayout);
         stack->setSpacing(vertical ? grid->verticalSpacing() : grid->horizontalSpacing());
         const QString inner = cell.name.mid(1, cell.name.size() - 2);
+        QList<QWidget*> widgets;
         for (const QString& name : inner.split(u'|', Qt::SkipEmptyParts)) {
             if (auto* widget = qobject_cast<QWidget*>(form.FindComponent(name)))
-                stack->addWidget(widget);
+                widgets << widget;
         }
+        // Fixed-size fields side by side keep to the right, with the other fields.
+        const bool allFixed = std::all_of(widgets.begin(), widgets.end(), [](QWidget* w) {
+            return w->minimumWidth() == w->maximumWidth();
+        });
+        if (!vertical && allFixed)
+            stack->addStretch(1);
+        for (QWidget* widget : widgets)
+            stack->addWidget(widget);
         if (vertical)
             stack->addStretch(1);
         grid->addLayout(stack, cell.row, cell.col, cell.rowSpan, cell.colSpan);

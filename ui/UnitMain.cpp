@@ -1,5 +1,6 @@
 #include "ui/UnitMain.h"
 
+#include "translation/TranslationTable.h"
 #include "ui/ErrorReport.h"
 #include "ui/Inventory.h"
 #include "ui/Layout.h"
@@ -224,11 +225,26 @@ void TFormMain::CreateNonVisualComponents() {
             OpenDialog = new TOpenDialog(this);
             OpenDialog->SetHelpContext(item.helpContext);
             Register(OpenDialog, name);
+        } else if (className == QLatin1String("TSerialPort")) {
+            SerialPort = CreateSerialPort();
+            Register(SerialPort, name);
         }
     }
     TimerConnection = Find<TTimer>(QStringLiteral("TimerConnection"));
     TimerAutoConnect = Find<TTimer>(QStringLiteral("TimerAutoConnect"));
     TimerCalculateBarrelDegrees = Find<TTimer>(QStringLiteral("TimerCalculateBarrelDegrees"));
+}
+
+// The serial-port object with its design-time settings. The port is chosen
+// before each connection; COM8 is only where it starts.
+TSerialPort* TFormMain::CreateSerialPort() {
+    auto* port = new TSerialPort(this);
+    port->SetCommPort(TSerialPort::StringToCommPort("COM8"));
+    port->SetBaudRate(TSerialPort::IntToBaudRate(115200));
+    port->SetCustomPortName("vcom1");
+    port->SetNewLine(InsertControlChars("[CR][LF]"));
+    port->SetPacketSize(0);
+    return port;
 }
 
 // ---------------------------------------------------------------- handler wiring
@@ -411,7 +427,7 @@ void TFormMain::ToggleTab(const char* pageName) {
 void TFormMain::ForceOrReleasePCBVersion() {
     if (PCBForceVersionGLOB > 0) {
         PCBForceVersionGLOB = 0;
-        // Message 24 of the translation table is shown here once it exists.
+        ShowMessage(TranslateString(24));
         return;
     }
     const QString answer =
@@ -421,6 +437,10 @@ void TFormMain::ForceOrReleasePCBVersion() {
     // A decimal, a lone sign or a comparison sign fails here and is reported;
     // the forced version keeps its value.
     PCBForceVersionGLOB = DisplayTextToInt(answer);
-    // Message 23 of the translation table, a blank and the answer are shown
-    // here once the table exists.
+    ShowMessage(TranslateString(23) + u' ' + answer);
+}
+
+QString TFormMain::TranslateString(int StringIndex) const {
+    return ::TranslateString(Control<TStringGrid>(QStringLiteral("SGTranslation")).Model(),
+                             LanguageGLOB, StringIndex);
 }

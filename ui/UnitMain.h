@@ -5,6 +5,7 @@
 // handlers of each area live in their own ui/UnitMain*.cpp file.
 #include "model/CommandTable.h"
 #include "model/Sequence.h"
+#include "serial/SerialPort.h"
 #include "ui/Controls.h"
 #include "ui/Dialogs.h"
 #include "ui/Shortcuts.h"
@@ -76,6 +77,8 @@ class TFormMain : public QWidget {
     TTimer* TimerCalculateBarrelDegrees = nullptr;
     TSaveDialog* SaveDialog = nullptr;
     TOpenDialog* OpenDialog = nullptr;
+    // Its receive, send, connect and disconnect slots are set by the device link.
+    TSerialPort* SerialPort = nullptr;
 
     // ------------------------------------------------------------ window events
     // The start-up sequence; runs once, when the window is first shown.
@@ -85,6 +88,9 @@ class TFormMain : public QWidget {
                      Qt::MouseButtons Buttons);
     // Closing is always allowed; an open link is closed first.
     void FormCloseQuery(QObject* Sender, bool& CanClose);
+
+    // Message N of the translation table in the current language.
+    QString TranslateString(int StringIndex) const;
 
     // ------------------------------------------------------------ commands page
     void BLoadCommandsClick(QObject* Sender);
@@ -110,6 +116,7 @@ class TFormMain : public QWidget {
     void BuildControls();
     QObject* CreateControl(const InventoryItem& item);
     void CreateNonVisualComponents();
+    TSerialPort* CreateSerialPort();
     void Register(QObject* component, const QString& name);
     void WireLayoutHandlers();
     void RunShortcut(ShortcutAction action);

@@ -127,14 +127,24 @@ TEST_F(WindowTest, componentsInInventoryOrderThenNonVisualOnes) {
     QStringList tail;
     for (int i = int(inventory.size()); i < form.ComponentCount(); ++i)
         tail << form.Components(i)->objectName();
-    QStringList expected{"SaveDialog", "OpenDialog", "TimerConnection", "TimerAutoConnect",
-                         "TimerCalculateBarrelDegrees"};
-    if (form.FindComponent("SerialPort"))
-        expected.insert(2, "SerialPort");
+    const QStringList expected{"SaveDialog",       "OpenDialog",
+                               "SerialPort",       "TimerConnection",
+                               "TimerAutoConnect", "TimerCalculateBarrelDegrees"};
     EXPECT_EQ(tail, expected);
     EXPECT_EQ(TFormMain::ClassName(form.FindComponent("SaveDialog")), "TSaveDialog");
     EXPECT_EQ(form.SaveDialog->HelpContext(), 2000);
     EXPECT_EQ(form.OpenDialog->HelpContext(), 2000);
+}
+
+TEST_F(WindowTest, serialPortHasItsDesignTimeSettings) {
+    ASSERT_NE(form.SerialPort, nullptr);
+    EXPECT_EQ(TFormMain::ClassName(form.SerialPort), "TSerialPort");
+    EXPECT_EQ(form.SerialPort->CommPortToString(form.SerialPort->GetCommPort()), "COM8");
+    EXPECT_EQ(form.SerialPort->BaudRateToInt(form.SerialPort->BaudRate()), 115200);
+    EXPECT_EQ(form.SerialPort->CustomPortName(), "vcom1");
+    EXPECT_EQ(form.SerialPort->NewLine(), "\r\n");
+    EXPECT_EQ(form.SerialPort->PacketSize(), 0u);
+    EXPECT_FALSE(form.SerialPort->IsConnected());
 }
 
 TEST_F(WindowTest, timersHaveTheirPeriodsAndOnlyAutoConnectRuns) {

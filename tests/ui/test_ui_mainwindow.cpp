@@ -1,6 +1,7 @@
 // The main window's life: start-up, shortcuts, closing, the commands page and
 // the general error report; and the program's command line.
 #include "app/CommandLine.h"
+#include "translation/TranslationTable.h"
 #include "ui/ErrorReport.h"
 #include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
@@ -224,16 +225,23 @@ TEST_F(MainWindow, ctrlF1ToF5ClickTheLanguageButtons) {
 }
 
 TEST_F(MainWindow, ctrlF9AsksForcesAndThenReleasesWithoutAsking) {
+    auto& translation = form.Control<TStringGrid>("SGTranslation");
+    form.LanguageGLOB = 2;
+    translation.SetCells(LanguageColumn(2), MessageRow(23), "Versione PCB forzata:");
+    translation.SetCells(LanguageColumn(2), MessageRow(24), "Versione PCB rilasciata");
     dialogs.inputAnswers.push_back({true, "43"});
     Press(&form, Qt::Key_F9);
-    ASSERT_EQ(dialogs.asked.size(), 1u);
+    ASSERT_EQ(dialogs.asked.size(), 2u);
     EXPECT_EQ(dialogs.asked[0].kind, "input");
     EXPECT_EQ(dialogs.asked[0].caption, "PCB Version");
     EXPECT_EQ(dialogs.asked[0].text, "Ex. 43");
+    EXPECT_EQ(dialogs.asked[1].text, "Versione PCB forzata: 43");
+    EXPECT_EQ(dialogs.asked[1].type, TMsgDlgType::mtInformation);
     EXPECT_EQ(form.PCBForceVersionGLOB, 43);
     Press(&form, Qt::Key_F9);
     EXPECT_EQ(form.PCBForceVersionGLOB, 0);
-    EXPECT_EQ(dialogs.asked.size(), 1u); // released without a question
+    ASSERT_EQ(dialogs.asked.size(), 3u); // released without a question
+    EXPECT_EQ(dialogs.asked[2].text, "Versione PCB rilasciata");
 }
 
 TEST_F(MainWindow, ctrlF9IgnoresEmptyCancelledAndNonNumericAnswers) {
@@ -253,9 +261,10 @@ TEST_F(MainWindow, ctrlF9NumberTextThatIsNoIntegerIsReportedAndKeepsTheValue) {
     EXPECT_EQ(dialogs.asked[1].type, TMsgDlgType::mtError);
     EXPECT_TRUE(dialogs.asked[1].text.contains("4.3"));
     EXPECT_EQ(form.PCBForceVersionGLOB, 0);
-    Press(&form, Qt::Key_F9); // 0 is stored: not forced
+    Press(&form, Qt::Key_F9); // 0 is stored: not forced, and still reported
     EXPECT_EQ(form.PCBForceVersionGLOB, 0);
-    EXPECT_EQ(dialogs.asked.size(), 3u);
+    ASSERT_EQ(dialogs.asked.size(), 4u);
+    EXPECT_TRUE(dialogs.asked[3].text.endsWith(" 0"));
 }
 
 TEST_F(MainWindow, ctrlF10TogglesHintsOfControlsThatFollowTheWindow) {
