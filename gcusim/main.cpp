@@ -97,8 +97,12 @@ int main(int argc, char** argv) {
     // The simulator's thread inherits this mask, so the signals reach sigwait.
     sigset_t handledSignals;
     sigemptyset(&handledSignals);
-    for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2})
+    for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2}) {
+        // A shell starts background jobs with SIGINT ignored; an ignored
+        // signal never reaches sigwait.
+        std::signal(s, SIG_DFL);
         sigaddset(&handledSignals, s);
+    }
     pthread_sigmask(SIG_BLOCK, &handledSignals, nullptr);
 
     try {
