@@ -15,6 +15,7 @@
 #include <QTextBlock>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -95,6 +96,7 @@ static void PaintBase(QWidget* widget, const QColor& color) {
 // ---------------------------------------------------------------- TSpinEdit
 
 TSpinEdit::TSpinEdit(QWidget* parent) : QAbstractSpinBox(parent), TControl(this, clWindow) {
+    setFocusPolicy(Qt::StrongFocus);
     lineEdit()->setText(QStringLiteral("0"));
     connect(lineEdit(), &QLineEdit::textChanged, this, [this] { Q_EMIT Change(); });
 }
@@ -129,6 +131,15 @@ QAbstractSpinBox::StepEnabled TSpinEdit::stepEnabled() const {
     if (isReadOnly() || !isEnabled())
         return StepNone;
     return StepUpEnabled | StepDownEnabled;
+}
+
+// A parameter changes only when the user means it: the wheel steps a field
+// only while it has the focus, so scrolling past it changes nothing.
+void TSpinEdit::wheelEvent(QWheelEvent* event) {
+    if (hasFocus())
+        QAbstractSpinBox::wheelEvent(event);
+    else
+        event->ignore();
 }
 
 QValidator::State TSpinEdit::validate(QString& input, int&) const {

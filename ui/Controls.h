@@ -113,6 +113,7 @@ class TSpinEdit : public QAbstractSpinBox, public TControl {
 
   protected:
     StepEnabled stepEnabled() const override;
+    void wheelEvent(QWheelEvent* event) override;
     QValidator::State validate(QString& input, int& pos) const override;
     void ApplyColor(const QColor& color) override;
 

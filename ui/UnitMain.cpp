@@ -48,6 +48,7 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
 }
 
 TFormMain::~TFormMain() {
+    qApp->removeEventFilter(this);
     if (FormMain == this)
         FormMain = nullptr;
 }

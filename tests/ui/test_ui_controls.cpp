@@ -3,8 +3,10 @@
 #include "ui/Controls.h"
 #include "util/StringGridModel.h"
 
+#include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 TEST(SpinEdit, equalLimits_storeAnyValue) {
@@ -68,6 +70,25 @@ TEST(SpinEdit, userTypingAndProgramWrites_raiseChange) {
     EXPECT_EQ(spin.Value(), 34);
     QTest::keyClick(&spin, Qt::Key_A); // letters are refused
     EXPECT_EQ(spin.Text(), QStringLiteral("34"));
+}
+
+TEST(SpinEdit, wheelStepsOnlyTheFocusedField) {
+    TSpinEdit spin;
+    spin.SetIncrement(5);
+    spin.show();
+    const auto wheel = [&] {
+        QWheelEvent event(QPointF(5, 5), spin.mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&spin, &event);
+    };
+    wheel();
+    EXPECT_EQ(spin.Value(), 0);
+    QApplication::setActiveWindow(&spin);
+    spin.setFocus();
+    if (!spin.hasFocus())
+        GTEST_SKIP() << "the platform gives no focus";
+    wheel();
+    EXPECT_EQ(spin.Value(), 5);
 }
 
 TEST(Edit, programWriteRaisesChangeOnlyWhenTextChanges) {
