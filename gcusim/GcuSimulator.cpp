@@ -22,6 +22,8 @@
 #include <poll.h>
 #include <random>
 #include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -31,9 +33,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Nanos = std::chrono::nanoseconds;
 
-// How often a closed port is looked at for an opener: a closed pty master
-// reports POLLHUP continuously, so the open is seen by looking, not waiting.
-constexpr auto ClosedPortCheck = std::chrono::milliseconds(5);
 // A boot loader session without traffic for this long starts the application.
 constexpr auto BootLoaderIdleLimit = std::chrono::seconds(3);
 // Bytes written together when paced; keeps wake-ups below one a millisecond.
@@ -86,6 +85,9 @@ struct GcuSimulator::Impl {
     std::thread thread;
     int wakeFd = -1;
     int masterFd = -1;
+    int slaveFd = -1; // held open: keeps the pty's state between clients
+    int watchFd = -1; // inotify on the slave device: clients opening, closing
+    int clientOpens = 0;
     std::atomic<bool> stopRequested{false};
     bool hangUpRequested = false;
     bool replugRequested = false;
@@ -132,7 +134,8 @@ struct GcuSimulator::Impl {
     void Run();
     void RunOnce();
     void HandleRequests();
-    bool SlaveIsOpen() const;
+    void HandleClientEvents(Clock::time_point now);
+    void ResetSlaveForNextClient();
     void OnOpened(Clock::time_point now);
     void OnClosed();
     void ReadInput(Clock::time_point now);
@@ -167,28 +170,50 @@ void GcuSimulator::Impl::CreatePort() {
         ::close(fd);
         throw EInOutError(ErrnoText("Cannot prepare the pseudo-terminal"));
     }
-    // Raw line settings on the master hold for every opener of the slave, so
-    // nothing the GCU sends is echoed back before a client sets its own.
-    termios tio{};
-    tcgetattr(fd, &tio);
-    cfmakeraw(&tio);
-    cfsetspeed(&tio, B115200);
-    tcsetattr(fd, TCSANOW, &tio);
-    // A slave that was never opened does not report a hang-up; opening and
-    // closing it once makes "no client" visible as POLLHUP from here on.
-    const int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slave >= 0)
-        ::close(slave);
+    // The simulator holds the slave itself, so that it can reset what a client
+    // leaves behind (line settings, exclusive use, unread output); the clients'
+    // opens and closes are seen through inotify on the device.
+    const int slave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (slave < 0 || watch < 0 || inotify_add_watch(watch, name, IN_OPEN | IN_CLOSE) < 0) {
+        const QString reason = ErrnoText("Cannot watch the pseudo-terminal");
+        for (const int f : {fd, slave, watch})
+            if (f >= 0)
+                ::close(f);
+        throw EInOutError(reason);
+    }
     masterFd = fd;
+    slaveFd = slave;
+    watchFd = watch;
+    clientOpens = 0;
     portPath = QString::fromLocal8Bit(name);
     mode = LinkMode::Closed;
+    ResetSlaveForNextClient();
     PublishLink();
 }
 
+void GcuSimulator::Impl::ResetSlaveForNextClient() {
+    // Raw, so that nothing the GCU sends is echoed back before a client sets
+    // its own line; exclusive use ends with the client that asked for it (a
+    // pty outlives its clients, so the flag would lock the next one out).
+    termios tio{};
+    tcgetattr(slaveFd, &tio);
+    cfmakeraw(&tio);
+    cfsetspeed(&tio, B115200);
+    tcsetattr(slaveFd, TCSANOW, &tio);
+    ioctl(slaveFd, TIOCNXCL);
+    // Output the last client left unread must not greet the next one, and
+    // what it sent last is dropped as the board's reset drops it.
+    tcflush(slaveFd, TCIFLUSH);
+    tcflush(masterFd, TCIFLUSH);
+}
+
 void GcuSimulator::Impl::ClosePort() {
-    if (masterFd >= 0)
-        ::close(masterFd);
-    masterFd = -1;
+    for (int* fd : {&watchFd, &slaveFd, &masterFd}) {
+        if (*fd >= 0)
+            ::close(*fd);
+        *fd = -1;
+    }
     portPath.clear();
     mode = LinkMode::Unplugged;
     output.clear();
@@ -238,9 +263,25 @@ void GcuSimulator::Impl::WriteFlashOut() {
 
 // --- link events ------------------------------------------------------------------
 
-bool GcuSimulator::Impl::SlaveIsOpen() const {
-    pollfd p{masterFd, POLLIN, 0};
-    return ::poll(&p, 1, 0) >= 0 && !(p.revents & POLLHUP);
+void GcuSimulator::Impl::HandleClientEvents(Clock::time_point now) {
+    alignas(inotify_event) char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(watchFd, buffer, sizeof buffer);
+        if (n <= 0)
+            return;
+        // Events in order, so that a quick close and reopen is still a reset.
+        for (ssize_t at = 0; at < n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            if (event->mask & IN_OPEN) {
+                if (++clientOpens == 1)
+                    OnOpened(now);
+            } else if (event->mask & IN_CLOSE && clientOpens > 0) {
+                if (--clientOpens == 0)
+                    OnClosed();
+            }
+        }
+    }
 }
 
 void GcuSimulator::Impl::OnOpened(Clock::time_point now) {
@@ -271,16 +312,7 @@ void GcuSimulator::Impl::OnClosed() {
     output.clear();
     input.clear();
     streaming = false;
-    // What the client left unread must not greet the next one; it sits in the
-    // slave's input queue, which only the slave side can discard. What the
-    // client sent last is dropped too, as the board's reset drops it.
-    const int slave =
-        ::open(QFile::encodeName(portPath).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (slave >= 0) {
-        tcflush(slave, TCIFLUSH);
-        ::close(slave);
-    }
-    tcflush(masterFd, TCIFLUSH);
+    ResetSlaveForNextClient();
     WriteFlashOut();
     Log(QStringLiteral("port closed"));
 }
@@ -543,27 +575,21 @@ void GcuSimulator::Impl::Run() {
 
 void GcuSimulator::Impl::RunOnce() {
     std::optional<Clock::time_point> wake;
-    bool watchMaster = false;
+    bool linkOpen = false;
     {
         std::lock_guard lock(mutex);
         HandleRequests();
-        const auto now = Clock::now();
-        if (mode == LinkMode::Closed) {
-            if (SlaveIsOpen())
-                OnOpened(now);
-            else
-                wake = now + ClosedPortCheck;
-        }
-        if (mode != LinkMode::Closed && mode != LinkMode::Unplugged) {
+        linkOpen = mode != LinkMode::Closed && mode != LinkMode::Unplugged;
+        if (linkOpen) {
+            const auto now = Clock::now();
             RunTimers(now);
             wake = NextDeadline(now);
-            watchMaster = true;
         }
         Notify();
     }
-    pollfd fds[2] = {{wakeFd, POLLIN, 0}, {masterFd, POLLIN, 0}};
+    pollfd fds[3] = {{wakeFd, POLLIN, 0}, {watchFd, POLLIN, 0}, {masterFd, POLLIN, 0}};
     if (outputBlocked)
-        fds[1].events |= POLLOUT;
+        fds[2].events |= POLLOUT;
     timespec timeout{};
     timespec* timeoutPtr = nullptr;
     if (wake) {
@@ -572,24 +598,24 @@ void GcuSimulator::Impl::RunOnce() {
         timeout.tv_nsec = static_cast<long>(left.count() % 1'000'000'000);
         timeoutPtr = &timeout;
     }
-    if (::ppoll(fds, watchMaster ? 2 : 1, timeoutPtr, nullptr) < 0 && errno != EINTR)
+    const nfds_t watched = masterFd < 0 ? 1 : (linkOpen ? 3 : 2);
+    if (::ppoll(fds, watched, timeoutPtr, nullptr) < 0 && errno != EINTR)
         return;
     if (fds[0].revents & POLLIN) {
         uint64_t count = 0;
         [[maybe_unused]] const auto ignored = ::read(wakeFd, &count, sizeof count);
     }
-    if (!watchMaster)
-        return;
     std::lock_guard lock(mutex);
-    if (masterFd < 0 || mode == LinkMode::Closed)
-        return;
     const auto now = Clock::now();
-    if (fds[1].revents & POLLOUT)
-        outputBlocked = false;
-    if (fds[1].revents & POLLIN)
-        ReadInput(now);
-    if (masterFd >= 0 && (fds[1].revents & (POLLHUP | POLLERR)))
-        OnClosed();
+    if (watched >= 3 && masterFd >= 0) {
+        if (fds[2].revents & POLLOUT)
+            outputBlocked = false;
+        // Input first: what a client sent just before closing still counts.
+        if (fds[2].revents & POLLIN)
+            ReadInput(now);
+    }
+    if (watched >= 2 && watchFd >= 0 && (fds[1].revents & POLLIN))
+        HandleClientEvents(now);
     Notify();
 }
 

@@ -11,6 +11,10 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 
 using namespace std::chrono_literals;
 
@@ -333,4 +337,45 @@ TEST_F(SimLink, fault_announceTwice_sendsTheAnnouncementTwice) {
     ASSERT_TRUE(client.ReadUntil(
         [](const QByteArray& r) { return r.count("Firmware: 5.0.9\r\n") == 2; }, Patience));
     EXPECT_EQ(client.Received(), Announcement + Announcement);
+}
+
+namespace {
+
+// Opens Path in a child process as an ordinary user (root ignores exclusive
+// use), optionally asks for exclusive use, closes; the exit code is errno.
+int OpenAsUser(const QString& path, bool exclusive, uid_t uid, gid_t gid) {
+    const QByteArray name = path.toLocal8Bit();
+    const pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(gid) != 0 || setuid(uid) != 0))
+            _exit(100);
+        const int fd = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd < 0)
+            _exit(errno);
+        if (exclusive && ioctl(fd, TIOCEXCL) != 0)
+            _exit(101);
+        ::close(fd);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 102;
+}
+
+} // namespace
+
+TEST_F(SimLink, exclusiveUseEndsWithTheClient_soTheNextOneCanOpen) {
+    Start();
+    const passwd* nobody = getpwnam("nobody");
+    if (geteuid() == 0) {
+        if (!nobody)
+            GTEST_SKIP() << "no ordinary user to open the port as";
+        chmod(port.toLocal8Bit().constData(), 0666);
+    }
+    const uid_t uid = nobody ? nobody->pw_uid : geteuid();
+    const gid_t gid = nobody ? nobody->pw_gid : getegid();
+    ASSERT_EQ(OpenAsUser(port, true, uid, gid), 0);
+    ASSERT_TRUE(sim->WaitUntil([this] { return sim->PortOpenCount() == 1 && !sim->IsPortOpen(); },
+                               Patience));
+    EXPECT_EQ(OpenAsUser(port, false, uid, gid), 0) << "the port stayed exclusive";
 }
