@@ -44,6 +44,8 @@ TSerialPort::TSerialPort(QObject* AOwner) : QObject(AOwner) {
     InitSyncCommunicationParams();
 }
 
+// Ends every thread before the object goes: pending events are dropped, and a
+// thread started meanwhile (by the reconnect thread) is caught by the next round.
 TSerialPort::~TSerialPort() {
     {
         std::lock_guard<std::mutex> lock(FDispatchLock);
@@ -51,23 +53,27 @@ TSerialPort::~TSerialPort() {
     }
     FDispatchChanged.notify_all();
     FAutoReconnect = false;
-    std::vector<std::shared_ptr<TWorkerThread>> threads;
-    {
-        std::lock_guard<std::mutex> lock(FThreadLock);
-        threads.insert(threads.end(), FComThreads.begin(), FComThreads.end());
-        threads.insert(threads.end(), FReconnectThreads.begin(), FReconnectThreads.end());
-        threads.insert(threads.end(), FSenderThreads.begin(), FSenderThreads.end());
+    for (;;) {
+        std::vector<std::shared_ptr<TWorkerThread>> threads;
+        {
+            std::lock_guard<std::mutex> lock(FThreadLock);
+            threads.insert(threads.end(), FComThreads.begin(), FComThreads.end());
+            threads.insert(threads.end(), FReconnectThreads.begin(), FReconnectThreads.end());
+            threads.insert(threads.end(), FSenderThreads.begin(), FSenderThreads.end());
+            FComThreads.clear();
+            FReconnectThreads.clear();
+            FSenderThreads.clear();
+        }
+        if (threads.empty())
+            break;
+        for (const auto& t : threads)
+            t->RequestStop();
+        for (const auto& t : threads)
+            t->Join();
     }
-    for (const auto& t : threads)
-        t->RequestStop();
-    for (const auto& t : threads)
-        t->Join();
     std::lock_guard<std::mutex> lock(FThreadLock);
     ComThread.reset();
     ReconnectThread.reset();
-    FComThreads.clear();
-    FReconnectThreads.clear();
-    FSenderThreads.clear();
 }
 
 // ---------------------------------------------------------------------------
@@ -436,6 +442,15 @@ bool TSerialPort::event(QEvent* e) {
 // ---------------------------------------------------------------------------
 // Threads
 
+// The name of the port that ConnectedTo stands for, also while it is closing.
+QByteArray TSerialPort::ConnectedPortName() const {
+    std::lock_guard<std::mutex> lock(FThreadLock);
+    for (const auto& thread : FComThreads)
+        if (thread->Number() == FConnectionNumber)
+            return thread->PortName();
+    return {};
+}
+
 std::shared_ptr<TComThread> TSerialPort::CurrentComThread() const {
     std::lock_guard<std::mutex> lock(FThreadLock);
     return ComThread;
@@ -529,13 +544,10 @@ bool TSerialPort::Open() {
     FIdleTimeout = 0;
     const QByteArray portName = PortName();
     const TCommPort portId = StringToCommPort(portName);
-    if (portId == FConnectedTo) {
-        const auto current = CurrentComThread();
-        // Every device path is a custom name: only the same path is the same port.
-        if (portId == spNone || !current || portId != spCustom ||
-            current->PortName().compare(portName, Qt::CaseInsensitive) == 0)
-            return false;
-    }
+    // Every device path is a custom name: only the same path is the same port.
+    if (portId == FConnectedTo &&
+        (portId != spCustom || ConnectedPortName().compare(portName, Qt::CaseInsensitive) == 0))
+        return false;
     if (!FSkipSetupFailed && !IsExistingCommPort(CommPortToString(portId)))
         return false;
     StopReconnectThread();
@@ -580,7 +592,8 @@ bool TSerialPort::Open() {
     thread->AnnounceConnect();
     {
         std::lock_guard<std::mutex> lock(FThreadLock);
-        thread->Start();
+        if (!FDestroying)
+            thread->Start();
     }
     // A refused setting or a handler of OnConnect may have closed it again.
     return !thread->StopRequested();
@@ -694,6 +707,8 @@ uint32_t TSerialPort::SendWord(uint16_t number) {
 void TSerialPort::SendStringOnNewThread(const QByteArray& text) {
     ReapEndedThreads();
     std::lock_guard<std::mutex> lock(FThreadLock);
+    if (FDestroying)
+        return;
     auto sender = std::make_shared<TSenderThread>(this, text, 0);
     FSenderThreads.push_back(sender);
     sender->Start();
@@ -702,6 +717,8 @@ void TSerialPort::SendStringOnNewThread(const QByteArray& text) {
 void TSerialPort::SendCharsOnNewThread(const QByteArray& text) {
     ReapEndedThreads();
     std::lock_guard<std::mutex> lock(FThreadLock);
+    if (FDestroying)
+        return;
     auto sender = std::make_shared<TSenderThread>(this, text, 1);
     FSenderThreads.push_back(sender);
     sender->Start();

@@ -627,6 +627,7 @@ class TSerialPort : public QObject {
     bool Destroying() const { return FDestroying; }
 
     std::shared_ptr<TComThread> CurrentComThread() const;
+    QByteArray ConnectedPortName() const;
     // Runs Use with the open device's descriptor; false when not open.
     bool WithDevice(const std::function<void(int fd)>& use) const;
     void WaitForThreadEnd(const std::shared_ptr<TComThread>& thread, uint32_t budgetMs);

@@ -345,6 +345,68 @@ TEST_F(SerialConnection, destroyingAnOpenPort_endsItsThreadsWithoutEvents) {
     again.Close();
 }
 
+// Lets a blocked handler go when a test ends early, before its port is destroyed.
+struct ReleaseOnExit {
+    std::atomic<bool>& flag;
+    ~ReleaseOnExit() { flag = true; }
+};
+
+TEST_F(SerialConnection, threadStillEnding_neverDisturbsTheNextConnection) {
+    Pty second;
+    ListedPorts both({pty_.Path(), second.Path()});
+    std::atomic<bool> release{false}; // outlives the port and its thread
+    TSerialPort port;
+    EventLog log(port);
+    ReleaseOnExit releaser{release};
+    Configure(port, pty_.Path());
+    port.SetNeedSynchronization(false);
+    port.OnReceive = [&](TSerialPort*, const QByteArray&) {
+        while (!release)
+            QThread::msleep(1);
+    };
+    ASSERT_TRUE(port.Open());
+    pty_.Write("blocks its handler");
+    ASSERT_TRUE(WaitFor([&] { return port.IsReceiving() || port.GetLastReadBuffer().size(); }));
+    port.Close(); // gives up waiting: the old thread is busy in its handler
+    EXPECT_TRUE(port.IsConnected()) << "the old connection is still closing";
+    port.OnReceive = nullptr;
+    port.SetCustomPortName(second.Path());
+    ASSERT_TRUE(port.Open());
+    release = true;
+    ASSERT_TRUE(WaitFor([&] { return log.Count("disconnect") == 1; }));
+    EXPECT_TRUE(port.IsConnected()) << "the old thread left the new connection alone";
+    second.Write("still here");
+    int error = 0;
+    EXPECT_LT(SerialDevice::OpenExclusive(second.Path(), error), 0) << "the new device stays open";
+    port.Close();
+    EXPECT_EQ(log.Count("disconnect"), 2);
+    EXPECT_EQ(log.Count("connect"), 2);
+}
+
+TEST_F(SerialConnection, secondCloseWhileTheFirstIsStillEnding_dropsItsDisconnect) {
+    std::atomic<bool> release{false}; // outlives the port and its thread
+    TSerialPort port;
+    EventLog log(port);
+    ReleaseOnExit releaser{release};
+    Configure(port, pty_.Path());
+    port.SetNeedSynchronization(false);
+    port.OnReceive = [&](TSerialPort*, const QByteArray&) {
+        while (!release)
+            QThread::msleep(1);
+    };
+    ASSERT_TRUE(port.Open());
+    pty_.Write("x");
+    ASSERT_TRUE(WaitFor([&] { return port.GetLastReadBuffer() == "x"; }));
+    port.Close();
+    port.Close();
+    EXPECT_FALSE(port.IsConnected());
+    release = true;
+    QTest::qWait(100);
+    EXPECT_EQ(log.Count("disconnect"), 0);
+    ASSERT_TRUE(WaitFor([&] { return port.Open(); })) << "the device is released";
+    port.Close();
+}
+
 // Modem lines that a pseudo-terminal lacks, driven by the test.
 class LinePort : public TSerialPort {
   public:
