@@ -633,6 +633,8 @@ QString GcuSimulator::start() {
     std::lock_guard lock(d.mutex);
     if (d.running)
         return d.portPath;
+    if (!ParseGcuNumber(d.options.pcbVersion))
+        throw EConvertError(QStringLiteral("PCB version is not a number: ") + d.options.pcbVersion);
     d.parameters = std::make_unique<GcuParameterSet>(LoadTable(d.options), d.options.pcbVersion);
     if (!d.options.stateFile.isEmpty() && QFileInfo::exists(d.options.stateFile)) {
         QFile file(d.options.stateFile);

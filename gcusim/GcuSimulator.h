@@ -3,7 +3,16 @@
 // the boot loader for a moment, announces itself, and then answers command
 // frames, streams status lines and learns sensor positions as the board does,
 // paced at the board's line rate. It runs on a thread of its own, so tests
-// and the program's demo mode start it in-process without an event loop.
+// and the program's demo mode start it in-process without an event loop:
+//
+//     GcuSimulatorOptions options;
+//     options.commandsFile = dataFolder + "/CFG/Commands.CSV";
+//     GcuSimulator gcu(options);
+//     const QString port = gcu.start(); // open this path as the serial port
+//
+// As on the board, an open resets it: values written but not stored with
+// "[SAVEPRMT 0]" are lost, the reboot counter counts, and text sent before
+// the announcement goes to the boot loader and is ignored.
 #include "gcusim/GcuRideModel.h"
 #include "model/CommandTable.h"
 

@@ -91,4 +91,9 @@ TEST(SimProgram, missingCommandsFileOrBadOption_endWithAMessageAndNoPort) {
     ASSERT_TRUE(sim.waitForFinished(10000));
     EXPECT_EQ(sim.exitCode(), 1);
     EXPECT_TRUE(sim.readAllStandardError().contains("--rate"));
+
+    sim.start(Program, {"--commands", WriteCommandsFile(dir), "--pcb", "4,3"});
+    ASSERT_TRUE(sim.waitForFinished(10000));
+    EXPECT_EQ(sim.exitCode(), 1);
+    EXPECT_TRUE(sim.readAllStandardError().contains("PCB version"));
 }
