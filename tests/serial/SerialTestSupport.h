@@ -13,8 +13,10 @@
 #include <mutex>
 #include <poll.h>
 #include <pty.h>
+#include <string>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 // The far end of a pseudo-terminal; the object under test opens Path.
 class Pty {
@@ -92,7 +94,9 @@ class ListedPorts {
     QTemporaryDir root_;
 };
 
-// Every event of a port object as one line, with the thread it ran on.
+// Every event of a port object as one line, with the thread it ran on. Stored
+// as standard strings and handed out as fresh copies, so that no Qt container is
+// shared between the threads.
 class EventLog {
   public:
     explicit EventLog(TSerialPort& port) {
@@ -102,60 +106,60 @@ class EventLog {
         port.OnIdle = [this](TSerialPort*) { Add("idle", spNone); };
         port.OnResume = [this](TSerialPort*) { Add("resume", spNone); };
         port.OnLineStatusChange = [this](TSerialPort*, TLineStatusSet s) {
-            Add("lines " + QByteArray::number(s), spNone);
+            Add("lines " + std::to_string(s), spNone);
         };
         port.OnReceive = [this](TSerialPort*, const QByteArray& b) {
+            const std::string bytes(b.constData(), size_t(b.size()));
             std::lock_guard<std::mutex> lock(mutex_);
-            received_ += b;
-            chunks_.append(b);
-            events_.append("receive");
+            received_ += bytes;
+            chunks_.push_back(bytes);
+            events_.push_back("receive");
             offMainThread_ |= QThread::currentThread() != qApp->thread();
         };
         port.OnSend = [this](TSerialPort*, const QByteArray& b) {
+            const std::string bytes(b.constData(), size_t(b.size()));
             std::lock_guard<std::mutex> lock(mutex_);
-            sent_.append(b);
+            sent_.push_back(bytes);
         };
     }
-    QList<QByteArray> Events() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return events_;
-    }
+    QList<QByteArray> Events() const { return Copy(events_); }
     int Count(const QByteArray& event) const { return int(Events().count(event)); }
     QByteArray Received() const {
         std::lock_guard<std::mutex> lock(mutex_);
-        return received_;
+        return QByteArray(received_.data(), qsizetype(received_.size()));
     }
-    QList<QByteArray> Chunks() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return chunks_;
-    }
-    QList<QByteArray> Sent() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return sent_;
-    }
+    QList<QByteArray> Chunks() const { return Copy(chunks_); }
+    QList<QByteArray> Sent() const { return Copy(sent_); }
     bool AnyOffMainThread() const {
         std::lock_guard<std::mutex> lock(mutex_);
         return offMainThread_;
     }
     QList<TCommPort> Ports() const {
         std::lock_guard<std::mutex> lock(mutex_);
-        return ports_;
+        return QList<TCommPort>(ports_.begin(), ports_.end());
     }
 
   private:
-    void Add(const QByteArray& event, TCommPort port) {
+    void Add(const std::string& event, TCommPort port) {
         std::lock_guard<std::mutex> lock(mutex_);
-        events_.append(event);
-        ports_.append(port);
+        events_.push_back(event);
+        ports_.push_back(port);
         offMainThread_ |= QThread::currentThread() != qApp->thread();
+    }
+    QList<QByteArray> Copy(const std::vector<std::string>& list) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        QList<QByteArray> copy;
+        for (const std::string& item : list)
+            copy.append(QByteArray(item.data(), qsizetype(item.size())));
+        return copy;
     }
 
     mutable std::mutex mutex_;
-    QList<QByteArray> events_;
-    QList<TCommPort> ports_;
-    QList<QByteArray> chunks_;
-    QList<QByteArray> sent_;
-    QByteArray received_;
+    std::vector<std::string> events_;
+    std::vector<TCommPort> ports_;
+    std::vector<std::string> chunks_;
+    std::vector<std::string> sent_;
+    std::string received_;
     bool offMainThread_ = false;
 };
 

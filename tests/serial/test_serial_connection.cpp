@@ -360,7 +360,10 @@ TEST_F(SerialConnection, threadStillEnding_neverDisturbsTheNextConnection) {
     ReleaseOnExit releaser{release};
     Configure(port, pty_.Path());
     port.SetNeedSynchronization(false);
+    std::atomic<bool> blockedOnce{false};
     port.OnReceive = [&](TSerialPort*, const QByteArray&) {
+        if (blockedOnce.exchange(true))
+            return;
         while (!release)
             QThread::msleep(1);
     };
@@ -369,7 +372,6 @@ TEST_F(SerialConnection, threadStillEnding_neverDisturbsTheNextConnection) {
     ASSERT_TRUE(WaitFor([&] { return port.IsReceiving() || port.GetLastReadBuffer().size(); }));
     port.Close(); // gives up waiting: the old thread is busy in its handler
     EXPECT_TRUE(port.IsConnected()) << "the old connection is still closing";
-    port.OnReceive = nullptr;
     port.SetCustomPortName(second.Path());
     ASSERT_TRUE(port.Open());
     release = true;
