@@ -93,8 +93,8 @@ GcuSimulatorOptions ParseOptions(const QCoreApplication& app) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    // The simulator's thread inherits this mask, so the signals reach sigwait.
+    // Blocked before any thread exists (Qt's included), so that every thread
+    // inherits the mask and the signals reach sigwait only.
     sigset_t handledSignals;
     sigemptyset(&handledSignals);
     for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGUSR2}) {
@@ -104,6 +104,7 @@ int main(int argc, char** argv) {
         sigaddset(&handledSignals, s);
     }
     pthread_sigmask(SIG_BLOCK, &handledSignals, nullptr);
+    QCoreApplication app(argc, argv);
 
     try {
         GcuSimulator simulator(ParseOptions(app));
