@@ -55,8 +55,14 @@ TEST(SimAvrdude, avrdudeWritesAndVerifiesAnImage_andTheFlashHoldsItsBytes) {
     QProcess avrdude;
     avrdude.setProcessChannelMode(QProcess::MergedChannels);
     avrdude.setWorkingDirectory(dir.path());
-    avrdude.start(Avrdude, {"-c", "wiring", "-p", "atmega2560", "-P", port, "-b115200", "-D", "-U",
-                            "flash:w:" + hexFile + ":i"});
+    // The firmware update's own command line: its configuration, verbose,
+    // the image as FW.HEX in the working folder.
+    const QString config = QStringLiteral("/etc/avrdude.conf");
+    QStringList arguments{"-v", "-p",       "atmega2560", "-c", "wiring",          "-P",
+                          port, "-b115200", "-D",         "-U", "flash:w:FW.HEX:i"};
+    if (QFileInfo::exists(config))
+        arguments = QStringList{"-C", config} + arguments;
+    avrdude.start(Avrdude, arguments);
     ASSERT_TRUE(avrdude.waitForFinished(60000));
     const QString output = QString::fromLocal8Bit(avrdude.readAll());
     ASSERT_EQ(avrdude.exitCode(), 0) << output.toStdString();
