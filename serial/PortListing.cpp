@@ -82,7 +82,7 @@ QString FriendlyNameOf(const QString& deviceDir, const QString& devicesRoot) {
 
 // The sysfs entry of one tty as a present port, or nothing when it is not one.
 std::optional<TPresentPort> PortFromSysfs(const TPortListingOptions& options,
-                                          const QString& ttyName) {
+                                          const QString& ttyName, bool withName = true) {
     const QString root = QDir(options.sysfsRoot).canonicalPath();
     const QString ttyDir = options.sysfsRoot + QStringLiteral("/class/tty/") + ttyName;
     const QString deviceDir = QFileInfo(ttyDir + QStringLiteral("/device")).canonicalFilePath();
@@ -96,7 +96,8 @@ std::optional<TPresentPort> PortFromSysfs(const TPortListingOptions& options,
     port.devicePath = deviceDir.mid(root.length());
     if (ttyName.startsWith(QLatin1String("ttyS")) && !LegacyPortExists(options, ttyDir, port.path))
         return std::nullopt;
-    port.friendlyName = FriendlyNameOf(deviceDir, devicesRoot);
+    if (withName)
+        port.friendlyName = FriendlyNameOf(deviceDir, devicesRoot);
     return port;
 }
 
@@ -171,7 +172,7 @@ std::optional<TPresentPort> FindPresentPort(const QString& name) {
         const QString tty = name.mid(prefix.length());
         if (!tty.contains(QLatin1Char('/')) &&
             QFileInfo::exists(options.sysfsRoot + QStringLiteral("/class/tty/") + tty))
-            return PortFromSysfs(options, tty);
+            return PortFromSysfs(options, tty, false);
     }
     for (const TPresentPort& port : SysfsPorts(options))
         if (port.path.compare(name, Qt::CaseInsensitive) == 0)

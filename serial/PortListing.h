@@ -30,7 +30,8 @@ void SetPortListingOptions(const TPortListingOptions& options);
 // All present ports: sysfs ttys with a real device behind them in natural name
 // order (ttyACM0, ttyS0, ttyUSB2, ttyUSB10), then the extra ports in their order.
 std::vector<TPresentPort> ListPresentPorts();
-// The present port whose path equals name (letter case ignored, not trimmed).
+// The present port whose path equals name (letter case ignored, not trimmed);
+// its friendly name may be left empty. Cheap enough for the unplug check.
 std::optional<TPresentPort> FindPresentPort(const QString& name);
 
 // The name a USB adapter is known by: the usual driver's name for known

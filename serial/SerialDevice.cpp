@@ -188,10 +188,10 @@ bool ApplyLineSettings(int fd, const TLineSettings& s) {
         return false;
     if (RateToCode(s.baudRate) == B0 && !SetArbitraryRate(fd, s.baudRate))
         return false;
-    // Lines that a handshake drives are left to it; pseudo-terminals have no
-    // modem lines, which is not a refusal of the settings.
-    if (!s.dtrHandshake)
-        SetDtr(fd, s.dtrActive);
+    // RTS under CRTSCTS is the kernel's; pseudo-terminals have no modem lines,
+    // which is not a refusal of the settings.
+    // Linux has no DTR handshake: DTR then simply stays active.
+    SetDtr(fd, s.dtrActive || s.dtrHandshake);
     if (!s.rtsHandshake)
         SetRts(fd, s.rtsActive);
     return true;

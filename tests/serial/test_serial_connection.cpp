@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 
 #include <gtest/gtest.h>
@@ -343,6 +344,59 @@ TEST_F(SerialConnection, destroyingAnOpenPort_endsItsThreadsWithoutEvents) {
     Configure(again, pty_.Path());
     EXPECT_TRUE(again.Open()) << "the device was released";
     again.Close();
+}
+
+TEST_F(SerialConnection, logInput_appendsEveryChunkAndABadFileRaises) {
+    QTemporaryDir dir;
+    TSerialPort port;
+    EventLog log(port);
+    Configure(port, pty_.Path());
+    port.SetLogFile(dir.filePath(QStringLiteral("input.log")));
+    port.SetLogInput(true);
+    ASSERT_TRUE(port.Open());
+    pty_.Write("first");
+    ASSERT_TRUE(WaitFor([&] { return log.Received() == "first"; }));
+    pty_.Write("second");
+    ASSERT_TRUE(WaitFor([&] { return log.Received() == "firstsecond"; }));
+    port.Close();
+    QFile file(port.LogFile());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("firstsecond"));
+    port.SetLogDateTime(true);
+    port.WriteLog("stamped");
+    file.seek(0);
+    EXPECT_TRUE(file.readAll().endsWith(" stamped\r\n"));
+    port.SetLogFile(dir.filePath(QStringLiteral("missing/folder/x.log")));
+    try {
+        port.WriteLog("x");
+        FAIL() << "a log file in a missing folder was written";
+    } catch (const ESerialPortException& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Invalid log file name or access denied."));
+    }
+}
+
+TEST_F(SerialConnection, smallOperations_answerOnlyWhileOpen) {
+    TSerialPort port;
+    Configure(port, pty_.Path());
+    EXPECT_FALSE(port.ClearInputBuffer());
+    EXPECT_FALSE(port.SetBreak(true));
+    EXPECT_FALSE(port.GetCTS());
+    EXPECT_EQ(port.GetAvailableInputBufferSize(), 0u);
+    EXPECT_EQ(TSerialPort::RandomDataGenerator(300).size(), 300);
+    port.SetAutoReceive(false);
+    ASSERT_TRUE(port.Open());
+    pty_.Write("queued");
+    ASSERT_TRUE(WaitFor([&] { return port.GetAvailableInputBufferSize() == 6; }));
+    EXPECT_TRUE(port.ClearInputBuffer());
+    EXPECT_EQ(port.GetAvailableInputBufferSize(), 0u);
+    EXPECT_FALSE(port.SetDTR(true)) << "a pseudo-terminal has no modem lines";
+    EXPECT_EQ(port.SendData("ab", 0), 0u) << "an empty block writes nothing";
+    pty_.Write("echo");
+    ASSERT_TRUE(WaitFor([&] { return port.GetAvailableInputBufferSize() == 4; }));
+    EXPECT_EQ(port.ReadBuffer(), QByteArray("echo"));
+    EXPECT_EQ(port.Echo(), QByteArray("echo"));
+    EXPECT_EQ(pty_.Read(4), QByteArray("echo"));
+    port.Close();
 }
 
 // Lets a blocked handler go when a test ends early, before its port is destroyed.
