@@ -3,6 +3,7 @@
 #include "gcusim/GcuCommandProcessor.h"
 #include "gcusim/GcuParameterSet.h"
 #include "gcusim/IntelHex.h"
+#include "gcusim/PacedLine.h"
 #include "gcusim/Stk500v2BootLoader.h"
 #include "util/Exceptions.h"
 #include "util/StringGridModel.h"
@@ -16,7 +17,6 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
-#include <deque>
 #include <fcntl.h>
 #include <mutex>
 #include <poll.h>
@@ -35,8 +35,6 @@ using Nanos = std::chrono::nanoseconds;
 
 // A boot loader session without traffic for this long starts the application.
 constexpr auto BootLoaderIdleLimit = std::chrono::seconds(3);
-// Bytes written together when paced; keeps wake-ups below one a millisecond.
-constexpr int PacingBatch = 12;
 // Status lines waiting behind a slow reader before new ones are skipped.
 constexpr int MaxQueuedStatusLines = 2;
 
@@ -59,20 +57,6 @@ CommandTable LoadTable(const GcuSimulatorOptions& options) {
 QByteArray GcuAnnouncement(const QString& firmwareVersion) {
     return ("901 - Init OK\r\n900 - Versione Firmware: " + firmwareVersion + "\r\n").toLatin1();
 }
-
-// Bytes from the client, usable once the line would have carried them.
-struct InChunk {
-    QByteArray bytes;
-    Clock::time_point arrivesAt;
-};
-
-struct OutChunk {
-    QByteArray bytes;
-    int sent = 0;
-    Nanos pauseBefore{0};
-    std::optional<Clock::time_point> start;
-    bool status = false;
-};
 
 enum class LinkMode { Unplugged, Closed, Booting, BootLoader, Running };
 
@@ -108,10 +92,8 @@ struct GcuSimulator::Impl {
     bool streaming = false;
     Clock::time_point nextStatus;
     long statusLines = 0;
-    std::deque<OutChunk> output;
-    Clock::time_point lineFreeAt;
-    std::deque<InChunk> input;
-    Clock::time_point inputLineFreeAt;
+    PacedTransmitter transmitter;
+    PacedReceiver receiver;
     bool outputBlocked = false;
     int framesReceived = 0;
     QList<QByteArray> frames;
@@ -146,10 +128,8 @@ struct GcuSimulator::Impl {
     void RunTimers(Clock::time_point now);
     void StepRide(Clock::time_point now);
     void SetStreaming(bool on, Clock::time_point now);
-    void Enqueue(const QByteArray& bytes, bool status = false, Nanos pauseBefore = Nanos{0});
-    void EnqueueAnswer(const QByteArray& text);
-    void PumpOutput(Clock::time_point now, std::optional<Clock::time_point>& wake);
-    Nanos ByteTime() const;
+    void EnqueueAnswer(const QByteArray& text, Clock::time_point now);
+    void PumpOutput(Clock::time_point now);
     std::optional<Clock::time_point> NextDeadline(Clock::time_point now);
     void SaveState() const;
     void WriteFlashOut();
@@ -216,8 +196,8 @@ void GcuSimulator::Impl::ClosePort() {
     }
     portPath.clear();
     mode = LinkMode::Unplugged;
-    output.clear();
-    input.clear();
+    transmitter.Reset(Clock::now());
+    receiver.Reset(Clock::now());
     streaming = false;
     RemoveLink();
 }
@@ -294,12 +274,10 @@ void GcuSimulator::Impl::OnOpened(Clock::time_point now) {
     ride.SetCalibration(processor->RideCalibration());
     splitter.Reset();
     bootLoader.Restart();
-    output.clear();
+    transmitter.Reset(now);
+    receiver.Reset(now);
     outputBlocked = false;
     streaming = false;
-    lineFreeAt = now;
-    inputLineFreeAt = now;
-    input.clear();
     mode = options.bootWindowMs > 0 ? LinkMode::Booting : LinkMode::Running;
     bootDeadline = now + std::chrono::milliseconds(options.bootWindowMs);
     Log(QStringLiteral("port opened"));
@@ -309,8 +287,8 @@ void GcuSimulator::Impl::OnOpened(Clock::time_point now) {
 
 void GcuSimulator::Impl::OnClosed() {
     mode = LinkMode::Closed;
-    output.clear();
-    input.clear();
+    transmitter.Reset(Clock::now());
+    receiver.Reset(Clock::now());
     streaming = false;
     ResetSlaveForNextClient();
     WriteFlashOut();
@@ -322,9 +300,9 @@ void GcuSimulator::Impl::StartApplication(Clock::time_point now) {
     splitter.Reset();
     lastRideStep = now;
     const QByteArray announcement = GcuAnnouncement(options.firmwareVersion);
-    Enqueue(announcement);
+    transmitter.Enqueue(now, announcement);
     if (options.faults.announceTwice)
-        Enqueue(announcement);
+        transmitter.Enqueue(now, announcement);
     Log(QStringLiteral("announced"));
 }
 
@@ -338,22 +316,17 @@ void GcuSimulator::Impl::ReadInput(Clock::time_point now) {
             break; // EAGAIN, or EIO when the client went away (POLLHUP follows)
         // The pty delivers at once; the board's line would still be busy
         // carrying these bytes for ten bit times each.
-        inputLineFreeAt = std::max(inputLineFreeAt, now) + ByteTime() * n;
-        input.push_back(InChunk{QByteArray(buffer, n), inputLineFreeAt});
+        receiver.Received(QByteArray(buffer, n), now);
     }
     HandleArrivedInput(now);
 }
 
 void GcuSimulator::Impl::HandleArrivedInput(Clock::time_point now) {
-    while (!input.empty() && input.front().arrivesAt <= now) {
-        const QByteArray bytes = input.front().bytes;
-        input.pop_front();
+    while (const auto bytes = receiver.TakeArrived(now)) {
         if (mode == LinkMode::Booting || mode == LinkMode::BootLoader)
-            HandleBootBytes(bytes, now);
+            HandleBootBytes(*bytes, now);
         else if (mode == LinkMode::Running)
-            HandleFrames(bytes, now);
-        else
-            input.clear(); // hung up
+            HandleFrames(*bytes, now);
     }
 }
 
@@ -368,8 +341,8 @@ void GcuSimulator::Impl::HandleBootBytes(const QByteArray& bytes, Clock::time_po
         Log(QStringLiteral("boot loader session"));
     }
     lastBootTraffic = now;
-    Enqueue(QByteArray(reinterpret_cast<const char*>(answer.data()),
-                       static_cast<qsizetype>(answer.size())));
+    transmitter.Enqueue(now, QByteArray(reinterpret_cast<const char*>(answer.data()),
+                                        static_cast<qsizetype>(answer.size())));
     if (bootLoader.FlashProgrammed())
         flashDirty = true;
     if (bootLoader.LeftProgrammingMode()) {
@@ -400,7 +373,7 @@ void GcuSimulator::Impl::HandleFrames(const QByteArray& bytes, Clock::time_point
             SaveState();
         }
         if (!reply.text.isEmpty())
-            EnqueueAnswer(reply.text);
+            EnqueueAnswer(reply.text, now);
     }
 }
 
@@ -411,27 +384,12 @@ void GcuSimulator::Impl::SetStreaming(bool on, Clock::time_point now) {
         return;
     // Stopping drops every status byte not yet on the wire, so the next
     // answer is not preceded by the tail of a status line.
-    for (auto it = output.begin(); it != output.end();) {
-        if (!it->status) {
-            ++it;
-            continue;
-        }
-        if (it->sent > 0) {
-            it->bytes.truncate(it->sent);
-            ++it;
-        } else {
-            it = output.erase(it);
-        }
-    }
+    transmitter.DropUnsentStatusLines();
 }
 
 // --- output -----------------------------------------------------------------------
 
-void GcuSimulator::Impl::Enqueue(const QByteArray& bytes, bool status, Nanos pauseBefore) {
-    output.push_back(OutChunk{bytes, 0, pauseBefore, std::nullopt, status});
-}
-
-void GcuSimulator::Impl::EnqueueAnswer(const QByteArray& text) {
+void GcuSimulator::Impl::EnqueueAnswer(const QByteArray& text, Clock::time_point now) {
     QByteArray bytes = text;
     if (options.faults.garbageAnswers)
         for (char& c : bytes)
@@ -441,57 +399,27 @@ void GcuSimulator::Impl::EnqueueAnswer(const QByteArray& text) {
     for (int i = 0; i < pieces; ++i) {
         const qsizetype from = bytes.size() * i / pieces;
         const qsizetype to = bytes.size() * (i + 1) / pieces;
-        Enqueue(bytes.mid(from, to - from), false, i > 0 ? pause : Nanos{0});
+        transmitter.Enqueue(now, bytes.mid(from, to - from), false, i > 0 ? pause : Nanos{0});
     }
     Log(QStringLiteral("answered ") + QString::fromLatin1(text).trimmed());
 }
 
-Nanos GcuSimulator::Impl::ByteTime() const {
-    if (options.baudRate <= 0)
-        return Nanos{0};
-    return Nanos(10'000'000'000LL / options.baudRate);
-}
-
-void GcuSimulator::Impl::PumpOutput(Clock::time_point now, std::optional<Clock::time_point>& wake) {
-    const Nanos byteTime = ByteTime();
-    while (!output.empty() && !outputBlocked) {
-        OutChunk& chunk = output.front();
-        if (!chunk.start) {
-            const auto earliest = lineFreeAt + chunk.pauseBefore;
-            if (earliest > now) {
-                wake = earliest;
-                return;
-            }
-            chunk.start = std::max(earliest, now - byteTime / 2);
-        }
-        const qsizetype size = chunk.bytes.size();
-        // A byte is delivered once all ten of its bits have been on the line.
-        qsizetype due = size;
-        if (byteTime.count() > 0)
-            due = std::min<qsizetype>(size, (now - *chunk.start) / byteTime);
-        if (due > chunk.sent) {
-            const qsizetype wanted = due - chunk.sent;
-            const ssize_t n = ::write(masterFd, chunk.bytes.constData() + chunk.sent,
-                                      static_cast<size_t>(wanted));
-            if (n < 0) {
-                outputBlocked = errno == EAGAIN;
-                if (!outputBlocked)
-                    output.clear(); // the client is gone; POLLHUP follows
-                return;
-            }
-            chunk.sent += static_cast<int>(n);
-            if (n < wanted) {
-                outputBlocked = true; // the reader is behind; wait for POLLOUT
-                return;
-            }
-        }
-        if (chunk.sent == size) {
-            lineFreeAt = *chunk.start + byteTime * size;
-            output.pop_front();
-            continue;
-        }
-        wake = *chunk.start + byteTime * std::min<qsizetype>(size, chunk.sent + PacingBatch);
+void GcuSimulator::Impl::PumpOutput(Clock::time_point now) {
+    if (outputBlocked)
         return;
+    const auto write = [this](const char* data, long size) -> long {
+        return ::write(masterFd, data, static_cast<size_t>(size));
+    };
+    switch (transmitter.Pump(now, write)) {
+    case PacedTransmitter::Result::Blocked:
+        outputBlocked = true; // the reader is behind; wait until it reads
+        break;
+    case PacedTransmitter::Result::Gone:
+        transmitter.Reset(now);
+        break;
+    case PacedTransmitter::Result::Idle:
+    case PacedTransmitter::Result::Waiting:
+        break;
     }
 }
 
@@ -518,16 +446,14 @@ void GcuSimulator::Impl::RunTimers(Clock::time_point now) {
     if (nextStatus < now)
         nextStatus = now + period; // fell behind: skip, never burst
     StepRide(now);
-    const auto queued =
-        std::count_if(output.begin(), output.end(), [](const OutChunk& c) { return c.status; });
-    if (queued >= MaxQueuedStatusLines)
+    if (transmitter.QueuedStatusLines() >= MaxQueuedStatusLines)
         return;
     const GcuRideCalibration calibration = processor->RideCalibration();
     QByteArray line = FormatStatusLine(ride.Sample(), calibration.rpmPerHz, statusLines++);
     if (options.faults.garbageAnswers)
         for (char& c : line)
             c = static_cast<char>(rng() & 0xFF);
-    Enqueue(line, true);
+    transmitter.Enqueue(now, line, true);
 }
 
 std::optional<Clock::time_point> GcuSimulator::Impl::NextDeadline(Clock::time_point now) {
@@ -536,9 +462,11 @@ std::optional<Clock::time_point> GcuSimulator::Impl::NextDeadline(Clock::time_po
         if (!wake || t < *wake)
             wake = t;
     };
-    PumpOutput(now, wake);
-    if (!input.empty())
-        consider(input.front().arrivesAt);
+    PumpOutput(now);
+    if (const auto due = transmitter.NextDue(); due && !outputBlocked)
+        consider(*due);
+    if (const auto arrival = receiver.NextArrival())
+        consider(*arrival);
     if (mode == LinkMode::Booting)
         consider(bootDeadline);
     if (mode == LinkMode::BootLoader)
@@ -643,6 +571,8 @@ QString GcuSimulator::start() {
         d.parameters->LoadStateText(file.readAll());
     }
     d.processor = std::make_unique<GcuCommandProcessor>(*d.parameters, d.ride);
+    d.transmitter.SetBaudRate(d.options.baudRate);
+    d.receiver.SetBaudRate(d.options.baudRate);
     d.ride.SetCalibration(d.processor->RideCalibration());
     d.wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (d.wakeFd < 0)
@@ -781,10 +711,7 @@ long GcuSimulator::StatusLinesSent() const {
 
 int GcuSimulator::OutputPending() const {
     std::lock_guard lock(impl_->mutex);
-    int pending = 0;
-    for (const OutChunk& chunk : impl_->output)
-        pending += static_cast<int>(chunk.bytes.size()) - chunk.sent;
-    return pending;
+    return impl_->transmitter.PendingBytes();
 }
 
 std::vector<uint8_t> GcuSimulator::FlashImage() const {
