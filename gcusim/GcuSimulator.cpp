@@ -313,7 +313,7 @@ void GcuSimulator::Impl::ReadInput(Clock::time_point now) {
     for (;;) {
         const ssize_t n = ::read(masterFd, buffer, sizeof buffer);
         if (n <= 0)
-            break; // EAGAIN, or EIO when the client went away (POLLHUP follows)
+            break; // EAGAIN: all read
         // The pty delivers at once; the board's line would still be busy
         // carrying these bytes for ten bit times each.
         receiver.Received(QByteArray(buffer, n), now);
@@ -538,7 +538,8 @@ void GcuSimulator::Impl::RunOnce() {
     if (watched >= 3 && masterFd >= 0) {
         if (fds[2].revents & POLLOUT)
             outputBlocked = false;
-        // Input first: what a client sent just before closing still counts.
+        // Input before open and close events: bytes of a session that has
+        // ended are dropped with it.
         if (fds[2].revents & POLLIN)
             ReadInput(now);
     }
