@@ -399,6 +399,28 @@ TEST_F(SerialConnection, smallOperations_answerOnlyWhileOpen) {
     port.Close();
 }
 
+TEST_F(SerialConnection, detectDevice_findsThePortThatAnswersAndCanBeCancelled) {
+    std::thread responder([&] {
+        if (pty_.Read(5).contains("ID?"))
+            pty_.Write("hello GCU-42\r\n");
+    });
+    TSerialPort port;
+    QList<TBaudRate> tried;
+    port.OnDetect = [&](TSerialPort*, TCommPort, TBaudRate rate, bool&) { tried.append(rate); };
+    QByteArray found;
+    TBaudRate rate = br000075;
+    EXPECT_TRUE(port.DetectDevice("ID?\r\n", "GCU-42", br921600, br460800, found, rate));
+    responder.join();
+    EXPECT_EQ(found, pty_.Path());
+    EXPECT_EQ(rate, br921600);
+    EXPECT_EQ(tried, QList<TBaudRate>{br921600});
+    EXPECT_FALSE(TSerialPort::IsCommPortBusy(pty_.Path())) << "the device was closed again";
+
+    port.OnDetect = [](TSerialPort*, TCommPort, TBaudRate, bool& cancel) { cancel = true; };
+    EXPECT_FALSE(port.FastDetectDevice("ID?\r\n", "GCU-42", found, rate));
+    EXPECT_TRUE(found.isEmpty());
+}
+
 // Lets a blocked handler go when a test ends early, before its port is destroyed.
 struct ReleaseOnExit {
     std::atomic<bool>& flag;
