@@ -323,8 +323,9 @@ void TFormMain::FormShow(QObject* Sender) {
         Sequence.Clear(index);
     }
     BLoadCommandsClick(Sender);
-    // Next, once they exist: AssignCommandsToControls, EnableControls,
-    // CalculateRatioRPM, SetRPMFactor, CalculateBarrelDegrees,
+    AssignCommandsToControls();
+    EnableControls();
+    // Next, once they exist: CalculateRatioRPM, SetRPMFactor, CalculateBarrelDegrees,
     // SetLiveControls("INACTIVE"), SerialLoadComPorts.
     auto& translation = Control<TStringGrid>(QStringLiteral("SGTranslation"));
     translation.SetColWidths(0, 300);

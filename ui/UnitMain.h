@@ -107,6 +107,31 @@ class TFormMain : public QWidget {
     void AttachHandler(const QString& name, Handler handler);
     void AttachSpinButtonHandlers(const QString& name, Handler up, Handler down);
 
+    // ------------------------------------------------------------ binding and control state
+    // Ties every control that shows a parameter to its command row: the
+    // control gets the row's limits, default value, hint and the colour of a
+    // value not yet read; the row learns its controls and their pages. Once,
+    // at start-up.
+    void AssignCommandsToControls();
+    // The enabled states that follow from the link, live mode and the change
+    // sequence, recomputed from the shared state on every call.
+    void EnableControls();
+    // The colour of a status letter; ActiveControl for the selected entry.
+    static TColor GetStatusColor(const QString& Status, bool ActiveControl);
+    // Paints ControlName, whose class name is ControlType; a check box shows
+    // the colour on its marker "S" + name, hidden while the colour is clWhite.
+    void SetControlColor(const QString& ControlType, const QString& ControlName, TColor AColor);
+    // The generic change and click handlers that the binding attaches to bound
+    // controls without a handler of their own. The edit capture sets them
+    // when the window is built (WireLayoutHandlers), before the binding runs.
+    struct GenericHandlers {
+        Handler spinEditChange = nullptr;
+        Handler editChange = nullptr;
+        Handler radioGroupClick = nullptr;
+        Handler checkBoxClick = nullptr;
+    };
+    GenericHandlers BoundControlHandlers;
+
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
