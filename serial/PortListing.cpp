@@ -170,8 +170,9 @@ std::optional<TPresentPort> FindPresentPort(const QString& name) {
     const QString prefix = options.devDir + QLatin1Char('/');
     if (name.startsWith(prefix, Qt::CaseInsensitive)) {
         const QString tty = name.mid(prefix.length());
-        if (!tty.contains(QLatin1Char('/')) &&
-            QFileInfo::exists(options.sysfsRoot + QStringLiteral("/class/tty/") + tty))
+        if (tty.contains(QLatin1Char('/')))
+            return std::nullopt; // below a subfolder: never a sysfs tty
+        if (QFileInfo::exists(options.sysfsRoot + QStringLiteral("/class/tty/") + tty))
             return PortFromSysfs(options, tty, false);
     }
     for (const TPresentPort& port : SysfsPorts(options))
