@@ -131,7 +131,7 @@ struct GcuSimulator::Impl {
     void EnqueueAnswer(const QByteArray& text, Clock::time_point now);
     void PumpOutput(Clock::time_point now);
     std::optional<Clock::time_point> NextDeadline(Clock::time_point now);
-    void SaveState() const;
+    bool SaveState() const;
     void WriteFlashOut();
     void Notify() {
         ++generation;
@@ -220,13 +220,15 @@ void GcuSimulator::Impl::RemoveLink() {
         ::unlink(QFile::encodeName(options.linkPath).constData());
 }
 
-void GcuSimulator::Impl::SaveState() const {
+bool GcuSimulator::Impl::SaveState() const {
     if (options.stateFile.isEmpty())
-        return;
+        return true;
     QSaveFile file(options.stateFile);
     const QByteArray text = parameters->StateText();
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
-        Log(QStringLiteral("cannot write the state file ") + options.stateFile);
+    if (file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit())
+        return true;
+    Log(QStringLiteral("cannot write the state file ") + options.stateFile);
+    return false;
 }
 
 void GcuSimulator::Impl::WriteFlashOut() {
@@ -365,12 +367,13 @@ void GcuSimulator::Impl::HandleFrames(const QByteArray& bytes, Clock::time_point
         if (options.faults.neverAnswer)
             continue;
         StepRide(now);
-        const GcuReply reply = processor->Handle(frame);
+        GcuReply reply = processor->Handle(frame);
         if (reply.stream != GcuReply::Stream::Unchanged)
             SetStreaming(reply.stream == GcuReply::Stream::Start, now);
         if (reply.saveRequested) {
             parameters->StorePermanently();
-            SaveState();
+            if (!SaveState())
+                reply.text = GcuAnswer::Error(QStringLiteral("SAVEPRMT")); // not kept on disk
         }
         if (!reply.text.isEmpty())
             EnqueueAnswer(reply.text, now);

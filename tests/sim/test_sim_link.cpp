@@ -178,6 +178,16 @@ TEST_F(SimLink, write_changesNextDump_refusalsDoNot_andOnlySavedValuesSurviveARe
     EXPECT_EQ(sim->RebootCounter(), 3);
 }
 
+TEST_F(SimLink, saveThatCannotReachTheStateFile_answersAnError) {
+    QTemporaryDir dir;
+    auto options = QuickOptions();
+    options.stateFile = dir.filePath("no-such-folder/gcu.state");
+    Start(options);
+    Connect();
+    EXPECT_EQ(client.Ask("[MINVBATT 11.5]"), "OK MINVBATT 11.5\r\n");
+    EXPECT_EQ(client.Ask("[SAVEPRMT 0]"), "ERR SAVEPRMT\r\n");
+}
+
 TEST_F(SimLink, statusStream_hasTheLineFormatAtTwentyLinesASecond_andStops) {
     Start();
     Connect();
