@@ -25,7 +25,7 @@ const OptionSpec Specs[] = {
     {"pcb", "PCB version sent in the dump (default 4.3).", "version"},
     {"firmware", "Firmware version announced, five characters (default 5.0.9).", "version"},
     {"rate", "Status lines per second (default 20).", "n"},
-    {"baud", "Line rate the output is paced at; 0 = unpaced (default 115200).", "n"},
+    {"baud", "Line rate both directions are paced at; 0 = unpaced (default 115200).", "n"},
     {"boot-window", "Boot loader time after each open in ms (default 1000).", "ms"},
     {"link", "Publish the port as this symbolic link.", "path"},
     {"state", "State file for the stored parameters.", "file"},
@@ -51,7 +51,9 @@ int IntOption(const QCommandLineParser& parser, const char* name, int fallback) 
 
 GcuSimulatorOptions ParseOptions(const QCoreApplication& app) {
     QCommandLineParser parser;
-    parser.setApplicationDescription("A virtual GCU on a pseudo-terminal.");
+    parser.setApplicationDescription(
+        "A virtual GCU on a pseudo-terminal. Prints the port's path; SIGUSR1 hangs the port up,\n"
+        "SIGUSR2 plugs it in again, SIGINT or SIGTERM end the program.");
     parser.addHelpOption();
     for (const OptionSpec& s : Specs) {
         if (s.valueName)
