@@ -162,6 +162,13 @@ void TEdit::ApplyColor(const QColor& color) {
     PaintBase(this, color);
 }
 
+void TEdit::SetFontColor(TColor color) {
+    fontColor_ = color;
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Text, ToQColor(color));
+    setPalette(palette);
+}
+
 // ---------------------------------------------------------------- TCheckBox
 
 TCheckBox::TCheckBox(QWidget* parent) : QCheckBox(parent), TControl(this, clBtnFace) {
@@ -333,6 +340,11 @@ void TLed::SetLit(bool lit) {
     update();
 }
 
+void TLed::SetOffColor(TColor color) {
+    offColor_ = color;
+    update();
+}
+
 void TLed::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -340,7 +352,7 @@ void TLed::paintEvent(QPaintEvent*) {
     const QRectF circle((width() - side) / 2.0, (height() - side) / 2.0, side, side);
     const QColor on = ToQColor(Color());
     painter.setPen(QPen(QColor(80, 80, 80), 1));
-    painter.setBrush(lit_ ? on : on.darker(300));
+    painter.setBrush(lit_ ? on : ToQColor(offColor_));
     painter.drawEllipse(circle);
 }
 

@@ -129,12 +129,18 @@ class TEdit : public QLineEdit, public TControl {
     explicit TEdit(QWidget* parent = nullptr);
     QString Text() const { return text(); }
     void SetText(const QString& text) { setText(text); }
+    // Colour of the text (Font.Color).
+    TColor FontColor() const { return fontColor_; }
+    void SetFontColor(TColor color);
 
   Q_SIGNALS:
     void Change();
 
   protected:
     void ApplyColor(const QColor& color) override;
+
+  private:
+    TColor fontColor_ = clBlack;
 };
 
 enum class TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
@@ -259,6 +265,9 @@ class TLed : public QWidget, public TControl {
     explicit TLed(QWidget* parent = nullptr);
     bool Lit() const { return lit_; }
     void SetLit(bool lit);
+    // The colour while not lit.
+    TColor OffColor() const { return offColor_; }
+    void SetOffColor(TColor color);
     QSize sizeHint() const override { return {14, 14}; }
 
   protected:
@@ -267,6 +276,7 @@ class TLed : public QWidget, public TControl {
 
   private:
     bool lit_ = false;
+    TColor offColor_ = clSilver;
 };
 
 enum class TProgressBarState { pbsNormal, pbsError, pbsPaused };

@@ -294,6 +294,8 @@ void TFormMain::WireLayoutHandlers() {
     AttachHandler(QStringLiteral("BLoadCommands"), &TFormMain::BLoadCommandsClick);
     AttachHandler(QStringLiteral("BRefreshCommands"), &TFormMain::BRefreshCommandsClick);
     AttachHandler(QStringLiteral("BSaveCommands"), &TFormMain::BSaveCommandsClick);
+    // Live telemetry (Ctrl+L toggles the check box, which runs this handler).
+    AttachHandler(QStringLiteral("CBLiveActive"), &TFormMain::CBLiveActiveClick);
 }
 
 // ---------------------------------------------------------------- start-up
@@ -325,8 +327,9 @@ void TFormMain::FormShow(QObject* Sender) {
     BLoadCommandsClick(Sender);
     AssignCommandsToControls();
     EnableControls();
-    // Next, once they exist: CalculateRatioRPM, SetRPMFactor, CalculateBarrelDegrees,
-    // SetLiveControls("INACTIVE"), SerialLoadComPorts.
+    // Next, once they exist: CalculateRatioRPM, SetRPMFactor, CalculateBarrelDegrees.
+    SetLiveControls(QStringLiteral("INACTIVE"));
+    // Next, once it exists: SerialLoadComPorts.
     auto& translation = Control<TStringGrid>(QStringLiteral("SGTranslation"));
     translation.SetColWidths(0, 300);
     translation.SetColWidths(1, 70);

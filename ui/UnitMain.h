@@ -132,6 +132,30 @@ class TFormMain : public QWidget {
     };
     GenericHandlers BoundControlHandlers;
 
+    // ------------------------------------------------------------ live telemetry, calibration, output tests
+    // Live mode on or off as the check box "Active" now stands (also Ctrl+L,
+    // and the pause of a calibration step).
+    void CBLiveActiveClick(QObject* Sender);
+    // One complete status line of the live stream, as the receive handler
+    // assembled it from the pieces.
+    void GetLive(const QString& line);
+    // Prepares the live panel for "ACTIVE" or "INACTIVE"; any other text does nothing.
+    void SetLiveControls(const QString& Status);
+    // Calibration steps: teach, ask, store and show the learned value.
+    void BThrottlePositionSensorIdleSetClick(QObject* Sender);
+    void BThrottlePositionSensorFullOpenSetClick(QObject* Sender);
+    void BKartAxlePositionHighSetClick(QObject* Sender);
+    void BKartAxlePositionLowSetClick(QObject* Sender);
+    void BKartAxlePositionZeroSetClick(QObject* Sender);
+    // All eight barrel "Set" buttons; the clicked button is the Sender.
+    void BGearDetectionBarrelPositionRSetClick(QObject* Sender);
+    // Output tests: one frame each, the duration from the test's spin edit.
+    void BRecoveryOutputTestUpShiftTestClick(QObject* Sender);
+    void BRecoveryOutputTestDownShiftTestClick(QObject* Sender);
+    void BRecoveryOutputTestBlipperTestClick(QObject* Sender);
+    void BRecoveryOutputTestEngineCutTestClick(QObject* Sender);
+    void BRecoveryOutputTestLedTestClick(QObject* Sender);
+
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -156,6 +180,11 @@ class TFormMain : public QWidget {
     bool showHint_ = true;
     const QEvent* lastKeyEvent_ = nullptr;
     QPointer<QObject> lastKeyReceiver_;
+    // Live telemetry: the hourglass shown until the first status line arrives.
+    bool liveHourglassShown_ = false;
+    void ShowLiveHourglass(bool shown);
+    void RunCalibrationStep(QObject* button);
+    void RunOutputTest(QObject* button);
 };
 
 // The one main window of the program.
