@@ -50,15 +50,25 @@ std::optional<bool> ProbeLegacyPort(const QString& devicePath) {
     return info.type != PORT_UNKNOWN;
 }
 
+// The serial core's own record of the port type (what TIOCGSERIAL reports).
+std::optional<bool> TypeAttribute(const QString& ttyDir) {
+    const QString type = ReadAttribute(ttyDir, "type");
+    if (type.isEmpty())
+        return std::nullopt;
+    return type != QLatin1String("0");
+}
+
+// Reading the type from sysfs first spares the port an open, which would
+// toggle its modem lines on every refresh of the port list.
 bool LegacyPortExists(const TPortListingOptions& options, const QString& ttyDir,
                       const QString& devicePath) {
     std::optional<bool> known =
-        options.legacyPortProbe ? options.legacyPortProbe(devicePath) : ProbeLegacyPort(devicePath);
-    if (known)
-        return *known;
-    // Without access to the device the serial core's own attribute tells.
-    const QString type = ReadAttribute(ttyDir, "type");
-    return !type.isEmpty() && type != QLatin1String("0");
+        options.legacyPortProbe ? options.legacyPortProbe(devicePath) : TypeAttribute(ttyDir);
+    if (!known && !options.legacyPortProbe)
+        known = ProbeLegacyPort(devicePath);
+    if (!known)
+        known = TypeAttribute(ttyDir);
+    return known.value_or(false);
 }
 
 // The USB device above a tty's device: the nearest folder with an idVendor.
@@ -81,9 +91,8 @@ QString FriendlyNameOf(const QString& deviceDir, const QString& devicesRoot) {
 }
 
 // The sysfs entry of one tty as a present port, or nothing when it is not one.
-std::optional<TPresentPort> PortFromSysfs(const TPortListingOptions& options,
+std::optional<TPresentPort> PortFromSysfs(const TPortListingOptions& options, const QString& root,
                                           const QString& ttyName, bool withName = true) {
-    const QString root = QDir(options.sysfsRoot).canonicalPath();
     const QString ttyDir = options.sysfsRoot + QStringLiteral("/class/tty/") + ttyName;
     const QString deviceDir = QFileInfo(ttyDir + QStringLiteral("/device")).canonicalFilePath();
     if (root.isEmpty() || deviceDir.isEmpty())
@@ -117,9 +126,10 @@ std::vector<TPresentPort> SysfsPorts(const TPortListingOptions& options) {
     QStringList names = QDir(options.sysfsRoot + QStringLiteral("/class/tty"))
                             .entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System);
     std::sort(names.begin(), names.end(), NaturalLess);
+    const QString root = QDir(options.sysfsRoot).canonicalPath();
     std::vector<TPresentPort> ports;
     for (const QString& name : names)
-        if (auto port = PortFromSysfs(options, name))
+        if (auto port = PortFromSysfs(options, root, name))
             ports.push_back(*port);
     return ports;
 }
@@ -173,7 +183,7 @@ std::optional<TPresentPort> FindPresentPort(const QString& name) {
         if (tty.contains(QLatin1Char('/')))
             return std::nullopt; // below a subfolder: never a sysfs tty
         if (QFileInfo::exists(options.sysfsRoot + QStringLiteral("/class/tty/") + tty))
-            return PortFromSysfs(options, tty, false);
+            return PortFromSysfs(options, QDir(options.sysfsRoot).canonicalPath(), tty, false);
     }
     for (const TPresentPort& port : SysfsPorts(options))
         if (port.path.compare(name, Qt::CaseInsensitive) == 0)

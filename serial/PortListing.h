@@ -18,7 +18,8 @@ struct TPortListingOptions {
     QString sysfsRoot = QStringLiteral("/sys");
     QString devDir = QStringLiteral("/dev");
     // Whether an on-board ttyS port really exists: true or false when known,
-    // nothing when it cannot tell. The default asks the device (TIOCGSERIAL).
+    // nothing when it cannot tell. By default the serial core's "type" attribute
+    // tells, else the device is asked (TIOCGSERIAL); an unknown type is no port.
     std::function<std::optional<bool>(const QString& devicePath)> legacyPortProbe;
 };
 
