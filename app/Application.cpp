@@ -3,8 +3,9 @@
 #include "ui/ErrorReport.h"
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    // The application title, shown on message boxes. Not the display name,
+    // which the platform would append to the window caption.
     setApplicationName(QStringLiteral("Quarventa V5"));
-    setApplicationDisplayName(QStringLiteral("Quarventa V5"));
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

@@ -48,7 +48,7 @@ QString FileFilterToQt(const QString& filter) {
 
 TModalResult QtDialogs::MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons) {
     QMessageBox box(QApplication::activeWindow());
-    box.setWindowTitle(QApplication::applicationDisplayName());
+    box.setWindowTitle(QApplication::applicationName());
     box.setText(text);
     switch (type) {
     case TMsgDlgType::mtWarning:

@@ -35,7 +35,7 @@ class IDialogs {
     // Shows Text with the application title as caption; the button pressed.
     virtual TModalResult MessageDlg(const QString& text, TMsgDlgType type,
                                     TMsgDlgButtons buttons) = 0;
-    // The text typed, or nullopt-like false when cancelled.
+    // True and Value set to the text typed; false when cancelled.
     virtual bool InputQuery(const QString& caption, const QString& prompt, QString& value) = 0;
     // True and Request.fileName set when the user chose a file.
     virtual bool OpenFileDialog(FileDialogRequest& request) = 0;

@@ -350,7 +350,6 @@ const std::vector<GridRecipe>& Recipes() {
     {"PTranslationsGrid", {"SGTranslation"}, {1}, {1}, 0, 0},
 
     // ------------------------------------------------------------ change sequence
-    {"PCRight", {}, {}, {}, 0, 0},
     {"TSSequence", {"PSequenceProgressBar", "PSequenceButtons", "PSequenceGrid"},
         {1}, {0, 0, 1}, 4, 4},
     {"PSequenceProgressBar", {"PBOperations"}, {1}, {1}, 0, 0},
