@@ -296,6 +296,14 @@ void TFormMain::WireLayoutHandlers() {
     AttachHandler(QStringLiteral("BSaveCommands"), &TFormMain::BSaveCommandsClick);
     // Live telemetry (Ctrl+L toggles the check box, which runs this handler).
     AttachHandler(QStringLiteral("CBLiveActive"), &TFormMain::CBLiveActiveClick);
+    // Translation page; the five language buttons share one handler.
+    AttachHandler(QStringLiteral("BCreateTranslation"), &TFormMain::BCreateTranslationClick);
+    AttachHandler(QStringLiteral("BEmptyTranslation"), &TFormMain::BEmptyTranslationClick);
+    AttachHandler(QStringLiteral("BLoadTranslation"), &TFormMain::BLoadTranslationClick);
+    AttachHandler(QStringLiteral("BSaveTranslation"), &TFormMain::BSaveTranslationClick);
+    for (const char* language : {"BTranslateEnglish", "BTranslateItalian", "BTranslateFrench",
+                                 "BTranslateSpanish", "BTranslateGerman"})
+        AttachHandler(QString::fromLatin1(language), &TFormMain::BTranslateEnglishClick);
 }
 
 // ---------------------------------------------------------------- start-up
@@ -336,7 +344,7 @@ void TFormMain::FormShow(QObject* Sender) {
     for (int col = 2; col <= 6; ++col)
         translation.SetColWidths(col, 200);
     LanguageGLOB = 1;
-    // Next, once it exists: LoadStandardTranslation.
+    LoadStandardTranslation();
     SilentControlsEventsGLOB = false;
 }
 

@@ -15,8 +15,10 @@
 #include <QPointer>
 #include <QWidget>
 #include <stdexcept>
+#include <vector>
 
 struct InventoryItem;
+struct ComponentTexts;
 
 class TFormMain : public QWidget {
     Q_OBJECT
@@ -131,6 +133,24 @@ class TFormMain : public QWidget {
         Handler checkBoxClick = nullptr;
     };
     GenericHandlers BoundControlHandlers;
+
+    // ------------------------------------------------------------ translation
+    // The translation page's buttons: build a fresh table from the window's
+    // texts, empty it (asks first), load and save CFG/Translations.CSV.
+    void BCreateTranslationClick(QObject* Sender);
+    void BEmptyTranslationClick(QObject* Sender);
+    void BLoadTranslationClick(QObject* Sender);
+    void BSaveTranslationClick(QObject* Sender);
+    // The five language buttons: switches to the language that is Sender's
+    // tag and stores the choice in the file at once.
+    void BTranslateEnglishClick(QObject* Sender);
+    // Start-up: loads the table and switches to the language marked in it.
+    void LoadStandardTranslation();
+    // Every component as "Create" sees it, in component order.
+    std::vector<ComponentTexts> WindowComponentTexts() const;
+    // The connect button shows the closed link's caption, in English or in
+    // the current language.
+    bool LinkClosedCaptionShown() const;
 
     // ------------------------------------------------------------ live telemetry, calibration, output tests
     // Live mode on or off as the check box "Active" now stands (also Ctrl+L,

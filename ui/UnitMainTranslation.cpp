@@ -1,0 +1,171 @@
+// The translation page: the table of window and message texts, its file, and
+// switching the window to another language.
+#include "translation/TranslationTable.h"
+#include "ui/ProgramPaths.h"
+#include "ui/UnitMain.h"
+#include "util/StringGridModel.h"
+
+namespace {
+
+QString TranslationFilePath() {
+    return ProgramFolder() + u'/' + QString::fromLatin1(TranslationLayout::FileName);
+}
+
+// The language buttons by language number, 1 English .. 5 German.
+const char* const LanguageButtons[] = {"BTranslateEnglish", "BTranslateItalian", "BTranslateFrench",
+                                       "BTranslateSpanish", "BTranslateGerman"};
+
+QString CaptionOf(const QObject* component) {
+    if (auto* label = qobject_cast<const TLabel*>(component))
+        return label->Caption();
+    if (auto* button = qobject_cast<const TButton*>(component))
+        return button->Caption();
+    if (auto* check = qobject_cast<const TCheckBox*>(component))
+        return check->Caption();
+    if (auto* page = qobject_cast<const TTabSheet*>(component))
+        return page->Caption();
+    if (auto* radio = qobject_cast<const TRadioGroup*>(component))
+        return radio->Caption();
+    if (auto* group = qobject_cast<const TGroupBox*>(component))
+        return group->Caption();
+    return {};
+}
+
+ComponentTexts TextsOf(const QObject* component) {
+    ComponentTexts texts;
+    texts.name = component->objectName();
+    texts.kind = TranslatableKindOfClassName(TFormMain::ClassName(component));
+    if (const TComponent* props = AsComponent(const_cast<QObject*>(component)))
+        texts.tag = props->Tag();
+    texts.caption = CaptionOf(component);
+    if (auto* radio = qobject_cast<const TRadioGroup*>(component))
+        texts.items = radio->Items();
+    return texts;
+}
+
+// A button keeps the width its caption needs, as the layout sized it: fixed
+// inside a group, at least that wide elsewhere.
+void FitButtonToCaption(TButton& button) {
+    const int width =
+        std::max(56, TFormMain::TextWidth(&button, CaptionToDisplayText(button.Caption())) + 20);
+    if (button.minimumWidth() == button.maximumWidth())
+        button.setFixedWidth(width);
+    else
+        button.setMinimumWidth(width);
+}
+
+void ApplyRadioItems(TRadioGroup& radio, const TextAction& action) {
+    // One rebuild, so the selected item (the shown value) survives the switch.
+    if (action.replaceItems)
+        radio.SetItems(action.items);
+    else
+        radio.SetItems(radio.Items() + action.items);
+}
+
+void ApplyTextAction(TFormMain& form, const TextAction& action) {
+    QObject* component = form.FindComponent(action.name);
+    if (auto* radio = qobject_cast<TRadioGroup*>(component)) {
+        if (action.caption)
+            radio->SetCaption(*action.caption);
+        ApplyRadioItems(*radio, action);
+        return;
+    }
+    if (!action.caption)
+        return;
+    if (auto* label = qobject_cast<TLabel*>(component)) {
+        label->SetCaption(*action.caption);
+    } else if (auto* button = qobject_cast<TButton*>(component)) {
+        button->SetCaption(*action.caption);
+        FitButtonToCaption(*button);
+    } else if (auto* page = qobject_cast<TTabSheet*>(component)) {
+        page->SetCaption(*action.caption);
+    } else if (auto* group = qobject_cast<TGroupBox*>(component)) {
+        group->SetCaption(*action.caption);
+    } else if (auto* check = qobject_cast<TCheckBox*>(component)) {
+        check->SetCaption(*action.caption);
+        // Text width + 17 is the box and gap of the classic check box; this
+        // toolkit draws a wider box, so its own size hint is the floor that
+        // keeps the caption uncut. The marker follows its check box (layout).
+        if (action.width)
+            check->setFixedWidth(std::max(*action.width, check->sizeHint().width()));
+    }
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- captions
+
+bool TFormMain::LinkClosedCaptionShown() const {
+    const QString caption =
+        Control<TButton>(QStringLiteral("BSerialCommunicationConnectDisconnect")).Caption();
+    const QString translated = TranslateString(15);
+    return caption == QLatin1String("Connect") || (!translated.isEmpty() && caption == translated);
+}
+
+std::vector<ComponentTexts> TFormMain::WindowComponentTexts() const {
+    std::vector<ComponentTexts> texts;
+    texts.reserve(size_t(ComponentCount()));
+    for (const QObject* component : ComponentList())
+        texts.push_back(TextsOf(component));
+    return texts;
+}
+
+// ---------------------------------------------------------------- the page's buttons
+
+void TFormMain::BCreateTranslationClick(QObject*) {
+    CreateTranslationTable(Control<TStringGrid>(QStringLiteral("SGTranslation")).Model(),
+                           WindowComponentTexts());
+}
+
+void TFormMain::BEmptyTranslationClick(QObject*) {
+    if (Dialogs().MessageDlg(TranslateString(22), TMsgDlgType::mtWarning, mbYes | mbNo) != mrYes)
+        return;
+    EmptyTranslationTable(Control<TStringGrid>(QStringLiteral("SGTranslation")).Model());
+}
+
+void TFormMain::BLoadTranslationClick(QObject*) {
+    LoadTranslationFile(Control<TStringGrid>(QStringLiteral("SGTranslation")).Model(),
+                        TranslationFilePath());
+}
+
+void TFormMain::BSaveTranslationClick(QObject*) {
+    SaveStringGridToCSV(Control<TStringGrid>(QStringLiteral("SGTranslation")).Model(),
+                        TranslationFilePath());
+}
+
+// ---------------------------------------------------------------- language switch
+
+void TFormMain::BTranslateEnglishClick(QObject* Sender) {
+    const TComponent* button = AsComponent(Sender);
+    const int language = button ? button->Tag() : 0;
+    if (!IsValidLanguage(language))
+        return;
+    LanguageGLOB = language;
+    StringGridModel& grid = Control<TStringGrid>(QStringLiteral("SGTranslation")).Model();
+    const TLabel& measure = Control<TLabel>(QStringLiteral("LRatiosRpmRPMLimiter"));
+    WindowTextsQuery window;
+    window.componentKind = [this](const QString& name) -> std::optional<TranslatableKind> {
+        const QObject* component = FindComponent(name);
+        if (!component)
+            return std::nullopt;
+        return TranslatableKindOfClassName(ClassName(component));
+    };
+    window.textWidth = [&measure](const QString& text) { return TextWidth(&measure, text); };
+    for (const TextAction& action : LanguageSwitchActions(grid, language, window))
+        ApplyTextAction(*this, action);
+    MarkLanguageColumn(grid, language);
+    // The marker in the file is how the choice survives to the next start.
+    BSaveTranslationClick(Sender);
+}
+
+void TFormMain::LoadStandardTranslation() {
+    BLoadTranslationClick(this);
+    const StringGridModel& grid = Control<TStringGrid>(QStringLiteral("SGTranslation")).Model();
+    // A switch rewrites the titles, so only the first marked column counts.
+    for (int language = TranslationLayout::FirstLanguage;
+         language <= TranslationLayout::LastLanguage; ++language) {
+        if (grid.Cell(LanguageColumn(language), 0).startsWith(u'['))
+            BTranslateEnglishClick(
+                FindComponent(QString::fromLatin1(LanguageButtons[language - 1])));
+    }
+}
