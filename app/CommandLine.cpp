@@ -7,12 +7,14 @@ StartOptions ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption dataDir(QStringLiteral("data-dir"),
                                      QStringLiteral("Folder that holds CFG and FW."),
                                      QStringLiteral("DIR"));
+    const QCommandLineOption demo(QStringLiteral("demo"),
+                                  QStringLiteral("Run against a simulated GCU (no unit needed)."));
     QCommandLineOption page(QStringLiteral("page"), QString(), QStringLiteral("N"));
     QCommandLineOption screenshot(QStringLiteral("screenshot"), QString(), QStringLiteral("FILE"));
     QCommandLineOption maintenance(QStringLiteral("maintenance-tabs"));
     for (QCommandLineOption* hidden : {&page, &screenshot, &maintenance})
         hidden->setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOptions({dataDir, page, screenshot, maintenance});
+    parser.addOptions({dataDir, demo, page, screenshot, maintenance});
 
     StartOptions options;
     if (!parser.parse(arguments)) {
@@ -35,5 +37,6 @@ StartOptions ParseCommandLine(const QStringList& arguments) {
     }
     options.screenshot = parser.value(screenshot);
     options.commandsTab = parser.isSet(maintenance);
+    options.demo = parser.isSet(demo);
     return options;
 }

@@ -1,12 +1,15 @@
 // Program entry: the application object, the main window and the event loop.
 #include "app/Application.h"
 #include "app/CommandLine.h"
+#include "app/DemoMode.h"
 #include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
 
 #include <QStyleFactory>
 #include <QTimer>
 #include <cstdio>
+#include <exception>
+#include <memory>
 
 namespace {
 // For checking the look: show a page, save the window as an image, quit.
@@ -38,6 +41,17 @@ int main(int argc, char** argv) {
         return 2;
     }
     SetProgramFolder(options.dataDir);
+    // The simulated GCU outlives the window, whose port closes first; its port
+    // is listed before the window lists ports.
+    std::unique_ptr<DemoGcu> demo;
+    if (options.demo) {
+        try {
+            demo = std::make_unique<DemoGcu>();
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "Demo mode: %s\n", error.what());
+            return 1;
+        }
+    }
     TFormMain form;
     if (options.commandsTab) {
         for (const char* page : {"TSCommands", "TSTranslation", "TSFirmwareUpdate"})

@@ -36,6 +36,7 @@ void LinkRouter::ResetForConnection() {
     initCompleted_ = false;
     versionPending_ = false;
     announceTail_.clear();
+    versionText_.clear();
     AbandonRequest();
 }
 
@@ -98,17 +99,37 @@ bool LinkRouter::TakeAnnouncement(const QString& text, ReceiveOutcome& outcome) 
     const QString& carrier = text.contains(marker) ? text : joined;
     initCompleted_ = true;
     announceTail_.clear();
-    versionPending_ = !carrier.contains(QLatin1String(VersionMarker));
+    versionPending_ = !VersionLineComplete(carrier);
+    versionText_ = versionPending_ ? carrier.mid(carrier.indexOf(marker)) : QString();
     outcome.announcement = true;
     outcome.firmwareVersion = FirmwareVersionFromAnnouncement(carrier);
     return true;
 }
 
+// The version line may be cut anywhere, in the marker too: the text after
+// the announcement is joined until the line holds the whole version.
 void LinkRouter::TakeLateVersion(const QString& text, ReceiveOutcome& outcome) {
-    if (!versionPending_ || !text.contains(QLatin1String(VersionMarker)))
+    if (!versionPending_)
         return;
-    versionPending_ = false;
-    outcome.firmwareVersion = FirmwareVersionFromAnnouncement(text);
+    versionText_ += text;
+    if (VersionLineComplete(versionText_)) {
+        versionPending_ = false;
+        outcome.firmwareVersion = FirmwareVersionFromAnnouncement(versionText_);
+        versionText_.clear();
+    } else if (versionText_.size() > MaxVersionWait) {
+        versionPending_ = false; // a GCU that does not tell its version
+        versionText_.clear();
+    }
+}
+
+// The marker and the five characters one place after it, or the line end
+// that comes sooner.
+bool LinkRouter::VersionLineComplete(const QString& text) {
+    const int marker = text.indexOf(QLatin1String(VersionMarker));
+    if (marker < 0)
+        return false;
+    const QString after = text.mid(marker + int(qstrlen(VersionMarker)));
+    return after.size() >= 6 || LineEndIndex(after) >= 0;
 }
 
 void LinkRouter::Route(const QString& text, ReceiveOutcome& outcome) {

@@ -65,6 +65,8 @@ class LinkRouter {
   private:
     bool TakeAnnouncement(const QString& text, ReceiveOutcome& outcome);
     void TakeLateVersion(const QString& text, ReceiveOutcome& outcome);
+    static bool VersionLineComplete(const QString& text);
+    static constexpr int MaxVersionWait = 256; // characters after the announcement
     void Route(const QString& text, ReceiveOutcome& outcome);
     void RouteLive(const QString& text, ReceiveOutcome& outcome);
     void RouteStoredAnswer(const QString& text, ReceiveOutcome& outcome);
@@ -76,6 +78,7 @@ class LinkRouter {
     bool initCompleted_ = false;
     bool versionPending_ = false;
     QString announceTail_; // end of the last piece, while the announcement is awaited
+    QString versionText_;  // text since the announcement, while its version line is awaited
     bool answerReady_ = false;
     QString received_;
     QString liveBuffer_;

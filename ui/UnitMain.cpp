@@ -296,6 +296,17 @@ void TFormMain::WireLayoutHandlers() {
     AttachHandler(QStringLiteral("BSaveCommands"), &TFormMain::BSaveCommandsClick);
     // Live telemetry (Ctrl+L toggles the check box, which runs this handler).
     AttachHandler(QStringLiteral("CBLiveActive"), &TFormMain::CBLiveActiveClick);
+    // Device link: the port object's events, connect, auto-connect, the offer
+    // to read the configuration, Get / Apply Config. and the manual command.
+    WireSerialPortEvents();
+    AttachHandler(QStringLiteral("BSerialCommunicationConnectDisconnect"),
+                  &TFormMain::BSerialCommunicationConnectDisconnectClick);
+    AttachHandler(TimerAutoConnect, &TFormMain::TimerAutoConnectTimer);
+    AttachHandler(TimerConnection, &TFormMain::TimerConnectionTimer);
+    AttachHandler(QStringLiteral("BCommunicationGetConfig"),
+                  &TFormMain::BCommunicationGetConfigClick);
+    AttachHandler(QStringLiteral("BApplyConfig"), &TFormMain::BApplyConfigClick);
+    AttachHandler(QStringLiteral("BSend"), &TFormMain::BSendClick);
     // Translation page; the five language buttons share one handler.
     AttachHandler(QStringLiteral("BCreateTranslation"), &TFormMain::BCreateTranslationClick);
     AttachHandler(QStringLiteral("BEmptyTranslation"), &TFormMain::BEmptyTranslationClick);
@@ -337,7 +348,7 @@ void TFormMain::FormShow(QObject* Sender) {
     EnableControls();
     // Next, once they exist: CalculateRatioRPM, SetRPMFactor, CalculateBarrelDegrees.
     SetLiveControls(QStringLiteral("INACTIVE"));
-    // Next, once it exists: SerialLoadComPorts.
+    SerialLoadComPorts();
     auto& translation = Control<TStringGrid>(QStringLiteral("SGTranslation"));
     translation.SetColWidths(0, 300);
     translation.SetColWidths(1, 70);

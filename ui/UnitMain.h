@@ -4,6 +4,8 @@
 // its methods are the event handlers and the operations they call. The
 // handlers of each area live in their own ui/UnitMain*.cpp file.
 #include "model/CommandTable.h"
+#include "device/ConnectionRules.h"
+#include "device/LinkExchange.h"
 #include "model/Sequence.h"
 #include "serial/SerialPort.h"
 #include "ui/Controls.h"
@@ -14,6 +16,7 @@
 #include <QList>
 #include <QPointer>
 #include <QWidget>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -176,6 +179,42 @@ class TFormMain : public QWidget {
     void BRecoveryOutputTestEngineCutTestClick(QObject* Sender);
     void BRecoveryOutputTestLedTestClick(QObject* Sender);
 
+    // ------------------------------------------------------------ device link
+    // The link to the GCU. The router holds the one pending request and routes
+    // every received piece; the exchange asks and waits (time-limited, with the
+    // hourglass) and sends through SerialPort. The Serial...GLOB link flags
+    // mirror the router. Live mode: Exchange().SwitchLive(on) (a request global
+    // set to 27 or back to 0 is honoured too).
+    LinkRouter& Router() { return linkRouter_; }
+    LinkExchange& Exchange() { return *linkExchange_; }
+    // Time limits of the waits (tests shorten them).
+    void SetLinkLimits(const LinkExchange::Limits& limits);
+    void SyncLinkGlobals();
+    // Sends 8-bit text through the serial-port object; raises when not open.
+    void SendFrame(const QByteArray& frame);
+    // The serial-port object's events.
+    void SerialPortReceive(TSerialPort* Sender, const QByteArray& Buffer);
+    void SerialPortSend(TSerialPort* Sender, const QByteArray& Buffer);
+    void SerialPortConnect(TSerialPort* Sender, TCommPort Port);
+    void SerialPortDisconnect(TSerialPort* Sender, TCommPort Port);
+    // The manual command line of the Commands page.
+    void BSendClick(QObject* Sender);
+    // Connect or disconnect the port shown in the box (also run by auto-connect,
+    // the firmware update and closing). OpenLink / CloseLink are its two branches.
+    void BSerialCommunicationConnectDisconnectClick(QObject* Sender);
+    bool OpenLink(const QString& entry);
+    void CloseLink();
+    void SerialLoadComPorts();
+    void TimerAutoConnectTimer(QObject* Sender);
+    // Offers to read the configuration, 500 ms after the GCU announced itself.
+    void TimerConnectionTimer(QObject* Sender);
+    void BCommunicationGetConfigClick(QObject* Sender);
+    // Applies a complete configuration dump (the receive handler calls it).
+    void GetConfig(const QString& AString);
+    void BApplyConfigClick(QObject* Sender);
+    // "[SAVEPRMT 0]" and the exclamation sound; nothing is awaited.
+    void SaveCPUParameters();
+
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -205,6 +244,32 @@ class TFormMain : public QWidget {
     void ShowLiveHourglass(bool shown);
     void RunCalibrationStep(QObject* button);
     void RunOutputTest(QObject* button);
+    // Device link.
+    static ResponseWaiter::BusyIndicator HourglassIndicator();
+    std::unique_ptr<LinkExchange> MakeLinkExchange(const LinkExchange::Limits& limits);
+    void WireSerialPortEvents();
+    void AdoptRequestSetByWindow();
+    bool TrafficLogShown() const;
+    void AppendTrafficLog(const QString& line);
+    static QString WithBusyFix(const QString& openError, const QString& entry);
+    void ShowLinkState(bool open);
+    void ShowClosedLinkAndRefreshPorts();
+    void LinkLost();
+    void StopLiveWithoutSending();
+    bool AutoConnectIdle() const;
+    void DiscardSequenceForDownload();
+    void ShowConfigurationInControls();
+    void ShowCommandInControl(QObject* component, int id);
+    void ShowDerivedValuesAfterDownload();
+    enum class LoadedEntryStep { MarkedModified, Written, LeftAsIs };
+    void ApplyLoadedEntries();
+    LoadedEntryStep ApplyLoadedEntry(TSequenceRecord& entry, bool mayWrite);
+    void EndApplyConfig();
+    LinkRouter linkRouter_;
+    ResponseWaiter linkWaiter_{HourglassIndicator()};
+    std::unique_ptr<LinkExchange> linkExchange_ = MakeLinkExchange(LinkExchange::Limits{});
+    AutoConnector autoConnector_;
+    bool closingLink_ = false;
 };
 
 // The one main window of the program.

@@ -1,0 +1,238 @@
+// "Get Config." in the window: a dump applied into the bound controls with
+// the PCB visibility rule, a malformed dump that changes nothing; and
+// "Apply Config." with loaded entries, including ones it cannot apply.
+#include "device/ConfigDump.h"
+#include "device/DeviceMessages.h"
+#include "translation/TranslationTexts.h"
+#include "ui/ProgramPaths.h"
+#include "ui/UnitMain.h"
+#include "util/UnitUtils.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The kinds whose visibility follows the PCB version (page controls and
+// panels do not, whatever their help context).
+bool ShowsParameter(const QObject* component) {
+    static const QStringList kinds{"TSpinEdit", "TEdit",       "TRadioGroup", "TCheckBox",
+                                   "TLabel",    "TSpinButton", "TGroupBox",   "TButton"};
+    return kinds.contains(TFormMain::ClassName(component));
+}
+
+class ConfigWindow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dataDir.isValid());
+        QDir(dataDir.path()).mkpath(QStringLiteral("CFG"));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(QV_BINARY_DIR "/CFG/Commands.CSV"),
+                                dataDir.filePath(QStringLiteral("CFG/Commands.CSV"))));
+        SetProgramFolder(dataDir.path());
+        form.show();
+        FillTranslationTableFromFolder(
+            form.Control<TStringGrid>(QStringLiteral("SGTranslation")).Model(),
+            QStringLiteral(QV_SOURCE_DIR "/translation/texts"));
+    }
+    void TearDown() override { SetProgramFolder(QString()); }
+
+    // A dump whose every field holds its row's default (GCU units), the PCB
+    // version Pcb, and the fields given in Overrides (by position).
+    QString Dump(const QString& pcb, const QMap<int, QString>& overrides = {}) const {
+        QStringList fields(ConfigDump::MinimumFieldCount, QStringLiteral("0"));
+        for (int id = 1; id <= CommandCount; ++id) {
+            const int k = form.Commands[id].ReadFromGCUID;
+            if (k <= 0)
+                continue;
+            while (fields.size() < k)
+                fields.append(QStringLiteral("0"));
+            fields[k - 1] = id == ConfigDump::PcbVersionRow
+                                ? pcb
+                                : StrCommaToDot(RealToStrDec(form.Commands[id].DefaultValueFW,
+                                                             form.Commands[id].DigitsValueFW));
+        }
+        for (auto it = overrides.begin(); it != overrides.end(); ++it)
+            fields[it.key() - 1] = it.value();
+        return fields.join(u'&') + QStringLiteral("&#\r\n");
+    }
+    // The first bound check box and its command.
+    std::pair<TCheckBox*, int> BoundCheckBox() const {
+        for (QObject* component : form.ComponentList())
+            if (auto* check = qobject_cast<TCheckBox*>(component))
+                if (CommandTable::IsValidId(check->HelpContext()) &&
+                    form.Commands[check->HelpContext()].ReadFromGCUID > 0)
+                    return {check, check->HelpContext()};
+        return {nullptr, 0};
+    }
+    int TimesAsked(int message) const {
+        const QString text = form.TranslateString(message);
+        return int(std::count_if(dialogs.asked.begin(), dialogs.asked.end(),
+                                 [&text](const auto& q) { return q.text.startsWith(text); }));
+    }
+    // Bound controls that are not hidden.
+    int ShownBoundControls() const {
+        int shown = 0;
+        for (QObject* component : form.ComponentList()) {
+            const TControl* control = AsControl(component);
+            if (control && CommandTable::IsValidId(control->HelpContext()) &&
+                ShowsParameter(component) && !control->Widget()->isHidden())
+                ++shown;
+        }
+        return shown;
+    }
+
+    QTemporaryDir dataDir;
+    ScopedScriptedDialogs dialogs;
+    TFormMain form;
+};
+
+TEST_F(ConfigWindow, pcbVersionWithCommaOrPoint_setsVersionAndShowsByItsFlag) {
+    for (const QString& pcb : {QStringLiteral("4.1"), QStringLiteral("4,1")}) {
+        form.GetConfig(Dump(pcb));
+        EXPECT_EQ(form.Control<TEdit>(QStringLiteral("EPCBVersion")).Text(), QStringLiteral("4.1"));
+        EXPECT_EQ(form.PCBVersionGLOB, 41);
+    }
+    int compared = 0;
+    for (QObject* component : form.ComponentList()) {
+        const TControl* control = AsControl(component);
+        if (!control || !CommandTable::IsValidId(control->HelpContext()) ||
+            !ShowsParameter(component))
+            continue;
+        const TCommandRecord& row = form.Commands[control->HelpContext()];
+        EXPECT_EQ(!control->Widget()->isHidden(), row.ActivePCB41 == QLatin1String("1"))
+            << component->objectName().toStdString();
+        ++compared;
+    }
+    EXPECT_GT(compared, 100);
+    EXPECT_EQ(TimesAsked(17), 2);
+    EXPECT_FALSE(form.SilentControlsEventsGLOB);
+}
+
+TEST_F(ConfigWindow, forcedVersion_decidesVisibility_unknownVersionHidesAll) {
+    form.PCBForceVersionGLOB = 50;
+    form.GetConfig(Dump(QStringLiteral("4.1")));
+    EXPECT_EQ(form.PCBVersionGLOB, 50);
+    const auto [check, id] = BoundCheckBox();
+    ASSERT_TRUE(check);
+    EXPECT_EQ(!check->isHidden(), form.Commands[id].ActivePCB50 == QLatin1String("1"));
+
+    form.PCBForceVersionGLOB = 0;
+    form.GetConfig(Dump(QStringLiteral("4.5")));
+    EXPECT_EQ(form.PCBVersionGLOB, 45);
+    EXPECT_EQ(ShownBoundControls(), 0);
+}
+
+TEST_F(ConfigWindow, checkBoxIsSetOnlyForOne_andItsMarkerHidesForValueRead) {
+    const auto [check, id] = BoundCheckBox();
+    ASSERT_TRUE(check);
+    const int field = form.Commands[id].ReadFromGCUID;
+    for (const auto& [value, expected] : std::vector<std::pair<QString, bool>>{
+             {"1", true}, {"0", false}, {"2", false}, {"-1", false}}) {
+        form.GetConfig(Dump(QStringLiteral("4.3"), {{field, value}}));
+        EXPECT_EQ(check->Checked(), expected) << value.toStdString();
+    }
+    EXPECT_TRUE(form.Find<TShape>(QStringLiteral("S") + check->objectName())->isHidden());
+}
+
+TEST_F(ConfigWindow, malformedDump_changesNeitherTableNorControls_andSaysSo) {
+    auto& pcb = form.Control<TEdit>(QStringLiteral("EPCBVersion"));
+    form.GetConfig(Dump(QStringLiteral("4.3")));
+    const int shownBefore = ShownBoundControls();
+    const CommandTable before = form.Commands;
+    const QString pcbText = pcb.Text();
+    const auto [check, id] = BoundCheckBox();
+    const bool checkedBefore = check->Checked();
+    const int field = form.Commands[id].ReadFromGCUID;
+
+    QStringList shortDump = Dump(QStringLiteral("4.0")).split(u'&').mid(0, 38);
+    const QString tooShort = shortDump.join(u'&') + QStringLiteral("&#\r\n");
+    const QString notANumber =
+        Dump(QStringLiteral("4.0"), {{field, checkedBefore ? "0" : "1"}, {5, "x1"}});
+    for (const QString& bad : {tooShort, notANumber}) {
+        form.GetConfig(bad);
+        EXPECT_EQ(form.PCBVersionGLOB, 43);
+        EXPECT_EQ(pcb.Text(), pcbText);
+        EXPECT_EQ(check->Checked(), checkedBefore);
+        EXPECT_EQ(ShownBoundControls(), shownBefore);
+        for (int row = 1; row <= CommandCount; ++row)
+            EXPECT_EQ(form.Commands[row].ActualValueFW, before[row].ActualValueFW) << row;
+        EXPECT_FALSE(form.SilentControlsEventsGLOB);
+    }
+    EXPECT_EQ(TimesAsked(DeviceMessage::MalformedConfiguration), 2);
+    EXPECT_EQ(TimesAsked(17), 1);
+}
+
+TEST_F(ConfigWindow, getConfigWithoutLink_doesNothing) {
+    form.Control<TButton>(QStringLiteral("BCommunicationGetConfig")).Click();
+    EXPECT_TRUE(dialogs.asked.empty());
+    EXPECT_EQ(form.SerialRequestGLOB, 0);
+}
+
+// ------------------------------------------------------------------ Apply Config.
+
+class ApplyConfig : public ConfigWindow {
+  protected:
+    // A loaded entry for command Id shown by control Name with display value V.
+    void AddLoaded(int place, int id, const QString& name, double value) {
+        TSequenceRecord& entry = form.Sequence[place];
+        entry.CommandID = id;
+        entry.Command = form.Commands[id].Command;
+        entry.Status = StatusLetter::Loaded;
+        entry.SenderType = form.Commands[id].SenderType;
+        entry.SenderName1 = name;
+        entry.ActualValueSW = value;
+    }
+    // A command shown by a spin edit with a range, and that spin edit.
+    std::pair<int, TSpinEdit*> RangedSpinEdit() const {
+        for (int id = 1; id <= CommandCount; ++id)
+            if (auto* spin = form.Find<TSpinEdit>(form.Commands[id].SenderName1))
+                if (spin->MaxValue() > spin->MinValue() + 2)
+                    return {id, spin};
+        return {0, nullptr};
+    }
+};
+
+TEST_F(ApplyConfig, noLoadedEntries_onlySelectsRowOneAndRefreshesStates) {
+    auto& grid = form.Control<TStringGrid>(QStringLiteral("SGSequence"));
+    form.Control<TButton>(QStringLiteral("BApplyConfig")).Click();
+    EXPECT_EQ(grid.Row(), 1);
+    EXPECT_FALSE(form.Control<TButton>(QStringLiteral("BApplyConfig")).isEnabled());
+    EXPECT_TRUE(dialogs.asked.empty());
+}
+
+TEST_F(ApplyConfig, entryShowingItsValue_turnsModifiedInModifiedColour) {
+    const auto [id, spin] = RangedSpinEdit();
+    ASSERT_TRUE(spin);
+    AddLoaded(1, id, spin->objectName(), spin->Value());
+    form.BApplyConfigClick(nullptr);
+    EXPECT_EQ(form.Sequence[1].Status, StatusLetter::Modified);
+    EXPECT_EQ(spin->Color(), form.GetStatusColor(StatusLetter::Modified, false));
+}
+
+TEST_F(ApplyConfig, entriesThatCannotBeApplied_endThePassesAndStayLoaded) {
+    const auto [id, spin] = RangedSpinEdit();
+    ASSERT_TRUE(spin);
+    const int other = id == 1 ? 2 : 1;
+    AddLoaded(1, other, QStringLiteral("SENoSuchControl"), 5);     // missing
+    AddLoaded(2, other, QStringLiteral("LFirmwareVersion"), 5);    // another kind
+    AddLoaded(3, other, QStringLiteral("BSequenceTransmit"), 1);   // a button
+    AddLoaded(4, id, spin->objectName(), spin->MaxValue() + 1000); // beyond its limit
+    form.BApplyConfigClick(nullptr);                               // returns: the passes end
+    // A captured write may move entries: find them by their control's name.
+    for (const char* name : {"SENoSuchControl", "LFirmwareVersion", "BSequenceTransmit"}) {
+        int found = 0;
+        for (int place = 1; place <= SequenceCount; ++place)
+            if (form.Sequence[place].SenderName1 == QLatin1String(name)) {
+                EXPECT_EQ(form.Sequence[place].Status, StatusLetter::Loaded) << name;
+                ++found;
+            }
+        EXPECT_EQ(found, 1) << name;
+    }
+    EXPECT_EQ(spin->Value(), spin->MaxValue()); // written once, limited
+    EXPECT_EQ(form.Control<TStringGrid>(QStringLiteral("SGSequence")).Row(), 1);
+}
+
+} // namespace

@@ -1,0 +1,146 @@
+// The device link in the window: the serial-port object's events, the receive
+// handler with the traffic log and the start-up announcement, sending frames,
+// and the manual command line of the Commands page.
+#include "device/DeviceFrames.h"
+#include "device/TrafficLog.h"
+#include "ui/ErrorReport.h"
+#include "ui/UnitMain.h"
+#include "util/UnitUtils.h"
+
+#include <QApplication>
+
+namespace {
+// A received-text handler must not end the receive thread's hand-over with an
+// error: errors there are dropped, as the serial-port object would.
+template <class Call> void Discarding(Call&& call) {
+    try {
+        call();
+    } catch (...) {
+    }
+}
+} // namespace
+
+ResponseWaiter::BusyIndicator TFormMain::HourglassIndicator() {
+    return [](bool busy) {
+        if (busy)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    };
+}
+
+std::unique_ptr<LinkExchange> TFormMain::MakeLinkExchange(const LinkExchange::Limits& limits) {
+    return std::make_unique<LinkExchange>(
+        linkRouter_, linkWaiter_, [this](const QByteArray& frame) { SendFrame(frame); }, limits);
+}
+
+void TFormMain::SetLinkLimits(const LinkExchange::Limits& limits) {
+    linkExchange_ = MakeLinkExchange(limits);
+}
+
+// The link globals mirror the router, which is where the request lives.
+void TFormMain::SyncLinkGlobals() {
+    SerialRequestGLOB = linkRouter_.Request();
+    SerialWaitingForResponseGLOB = linkRouter_.Waiting();
+    SerialInitCompletedGLOB = linkRouter_.InitCompleted();
+    SerialRecievedStringGLOB = linkRouter_.ReceivedText();
+}
+
+void TFormMain::WireSerialPortEvents() {
+    SerialPort->OnReceive = [this](TSerialPort* sender, const QByteArray& buffer) {
+        Discarding([&] { SerialPortReceive(sender, buffer); });
+    };
+    // The port object reports a send from inside SendString; an error here
+    // would read as a failed send, so the log line never raises.
+    SerialPort->OnSend = [this](TSerialPort* sender, const QByteArray& buffer) {
+        Discarding([&] { SerialPortSend(sender, buffer); });
+    };
+    SerialPort->OnConnect = [this](TSerialPort* sender, TCommPort port) {
+        Discarding([&] { SerialPortConnect(sender, port); });
+    };
+    SerialPort->OnDisconnect = [this](TSerialPort* sender, TCommPort port) {
+        Discarding([&] { SerialPortDisconnect(sender, port); });
+    };
+}
+
+void TFormMain::SendFrame(const QByteArray& frame) {
+    SyncLinkGlobals();
+    SerialPort->SendString(frame);
+}
+
+bool TFormMain::TrafficLogShown() const {
+    return Control<TTabSheet>(QStringLiteral("TSCommands")).TabVisible();
+}
+
+void TFormMain::AppendTrafficLog(const QString& line) {
+    if (TrafficLogShown())
+        Control<TMemo>(QStringLiteral("Memo")).Append(line);
+}
+
+// ---------------------------------------------------------------- receiving
+
+// Live mode may be switched through the request global, as the shared state
+// allows; the router follows it before routing.
+void TFormMain::AdoptRequestSetByWindow() {
+    const bool liveWanted = SerialRequestGLOB == RequestId::Live;
+    const bool liveRouted = linkRouter_.Request() == RequestId::Live;
+    if (liveWanted && !liveRouted)
+        linkRouter_.BeginLive();
+    else if (!liveWanted && liveRouted)
+        linkRouter_.EndLive();
+}
+
+void TFormMain::SerialPortReceive(TSerialPort*, const QByteArray& Buffer) {
+    if (Buffer.isEmpty())
+        return;
+    AdoptRequestSetByWindow();
+    const ReceiveOutcome outcome =
+        linkRouter_.Receive(Buffer, QTime::currentTime(), TrafficLogShown());
+    SyncLinkGlobals();
+    if (!outcome.logLine.isEmpty())
+        Control<TMemo>(QStringLiteral("Memo")).Append(outcome.logLine);
+    if (outcome.announcement || !outcome.firmwareVersion.isEmpty())
+        Control<TLabel>(QStringLiteral("LFirmwareVersion")).SetCaption(outcome.firmwareVersion);
+    if (outcome.announcement)
+        TimerConnection->SetEnabled(true);
+    for (const QString& line : outcome.liveLines)
+        GetLive(line);
+    if (outcome.completedDump)
+        GetConfig(*outcome.completedDump);
+}
+
+// ---------------------------------------------------------------- log lines
+
+void TFormMain::SerialPortSend(TSerialPort*, const QByteArray& Buffer) {
+    if (TrafficLogShown())
+        AppendTrafficLog(TrafficLog::SentLine(
+            QTime::currentTime(), FromCp1252(TSerialPort::ReplaceControlChars(Buffer))));
+}
+
+void TFormMain::SerialPortConnect(TSerialPort* Sender, TCommPort Port) {
+    // A new connection may be another GCU or the same one after an update: it
+    // announces itself again and nothing from the last connection is pending.
+    linkRouter_.ResetForConnection();
+    SyncLinkGlobals();
+    AppendTrafficLog(TrafficLog::ConnectedLine(QTime::currentTime(),
+                                               FromCp1252(Sender->CommPortToString(Port))));
+}
+
+void TFormMain::SerialPortDisconnect(TSerialPort* Sender, TCommPort Port) {
+    // A wait in progress ends now instead of running into its time limit.
+    linkRouter_.AbandonRequest();
+    SyncLinkGlobals();
+    AppendTrafficLog(TrafficLog::DisconnectedLine(QTime::currentTime(),
+                                                  FromCp1252(Sender->CommPortToString(Port))));
+    // The port closed by itself (adapter pulled, fault). The window follows
+    // once this event is over: the receive thread that reports it is still
+    // waiting for the handler and must end before the port is closed for good.
+    if (!closingLink_)
+        PostReported(this, [this] { LinkLost(); });
+}
+
+// ---------------------------------------------------------------- manual command
+
+void TFormMain::BSendClick(QObject*) {
+    SendFrame(DeviceFrames::ManualCommand(Control<TEdit>(QStringLiteral("EditCMD")).Text()));
+}
