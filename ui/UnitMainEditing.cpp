@@ -1,0 +1,243 @@
+// Change capture: every edit of a control that shows a parameter becomes a
+// pending change of the change sequence, painted yellow, and the derived
+// values that depend on the parameter follow.
+#include "ui/Dialogs.h"
+#include "ui/ErrorReport.h"
+#include "ui/UnitMain.h"
+#include "util/Exceptions.h"
+#include "util/UnitUtils.h"
+
+#include <QScopedValueRollback>
+#include <optional>
+
+namespace {
+
+constexpr int MessageNotANumber = 34;
+// The text a spin edit or edit showed the last time it held a number.
+const char* const LastValidTextProperty = "qvLastValidText";
+
+int CommandIdOf(const QObject* control) {
+    const TComponent* props = AsComponent(const_cast<QObject*>(control));
+    return props ? props->HelpContext() : 0;
+}
+
+QString NumberText(const QObject* control) {
+    if (auto* spin = qobject_cast<const TSpinEdit*>(control))
+        return spin->Text();
+    if (auto* edit = qobject_cast<const TEdit*>(control))
+        return edit->Text();
+    return QString();
+}
+
+void SetNumberText(QObject* control, const QString& text) {
+    if (auto* spin = qobject_cast<TSpinEdit*>(control))
+        spin->SetText(text);
+    else if (auto* edit = qobject_cast<TEdit*>(control))
+        edit->SetText(text);
+}
+
+std::optional<double> ParseDisplayNumber(const QString& text) {
+    try {
+        return DisplayTextToFloat(text);
+    } catch (const EConvertError&) {
+        return std::nullopt;
+    }
+}
+
+// An empty field or a lone sign in the field the user is typing in is the
+// start of a number, not a wrong one: it is judged when the editing ends.
+bool IsNumberBeingTyped(const QObject* control, const QString& text) {
+    const auto* widget = qobject_cast<const QWidget*>(control);
+    const QString typed = text.trimmed();
+    const bool start = typed.isEmpty() || typed == u'+' || typed == u'-';
+    return start && widget && widget->hasFocus();
+}
+
+QString LastValidText(const TFormMain& form, const QObject* control) {
+    const QVariant remembered = control->property(LastValidTextProperty);
+    if (remembered.isValid())
+        return remembered.toString();
+    // Not changed since the binding wrote it: the value the command row holds.
+    const int id = CommandIdOf(control);
+    if (!CommandTable::IsValidId(id))
+        return QStringLiteral("0");
+    const TCommandRecord& row = form.Commands[id];
+    if (qobject_cast<const TSpinEdit*>(control))
+        return QString::number(RoundHalfToEvenInt(row.ActualValueSW));
+    return RealToStrDec(row.ActualValueSW, std::max(0, row.DigitsValueSW));
+}
+
+// The control shows its last valid value again, without a capture, and the
+// user learns why.
+void RefuseNotANumber(TFormMain& form, QObject* control) {
+    {
+        const QScopedValueRollback<bool> silent(form.SilentControlsEventsGLOB, true);
+        SetNumberText(control, LastValidText(form, control));
+    }
+    ShowMessage(form.TranslateString(MessageNotANumber), TMsgDlgType::mtWarning);
+}
+
+// The number a spin edit or edit shows, remembered as its last valid value.
+// Text that is not a number is refused unless the program is writing silently
+// or the user is still typing it.
+std::optional<double> ReadNumber(TFormMain& form, QObject* control) {
+    const QString text = NumberText(control);
+    if (const std::optional<double> value = ParseDisplayNumber(text)) {
+        control->setProperty(LastValidTextProperty, text);
+        return value;
+    }
+    if (!form.SilentControlsEventsGLOB && !IsNumberBeingTyped(control, text))
+        RefuseNotANumber(form, control);
+    return std::nullopt;
+}
+
+void PaintCaptured(QObject* control) {
+    if (TControl* props = AsControl(control))
+        props->SetColor(clYellow);
+}
+
+void Capture(TFormMain& form, QObject* sender, double value) {
+    form.AddSequenceRecord(sender, CommandIdOf(sender), value);
+    form.FillSGSequence();
+    form.EnableControls();
+}
+
+bool ChangesRatios(int id) {
+    return (id >= 129 && id <= 140) || id == 98;
+}
+
+bool HasBarrelDegrees(int id) {
+    switch (id) {
+    case 44:
+    case 62:
+    case 69:
+    case 80:
+    case 81:
+    case 113:
+    case 115:
+        return true;
+    default:
+        return id >= 143 && id <= 152;
+    }
+}
+
+bool ChangesRPMFactor(int id) {
+    return id == 46 || id == 76;
+}
+
+void SelectOneGearbox(TFormMain& form, QObject* sender, const QString& ownName,
+                      const QString& otherName) {
+    auto& own = form.Control<TCheckBox>(ownName);
+    auto& other = form.Control<TCheckBox>(otherName);
+    if (own.Checked()) {
+        other.SetChecked(false);
+        form.CheckBoxClick(&other);
+    }
+    form.CheckBoxClick(sender);
+}
+
+} // namespace
+
+void TFormMain::SpinEditChange(QObject* Sender) {
+    const std::optional<double> value = ReadNumber(*this, Sender);
+    if (SilentControlsEventsGLOB || !value)
+        return;
+    PaintCaptured(Sender);
+    Capture(*this, Sender, *value);
+    const int id = CommandIdOf(Sender);
+    if (ChangesRatios(id))
+        CalculateRatioRPM();
+    if (HasBarrelDegrees(id))
+        CalculateBarrelDegrees();
+    if (ChangesRPMFactor(id))
+        SetRPMFactor();
+}
+
+void TFormMain::EditChange(QObject* Sender) {
+    const std::optional<double> value = ReadNumber(*this, Sender);
+    if (SilentControlsEventsGLOB || !value)
+        return;
+    PaintCaptured(Sender);
+    Capture(*this, Sender, *value);
+}
+
+void TFormMain::RadioGroupClick(QObject* Sender) {
+    if (SilentControlsEventsGLOB)
+        return;
+    PaintCaptured(Sender);
+    Capture(*this, Sender, qobject_cast<TRadioGroup*>(Sender)->ItemIndex());
+}
+
+void TFormMain::CheckBoxClick(QObject* Sender) {
+    if (SilentControlsEventsGLOB)
+        return;
+    // A check box shows its colour on the marker beside it.
+    if (auto* marker = Find<TShape>(QStringLiteral("S") + Sender->objectName())) {
+        marker->SetBrushColor(clYellow);
+        marker->setVisible(true);
+    }
+    Capture(*this, Sender, qobject_cast<TCheckBox*>(Sender)->Checked() ? 1.0 : 0.0);
+    if (ChangesRPMFactor(CommandIdOf(Sender)))
+        SetRPMFactor();
+}
+
+void TFormMain::CBFunctionStrategiesBikeGearboxClick(QObject* Sender) {
+    SelectOneGearbox(*this, Sender, QStringLiteral("CBFunctionStrategiesBikeGearbox"),
+                     QStringLiteral("CBFunctionStrategiesKartGearbox"));
+}
+
+void TFormMain::CBFunctionStrategiesKartGearboxClick(QObject* Sender) {
+    SelectOneGearbox(*this, Sender, QStringLiteral("CBFunctionStrategiesKartGearbox"),
+                     QStringLiteral("CBFunctionStrategiesBikeGearbox"));
+}
+
+// ---------------------------------------------------------------- wiring
+
+void TFormMain::WireEditingHandlers() {
+    BoundControlHandlers.spinEditChange = &TFormMain::SpinEditChange;
+    BoundControlHandlers.editChange = &TFormMain::EditChange;
+    BoundControlHandlers.radioGroupClick = &TFormMain::RadioGroupClick;
+    BoundControlHandlers.checkBoxClick = &TFormMain::CheckBoxClick;
+
+    AttachHandler(QStringLiteral("CBFunctionStrategiesBikeGearbox"),
+                  &TFormMain::CBFunctionStrategiesBikeGearboxClick);
+    AttachHandler(QStringLiteral("CBFunctionStrategiesKartGearbox"),
+                  &TFormMain::CBFunctionStrategiesKartGearboxClick);
+
+    AttachHandler(QStringLiteral("SEUpShiftActuationPreLoadActuationTime"),
+                  &TFormMain::SEUpShiftActuationPreLoadActuationTimeChange);
+    AttachHandler(QStringLiteral("SEUpShiftEngineCutMainCutEngineCutTimeout"),
+                  &TFormMain::SEUpShiftEngineCutMainCutEngineCutTimeoutChange);
+    AttachHandler(QStringLiteral("SEUpShiftActuationMainLoadActuationTimeout"),
+                  &TFormMain::SEUpShiftActuationMainLoadActuationTimeoutChange);
+    AttachHandler(QStringLiteral("SERecoveryUpShiftPreLoadActuationTime"),
+                  &TFormMain::SERecoveryUpShiftPreLoadActuationTimeChange);
+    AttachHandler(QStringLiteral("SERecoveryUpShiftEngineCutEngineCutTime"),
+                  &TFormMain::SERecoveryUpShiftEngineCutEngineCutTimeChange);
+    AttachHandler(QStringLiteral("SERecoveryUpShiftActuationActuationTime"),
+                  &TFormMain::SERecoveryUpShiftActuationActuationTimeChange);
+
+    AttachSpinButtonHandlers(QStringLiteral("SBERatiosRpmRPMLimiter"),
+                             &TFormMain::SBERatiosRpmRPMLimiterUpClick,
+                             &TFormMain::SBERatiosRpmRPMLimiterDownClick);
+    AttachSpinButtonHandlers(QStringLiteral("SBERatiosRpmRPMRecovery"),
+                             &TFormMain::SBERatiosRpmRPMRecoveryUpClick,
+                             &TFormMain::SBERatiosRpmRPMRecoveryDownClick);
+    AttachSpinButtonHandlers(QStringLiteral("SBSEInputsOutputsMinimumBatteryVoltage"),
+                             &TFormMain::SBSEInputsOutputsMinimumBatteryVoltageUpClick,
+                             &TFormMain::SBSEInputsOutputsMinimumBatteryVoltageDownClick);
+    AttachHandler(TimerCalculateBarrelDegrees, &TFormMain::TimerCalculateBarrelDegreesTimer);
+
+    // A number left unfinished in a spin edit is judged when its editing ends.
+    for (QObject* component : ComponentList()) {
+        auto* spin = qobject_cast<TSpinEdit*>(component);
+        if (!spin || !CommandTable::IsValidId(spin->HelpContext()))
+            continue;
+        connect(spin, &QAbstractSpinBox::editingFinished, this, [this, spin] {
+            RunReported([this, spin] {
+                if (!ParseDisplayNumber(spin->Text()) && !SilentControlsEventsGLOB)
+                    RefuseNotANumber(*this, spin);
+            });
+        });
+    }
+}

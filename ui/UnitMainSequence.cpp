@@ -1,0 +1,278 @@
+// The change sequence in the window: the grid with its status colours, the
+// selection that highlights an entry's controls and shows their page, and the
+// six buttons that transmit, discard and erase entries. The rules themselves
+// live in SequenceController; this file does the widget side.
+#include "device/DeviceMessages.h"
+#include "ui/Dialogs.h"
+#include "ui/ErrorReport.h"
+#include "ui/UnitMain.h"
+#include "util/UnitUtils.h"
+
+#include <QPainter>
+#include <QScopedValueRollback>
+
+namespace {
+
+constexpr int MessageErase = 5;
+constexpr int MessageCloseWithPendingChanges = 31;
+
+bool Confirmed(const QString& question) {
+    return Dialogs().MessageDlg(question, TMsgDlgType::mtConfirmation, mbYes | mbNo) == mrYes;
+}
+
+void WriteControlValue(TFormMain& form, const ControlValueWrite& write) {
+    QObject* control = form.FindComponent(write.controlName);
+    if (write.controlType == QLatin1String("TSpinEdit")) {
+        if (auto* spin = qobject_cast<TSpinEdit*>(control))
+            spin->SetValue(write.integer);
+    } else if (write.controlType == QLatin1String("TEdit")) {
+        if (auto* edit = qobject_cast<TEdit*>(control))
+            edit->SetText(write.text);
+    } else if (write.controlType == QLatin1String("TRadioGroup")) {
+        if (auto* radio = qobject_cast<TRadioGroup*>(control))
+            radio->SetItemIndex(write.integer);
+    } else if (write.controlType == QLatin1String("TCheckBox")) {
+        if (auto* check = qobject_cast<TCheckBox*>(control))
+            check->SetChecked(write.checked);
+    }
+}
+
+TStringGrid& SequenceGridOf(const TFormMain& form) {
+    return form.Control<TStringGrid>(QStringLiteral("SGSequence"));
+}
+
+enum class TransmitOutcome { NothingToSend, Answered, NoAnswer };
+
+// Sends the selected entry and waits for the GCU's answer. Only an answered
+// entry becomes "T"; one the GCU leaves unanswered keeps its status. An entry
+// changed or erased while the answer was awaited is not marked either.
+TransmitOutcome TransmitSelectedEntry(TFormMain& form) {
+    const int row = form.Sequence.GridSelectedRow;
+    const QString frame = form.SequenceRules.TransmitFrameText(row);
+    if (frame.isEmpty())
+        return TransmitOutcome::NothingToSend;
+    const TSequenceRecord sent = form.Sequence[row];
+    if (form.Exchange().SendAndAwaitAnyPiece(ToCp1252(frame)) == WaitResult::TimedOut) {
+        form.SyncLinkGlobals();
+        return TransmitOutcome::NoAnswer;
+    }
+    // Found by its command: a capture meanwhile may have moved it.
+    const int at = form.Sequence.FindForCapture(sent.CommandID);
+    if (at > 0 && form.Sequence[at].ActualValueFW == sent.ActualValueFW &&
+        IsPendingStatus(form.Sequence[at].Status))
+        form.SequenceRules.MarkTransmitted(at);
+    return TransmitOutcome::Answered;
+}
+
+// A transmission waits in a local event loop, where the buttons still work: a
+// second transmission started from there would interleave its frames and
+// answers with the first, so it does nothing.
+class TransmissionScope {
+  public:
+    explicit TransmissionScope(QObject& form) : form_(form) {
+        busy_ = form_.property(BusyProperty).toBool();
+        form_.setProperty(BusyProperty, true);
+    }
+    ~TransmissionScope() { form_.setProperty(BusyProperty, busy_); }
+    TransmissionScope(const TransmissionScope&) = delete;
+    TransmissionScope& operator=(const TransmissionScope&) = delete;
+    // Another transmission was running when this one began.
+    bool Nested() const { return busy_; }
+
+  private:
+    static constexpr const char* BusyProperty = "qvTransmitting";
+    QObject& form_;
+    bool busy_ = false;
+};
+
+void ReportNoAnswer(TFormMain& form) {
+    ShowMessage(form.TranslateString(DeviceMessage::NoAnswer), TMsgDlgType::mtError);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- the view
+
+void TFormMain::SequenceWindowView::SetControlColor(const QString& controlType,
+                                                    const QString& controlName, quint32 color) {
+    form_.SetControlColor(controlType, controlName, color);
+}
+
+void TFormMain::SequenceWindowView::WriteControlValues(const QVector<ControlValueWrite>& writes) {
+    // Capture is silenced for the writes and on again afterwards.
+    form_.SilentControlsEventsGLOB = true;
+    try {
+        for (const ControlValueWrite& write : writes)
+            WriteControlValue(form_, write);
+    } catch (...) {
+        form_.SilentControlsEventsGLOB = false;
+        throw;
+    }
+    form_.SilentControlsEventsGLOB = false;
+}
+
+int TFormMain::SequenceWindowView::CurrentPageIndex() const {
+    return form_.Control<TPageControl>(QStringLiteral("PCMain")).currentIndex();
+}
+
+void TFormMain::SequenceWindowView::ShowPage(int pageIndex) {
+    // Page numbers come from files too: only a page the user can see is shown.
+    auto& pages = form_.Control<TPageControl>(QStringLiteral("PCMain"));
+    if (pageIndex >= 0 && pageIndex < pages.PageCount() && pages.isTabVisible(pageIndex))
+        pages.setCurrentIndex(pageIndex);
+}
+
+void TFormMain::SequenceWindowView::SetGridSelectedRow(int row) {
+    TStringGrid& grid = SequenceGridOf(form_);
+    const QScopedValueRollback<bool> moving(movingSelection, true);
+    grid.SetRow(row);
+    grid.viewport()->update();
+}
+
+StringGridModel& TFormMain::SequenceWindowView::SequenceGrid() {
+    return SequenceGridOf(form_).Model();
+}
+
+void TFormMain::SequenceWindowView::EnableControls() {
+    form_.EnableControls();
+}
+
+// ---------------------------------------------------------------- operations
+
+void TFormMain::AddSequenceRecord(QObject*, int ID, double ActualValue) {
+    SequenceRules.AddSequenceRecord(ID, ActualValue);
+}
+
+void TFormMain::RevertToPreviousValueSequence(int ARow) {
+    SequenceRules.RevertToPreviousValueSequence(ARow);
+}
+
+void TFormMain::FillSGSequence() {
+    SequenceRules.FillSGSequence();
+    SequenceGridOf(*this).viewport()->update();
+}
+
+void TFormMain::UpdateSequenceControlsColor(int ActualRow) {
+    SequenceRules.UpdateSequenceControlsColor(ActualRow);
+}
+
+void TFormMain::SGSequenceSelectCell(int Row) {
+    SequenceRules.SGSequenceSelectCell(Row);
+}
+
+// Each cell of an entry's row in the entry's status colour, the selected row
+// in the selected colour; the ID of a row without an entry is not shown.
+void TFormMain::SGSequenceDrawCell(QPainter* Canvas, int ACol, int ARow, const QRect& Rect) {
+    const TStringGrid& grid = SequenceGridOf(*this);
+    quint32 color = 0;
+    if (!SequenceRowColor(Sequence, ARow, grid.Row(), color))
+        return; // the title row is the grid's own
+    Canvas->fillRect(Rect, ToQColor(color));
+    if (ACol == 0 && Sequence[ARow].CommandID <= 0)
+        return;
+    Canvas->setPen(Qt::black);
+    Canvas->drawText(Rect.adjusted(3, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                     grid.Cells(ACol, ARow));
+}
+
+// ---------------------------------------------------------------- buttons
+
+void TFormMain::BSequenceTransmitClick(QObject* Sender) {
+    const TransmissionScope transmission(*this);
+    if (transmission.Nested())
+        return;
+    const bool alone = Sender == FindComponent(QStringLiteral("BSequenceTransmit"));
+    const TransmitOutcome outcome = TransmitSelectedEntry(*this);
+    if (outcome == TransmitOutcome::NothingToSend || !alone)
+        return;
+    if (outcome == TransmitOutcome::NoAnswer) {
+        EnableControls();
+        ReportNoAnswer(*this);
+        return;
+    }
+    SaveCPUParameters();
+    EnableControls();
+}
+
+// Every entry still to be sent, in list order, each only after the GCU has
+// answered the one before. A run the GCU stops answering ends at that entry;
+// what was answered is still stored.
+void TFormMain::BSequenceTransmitAllClick(QObject*) {
+    const TransmissionScope transmission(*this);
+    if (transmission.Nested())
+        return;
+    int answered = 0;
+    bool stopped = false;
+    for (int i = 1; i <= SequenceCount && Sequence[i].CommandID > 0; ++i) {
+        if (!IsPendingStatus(Sequence[i].Status))
+            continue;
+        SequenceRules.SelectGridRow(i);
+        const TransmitOutcome outcome = TransmitSelectedEntry(*this);
+        if (outcome == TransmitOutcome::NoAnswer) {
+            stopped = true;
+            break;
+        }
+        if (outcome == TransmitOutcome::Answered)
+            ++answered;
+    }
+    SequenceRules.SelectGridRow(1);
+    EnableControls();
+    if (!stopped || answered > 0)
+        SaveCPUParameters();
+    if (stopped)
+        ReportNoAnswer(*this);
+}
+
+void TFormMain::BSequenceDiscardClick(QObject*) {
+    SequenceRules.DiscardSelected();
+}
+
+void TFormMain::BSequenceDiscardAllClick(QObject*) {
+    SequenceRules.DiscardAll();
+    EnableControls();
+}
+
+void TFormMain::BSequenceEraseClick(QObject*) {
+    if (Confirmed(TranslateString(MessageErase)))
+        SequenceRules.EraseSelected();
+    EnableControls();
+}
+
+void TFormMain::BSequenceEraseAllClick(QObject*) {
+    if (Confirmed(TranslateString(MessageErase)))
+        SequenceRules.EraseAll();
+    EnableControls();
+}
+
+bool TFormMain::ConfirmCloseWithPendingChanges() {
+    if (!GetSequenceFlags(Sequence).pending)
+        return true;
+    return Confirmed(TranslateString(MessageCloseWithPendingChanges));
+}
+
+// ---------------------------------------------------------------- wiring
+
+void TFormMain::WireSequenceHandlers() {
+    SequenceRules.rpmFactor = [this] { return RPMFactorGLOB; };
+    AttachHandler(QStringLiteral("BSequenceTransmit"), &TFormMain::BSequenceTransmitClick);
+    AttachHandler(QStringLiteral("BSequenceTransmitAll"), &TFormMain::BSequenceTransmitAllClick);
+    AttachHandler(QStringLiteral("BSequenceDiscard"), &TFormMain::BSequenceDiscardClick);
+    AttachHandler(QStringLiteral("BSequenceDiscardAll"), &TFormMain::BSequenceDiscardAllClick);
+    AttachHandler(QStringLiteral("BSequenceErase"), &TFormMain::BSequenceEraseClick);
+    AttachHandler(QStringLiteral("BSequenceEraseAll"), &TFormMain::BSequenceEraseAllClick);
+
+    TStringGrid& grid = SequenceGridOf(*this);
+    // The user picked a row; the program's own moves are not a pick.
+    connect(&grid, &TStringGrid::SelectCell, this, [this](int, int row, bool*) {
+        if (!SequenceWindow.movingSelection)
+            RunReported([this, row] { SequenceRules.GridSelectCell(row); });
+    });
+    // Painting reports nothing: a cell that cannot be coloured keeps the grid's look.
+    connect(&grid, &TStringGrid::DrawCell, this,
+            [this](QPainter* canvas, int col, int row, const QRect& rect, bool) {
+                try {
+                    SGSequenceDrawCell(canvas, col, row, rect);
+                } catch (...) {
+                }
+            });
+}
