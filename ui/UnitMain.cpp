@@ -296,6 +296,7 @@ void TFormMain::WireLayoutHandlers() {
     AttachHandler(QStringLiteral("BSaveCommands"), &TFormMain::BSaveCommandsClick);
     // Live telemetry (Ctrl+L toggles the check box, which runs this handler).
     AttachHandler(QStringLiteral("CBLiveActive"), &TFormMain::CBLiveActiveClick);
+    WireCalibrationHandlers();
     // Device link: the port object's events, connect, auto-connect, the offer
     // to read the configuration, Get / Apply Config. and the manual command.
     WireSerialPortEvents();
@@ -307,10 +308,6 @@ void TFormMain::WireLayoutHandlers() {
                   &TFormMain::BCommunicationGetConfigClick);
     AttachHandler(QStringLiteral("BApplyConfig"), &TFormMain::BApplyConfigClick);
     AttachHandler(QStringLiteral("BSend"), &TFormMain::BSendClick);
-    // Parameter editing and the change sequence: the generic capture handlers
-    // for the binding, the coupled timings, spin buttons, grid and buttons.
-    WireEditingHandlers();
-    WireSequenceHandlers();
     // Translation page; the five language buttons share one handler.
     AttachHandler(QStringLiteral("BCreateTranslation"), &TFormMain::BCreateTranslationClick);
     AttachHandler(QStringLiteral("BEmptyTranslation"), &TFormMain::BEmptyTranslationClick);
@@ -345,14 +342,12 @@ void TFormMain::FormShow(QObject* Sender) {
     SetSGSequenceStructure(Control<TStringGrid>(QStringLiteral("SGSequence")).Model());
     for (int index = 1; index <= CommandCount; ++index) {
         Commands.Clear(index);
-        ClearSequenceRecord(index);
+        Sequence.Clear(index);
     }
     BLoadCommandsClick(Sender);
     AssignCommandsToControls();
     EnableControls();
-    CalculateRatioRPM();
-    SetRPMFactor();
-    CalculateBarrelDegrees();
+    // Next, once they exist: CalculateRatioRPM, SetRPMFactor, CalculateBarrelDegrees.
     SetLiveControls(QStringLiteral("INACTIVE"));
     SerialLoadComPorts();
     auto& translation = Control<TStringGrid>(QStringLiteral("SGTranslation"));
@@ -370,15 +365,12 @@ void TFormMain::FormShow(QObject* Sender) {
 void TFormMain::closeEvent(QCloseEvent* event) {
     bool canClose = true;
     RunReported([this, &canClose] { FormCloseQuery(this, canClose); });
-    // Only the user's No to closing with unsent changes keeps the window
-    // open; a failed disconnect does not.
+    // Closing is always allowed, also when the disconnect failed.
     event->setAccepted(canClose);
 }
 
 void TFormMain::FormCloseQuery(QObject*, bool& CanClose) {
-    CanClose = ConfirmCloseWithPendingChanges();
-    if (!CanClose)
-        return;
+    CanClose = true;
     auto& connect = Control<TButton>(QStringLiteral("BSerialCommunicationConnectDisconnect"));
     if (connect.Tag() == 1)
         connect.Click();

@@ -2,7 +2,6 @@
 // panel, and showing each status line on its LEDs, labels, bars and edits.
 #include "ui/UnitMain.h"
 
-#include "device/DeviceFrames.h"
 #include "device/DeviceNumbers.h"
 #include "device/LiveTelemetry.h"
 #include "model/CommandTable.h"
@@ -126,20 +125,20 @@ void TFormMain::ShowLiveHourglass(bool shown) {
         QApplication::restoreOverrideCursor();
 }
 
-// The receive handler routes every piece to the live parser while the
-// request is 27.
+// The router follows live mode before the frame goes out, so no line of the
+// stream's start is missed; a refused start leaves live routing off.
 void TFormMain::CBLiveActiveClick(QObject*) {
     const bool on = Control<TCheckBox>(QStringLiteral("CBLiveActive")).Checked();
     if (on)
         ShowLiveHourglass(true);
-    SerialRequestGLOB = on ? RequestId::Live : RequestId::None;
     try {
-        SerialPort->SendString(DeviceFrames::LiveStream(on));
+        Exchange().SwitchLive(on);
     } catch (...) {
-        SerialRequestGLOB = RequestId::None;
+        SyncLinkGlobals();
         ShowLiveHourglass(false); // no line will come to take it away
         throw;
     }
+    SyncLinkGlobals();
     SetLiveControls(on ? QStringLiteral("ACTIVE") : QStringLiteral("INACTIVE"));
     EnableControls();
 }
@@ -185,6 +184,8 @@ void TFormMain::GetLive(const QString& line) {
         return;
     ShowRawFields(Control<TMemo>(QStringLiteral("MemoLive")), parse.rawFields);
     // A line with a missing or malformed field changes nothing else.
-    if (parse.view)
-        ShowView(*this, *parse.view);
+    if (!parse.view)
+        return;
+    ShowView(*this, *parse.view);
+    ++liveLinesShown_;
 }

@@ -1,0 +1,180 @@
+// Calibration steps and output tests. A step pauses live mode, has the GCU
+// learn the sensor's present reading, asks for the learned value, stores it in
+// the step's command row and shows it; a test sends one frame.
+#include "device/Calibration.h"
+#include "device/DeviceFrames.h"
+#include "ui/UnitMain.h"
+
+#include <QApplication>
+#include <QSignalBlocker>
+
+namespace {
+const QString LiveCheckBox = QStringLiteral("CBLiveActive");
+
+void ShowLearnedValue(const TFormMain& form, const CalibrationStep& step, int shown) {
+    QWidget* control = nullptr;
+    switch (step.display) {
+    case CalibrationDisplay::SpinEditText: {
+        auto& spin = form.Control<TSpinEdit>(step.controlName);
+        spin.SetText(QString::number(shown));
+        control = &spin;
+        break;
+    }
+    case CalibrationDisplay::EditText: {
+        auto& edit = form.Control<TEdit>(step.controlName);
+        edit.SetText(QString::number(shown));
+        control = &edit;
+        break;
+    }
+    case CalibrationDisplay::SpinEditValue: {
+        auto& spin = form.Control<TSpinEdit>(step.controlName);
+        spin.SetValue(shown);
+        control = &spin;
+        break;
+    }
+    }
+    control->repaint(); // at once, not after the step's sound
+}
+
+void ShowHourglass(bool busy) {
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+} // namespace
+
+// The control's change handling captures the shown value; equal to the row's
+// own, the capture undoes itself and would leave the row without a status
+// and with the firmware value re-scaled from the rounded display. The row
+// keeps what the GCU reported, as a value read ("A"), unless a change of the
+// user's is pending for it.
+void TFormMain::ShowLearnedValueAsRead(const CalibrationStep& step, int shown) {
+    const TCommandRecord learned = Commands[step.row];
+    ShowLearnedValue(*this, step, shown);
+    TCommandRecord& row = Commands[step.row];
+    if (!row.Status.isEmpty())
+        return;
+    row.ActualValueFW = learned.ActualValueFW;
+    row.ActualValueSW = learned.ActualValueSW;
+    row.Status = learned.Status;
+    SetControlColor(ClassName(FindComponent(step.controlName)), step.controlName,
+                    GetStatusColor(row.Status, false));
+}
+
+void TFormMain::RunCalibrationStep(QObject* button) {
+    const CalibrationStep* step = CalibrationStepForButton(button->objectName());
+    if (!step)
+        throw std::logic_error("no calibration step for " + button->objectName().toStdString());
+    CalibrationRunner::Hooks hooks;
+    hooks.liveActive = [this] { return Control<TCheckBox>(LiveCheckBox).Checked(); };
+    // The box is set or cleared silently and its handler run here, so that a
+    // refused frame reaches the step instead of the general error report.
+    hooks.switchLive = [this](bool on) {
+        auto& live = Control<TCheckBox>(LiveCheckBox);
+        {
+            const QSignalBlocker silent(&live);
+            live.SetChecked(on);
+        }
+        CBLiveActiveClick(&live);
+    };
+    hooks.showResult = [this](const CalibrationStep& shownStep, int value) {
+        ShowLearnedValueAsRead(shownStep, value);
+    };
+    hooks.hourglass = ShowHourglass;
+    hooks.beep = [] { QApplication::beep(); };
+    CalibrationRunner runner(Exchange(), std::move(hooks));
+    const CalibrationResult result = runner.Run(*step, Commands, RPMFactorGLOB);
+    SyncLinkGlobals();
+    if (result.ok)
+        return;
+    QString text = TranslateString(result.messageNumber);
+    if (!result.detail.isEmpty())
+        text += u' ' + result.detail;
+    ShowMessage(text, TMsgDlgType::mtError);
+}
+
+void TFormMain::BThrottlePositionSensorIdleSetClick(QObject* Sender) {
+    RunCalibrationStep(Sender);
+}
+
+void TFormMain::BThrottlePositionSensorFullOpenSetClick(QObject* Sender) {
+    RunCalibrationStep(Sender);
+}
+
+void TFormMain::BKartAxlePositionHighSetClick(QObject* Sender) {
+    RunCalibrationStep(Sender);
+}
+
+void TFormMain::BKartAxlePositionLowSetClick(QObject* Sender) {
+    RunCalibrationStep(Sender);
+}
+
+void TFormMain::BKartAxlePositionZeroSetClick(QObject* Sender) {
+    RunCalibrationStep(Sender);
+}
+
+void TFormMain::BGearDetectionBarrelPositionRSetClick(QObject* Sender) {
+    RunCalibrationStep(Sender);
+}
+
+// ---------------------------------------------------------------- output tests
+
+void TFormMain::RunOutputTest(QObject* button) {
+    const std::optional<OutputTest> test = OutputTestForButton(button->objectName());
+    if (!test)
+        throw std::logic_error("no output test for " + button->objectName().toStdString());
+    const QString duration =
+        Control<TSpinEdit>(QString::fromLatin1(OutputTestInfoOf(*test).durationEdit)).Text();
+    Exchange().Send(OutputTestFrame(*test, duration));
+}
+
+void TFormMain::BRecoveryOutputTestUpShiftTestClick(QObject* Sender) {
+    RunOutputTest(Sender);
+}
+
+void TFormMain::BRecoveryOutputTestDownShiftTestClick(QObject* Sender) {
+    RunOutputTest(Sender);
+}
+
+void TFormMain::BRecoveryOutputTestBlipperTestClick(QObject* Sender) {
+    RunOutputTest(Sender);
+}
+
+void TFormMain::BRecoveryOutputTestEngineCutTestClick(QObject* Sender) {
+    RunOutputTest(Sender);
+}
+
+void TFormMain::BRecoveryOutputTestLedTestClick(QObject* Sender) {
+    RunOutputTest(Sender);
+}
+
+// ---------------------------------------------------------------- wiring
+
+void TFormMain::WireCalibrationHandlers() {
+    AttachHandler(QStringLiteral("BThrottlePositionSensorIdleSet"),
+                  &TFormMain::BThrottlePositionSensorIdleSetClick);
+    AttachHandler(QStringLiteral("BThrottlePositionSensorFullOpenSet"),
+                  &TFormMain::BThrottlePositionSensorFullOpenSetClick);
+    AttachHandler(QStringLiteral("BKartAxlePositionHighSet"),
+                  &TFormMain::BKartAxlePositionHighSetClick);
+    AttachHandler(QStringLiteral("BKartAxlePositionLowSet"),
+                  &TFormMain::BKartAxlePositionLowSetClick);
+    AttachHandler(QStringLiteral("BKartAxlePositionZeroSet"),
+                  &TFormMain::BKartAxlePositionZeroSetClick);
+    for (const CalibrationStep& step : CalibrationSteps())
+        if (step.display == CalibrationDisplay::SpinEditValue)
+            AttachHandler(step.buttonName, &TFormMain::BGearDetectionBarrelPositionRSetClick);
+    const std::pair<OutputTest, Handler> tests[] = {
+        {OutputTest::UpShift, &TFormMain::BRecoveryOutputTestUpShiftTestClick},
+        {OutputTest::DownShift, &TFormMain::BRecoveryOutputTestDownShiftTestClick},
+        {OutputTest::Blipper, &TFormMain::BRecoveryOutputTestBlipperTestClick},
+        {OutputTest::EngineCut, &TFormMain::BRecoveryOutputTestEngineCutTestClick},
+        {OutputTest::Led, &TFormMain::BRecoveryOutputTestLedTestClick},
+    };
+    for (const auto& [test, handler] : tests) {
+        const OutputTestInfo& info = OutputTestInfoOf(test);
+        AttachHandler(QString::fromLatin1(info.buttonName), handler);
+        Control<TSpinEdit>(QString::fromLatin1(info.durationEdit)).SetText(QStringLiteral("180"));
+    }
+}
