@@ -308,6 +308,10 @@ void TFormMain::WireLayoutHandlers() {
                   &TFormMain::BCommunicationGetConfigClick);
     AttachHandler(QStringLiteral("BApplyConfig"), &TFormMain::BApplyConfigClick);
     AttachHandler(QStringLiteral("BSend"), &TFormMain::BSendClick);
+    // Parameter editing and the change sequence: the generic capture handlers
+    // for the binding, the coupled timings, spin buttons, grid and buttons.
+    WireEditingHandlers();
+    WireSequenceHandlers();
     // Translation page; the five language buttons share one handler.
     AttachHandler(QStringLiteral("BCreateTranslation"), &TFormMain::BCreateTranslationClick);
     AttachHandler(QStringLiteral("BEmptyTranslation"), &TFormMain::BEmptyTranslationClick);
@@ -342,12 +346,14 @@ void TFormMain::FormShow(QObject* Sender) {
     SetSGSequenceStructure(Control<TStringGrid>(QStringLiteral("SGSequence")).Model());
     for (int index = 1; index <= CommandCount; ++index) {
         Commands.Clear(index);
-        Sequence.Clear(index);
+        ClearSequenceRecord(index);
     }
     BLoadCommandsClick(Sender);
     AssignCommandsToControls();
     EnableControls();
-    // Next, once they exist: CalculateRatioRPM, SetRPMFactor, CalculateBarrelDegrees.
+    CalculateRatioRPM();
+    SetRPMFactor();
+    CalculateBarrelDegrees();
     SetLiveControls(QStringLiteral("INACTIVE"));
     SerialLoadComPorts();
     auto& translation = Control<TStringGrid>(QStringLiteral("SGTranslation"));
@@ -365,12 +371,15 @@ void TFormMain::FormShow(QObject* Sender) {
 void TFormMain::closeEvent(QCloseEvent* event) {
     bool canClose = true;
     RunReported([this, &canClose] { FormCloseQuery(this, canClose); });
-    // Closing is always allowed, also when the disconnect failed.
+    // Only the user's No to closing with unsent changes keeps the window
+    // open; a failed disconnect does not.
     event->setAccepted(canClose);
 }
 
 void TFormMain::FormCloseQuery(QObject*, bool& CanClose) {
-    CanClose = true;
+    CanClose = ConfirmCloseWithPendingChanges();
+    if (!CanClose)
+        return;
     auto& connect = Control<TButton>(QStringLiteral("BSerialCommunicationConnectDisconnect"));
     if (connect.Tag() == 1)
         connect.Click();

@@ -7,6 +7,7 @@
 #include "device/ConnectionRules.h"
 #include "device/LinkExchange.h"
 #include "model/Sequence.h"
+#include "model/SequenceController.h"
 #include "serial/SerialPort.h"
 #include "ui/Controls.h"
 #include "ui/Dialogs.h"
@@ -217,6 +218,83 @@ class TFormMain : public QWidget {
     void BApplyConfigClick(QObject* Sender);
     // "[SAVEPRMT 0]" and the exclamation sound; nothing is awaited.
     void SaveCPUParameters();
+
+    // ------------------------------------------------------------ parameter editing
+    // Change capture: a bound control's edit becomes a pending change. Text
+    // that is not a number is refused: the control shows its last valid value
+    // again and message 34 says so.
+    void SpinEditChange(QObject* Sender);
+    void EditChange(QObject* Sender);
+    void RadioGroupClick(QObject* Sender);
+    void CheckBoxClick(QObject* Sender);
+    // At most one of the two gearbox boxes is checked.
+    void CBFunctionStrategiesBikeGearboxClick(QObject* Sender);
+    void CBFunctionStrategiesKartGearboxClick(QObject* Sender);
+    // Derived values: written into their controls, where a bound control
+    // captures them like an edit.
+    void SetRPMFactor();
+    void CalculateRatioRPM();
+    void CalculateBarrelDegrees();
+    void TimerCalculateBarrelDegreesTimer(QObject* Sender);
+    void SBERatiosRpmRPMLimiterUpClick(QObject* Sender);
+    void SBERatiosRpmRPMLimiterDownClick(QObject* Sender);
+    void SBERatiosRpmRPMRecoveryUpClick(QObject* Sender);
+    void SBERatiosRpmRPMRecoveryDownClick(QObject* Sender);
+    void SBSEInputsOutputsMinimumBatteryVoltageUpClick(QObject* Sender);
+    void SBSEInputsOutputsMinimumBatteryVoltageDownClick(QObject* Sender);
+    // Coupled timings: the actuation timeout is never shorter than the
+    // pre-load time plus the engine-cut time.
+    void SEUpShiftActuationPreLoadActuationTimeChange(QObject* Sender);
+    void SEUpShiftEngineCutMainCutEngineCutTimeoutChange(QObject* Sender);
+    void SEUpShiftActuationMainLoadActuationTimeoutChange(QObject* Sender);
+    void SERecoveryUpShiftPreLoadActuationTimeChange(QObject* Sender);
+    void SERecoveryUpShiftEngineCutEngineCutTimeChange(QObject* Sender);
+    void SERecoveryUpShiftActuationActuationTimeChange(QObject* Sender);
+
+    // ------------------------------------------------------------ change sequence
+    // The window side of the sequence rules: colours, control writes, the
+    // page shown and the grid's selection (ui/UnitMainSequence.cpp).
+    class SequenceWindowView : public SequenceView {
+      public:
+        explicit SequenceWindowView(TFormMain& form) : form_(form) {}
+        void SetControlColor(const QString& controlType, const QString& controlName,
+                             quint32 color) override;
+        void WriteControlValues(const QVector<ControlValueWrite>& writes) override;
+        int CurrentPageIndex() const override;
+        void ShowPage(int pageIndex) override;
+        void SetGridSelectedRow(int row) override;
+        StringGridModel& SequenceGrid() override;
+        void EnableControls() override;
+        // True while the program moves the grid's selection itself.
+        bool movingSelection = false;
+
+      private:
+        TFormMain& form_;
+    };
+    SequenceWindowView SequenceWindow{*this};
+    SequenceController SequenceRules{Sequence, Commands, SequenceWindow};
+
+    void ClearSequenceRecord(int Index) { Sequence.Clear(Index); }
+    void AddSequenceRecord(QObject* Sender, int ID, double ActualValue);
+    void RevertToPreviousValueSequence(int ARow);
+    void FillSGSequence();
+    void UpdateSequenceControlsColor(int ActualRow);
+    // Makes entry Row the active one (the grid's selection stays).
+    void SGSequenceSelectCell(int Row);
+    void SGSequenceDrawCell(QPainter* Canvas, int ACol, int ARow, const QRect& Rect);
+    // Transmit waits for the GCU's answer with the link's time limit; an entry
+    // it does not answer keeps its status and message 26 says so.
+    void BSequenceTransmitClick(QObject* Sender);
+    void BSequenceTransmitAllClick(QObject* Sender);
+    void BSequenceDiscardClick(QObject* Sender);
+    void BSequenceDiscardAllClick(QObject* Sender);
+    void BSequenceEraseClick(QObject* Sender);
+    void BSequenceEraseAllClick(QObject* Sender);
+    // Closing with changes never sent asks first (message 31); true = close.
+    bool ConfirmCloseWithPendingChanges();
+    // The handlers of editing and of the sequence page; once, by WireLayoutHandlers.
+    void WireEditingHandlers();
+    void WireSequenceHandlers();
 
   protected:
     void showEvent(QShowEvent* event) override;
