@@ -49,6 +49,8 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
 
 TFormMain::~TFormMain() {
     qApp->removeEventFilter(this);
+    // The port's events call into the window: none may come once it goes.
+    UnwireSerialPortEvents();
     if (FormMain == this)
         FormMain = nullptr;
 }
@@ -296,7 +298,6 @@ void TFormMain::WireLayoutHandlers() {
     AttachHandler(QStringLiteral("BSaveCommands"), &TFormMain::BSaveCommandsClick);
     // Live telemetry (Ctrl+L toggles the check box, which runs this handler).
     AttachHandler(QStringLiteral("CBLiveActive"), &TFormMain::CBLiveActiveClick);
-    WireCalibrationHandlers();
     // Device link: the port object's events, connect, auto-connect, the offer
     // to read the configuration, Get / Apply Config. and the manual command.
     WireSerialPortEvents();

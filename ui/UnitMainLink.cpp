@@ -63,6 +63,15 @@ void TFormMain::WireSerialPortEvents() {
     };
 }
 
+void TFormMain::UnwireSerialPortEvents() {
+    if (!SerialPort)
+        return;
+    SerialPort->OnReceive = nullptr;
+    SerialPort->OnSend = nullptr;
+    SerialPort->OnConnect = nullptr;
+    SerialPort->OnDisconnect = nullptr;
+}
+
 void TFormMain::SendFrame(const QByteArray& frame) {
     SyncLinkGlobals();
     SerialPort->SendString(frame);

@@ -259,6 +259,38 @@ TEST_F(LinkWithSimulator, hangUpDuringDownload_endsTheWaitAtOnce) {
     ExpectClosedState();
 }
 
+TEST_F(LinkWithSimulator, getConfigWithPendingChanges_asksFirst_noKeepsThemYesClearsThenReads) {
+    AutoConnect(mrNo);
+    TSequenceRecord& entry = form->Sequence[1];
+    entry.CommandID = 20;
+    entry.Status = StatusLetter::Modified;
+    entry.SenderType = form->Commands[20].SenderType;
+    entry.SenderName1 = form->Commands[20].SenderName1;
+    auto& getConfig = form->Control<TButton>(QStringLiteral("BCommunicationGetConfig"));
+    const int framesBefore = gcu->FramesReceived();
+
+    dialogs.messageAnswers.push_back(mrNo);
+    getConfig.Click();
+    EXPECT_EQ(TimesAsked(18), 1);
+    EXPECT_EQ(form->Sequence[1].CommandID, 20);
+    EXPECT_EQ(form->SerialRequestGLOB, 0);
+
+    dialogs.messageAnswers.push_back(mrYes);
+    getConfig.Click(); // returns once the dump is in
+    EXPECT_EQ(TimesAsked(18), 2);
+    EXPECT_EQ(TimesAsked(17), 1);
+    EXPECT_TRUE(form->Sequence.IsEmpty());
+    EXPECT_EQ(gcu->FramesReceived(), framesBefore + 1); // only "[INVPARAM 1]"
+    EXPECT_TRUE(gcu->ReceivedFrames().last().contains("[INVPARAM 1]"));
+}
+
+TEST_F(LinkWithSimulator, windowClosedWhileConnected_closesThePort) {
+    AutoConnect(mrNo);
+    form->close();
+    EXPECT_TRUE(
+        gcu->WaitUntil([this] { return !gcu->IsPortOpen(); }, std::chrono::milliseconds(Patience)));
+}
+
 TEST_F(LinkWithSimulator, manualCommand_sentUnchangedWithLineEnd) {
     AutoConnect(mrNo);
     form->Control<TTabSheet>(QStringLiteral("TSCommands")).SetTabVisible(true);
