@@ -298,6 +298,7 @@ void TFormMain::WireLayoutHandlers() {
     AttachHandler(QStringLiteral("BSaveCommands"), &TFormMain::BSaveCommandsClick);
     // Live telemetry (Ctrl+L toggles the check box, which runs this handler).
     AttachHandler(QStringLiteral("CBLiveActive"), &TFormMain::CBLiveActiveClick);
+    WireCalibrationHandlers();
     // Device link: the port object's events, connect, auto-connect, the offer
     // to read the configuration, Get / Apply Config. and the manual command.
     WireSerialPortEvents();

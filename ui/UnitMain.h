@@ -21,6 +21,7 @@
 #include <stdexcept>
 #include <vector>
 
+struct CalibrationStep;
 struct InventoryItem;
 struct ComponentTexts;
 
@@ -165,6 +166,8 @@ class TFormMain : public QWidget {
     void GetLive(const QString& line);
     // Prepares the live panel for "ACTIVE" or "INACTIVE"; any other text does nothing.
     void SetLiveControls(const QString& Status);
+    // Status lines shown so far (measurements and tests count them).
+    quint64 LiveLinesShown() const { return liveLinesShown_; }
     // Calibration steps: teach, ask, store and show the learned value.
     void BThrottlePositionSensorIdleSetClick(QObject* Sender);
     void BThrottlePositionSensorFullOpenSetClick(QObject* Sender);
@@ -319,9 +322,12 @@ class TFormMain : public QWidget {
     QPointer<QObject> lastKeyReceiver_;
     // Live telemetry: the hourglass shown until the first status line arrives.
     bool liveHourglassShown_ = false;
+    quint64 liveLinesShown_ = 0;
     void ShowLiveHourglass(bool shown);
     void RunCalibrationStep(QObject* button);
     void RunOutputTest(QObject* button);
+    void WireCalibrationHandlers();
+    void ShowLearnedValueAsRead(const CalibrationStep& step, int shown);
     // Device link.
     static ResponseWaiter::BusyIndicator HourglassIndicator();
     std::unique_ptr<LinkExchange> MakeLinkExchange(const LinkExchange::Limits& limits);
