@@ -64,16 +64,7 @@ void TFormMain::DiscardSequenceForDownload() {
     bar.SetMax(SequenceCount);
     bar.SetPosition(SequenceCount);
     bar.repaint();
-    for (int i = 1; i <= SequenceCount; ++i) {
-        const TSequenceRecord& entry = Sequence[i];
-        for (const QString& name : {entry.SenderName1, entry.SenderName2})
-            if (!name.isEmpty())
-                SetControlColor(entry.SenderType, name, clWhite);
-        Sequence.Clear(i);
-    }
-    FillSGSequenceText(Sequence, Commands,
-                       Control<TStringGrid>(QStringLiteral("SGSequence")).Model());
-    Control<TStringGrid>(QStringLiteral("SGSequence")).SetRow(1);
+    SequenceRules.ClearForConfigurationDownload();
     bar.SetPosition(0);
 }
 
@@ -105,6 +96,8 @@ void TFormMain::GetConfig(const QString& AString) {
 
 // The values that follow from the new ones; the barrel degrees a moment later.
 void TFormMain::ShowDerivedValuesAfterDownload() {
+    SetRPMFactor();
+    CalculateRatioRPM();
     TimerCalculateBarrelDegrees->SetEnabled(true);
 }
 
