@@ -225,6 +225,38 @@ TEST_F(LinkWithSimulator, gcuHangingUp_bringsWindowToClosedStateAndBackToAutoCon
     EXPECT_TRUE(dialogs.asked.size() == 1) << "no error for a lost link";
 }
 
+TEST_F(LinkWithSimulator, disconnectDuringLive_stopsTheStreamBeforeClosing) {
+    AutoConnect(mrNo);
+    auto& live = form->Control<TCheckBox>(QStringLiteral("CBLiveActive"));
+    live.SetChecked(true);
+    ASSERT_TRUE(WaitFor([this] { return form->LiveLinesShown() > 0; }));
+    form->Control<TTabSheet>(QStringLiteral("TSCommands")).SetTabVisible(true);
+    ConnectButton().Click();
+    EXPECT_FALSE(live.Checked());
+    ExpectClosedState();
+    // The traffic log: the stop frame went out, then the port closed.
+    const QString log = form->Control<TMemo>(QStringLiteral("Memo")).toPlainText();
+    const qsizetype stop = log.lastIndexOf(QStringLiteral(" -  Sent: [PRINTSTS 0][CR][LF]"));
+    ASSERT_GE(stop, 0);
+    EXPECT_GT(log.indexOf(QStringLiteral(" -  Disconnected from "), stop), stop);
+}
+
+TEST_F(LinkWithSimulator, linkLostDuringLive_endsLiveModeWithoutErrors) {
+    AutoConnect(mrNo);
+    auto& live = form->Control<TCheckBox>(QStringLiteral("CBLiveActive"));
+    live.SetChecked(true);
+    ASSERT_TRUE(WaitFor([this] { return form->LiveLinesShown() > 0; }));
+    gcu->HangUp();
+    ASSERT_TRUE(WaitFor([this] { return !Connected(); }));
+    ExpectClosedState();
+    EXPECT_FALSE(live.Checked());
+    EXPECT_FALSE(live.isEnabled());
+    EXPECT_EQ(form->Router().Request(), RequestId::None);
+    EXPECT_EQ(form->SerialRequestGLOB, 0);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(dialogs.asked.size(), 1u); // message 4 only
+}
+
 TEST_F(LinkWithSimulator, silentGcu_downloadEndsWithNoAnswerMessageAndChangesNothing) {
     AutoConnect(mrNo);
     GcuFaultOptions silent;
