@@ -1,8 +1,14 @@
 #pragma once
 // The main window. It owns every control (built from the inventory table), the
 // timers, the dialogs, the serial-port object and the process-wide state, and
-// its methods are the event handlers and the operations they call. The
-// handlers of each area live in their own ui/UnitMain*.cpp file.
+// its methods are the event handlers and the operations they call.
+//
+// Each area keeps its handlers in its own ui/UnitMain<Area>.cpp file: declare
+// them below in a section of their own, attach the ones the layout fixes in
+// WireLayoutHandlers (AttachHandler / AttachSpinButtonHandlers, so that errors
+// reach the general error report), and add start-up steps to FormShow where
+// its comments say. Controls are found by name: Control<TSpinEdit>("SE...")
+// when the name must exist, Find<T> / FindComponent when it may not.
 #include "model/CommandTable.h"
 #include "device/ConnectionRules.h"
 #include "device/LinkExchange.h"
