@@ -314,6 +314,8 @@ void TFormMain::WireLayoutHandlers() {
     // for the binding, the coupled timings, spin buttons, grid and buttons.
     WireEditingHandlers();
     WireSequenceHandlers();
+    // Configuration and sequence files: the four file buttons of the sequence page.
+    WireFileHandlers();
     // Translation page; the five language buttons share one handler.
     AttachHandler(QStringLiteral("BCreateTranslation"), &TFormMain::BCreateTranslationClick);
     AttachHandler(QStringLiteral("BEmptyTranslation"), &TFormMain::BEmptyTranslationClick);

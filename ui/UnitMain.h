@@ -302,6 +302,17 @@ class TFormMain : public QWidget {
     void WireEditingHandlers();
     void WireSequenceHandlers();
 
+    // ------------------------------------------------------------ configuration and sequence files
+    // Configuration and sequence files (ui/UnitMainFiles.cpp): "Save Config."
+    // and "Load Config." (*.QCF), "Save Sequence" and "Load Sequence" (*.QSQ),
+    // offered in CFG/. A file that cannot be read changes nothing and is
+    // reported (message 33); records a load leaves out are counted (message 32).
+    void BSaveConfigClick(QObject* Sender);
+    void BLoadConfigClick(QObject* Sender);
+    void BSequenceSaveClick(QObject* Sender);
+    void BSequenceLoadClick(QObject* Sender);
+    void WireFileHandlers();
+
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

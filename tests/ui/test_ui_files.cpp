@@ -1,0 +1,456 @@
+// Configuration and sequence files in the window: the four buttons with their
+// questions, file dialogs and reports; what is written and what a load makes of
+// the change sequence, its grid and the controls; crafted files whose records
+// are left out, and files that cannot be read.
+#include "model/RecordFiles.h"
+#include "model/SequenceLoading.h"
+#include "test_ui_editing_window.h"
+#include "util/UnitUtils.h"
+
+#include <QFileInfo>
+#include <algorithm>
+
+namespace {
+
+const char* const UpPower = "SEUpShiftActuationMainLoadActuationPower";     // command 11, page 2
+const char* const DownPower = "SEDownShiftActuationMainLoadActuationPower"; // command 8, page 3
+const char* const TempLimit = "SEFunctionStrategiesActuatorTempLimit";      // command 2, page 1
+constexpr int RgbBrightness = 142; // PCB 43, 50, 60 only; a spin edit
+constexpr int CanRpmInput = 165;   // PCB 60 only; a check box
+constexpr int ExtraInput = 112;    // every PCB but 3X; a radio group
+constexpr int TpsIdle = 107;       // shown, but not written to configuration files
+
+// Answers through the scripted dialogs and keeps every file dialog's request.
+class RecordingDialogs : public IDialogs {
+  public:
+    explicit RecordingDialogs(ScriptedDialogs& inner) : inner_(inner) {}
+    std::vector<FileDialogRequest> fileRequests;
+
+    TModalResult MessageDlg(const QString& text, TMsgDlgType type,
+                            TMsgDlgButtons buttons) override {
+        return inner_.MessageDlg(text, type, buttons);
+    }
+    bool InputQuery(const QString& caption, const QString& prompt, QString& value) override {
+        return inner_.InputQuery(caption, prompt, value);
+    }
+    bool OpenFileDialog(FileDialogRequest& request) override {
+        fileRequests.push_back(request);
+        return inner_.OpenFileDialog(request);
+    }
+    bool SaveFileDialog(FileDialogRequest& request) override {
+        fileRequests.push_back(request);
+        return inner_.SaveFileDialog(request);
+    }
+
+  private:
+    ScriptedDialogs& inner_;
+};
+
+class FilesWindow : public EditingWindow {
+  protected:
+    void SetUp() override {
+        EditingWindow::SetUp();
+        SetDialogs(&recorder);
+    }
+    void TearDown() override {
+        SetDialogs(&dialogs);
+        EditingWindow::TearDown();
+    }
+
+    QString FilePath(const char* name) const { return files.filePath(QString::fromLatin1(name)); }
+    void SetPcbVersion(int version) {
+        form->PCBVersionGLOB = version;
+        form->EnableControls();
+    }
+    // The message boxes shown, in order, without the file dialogs.
+    QStringList Messages() const {
+        QStringList texts;
+        for (const auto& q : dialogs.asked)
+            if (q.kind == "message")
+                texts << q.text;
+        return texts;
+    }
+    bool Shown(int message, const QString& followedBy = QString()) const {
+        return Messages().contains(form->TranslateString(message) + followedBy);
+    }
+    // Message N with whatever followed it, or an empty text.
+    QString ShownStartingWith(int message) const {
+        const QString text = form->TranslateString(message);
+        for (const QString& shown : Messages())
+            if (shown.startsWith(text))
+                return shown;
+        return QString();
+    }
+    QVector<int> IdsIn(const QVector<TCommandRecord>& records) const {
+        QVector<int> ids;
+        for (const auto& r : records)
+            ids << r.ID;
+        return ids;
+    }
+    // Command Id's row as a configuration record holding Value.
+    TCommandRecord ConfigRecord(int id, double value) const {
+        TCommandRecord record = form->Commands[id];
+        record.ActualValueSW = value;
+        record.ActualValueFW = value;
+        return record;
+    }
+    // A pending change of command Id to Value, with its controls from the binding.
+    TSequenceRecord SequenceRecord(int id, double value) const {
+        const TCommandRecord& row = form->Commands[id];
+        TSequenceRecord record;
+        record.CommandID = id;
+        record.Command = row.Command;
+        record.Description = row.Description;
+        record.PreviousValueSW = 1;
+        record.ActualValueSW = value;
+        record.ActualValueFW = value;
+        record.Time = "01.02.03";
+        record.Status = "M";
+        record.SenderType = row.SenderType;
+        record.SenderName1 = row.SenderName1;
+        record.SenderName2 = row.SenderName2;
+        record.ActivePageIndex1 = row.ActivePageIndex1;
+        record.ActivePageIndex2 = row.ActivePageIndex2;
+        return record;
+    }
+    static void WriteBytes(const QString& path, const QByteArray& bytes) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(bytes), bytes.size());
+    }
+    int CurrentPage() const { return form->Control<TPageControl>("PCMain").currentIndex(); }
+
+    QTemporaryDir files;
+    RecordingDialogs recorder{dialogs};
+};
+
+} // namespace
+
+// ------------------------------------------------------------------ configuration files
+
+TEST_F(FilesWindow, saveConfig_writesShownWritableRowsOfThePcbVersion_inCfgWithItsFilter) {
+    SetPcbVersion(40);
+    Spin(UpPower).SetValue(80);            // the table takes the edited value
+    form->Commands[3].SenderName1.clear(); // as if no control showed it
+    dialogs.fileAnswers = {FilePath("bike.QCF")};
+    Button("BSaveConfig").click();
+
+    ASSERT_EQ(recorder.fileRequests.size(), 1u);
+    EXPECT_EQ(dialogs.asked.front().kind, "save");
+    EXPECT_EQ(recorder.fileRequests[0].initialDir, CfgFolder() + "/");
+    EXPECT_EQ(recorder.fileRequests[0].filter, "Quarventa Configuration File|*.QCF");
+    EXPECT_EQ(recorder.fileRequests[0].defaultExt, "QCF");
+    EXPECT_EQ(Messages(), QStringList{form->TranslateString(3) + "bike.QCF"});
+
+    const auto saved = ReadConfigFile(FilePath("bike.QCF"));
+    EXPECT_EQ(saved.trailingBytes, 0);
+    EXPECT_EQ(QFileInfo(FilePath("bike.QCF")).size(), saved.records.size() * CommandRecordSize);
+    const QVector<int> ids = IdsIn(saved.records);
+    EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end()));
+    EXPECT_TRUE(ids.contains(8));
+    EXPECT_TRUE(ids.contains(ExtraInput));
+    EXPECT_FALSE(ids.contains(3));             // not shown
+    EXPECT_FALSE(ids.contains(TpsIdle));       // not writable
+    EXPECT_FALSE(ids.contains(RgbBrightness)); // not on PCB 40
+    EXPECT_FALSE(ids.contains(CanRpmInput));
+    const auto up = std::find_if(saved.records.begin(), saved.records.end(),
+                                 [](const auto& r) { return r.ID == 11; });
+    ASSERT_NE(up, saved.records.end());
+    EXPECT_EQ(up->ActualValueSW, 80);
+    EXPECT_EQ(up->SenderName1, UpPower);
+
+    SetPcbVersion(60);
+    dialogs.fileAnswers = {FilePath("kart.QCF")};
+    Button("BSaveConfig").click();
+    const QVector<int> kart = IdsIn(ReadConfigFile(FilePath("kart.QCF")).records);
+    EXPECT_TRUE(kart.contains(RgbBrightness));
+    EXPECT_TRUE(kart.contains(CanRpmInput));
+}
+
+TEST_F(FilesWindow, saveConfig_withoutPcbVersion_disabled_pressedAnywayAsksAndWritesAllVersions) {
+    ASSERT_EQ(form->PCBVersionGLOB, 0);
+    form->EnableControls();
+    EXPECT_FALSE(Button("BSaveConfig").isEnabled());
+    Button("BSaveConfig").Click();
+    EXPECT_TRUE(dialogs.asked.empty());
+
+    Button("BSaveConfig").setEnabled(true); // a state not yet brought up to date
+    dialogs.messageAnswers = {mrNo};
+    Button("BSaveConfig").Click();
+    EXPECT_EQ(Messages(), QStringList{form->TranslateString(25)});
+    EXPECT_EQ(dialogs.asked.back().type, TMsgDlgType::mtWarning);
+    EXPECT_TRUE(recorder.fileRequests.empty());
+
+    dialogs.messageAnswers = {mrYes};
+    dialogs.fileAnswers = {""}; // cancelled: nothing written, nothing said
+    Button("BSaveConfig").Click();
+    EXPECT_EQ(recorder.fileRequests.size(), 1u);
+    EXPECT_FALSE(Shown(3, "any.QCF"));
+
+    dialogs.messageAnswers = {mrYes};
+    dialogs.fileAnswers = {FilePath("any.QCF")};
+    Button("BSaveConfig").Click();
+    EXPECT_TRUE(Shown(3, "any.QCF"));
+    const QVector<int> ids = IdsIn(ReadConfigFile(FilePath("any.QCF")).records);
+    EXPECT_TRUE(ids.contains(RgbBrightness));
+    EXPECT_TRUE(ids.contains(CanRpmInput));
+    EXPECT_TRUE(ids.contains(ExtraInput));
+}
+
+TEST_F(FilesWindow, loadConfig_overPendingChanges_asksFirst_thenOnlyLoadedEntriesWithoutPrevious) {
+    SetPcbVersion(40);
+    Spin(UpPower).SetValue(80);
+    dialogs.fileAnswers = {FilePath("saved.QCF")};
+    Button("BSaveConfig").click();
+    const int records = ReadConfigFile(FilePath("saved.QCF")).records.size();
+    Spin(DownPower).SetValue(70); // entry 1 now; not a file value
+    dialogs.asked.clear();
+    recorder.fileRequests.clear();
+
+    dialogs.messageAnswers = {mrNo};
+    Button("BLoadConfig").click();
+    EXPECT_EQ(Messages(), QStringList{form->TranslateString(1)});
+    EXPECT_EQ(dialogs.asked.back().type, TMsgDlgType::mtConfirmation);
+    EXPECT_TRUE(recorder.fileRequests.empty());
+    EXPECT_EQ(EntryCount(), 2);
+
+    dialogs.messageAnswers = {mrYes};
+    dialogs.fileAnswers = {FilePath("saved.QCF")};
+    Button("BLoadConfig").click();
+    ASSERT_EQ(recorder.fileRequests.size(), 1u);
+    EXPECT_EQ(dialogs.asked.back().kind, "message");
+    EXPECT_EQ(recorder.fileRequests[0].filter, "Quarventa Configuration File|*.QCF");
+    EXPECT_EQ(recorder.fileRequests[0].initialDir, CfgFolder() + "/");
+    EXPECT_TRUE(Shown(2, "saved.QCF"));
+    EXPECT_TRUE(ShownStartingWith(32).isEmpty());
+
+    ASSERT_EQ(EntryCount(), records);
+    for (int i = 1; i <= records; ++i) {
+        EXPECT_EQ(Entry(i).Status, "L") << i;
+        EXPECT_EQ(Entry(i).PreviousValueSW, 0) << i;
+        EXPECT_EQ(Entry(i).PreviousValueFW, 0) << i;
+    }
+    ASSERT_NE(EntryOf(11), nullptr);
+    EXPECT_EQ(EntryOf(11)->ActualValueSW, 80);
+    EXPECT_EQ(EntryOf(8)->ActualValueSW, 100); // the saved value, not the later edit
+    // The controls and the table keep their values until "Apply Config.".
+    EXPECT_EQ(Spin(DownPower).Value(), 70);
+    EXPECT_EQ(form->Commands[8].ActualValueSW, 70);
+    EXPECT_EQ(ColorOf(DownPower), GetStatusColor("L", false));
+    // Entry 1 is the active one and its page is shown.
+    EXPECT_EQ(form->SequenceActivePositionGLOB, 1);
+    EXPECT_EQ(Grid().Row(), 1);
+    EXPECT_EQ(CurrentPage(), Entry(1).ActivePageIndex1 - 1);
+    EXPECT_EQ(ColorOf(Entry(1).SenderName1.toLatin1().constData()), GetStatusColor("L", true));
+    EXPECT_EQ(Grid().Cells(5, 1), "L");
+    EXPECT_EQ(Grid().Cells(2, 1),
+              RealToStrDec(0, form->Commands[Entry(1).CommandID].DigitsValueSW));
+    EXPECT_TRUE(Button("BApplyConfig").isEnabled());
+}
+
+TEST_F(FilesWindow, loadConfig_craftedRecords_leftOutAndCounted_othersLoadInFileOrder) {
+    SetPcbVersion(40);
+    TCommandRecord unknownControl = ConfigRecord(11, 1);
+    unknownControl.SenderName1 = "SENoSuchControl";
+    TCommandRecord wrongKind = ConfigRecord(11, 2);
+    wrongKind.SenderType = "TEdit";
+    TCommandRecord otherCommandsControl = ConfigRecord(8, 3);
+    otherCommandsControl.SenderName1 = UpPower;
+    TCommandRecord idTooLarge = ConfigRecord(11, 4);
+    idTooLarge.ID = 201;
+    TCommandRecord idZero = ConfigRecord(11, 5);
+    idZero.ID = 0;
+    QByteArray bytes = EncodeCommandRecord(ConfigRecord(2, 70));
+    for (const TCommandRecord& r : {unknownControl, wrongKind, otherCommandsControl, idTooLarge,
+                                    idZero, ConfigRecord(RgbBrightness, 50)})
+        bytes += EncodeCommandRecord(r);
+    QByteArray longDescription = EncodeCommandRecord(ConfigRecord(8, 60));
+    longDescription[13] = char(255); // the description's length byte, capacity 100
+    QByteArray longControlName = EncodeCommandRecord(ConfigRecord(11, 6));
+    longControlName[566] = char(255); // the first control name's length byte
+    bytes += longDescription + longControlName;
+    WriteBytes(FilePath("crafted.QCF"), bytes);
+
+    dialogs.fileAnswers = {FilePath("crafted.QCF")};
+    Button("BLoadConfig").click();
+
+    ASSERT_EQ(EntryCount(), 2);
+    EXPECT_EQ(Entry(1).CommandID, 2);
+    EXPECT_EQ(Entry(1).ActualValueSW, 70);
+    EXPECT_EQ(Entry(2).CommandID, 8);
+    EXPECT_EQ(Entry(2).Description.size(), 100);
+    EXPECT_TRUE(Entry(2).Description.startsWith(form->Commands[8].Description));
+    // Six left out; the brightness, absent on PCB 40, is skipped without notice.
+    const QString report = ShownStartingWith(32);
+    EXPECT_TRUE(report.startsWith(form->TranslateString(32) + "6\n")) << report.toStdString();
+    EXPECT_EQ(report.count("Record "), 6);
+    EXPECT_EQ(dialogs.asked.back().type, TMsgDlgType::mtWarning);
+    EXPECT_EQ(Messages().indexOf(form->TranslateString(2) + "crafted.QCF"), 0);
+}
+
+TEST_F(FilesWindow, loadConfig_moreRecordsThanPlaces_keeps200AndCountsTheRest) {
+    SetPcbVersion(40);
+    QByteArray bytes;
+    for (int i = 0; i < 205; ++i)
+        bytes += EncodeCommandRecord(ConfigRecord(11, i));
+    WriteBytes(FilePath("long.QCF"), bytes);
+    dialogs.fileAnswers = {FilePath("long.QCF")};
+    Button("BLoadConfig").click();
+    EXPECT_EQ(EntryCount(), SequenceCount);
+    EXPECT_EQ(Entry(SequenceCount).ActualValueSW, 199);
+    EXPECT_TRUE(ShownStartingWith(32).startsWith(form->TranslateString(32) + "5\n"));
+}
+
+// ------------------------------------------------------------------ sequence files
+
+TEST_F(FilesWindow, saveSequence_writesModifiedAndTransmittedEntries_notDiscarded) {
+    EXPECT_FALSE(Button("BSequenceSave").isEnabled());
+    Button("BSequenceSave").Click(); // nothing pending: nothing asked
+    EXPECT_TRUE(dialogs.asked.empty());
+
+    Spin(TempLimit).SetValue(70); // 2, becomes "T"
+    Spin(DownPower).SetValue(60); // 8, becomes "D"
+    Spin(UpPower).SetValue(90);   // 11, stays "M"
+    form->Sequence[3].Status = "T";
+    Grid().SetRow(2);
+    Button("BSequenceDiscard").click();
+    ASSERT_EQ(Entry(2).Status, "D");
+    form->EnableControls();
+
+    dialogs.fileAnswers = {FilePath("changes.QSQ")};
+    Button("BSequenceSave").click();
+    ASSERT_EQ(recorder.fileRequests.size(), 1u);
+    EXPECT_EQ(recorder.fileRequests[0].filter, "Quarventa Sequence File|*.QSQ");
+    EXPECT_EQ(recorder.fileRequests[0].defaultExt, "QSQ");
+    EXPECT_EQ(recorder.fileRequests[0].initialDir, CfgFolder() + "/");
+    EXPECT_EQ(Messages(), QStringList{form->TranslateString(6) + "changes.QSQ"});
+    EXPECT_EQ(QFileInfo(FilePath("changes.QSQ")).size(), 2 * SequenceRecordSize);
+    const auto saved = ReadSequenceFile(FilePath("changes.QSQ")).records;
+    ASSERT_EQ(saved.size(), 2);
+    EXPECT_EQ(saved[0].CommandID, 11);
+    EXPECT_EQ(saved[0].Status, "M");
+    EXPECT_EQ(saved[0].ActualValueSW, 90);
+    EXPECT_EQ(saved[1].CommandID, 2);
+    EXPECT_EQ(saved[1].Status, "T");
+}
+
+TEST_F(FilesWindow, loadSequence_asksBeforeEachReplacement_yesReplacesNoKeeps_restAppended) {
+    Spin(DownPower).SetValue(70); // 8
+    Spin(UpPower).SetValue(80);   // 11, entry 1
+    WriteSequenceFile(FilePath("more.QSQ"),
+                      {SequenceRecord(11, 90), SequenceRecord(8, 60), SequenceRecord(2, 75)});
+
+    dialogs.messageAnswers = {mrNo};
+    Button("BSequenceLoad").click();
+    EXPECT_EQ(Messages(), QStringList{form->TranslateString(7)});
+    EXPECT_TRUE(recorder.fileRequests.empty());
+
+    dialogs.asked.clear();
+    dialogs.messageAnswers = {mrYes, mrYes, mrNo};
+    dialogs.fileAnswers = {FilePath("more.QSQ")};
+    Button("BSequenceLoad").click();
+    ASSERT_EQ(recorder.fileRequests.size(), 1u);
+    EXPECT_EQ(recorder.fileRequests[0].filter, "Quarventa Sequence File|*.QSQ");
+
+    const QString replaceUp = form->TranslateString(8) + "UPACTPWR" + form->TranslateString(9) +
+                              "90" + form->TranslateString(10) + "80" + form->TranslateString(11);
+    const QStringList messages = Messages();
+    ASSERT_EQ(messages.size(), 4);
+    EXPECT_EQ(messages[1], replaceUp);
+    EXPECT_TRUE(messages[2].startsWith(form->TranslateString(8) + "DNACTPWR"));
+    EXPECT_EQ(messages[3], form->TranslateString(12) + "more.QSQ");
+
+    ASSERT_EQ(EntryCount(), 3);
+    EXPECT_EQ(Entry(1).CommandID, 11); // replaced in its place
+    EXPECT_EQ(Entry(1).Status, "L");
+    EXPECT_EQ(Entry(1).ActualValueSW, 90);
+    EXPECT_EQ(Entry(1).PreviousValueSW, 1); // a replacement keeps the file's previous value
+    EXPECT_EQ(form->Commands[11].ActualValueSW, 90);
+    EXPECT_EQ(Spin(UpPower).Value(), 80); // controls keep their values
+    EXPECT_EQ(Entry(2).CommandID, 8);     // kept on No
+    EXPECT_EQ(Entry(2).Status, "M");
+    EXPECT_EQ(Entry(2).ActualValueSW, 70);
+    EXPECT_EQ(form->Commands[8].ActualValueSW, 70);
+    EXPECT_EQ(Entry(3).CommandID, 2); // appended
+    EXPECT_EQ(Entry(3).Status, "L");
+    EXPECT_EQ(Entry(3).PreviousValueSW, 0);
+    EXPECT_EQ(form->Commands[2].ActualValueSW, 75);
+    EXPECT_EQ(Grid().Cells(3, 3), RealToStrDec(75, form->Commands[2].DigitsValueSW));
+    EXPECT_EQ(form->SequenceActivePositionGLOB, 1);
+    EXPECT_EQ(CurrentPage(), Entry(1).ActivePageIndex1 - 1);
+    EXPECT_EQ(ColorOf(UpPower), GetStatusColor("L", true));
+    EXPECT_EQ(ColorOf(TempLimit), GetStatusColor("L", false));
+}
+
+TEST_F(FilesWindow, loadSequence_craftedRecordsAndNoFreePlace_leftOutAndCounted) {
+    TSequenceRecord wrongKind = SequenceRecord(11, 1);
+    wrongKind.SenderType = "TCheckBox";
+    TSequenceRecord unknownControl = SequenceRecord(8, 2);
+    unknownControl.SenderName1 = "SENoSuchControl";
+    TSequenceRecord negativeId = SequenceRecord(11, 3);
+    negativeId.CommandID = -5;
+    TSequenceRecord idTooLarge = SequenceRecord(11, 4);
+    idTooLarge.CommandID = 201;
+    QByteArray bytes;
+    for (const auto& r : {wrongKind, unknownControl, negativeId, idTooLarge, SequenceRecord(2, 75)})
+        bytes += EncodeSequenceRecord(r);
+    QByteArray longName = EncodeSequenceRecord(SequenceRecord(11, 5));
+    longName[214] = char(200); // the first control name's length byte, capacity 100
+    bytes += longName;
+    WriteBytes(FilePath("crafted.QSQ"), bytes);
+
+    dialogs.fileAnswers = {FilePath("crafted.QSQ")};
+    Button("BSequenceLoad").click();
+    ASSERT_EQ(EntryCount(), 1);
+    EXPECT_EQ(Entry(1).CommandID, 2);
+    EXPECT_TRUE(Shown(12, "crafted.QSQ"));
+    EXPECT_TRUE(ShownStartingWith(32).startsWith(form->TranslateString(32) + "5\n"));
+
+    // 199 entries: one record still fits, the next does not.
+    for (int i = 2; i <= 199; ++i) {
+        form->Sequence[i] = Entry(1);
+        form->Sequence[i].CommandID = 1;
+        form->Sequence[i].SenderName1.clear();
+    }
+    WriteSequenceFile(FilePath("two.QSQ"), {SequenceRecord(11, 80), SequenceRecord(8, 60)});
+    dialogs.asked.clear();
+    dialogs.messageAnswers = {mrYes};
+    dialogs.fileAnswers = {FilePath("two.QSQ")};
+    Button("BSequenceLoad").click();
+    EXPECT_EQ(EntryCount(), SequenceCount);
+    EXPECT_EQ(Entry(SequenceCount).CommandID, 11);
+    EXPECT_TRUE(ShownStartingWith(32).startsWith(form->TranslateString(32) + "1\n"));
+}
+
+TEST_F(FilesWindow, unreadableFile_reportsWhy_sequenceAndTableStayAsTheyWere) {
+    SetPcbVersion(40);
+    Spin(UpPower).SetValue(80);
+    ASSERT_TRUE(QDir(files.path()).mkdir("folder.QCF"));
+    ASSERT_TRUE(QDir(files.path()).mkdir("folder.QSQ"));
+    const TSequenceRecord before = Entry(1);
+
+    struct Attempt {
+        const char* button;
+        const char* file;
+        int successMessage;
+    };
+    for (const Attempt& attempt :
+         {Attempt{"BLoadConfig", "folder.QCF", 2}, Attempt{"BLoadConfig", "missing.QCF", 2},
+          Attempt{"BSequenceLoad", "folder.QSQ", 12},
+          Attempt{"BSequenceLoad", "missing.QSQ", 12}}) {
+        SCOPED_TRACE(attempt.file);
+        dialogs.asked.clear();
+        dialogs.messageAnswers = {mrYes};
+        dialogs.fileAnswers = {FilePath(attempt.file)};
+        Button(attempt.button).click();
+        const QString report = ShownStartingWith(33);
+        EXPECT_GT(report.size(), form->TranslateString(33).size()); // the reason follows
+        EXPECT_TRUE(report.contains(attempt.file)) << report.toStdString();
+        EXPECT_TRUE(ShownStartingWith(attempt.successMessage).isEmpty());
+        ASSERT_EQ(EntryCount(), 1);
+        EXPECT_EQ(Entry(1).Status, "M");
+        EXPECT_EQ(Entry(1).ActualValueSW, before.ActualValueSW);
+        EXPECT_EQ(form->Commands[11].ActualValueSW, 80);
+        EXPECT_EQ(Grid().Cells(1, 1), "UPACTPWR");
+    }
+}
