@@ -496,6 +496,7 @@ const InventoryItem inventory[] = {
     {"TSFirmwareUpdate", K::Label, "LFirmwareUpdate1", "Firmware updating...", 0, 0, 0, 1, "", "", 1},
     {"TSFirmwareUpdate", K::Label, "LFirmwareUpdate2", "Do not remove power", 0, 0, 0, 1, "", "", 1},
     {"TSFirmwareUpdate", K::Label, "LFirmwareUpdate3", "wait for the process to finish", 0, 0, 0, 1, "", "", 1},
+    {"TSFirmwareUpdate", K::Memo, "MemoFirmwareUpdate", "", 0, 0, 0, 1, "", "", 1},
     {"PCMain", K::TabSheet, "TSTranslation", "Translation", 0, 0, F::TabHidden, 1, "", "", 1},
     {"TSTranslation", K::Panel, "PTranslationsGrid", "", 0, 0, 0, 1, "", "", 1},
     {"PTranslationsGrid", K::StringGrid, "SGTranslation", "", 0, 0, 0, 1, "", "", 1, "", NoDesignColor, {7, 1001, 2, 1, 64, true, false}},

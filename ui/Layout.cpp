@@ -340,8 +340,9 @@ const std::vector<GridRecipe>& Recipes() {
     {"Panel13", {"EditCMD BSend"}, {1, 0}, {1}, 0, 4},
     {"Panel14", {"MemoLive"}, {1}, {1}, 0, 0},
     {"Panel15", {"Memo"}, {1}, {1}, 0, 0},
-    {"TSFirmwareUpdate", {".", "^LFirmwareUpdate1", "^LFirmwareUpdate2", "^LFirmwareUpdate3", "."},
-        {1}, {1, 0, 0, 0, 1}, 6, 12},
+    {"TSFirmwareUpdate", {
+        "^LFirmwareUpdate1", "^LFirmwareUpdate2", "^LFirmwareUpdate3", "MemoFirmwareUpdate"},
+        {1}, {0, 0, 0, 1}, 12, 12},
     {"TSTranslation", {"PTranslationsTop", "PTranslationsGrid"}, {1}, {0, 1}, 4, 4},
     {"PTranslationsTop", {
         "BLoadTranslation BSaveTranslation BCreateTranslation BEmptyTranslation . "

@@ -316,6 +316,8 @@ void TFormMain::WireLayoutHandlers() {
     WireSequenceHandlers();
     // Configuration and sequence files: the four file buttons of the sequence page.
     WireFileHandlers();
+    // Firmware update: its button and the firmware page's output memo.
+    WireFirmwareHandlers();
     // Translation page; the five language buttons share one handler.
     AttachHandler(QStringLiteral("BCreateTranslation"), &TFormMain::BCreateTranslationClick);
     AttachHandler(QStringLiteral("BEmptyTranslation"), &TFormMain::BEmptyTranslationClick);
@@ -381,6 +383,11 @@ void TFormMain::closeEvent(QCloseEvent* event) {
 }
 
 void TFormMain::FormCloseQuery(QObject*, bool& CanClose) {
+    // Closing while avrdude writes would leave the GCU half programmed.
+    if (FirmwareUpdateRunning()) {
+        CanClose = false;
+        return;
+    }
     CanClose = ConfirmCloseWithPendingChanges();
     if (!CanClose)
         return;

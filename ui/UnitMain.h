@@ -11,6 +11,7 @@
 // when the name must exist, Find<T> / FindComponent when it may not.
 #include "model/CommandTable.h"
 #include "device/ConnectionRules.h"
+#include "device/FirmwareUpdate.h"
 #include "device/LinkExchange.h"
 #include "model/Sequence.h"
 #include "model/SequenceController.h"
@@ -313,6 +314,19 @@ class TFormMain : public QWidget {
     void BSequenceLoadClick(QObject* Sender);
     void WireFileHandlers();
 
+    // ------------------------------------------------------------ Firmware update
+    // Firmware update (ui/UnitMainFirmware.cpp): an image picked in FW/ is
+    // checked and, once confirmed, written into the GCU by avrdude while the
+    // link is closed; the firmware page shows avrdude's output meanwhile. The
+    // link is reopened on the same port however the run ends.
+    void BRecoveryFirmwareUpdateClick(QObject* Sender);
+    // Where avrdude is looked for and where its working folder is made. An
+    // empty program folder stands for the program's folder at each click.
+    FirmwareUpdateSettings FirmwareUpdateOptions;
+    // True while an update runs (the window cannot be closed meanwhile).
+    bool FirmwareUpdateRunning() const;
+    void WireFirmwareHandlers();
+
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -372,6 +386,15 @@ class TFormMain : public QWidget {
     std::unique_ptr<LinkExchange> linkExchange_ = MakeLinkExchange(LinkExchange::Limits{});
     AutoConnector autoConnector_;
     bool closingLink_ = false;
+    // Firmware update.
+    QString ChooseFirmwareImage();
+    FirmwareUpdateHooks FirmwareWindowHooks();
+    void ShowFirmwarePage(bool shown);
+    void CloseLinkForFirmwareUpdate();
+    void ReopenLinkAfterFirmwareUpdate(const QString& portName);
+    void ShowFirmwareProgress(const QString& chunk);
+    bool firmwareUpdateRunning_ = false;
+    bool firmwareOutputEndsWithCR_ = false;
 };
 
 // The one main window of the program.

@@ -1,0 +1,164 @@
+// The "Firmware Update" button: an image is picked from FW/ and written into
+// the GCU by avrdude. The run itself (image check, question, working folder,
+// avrdude, reports, clean-up) is the FirmwareUpdater's; the window supplies
+// the question, the firmware page with avrdude's output, the link closed and
+// reopened on the same port, the hourglass and the message boxes.
+#include "device/ConnectionRules.h"
+#include "device/FirmwareProgrammer.h"
+#include "device/FirmwareUpdate.h"
+#include "ui/ProgramPaths.h"
+#include "ui/UnitMain.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QFontDatabase>
+
+namespace {
+const QString FirmwareButtonName = QStringLiteral("BRecoveryFirmwareUpdate");
+const QString FirmwarePageName = QStringLiteral("TSFirmwareUpdate");
+const QString RecoveryPageName = QStringLiteral("TSRecovery");
+const QString PageControlName = QStringLiteral("PCMain");
+const QString ProgressMemoName = QStringLiteral("MemoFirmwareUpdate");
+const QString ConnectButtonName = QStringLiteral("BSerialCommunicationConnectDisconnect");
+const QString PortBoxName = QStringLiteral("CBSerialCommunicationComPort");
+// Holds the port box and the connect button.
+const QString CommunicationGroupName = QStringLiteral("GBCommunication");
+
+// avrdude prints a few hundred lines; a runaway program cannot fill the memory.
+constexpr int MaxProgressLines = 5000;
+
+void ShowHourglass(bool busy) {
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+// The report of message N with the detail the update gives: the exit code of
+// message 29 follows its text directly; a reason after a whole sentence
+// (message 30) goes below it.
+QString FirmwareMessageText(const QString& message, const QString& detail) {
+    if (detail.isEmpty() || message.isEmpty() || message.back().isSpace())
+        return message + detail;
+    return message + QStringLiteral("\n\n") + detail;
+}
+} // namespace
+
+void TFormMain::BRecoveryFirmwareUpdateClick(QObject*) {
+    if (firmwareUpdateRunning_ || !Control<TButton>(FirmwareButtonName).isEnabled())
+        return;
+    const QString image = ChooseFirmwareImage();
+    if (image.isEmpty())
+        return;
+    const QString portName = PortBox::PortNameFromEntry(Control<TComboBox>(PortBoxName).Text());
+    FirmwareUpdateSettings settings = FirmwareUpdateOptions;
+    if (settings.programFolder.isEmpty())
+        settings.programFolder = ProgramFolder();
+    firmwareUpdateRunning_ = true;
+    struct RunningEnds {
+        bool& flag;
+        ~RunningEnds() { flag = false; }
+    } runningEnds{firmwareUpdateRunning_};
+    FirmwareUpdater updater(std::move(settings), FirmwareWindowHooks());
+    updater.Run(QFileInfo(image).absoluteFilePath(), portName);
+}
+
+// The open dialog in FW/ below the program's folder; empty when cancelled.
+QString TFormMain::ChooseFirmwareImage() {
+    OpenDialog->Title.clear();
+    OpenDialog->InitialDir = FirmwareFolder(ProgramFolder());
+    OpenDialog->Filter = kFirmwareDialogFilter;
+    OpenDialog->DefaultExt = kFirmwareDefaultExtension;
+    OpenDialog->FileName.clear();
+    return OpenDialog->Execute() ? OpenDialog->FileName : QString();
+}
+
+FirmwareUpdateHooks TFormMain::FirmwareWindowHooks() {
+    FirmwareUpdateHooks hooks;
+    hooks.confirmUpdate = [this](const QString& imagePath) {
+        const QString question = TranslateString(kMessageFirmwareConfirmBefore) +
+                                 QDir::toNativeSeparators(imagePath) +
+                                 TranslateString(kMessageFirmwareConfirmAfter);
+        return Dialogs().MessageDlg(question, TMsgDlgType::mtWarning, mbYes | mbNo) == mrYes;
+    };
+    hooks.showFirmwarePage = [this] { ShowFirmwarePage(true); };
+    hooks.hideFirmwarePage = [this] { ShowFirmwarePage(false); };
+    hooks.closeLink = [this] { CloseLinkForFirmwareUpdate(); };
+    hooks.reopenLink = [this](const QString& portName) { ReopenLinkAfterFirmwareUpdate(portName); };
+    hooks.showProgress = [this](const QString& chunk) { ShowFirmwareProgress(chunk); };
+    hooks.setBusy = ShowHourglass;
+    hooks.showMessage = [this](int messageNumber, const QString& detail) {
+        const TMsgDlgType type = messageNumber == kMessageFirmwareUpdated
+                                     ? TMsgDlgType::mtInformation
+                                     : TMsgDlgType::mtWarning;
+        ShowMessage(FirmwareMessageText(TranslateString(messageNumber), detail), type);
+    };
+    return hooks;
+}
+
+void TFormMain::ShowFirmwarePage(bool shown) {
+    auto& page = Control<TTabSheet>(FirmwarePageName);
+    auto& pages = Control<TPageControl>(PageControlName);
+    if (shown) {
+        Control<TMemo>(ProgressMemoName).Clear();
+        firmwareOutputEndsWithCR_ = false;
+        page.SetTabVisible(true);
+        pages.SetActivePage(&page);
+        return;
+    }
+    page.SetTabVisible(false);
+    pages.SetActivePage(&Control<TTabSheet>(RecoveryPageName));
+}
+
+// While avrdude has the port, neither the user nor auto-connect may open it:
+// the port box and the connect button stay out of reach until the link is
+// reopened.
+void TFormMain::CloseLinkForFirmwareUpdate() {
+    Control<TGroupBox>(CommunicationGroupName).setEnabled(false);
+    if (Control<TButton>(ConnectButtonName).Tag() != 0)
+        BSerialCommunicationConnectDisconnectClick(&Control<TButton>(ConnectButtonName));
+}
+
+// The connect branch opens the port the box still shows. A port that is gone
+// left the box on "AUTO CONNECT", and auto-connect finds the board again.
+void TFormMain::ReopenLinkAfterFirmwareUpdate(const QString& portName) {
+    Control<TGroupBox>(CommunicationGroupName).setEnabled(true);
+    if (Control<TButton>(ConnectButtonName).Tag() != 0)
+        return;
+    const QString shown = Control<TComboBox>(PortBoxName).Text();
+    if (PortBox::PortNameFromEntry(shown) != portName)
+        return;
+    BSerialCommunicationConnectDisconnectClick(&Control<TButton>(ConnectButtonName));
+}
+
+// avrdude's output as a terminal would show it line by line: "\r\n" and a
+// lone "\r" end a line as "\n" does, also when a piece ends between the two.
+void TFormMain::ShowFirmwareProgress(const QString& chunk) {
+    QString text = chunk;
+    if (firmwareOutputEndsWithCR_ && text.startsWith(u'\n'))
+        text.remove(0, 1);
+    if (!chunk.isEmpty())
+        firmwareOutputEndsWithCR_ = chunk.endsWith(u'\r');
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(u'\r', u'\n');
+    auto& memo = Control<TMemo>(ProgressMemoName);
+    memo.moveCursor(QTextCursor::End);
+    memo.insertPlainText(text);
+    memo.ensureCursorVisible();
+}
+
+bool TFormMain::FirmwareUpdateRunning() const {
+    return firmwareUpdateRunning_;
+}
+
+void TFormMain::WireFirmwareHandlers() {
+    AttachHandler(FirmwareButtonName, &TFormMain::BRecoveryFirmwareUpdateClick);
+    auto& memo = Control<TMemo>(ProgressMemoName);
+    memo.setReadOnly(true);
+    memo.setMaximumBlockCount(MaxProgressLines);
+    memo.setLineWrapMode(QPlainTextEdit::NoWrap);
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixed.setPixelSize(memo.font().pixelSize() > 0 ? memo.font().pixelSize() : 11);
+    memo.setFont(fixed);
+}
