@@ -301,7 +301,24 @@ bool IsCommandActiveForPcb(const TCommandRecord& row, int pcbVersion) {
     }
 }
 
+bool IsKnownPcbVersion(int pcbVersion) {
+    switch (pcbVersion) {
+    case 0:
+    case 40:
+    case 41:
+    case 42:
+    case 43:
+    case 50:
+    case 60:
+        return true;
+    default:
+        return pcbVersion >= 30 && pcbVersion <= 39;
+    }
+}
+
 QVector<int> ConfigRowsToSave(const CommandTable& commands, int pcbVersion) {
+    if (!IsKnownPcbVersion(pcbVersion))
+        pcbVersion = 0;
     QVector<int> ids;
     for (int id = 1; id <= CommandCount; ++id) {
         const TCommandRecord& row = commands[id];

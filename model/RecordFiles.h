@@ -48,11 +48,16 @@ void WriteSequenceFile(const QString& fileName, const QVector<TSequenceRecord>& 
 
 // PCB selection of a command row: version 0 takes every row, 30..39 the rows
 // with ActivePCB3X "1", 40, 41, 42, 43, 50, 60 the rows with that version's flag
-// "1"; any other version takes no row (when saving as when loading).
+// "1"; any other version takes no row.
 bool IsCommandActiveForPcb(const TCommandRecord& row, int pcbVersion);
+// 0 and the versions the command table has flags for.
+bool IsKnownPcbVersion(int pcbVersion);
 
 // Rows a configuration save writes, in ID order: a command word, WriteToGCUID
-// 1, active for the PCB version, shown in a control.
+// 1, active for the PCB version, shown in a control. A board of a version the
+// table has no flags for saves every such row, as before any version is known:
+// a file with no rows would lose the whole configuration, while the extra rows
+// are simply not taken when the file is loaded.
 QVector<int> ConfigRowsToSave(const CommandTable& commands, int pcbVersion);
 // Writes those rows; returns how many were written.
 int SaveConfigFile(const QString& fileName, const CommandTable& commands, int pcbVersion);

@@ -318,7 +318,7 @@ void MakeSaveableRow(CommandTable& t, int id, const char* flags7) {
 
 } // namespace
 
-TEST(ConfigSaveSelection, writesShownWritableRowsOfThePcbVersionOnly) {
+TEST(ConfigSaveSelection, writesShownWritableRowsOfThePcbVersion_allOfThemForAnUnknownVersion) {
     CommandTable t;
     MakeSaveableRow(t, 3, "1000000");
     MakeSaveableRow(t, 4, "0010000");
@@ -334,8 +334,10 @@ TEST(ConfigSaveSelection, writesShownWritableRowsOfThePcbVersionOnly) {
     EXPECT_EQ(ConfigRowsToSave(t, 35), (QVector<int>{3}));
     EXPECT_EQ(ConfigRowsToSave(t, 41), (QVector<int>{4}));
     EXPECT_EQ(ConfigRowsToSave(t, 60), (QVector<int>{5}));
-    EXPECT_TRUE(ConfigRowsToSave(t, 45).isEmpty());
-    EXPECT_TRUE(ConfigRowsToSave(t, 29).isEmpty());
+    EXPECT_EQ(ConfigRowsToSave(t, 45), (QVector<int>{3, 4, 5}));
+    EXPECT_EQ(ConfigRowsToSave(t, 29), (QVector<int>{3, 4, 5}));
+    EXPECT_EQ(ConfigRowsToSave(t, 30), (QVector<int>{3}));
+    EXPECT_EQ(ConfigRowsToSave(t, 39), (QVector<int>{3}));
 }
 
 TEST_F(RecordFileTest, sequenceSave_writesEveryEntryButDiscardedOnes) {

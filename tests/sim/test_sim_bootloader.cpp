@@ -44,7 +44,10 @@ TEST(SimBootLoader, programmedPagesReadBackAtExtendedAddresses) {
         page[i] = static_cast<uint8_t>(i * 7 + 3);
     // Word address 0x10000 (byte 0x20000) with the extended-address flag.
     Exchange(loader, 1, {0x06, 0x80, 0x01, 0x00, 0x00});
-    std::vector<uint8_t> program{0x13, 0x01, 0x00, 0xC1, 10, 0x40, 0x4C, 0x20, 0x00, 0x00};
+    std::vector<uint8_t> program;
+    program.reserve(10 + page.size());
+    for (uint8_t byte : {0x13, 0x01, 0x00, 0xC1, 10, 0x40, 0x4C, 0x20, 0x00, 0x00})
+        program.push_back(byte);
     program.insert(program.end(), page.begin(), page.end());
     EXPECT_EQ(Exchange(loader, 2, program), (std::vector<uint8_t>{0x13, 0x00}));
     EXPECT_EQ(loader.ProgrammedEnd(), 0x20100u);
