@@ -521,7 +521,9 @@ class StringGridDelegate : public QStyledItemDelegate {
             painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
             painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
             painter->setPen(option.palette.color(QPalette::ButtonText));
-            painter->drawText(option.rect.adjusted(2, 0, -2, 0), Qt::AlignVCenter | Qt::AlignLeft,
+            // One pixel of margin: titles that want more begin with a space,
+            // and " COMMAND" then just fits its 65-pixel column.
+            painter->drawText(option.rect.adjusted(1, 0, -1, 0), Qt::AlignVCenter | Qt::AlignLeft,
                               index.data().toString());
         } else {
             QStyledItemDelegate::paint(painter, option, index);
