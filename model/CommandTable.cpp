@@ -41,7 +41,7 @@ namespace {
 // Reads the cells of one grid row into a record, column by column, so that a
 // failing cell leaves the fields before it set, as the file was read so far.
 class RowReader {
-public:
+  public:
     RowReader(const StringGridModel& grid, int row) : grid_(grid), row_(row) {}
 
     QString Text(int col, int capacity) const { return ShortText(grid_.Cell(col, row_), capacity); }
@@ -62,7 +62,7 @@ public:
         }
     }
 
-private:
+  private:
     QString Where(int col) const {
         // The file's line numbers count the title line as line 1.
         return QStringLiteral("Commands file, line %1, column %2: ").arg(row_ + 1).arg(col);

@@ -65,7 +65,7 @@ void ClearCommandRecord(TCommandRecord& record);
 
 // Rows 1..200; row 0 exists only so that IDs index directly and is never used.
 class CommandTable {
-public:
+  public:
     CommandTable();
     TCommandRecord& operator[](int id);
     const TCommandRecord& operator[](int id) const;
@@ -73,7 +73,7 @@ public:
     void Clear(int id) { ClearCommandRecord((*this)[id]); }
     void ClearAll();
 
-private:
+  private:
     std::array<TCommandRecord, CommandCount + 1> rows_;
 };
 

@@ -9,10 +9,10 @@
 // reach the general error report), and add start-up steps to FormShow where
 // its comments say. Controls are found by name: Control<TSpinEdit>("SE...")
 // when the name must exist, Find<T> / FindComponent when it may not.
-#include "model/CommandTable.h"
 #include "device/ConnectionRules.h"
 #include "device/FirmwareUpdate.h"
 #include "device/LinkExchange.h"
+#include "model/CommandTable.h"
 #include "model/Sequence.h"
 #include "model/SequenceController.h"
 #include "serial/SerialPort.h"
@@ -164,9 +164,9 @@ class TFormMain : public QWidget {
     // the current language.
     bool LinkClosedCaptionShown() const;
 
-    // ------------------------------------------------------------ live telemetry, calibration, output tests
-    // Live mode on or off as the check box "Active" now stands (also Ctrl+L,
-    // and the pause of a calibration step).
+    // ------------------------------------------------------------ live telemetry, calibration,
+    // output tests Live mode on or off as the check box "Active" now stands (also Ctrl+L, and the
+    // pause of a calibration step).
     void CBLiveActiveClick(QObject* Sender);
     // One complete status line of the live stream, as the receive handler
     // assembled it from the pieces.

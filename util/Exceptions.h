@@ -5,23 +5,23 @@
 #include <stdexcept>
 
 class QvException : public std::runtime_error {
-public:
+  public:
     explicit QvException(const QString& message)
         : std::runtime_error(message.toStdString()), text_(message) {}
     const QString& Message() const { return text_; }
 
-private:
+  private:
     QString text_;
 };
 
 // A text that should hold a number does not.
 class EConvertError : public QvException {
-public:
+  public:
     using QvException::QvException;
 };
 
 // A file could not be opened, read or written.
 class EInOutError : public QvException {
-public:
+  public:
     using QvException::QvException;
 };

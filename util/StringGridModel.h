@@ -7,7 +7,7 @@
 #include <functional>
 
 class StringGridModel {
-public:
+  public:
     StringGridModel(int colCount = 5, int rowCount = 5, int defaultColWidth = 64);
     virtual ~StringGridModel() = default;
 
@@ -33,7 +33,7 @@ public:
     // Called after any change, so that a widget can repaint.
     std::function<void()> changed;
 
-private:
+  private:
     void NotifyChanged();
     int colCount_;
     int rowCount_;

@@ -49,7 +49,8 @@ int RoundHalfToEvenInt(double value) {
 double RealToFixedDec(double value, int decimals) {
     const long double divisor = DecimalDivisor(decimals);
     const long double v = static_cast<long double>(value) + RoundingNudge;
-    const long double scaled = v > 0 ? std::trunc(v * divisor + 0.5L) : std::trunc(v * divisor - 0.5L);
+    const long double scaled =
+        v > 0 ? std::trunc(v * divisor + 0.5L) : std::trunc(v * divisor - 0.5L);
     return static_cast<double>(scaled / divisor);
 }
 
@@ -170,7 +171,8 @@ QString FloatToDisplayText(double value) {
         // "1.5e-07" -> "1,5E-7", the conventional general-format exponent.
         QString mantissa = text.left(exponentAt);
         const int exponent = text.mid(exponentAt + 1).toInt();
-        text = mantissa + QStringLiteral("E") + (exponent < 0 ? QStringLiteral("-") : QStringLiteral("+")) +
+        text = mantissa + QStringLiteral("E") +
+               (exponent < 0 ? QStringLiteral("-") : QStringLiteral("+")) +
                QString::number(std::abs(exponent));
     }
     return text.replace(u'.', u',');

@@ -32,7 +32,7 @@ const QString BatteryRow = QStringLiteral(
     "1;1;1;1;1;1;1;1;1;note; with; separators");
 
 class CommandFileTest : public ::testing::Test {
-protected:
+  protected:
     QString Write(const QByteArray& bytes) {
         const QString path = dir.filePath(QStringLiteral("Commands.CSV"));
         QFile file(path);
@@ -78,7 +78,8 @@ TEST_F(CommandFileTest, longTextsAreCutToTheirCapacity) {
 
 TEST_F(CommandFileTest, badNumberStopsTheLoadAndNamesLineAndColumn) {
     QString bad = BatteryRow;
-    bad.replace(QStringLiteral(";1;0.1;V;11,5"), QStringLiteral(";2.0;0.1;V;11,5")); // integer column 5
+    bad.replace(QStringLiteral(";1;0.1;V;11,5"),
+                QStringLiteral(";2.0;0.1;V;11,5")); // integer column 5
     Load(Write(CommandsFile({{1, BatteryRow}})));
     table[2].Command = QStringLiteral("KEEP");
     const QString path = Write(CommandsFile({{1, BatteryRow}, {2, bad}, {3, BatteryRow}}));
@@ -87,7 +88,8 @@ TEST_F(CommandFileTest, badNumberStopsTheLoadAndNamesLineAndColumn) {
         LoadCommandsFromGrid(grid, table);
         FAIL() << "no conversion error";
     } catch (const EConvertError& e) {
-        EXPECT_TRUE(e.Message().contains(QStringLiteral("line 3, column 5"))) << e.Message().toStdString();
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("line 3, column 5")))
+            << e.Message().toStdString();
     }
     EXPECT_EQ(table[2].ID, 2);
     EXPECT_DOUBLE_EQ(table[2].MaxValueFW, 16.0); // fields before the failing column are set
@@ -111,7 +113,8 @@ TEST_F(CommandFileTest, lineWithTooFewSeparatorsLeavesEmptyCellsAndFailsOnTheFir
 
 TEST_F(CommandFileTest, missingFileRaisesInOutErrorAndChangesNothing) {
     grid.SetCell(1, 1, QStringLiteral("before"));
-    EXPECT_THROW(LoadStringGridFromCSV(grid, dir.filePath(QStringLiteral("none.csv"))), EInOutError);
+    EXPECT_THROW(LoadStringGridFromCSV(grid, dir.filePath(QStringLiteral("none.csv"))),
+                 EInOutError);
     EXPECT_EQ(grid.Cell(1, 1), QStringLiteral("before"));
     EXPECT_EQ(grid.ColCount(), 15);
 }
@@ -128,8 +131,9 @@ TEST_F(CommandFileTest, loadRefreshSaveWritesNumbersInDisplayFormat) {
     const QList<QByteArray> lines = file.readAll().split('\n');
     ASSERT_EQ(lines.size(), 202); // 201 lines and the empty rest after the last CR LF
     EXPECT_TRUE(lines[0].startsWith("ID;Command;"));
-    EXPECT_EQ(lines[1], QByteArray("1;MINVBATT;Minimum battery voltage;0,5;16;1;0,1;V;11,5;11,5;1;8;"
-                                   "16;1;0,1;V;11,5;11,5;1;1;1;1;1;1;1;1;1;note; with; separators\r"));
+    EXPECT_EQ(lines[1],
+              QByteArray("1;MINVBATT;Minimum battery voltage;0,5;16;1;0,1;V;11,5;11,5;1;8;"
+                         "16;1;0,1;V;11,5;11,5;1;1;1;1;1;1;1;1;1;note; with; separators\r"));
     EXPECT_EQ(lines[2], QByteArray("2;;;;;;;;;;;;;;;;;;;;;;;;;;;\r"));
     // What was saved loads back to the same row.
     CommandTable reloaded;
@@ -160,7 +164,8 @@ TEST(StringGridCsv, columnsWidenToContentAndNeverShrink) {
 
 TEST(StringGridCsv, saveIntoMissingFolderRaisesInOutError) {
     StringGridModel grid(2, 2);
-    EXPECT_THROW(SaveStringGridToCSV(grid, QStringLiteral("/nonexistent-folder/x.csv")), EInOutError);
+    EXPECT_THROW(SaveStringGridToCSV(grid, QStringLiteral("/nonexistent-folder/x.csv")),
+                 EInOutError);
 }
 
 TEST(CommandRecord, clearingEmptiesEverythingButTheFactor) {
@@ -207,7 +212,8 @@ TEST(Scaling, wholeUnitsRoundHalvesToEven) {
     const CommandTable t = TableWith(QStringLiteral("mS"), QStringLiteral("mS"), 1, 0, 0);
     EXPECT_DOUBLE_EQ(SWValueToFWValue(t, 5, 12.5, 60), 12.0);
     EXPECT_DOUBLE_EQ(SWValueToFWValue(t, 5, 13.5, 60), 14.0);
-    const CommandTable deg = TableWith(QStringLiteral("\u00B0C"), QStringLiteral("\u00B0C"), 1, 0, 0);
+    const CommandTable deg =
+        TableWith(QStringLiteral("\u00B0C"), QStringLiteral("\u00B0C"), 1, 0, 0);
     EXPECT_DOUBLE_EQ(FWValueToSWValue(deg, 5, 80.5, 60), 80.0);
 }
 

@@ -134,7 +134,9 @@ TEST(Cp1252, roundTripsEveryByteAndMapsTheHighRange) {
     for (int b = 0; b < 256; ++b)
         all.append(static_cast<char>(b));
     EXPECT_EQ(ToCp1252(FromCp1252(all)), all);
-    EXPECT_EQ(FromCp1252(QByteArray("\xB0" "C")), QStringLiteral("\u00B0C"));
+    EXPECT_EQ(FromCp1252(QByteArray("\xB0"
+                                    "C")),
+              QStringLiteral("\u00B0C"));
     EXPECT_EQ(FromCp1252(QByteArray("\x80")), QStringLiteral("\u20AC"));
     EXPECT_EQ(ToCp1252(QStringLiteral("\u20AC")), QByteArray("\x80"));
     EXPECT_EQ(ToCp1252(QStringLiteral("\u4E2D")), QByteArray("?")); // not in the code page
