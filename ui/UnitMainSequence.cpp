@@ -171,7 +171,14 @@ void TFormMain::SGSequenceDrawCell(QPainter* Canvas, int ACol, int ARow, const Q
     if (ACol == 0 && Sequence[ARow].CommandID <= 0)
         return;
     Canvas->setPen(Qt::black);
-    Canvas->drawText(Rect.adjusted(3, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft,
+    if (ACol == 1) {
+        // Command words have eight capitals; a touch of tighter spacing keeps
+        // the widest of them inside their column.
+        QFont tight = Canvas->font();
+        tight.setLetterSpacing(QFont::AbsoluteSpacing, -0.4);
+        Canvas->setFont(tight);
+    }
+    Canvas->drawText(Rect.adjusted(2, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft,
                      grid.Cells(ACol, ARow));
 }
 
