@@ -132,7 +132,10 @@ const std::vector<GridRecipe>& Recipes() {
         "CBInputsOutputsCANRPMInput:2",
         "GBInputsOutputsCANPaddleInput:2",
         "{GBInputsOutputsExtraInput|GBInputsOutputsLed}:2",
-        "{GBInputsOutputsSelector|GBInputsOutputsUpDownCmd}:2"}},
+        // The two-column groups each get a row of their own: side by side their
+        // items would widen the window in the longer languages.
+        "GBInputsOutputsSelector:2",
+        "GBInputsOutputsUpDownCmd:2"}},
 
     // ------------------------------------------------------------ Up Shift
     {"TSUpshift", {

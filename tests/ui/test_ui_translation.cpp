@@ -434,3 +434,20 @@ TEST_F(Translation, inEachLanguageEveryTranslatableControlShowsItsCell) {
 }
 
 } // namespace
+
+// The shipped texts of every language fit the window's 1200 x 729 pixels:
+// none of them makes the layout ask for more, and the window keeps its size.
+TEST_F(Translation, shippedTextsOfEveryLanguageFitTheWindowsSize) {
+    ASSERT_TRUE(QFile::copy(ShippedTranslations, FilePath()));
+    Start();
+    const QSize designSize = form->size();
+    EXPECT_EQ(designSize, QSize(1200, 729));
+    for (int language : {2, 3, 4, 5, 1}) {
+        SwitchTo(language);
+        QApplication::processEvents();
+        const QSize needed = form->minimumSizeHint();
+        EXPECT_LE(needed.width(), designSize.width()) << "language " << language;
+        EXPECT_LE(needed.height(), designSize.height()) << "language " << language;
+        EXPECT_EQ(form->size(), designSize) << "language " << language;
+    }
+}
