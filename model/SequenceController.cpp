@@ -217,7 +217,11 @@ bool SequenceController::DiscardSelected() {
     const int row = sequence_.GridSelectedRow;
     if (!ChangeSequence::IsValidIndex(row) || !IsPendingStatus(sequence_[row].Status))
         return false;
-    RevertToPreviousValueSequence(row);
+    // A loaded entry never changed its controls, and its previous value is 0 or
+    // a value from another session: writing it back would replace a real
+    // setting. Only an edit is reverted.
+    if (sequence_[row].Status == StatusLetter::Modified)
+        RevertToPreviousValueSequence(row);
     sequence_[row].Status = StatusLetter::Discarded;
     RefreshGridText();
     UpdateSequenceControlsColor(row);

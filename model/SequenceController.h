@@ -86,7 +86,9 @@ class SequenceController {
     // After the frame of entry Row went out: "T", grid repainted, colours.
     void MarkTransmitted(int row);
 
-    // Discard of the selected row; false when the entry is not "M" or "L".
+    // Discard of the selected row; false when the entry is not "M" or "L". An
+    // "M" entry's previous value goes back into its controls; an "L" entry
+    // leaves them as they are.
     bool DiscardSelected();
     // Every entry in turn, then row 1 selected.
     void DiscardAll();

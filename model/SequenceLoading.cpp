@@ -133,6 +133,9 @@ ConfigLoadResult LoadConfiguration(SequenceController& controller,
         loaded[place++] = EntryFromConfigRecord(r, time);
         ++result.taken;
     }
+    // The entries it replaces go as with "Erase All": an edit is reverted, so
+    // no control keeps a value that is in no list, and every colour is cleared.
+    controller.EraseAll();
     controller.Sequence() = loaded;
 
     controller.FillSGSequence();

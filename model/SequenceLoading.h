@@ -40,7 +40,8 @@ struct ConfigLoadResult {
 };
 
 // Replaces the whole sequence by the records of the configuration that are
-// active for PcbVersion, as "L" entries in file order; then the entries'
+// active for PcbVersion, as "L" entries in file order; the replaced entries go
+// as with "Erase All" (edits reverted, colours cleared). Then the new entries'
 // controls get their colours and entry 1 becomes the active one.
 ConfigLoadResult LoadConfiguration(SequenceController& controller,
                                    const RecordSeries<TCommandRecord>& file, int pcbVersion,

@@ -364,7 +364,7 @@ class RecordingView : public SequenceView {
     void SetControlColor(const QString&, const QString& name, quint32 color) override {
         colors[name] = color;
     }
-    void WriteControlValues(const QVector<ControlValueWrite>&) override {}
+    void WriteControlValues(const QVector<ControlValueWrite>& w) override { writes += w; }
     int CurrentPageIndex() const override { return page; }
     void ShowPage(int pageIndex) override {
         page = pageIndex;
@@ -375,6 +375,7 @@ class RecordingView : public SequenceView {
     void EnableControls() override {}
 
     QMap<QString, quint32> colors;
+    QVector<ControlValueWrite> writes;
     int page = 0;
     QVector<int> shownPages;
     StringGridModel grid{6, 201};
@@ -474,6 +475,31 @@ TEST_F(FileLoading, configOverExistingSequence_becomesLoadedEntriesInFileOrder) 
     EXPECT_EQ(sequence.ActivePosition, 1);
     EXPECT_FALSE(sequence.SilentActivePageChange);
     EXPECT_EQ(view.grid.Cell(5, 2), "L");
+}
+
+// A pending edit the load replaces is reverted like an erased one, so its
+// control does not keep a value that is in no list; a loaded entry discarded
+// afterwards leaves its control and command row alone (its previous value is
+// 0, not a setting).
+TEST_F(FileLoading, configLoadRevertsReplacedEdits_andDiscardingALoadedEntryWritesNothing) {
+    commands[50].ActualValueSW = 1;
+    controller.AddSequenceRecord(50, 80); // an edit from 1 to 80 in SE50
+    ASSERT_EQ(sequence[1].Status, "M");
+    commands[4].ActualValueSW = 35;
+
+    LoadConfig({ConfigRecord(4, 40, 2)});
+    ASSERT_EQ(view.writes.size(), 1);
+    EXPECT_EQ(view.writes[0].controlName, "SE50");
+    EXPECT_EQ(view.writes[0].integer, 1);
+    EXPECT_EQ(commands[50].ActualValueSW, 1);
+    EXPECT_EQ(view.colors["SE50"], StatusColors::clWhite);
+
+    view.writes.clear();
+    controller.SelectGridRow(1);
+    ASSERT_TRUE(controller.DiscardSelected());
+    EXPECT_EQ(sequence[1].Status, "D");
+    EXPECT_TRUE(view.writes.isEmpty());
+    EXPECT_EQ(commands[4].ActualValueSW, 35);
 }
 
 TEST_F(FileLoading, emptyConfigFile_emptiesTheSequence) {

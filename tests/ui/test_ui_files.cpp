@@ -233,9 +233,10 @@ TEST_F(FilesWindow, loadConfig_overPendingChanges_asksFirst_thenOnlyLoadedEntrie
     ASSERT_NE(EntryOf(11), nullptr);
     EXPECT_EQ(EntryOf(11)->ActualValueSW, 80);
     EXPECT_EQ(EntryOf(8)->ActualValueSW, 100); // the saved value, not the later edit
-    // The controls and the table keep their values until "Apply Config.".
-    EXPECT_EQ(Spin(DownPower).Value(), 70);
-    EXPECT_EQ(form->Commands[8].ActualValueSW, 70);
+    // The replaced edit is reverted, as "Erase All" would; the loaded values
+    // wait for "Apply Config.".
+    EXPECT_EQ(Spin(DownPower).Value(), 100);
+    EXPECT_EQ(form->Commands[8].ActualValueSW, 100);
     EXPECT_EQ(ColorOf(DownPower), GetStatusColor("L", false));
     // Entry 1 is the active one and its page is shown.
     EXPECT_EQ(form->SequenceActivePositionGLOB, 1);
