@@ -36,6 +36,12 @@ struct TSequenceRecord {
     QString SenderName2;
     int ActivePageIndex1 = 0; // 1-based page of PCMain; 0 = none
     int ActivePageIndex2 = 0;
+    // Kept in memory only, never in a file: the command row's values before a
+    // loaded sequence file replaced them, so that discarding the loaded entry
+    // gives them back.
+    bool HasTableValuesBeforeLoad = false;
+    double TableValueBeforeLoadFW = 0.0;
+    double TableValueBeforeLoadSW = 0.0;
 };
 
 // Status letters of entries and command rows.

@@ -222,11 +222,21 @@ bool SequenceController::DiscardSelected() {
     // setting. Only an edit is reverted.
     if (sequence_[row].Status == StatusLetter::Modified)
         RevertToPreviousValueSequence(row);
+    else
+        RestoreTableValuesBeforeLoad(sequence_[row]);
     sequence_[row].Status = StatusLetter::Discarded;
     RefreshGridText();
     UpdateSequenceControlsColor(row);
     view_.EnableControls();
     return true;
+}
+
+void SequenceController::RestoreTableValuesBeforeLoad(const TSequenceRecord& entry) {
+    if (!entry.HasTableValuesBeforeLoad || !CommandTable::IsValidId(entry.CommandID))
+        return;
+    TCommandRecord& command = commands_[entry.CommandID];
+    command.ActualValueFW = entry.TableValueBeforeLoadFW;
+    command.ActualValueSW = entry.TableValueBeforeLoadSW;
 }
 
 void SequenceController::DiscardAll() {

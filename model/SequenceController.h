@@ -88,7 +88,8 @@ class SequenceController {
 
     // Discard of the selected row; false when the entry is not "M" or "L". An
     // "M" entry's previous value goes back into its controls; an "L" entry
-    // leaves them as they are.
+    // leaves them as they are, and gives its command row back the values a
+    // sequence load replaced.
     bool DiscardSelected();
     // Every entry in turn, then row 1 selected.
     void DiscardAll();
@@ -108,6 +109,7 @@ class SequenceController {
     void FollowActiveEntry(int movedToFront);
     void PaintEntryControls(const TSequenceRecord& entry, quint32 color);
     void PaintEntryControlsWhite(const TSequenceRecord& entry);
+    void RestoreTableValuesBeforeLoad(const TSequenceRecord& entry);
     void ShowPageOfEntry(const TSequenceRecord& entry);
 
     ChangeSequence& sequence_;

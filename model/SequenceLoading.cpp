@@ -3,6 +3,7 @@
 #include "model/SequenceController.h"
 #include "util/UnitUtils.h"
 
+#include <QHash>
 #include <QStringList>
 #include <cmath>
 #include <optional>
@@ -97,6 +98,11 @@ void TakeLoadedValues(CommandTable& commands, const TSequenceRecord& entry) {
     row.ActualValueFW = entry.ActualValueFW;
     row.ActualValueSW = entry.ActualValueSW;
 }
+
+struct TableValues {
+    double fw = 0.0;
+    double sw = 0.0;
+};
 
 } // namespace
 
@@ -193,7 +199,7 @@ class SequenceMerge {
                                            sequence_[j].ActualValueSW};
             if (askReplace_ && askReplace_(question)) {
                 sequence_[j] = Loaded(record);
-                TakeLoadedValues(commands_, sequence_[j]);
+                TakeValuesOf(sequence_[j]);
                 ++result_.replaced;
             } else {
                 ++result_.keptOnNo;
@@ -211,8 +217,8 @@ class SequenceMerge {
         }
         TSequenceRecord entry = Loaded(record);
         entry.PreviousValueSW = 0.0;
+        TakeValuesOf(entry);
         sequence_[place_++] = entry;
-        TakeLoadedValues(commands_, entry);
         ++result_.appended;
     }
 
@@ -222,6 +228,19 @@ class SequenceMerge {
         entry.Status = StatusLetter::Loaded;
         CutSequenceTexts(entry);
         return entry;
+    }
+
+    // The command row takes the entry's values; the entry remembers what the
+    // row held before this load (the first time the load touched it).
+    void TakeValuesOf(TSequenceRecord& entry) {
+        const TCommandRecord& row = commands_[entry.CommandID];
+        const TableValues before =
+            valuesBefore_.value(entry.CommandID, TableValues{row.ActualValueFW, row.ActualValueSW});
+        valuesBefore_.insert(entry.CommandID, before);
+        entry.HasTableValuesBeforeLoad = true;
+        entry.TableValueBeforeLoadFW = before.fw;
+        entry.TableValueBeforeLoadSW = before.sw;
+        TakeLoadedValues(commands_, entry);
     }
 
     void ShowEntry(int row) {
@@ -237,6 +256,7 @@ class SequenceMerge {
     SequenceLoadResult& result_;
     int place_;
     QString time_;
+    QHash<int, TableValues> valuesBefore_;
 };
 
 } // namespace

@@ -595,6 +595,25 @@ TEST_F(FileLoading, sequenceRecords_appendAfterExistingEntriesAndSetTheTable) {
     EXPECT_EQ(sequence.ActivePosition, 1);
 }
 
+// Discarding a loaded entry gives the command row back the values the load
+// replaced (the controls never showed the loaded ones), even when the file
+// names the command twice; nothing is written into a control.
+TEST_F(FileLoading, discardingSequenceLoadedEntries_restoresTheTableValuesBeforeTheLoad) {
+    commands[6].ActualValueFW = 2.5;
+    commands[6].ActualValueSW = 25;
+    LoadSeq({FileEntry(6, 60), FileEntry(4, 40), FileEntry(6, 70)});
+    ASSERT_EQ(sequence[1].CommandID, 6);
+    ASSERT_EQ(commands[6].ActualValueSW, 70);
+
+    view.writes.clear();
+    controller.DiscardAll();
+    EXPECT_EQ(sequence[1].Status, "D");
+    EXPECT_EQ(commands[6].ActualValueSW, 25);
+    EXPECT_EQ(commands[6].ActualValueFW, 2.5);
+    EXPECT_EQ(commands[4].ActualValueSW, 0);
+    EXPECT_TRUE(view.writes.isEmpty());
+}
+
 TEST_F(FileLoading, sequenceRecordOfAListedCommand_asksAndReplacesOnlyOnYes) {
     Entry(1, 8, 1, "M");
     Entry(2, 9, 2, "T");
