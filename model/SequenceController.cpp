@@ -254,6 +254,8 @@ void SequenceController::EraseSelected() {
         const TSequenceRecord entry = sequence_[row];
         if (entry.Status == StatusLetter::Modified)
             RevertToPreviousValueSequence(row);
+        else if (entry.Status == StatusLetter::Loaded)
+            RestoreTableValuesBeforeLoad(entry);
         PaintEntryControlsWhite(entry);
         sequence_.Remove(row);
     }
@@ -267,6 +269,8 @@ void SequenceController::EraseAll() {
     for (int i = 1; i <= SequenceCount && sequence_[i].CommandID > 0; ++i) {
         if (sequence_[i].Status == StatusLetter::Modified)
             RevertToPreviousValueSequence(i);
+        else if (sequence_[i].Status == StatusLetter::Loaded)
+            RestoreTableValuesBeforeLoad(sequence_[i]);
         PaintEntryControlsWhite(sequence_[i]);
     }
     sequence_.ClearAll();

@@ -93,7 +93,8 @@ class SequenceController {
     bool DiscardSelected();
     // Every entry in turn, then row 1 selected.
     void DiscardAll();
-    // Erase of the selected row, after the user confirmed.
+    // Erase of the selected row, after the user confirmed. An "M" entry is
+    // reverted; an "L" entry gives back the values a sequence load replaced.
     void EraseSelected();
     // Erase of every entry, after the user confirmed.
     void EraseAll();

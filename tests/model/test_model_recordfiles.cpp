@@ -595,10 +595,10 @@ TEST_F(FileLoading, sequenceRecords_appendAfterExistingEntriesAndSetTheTable) {
     EXPECT_EQ(sequence.ActivePosition, 1);
 }
 
-// Discarding a loaded entry gives the command row back the values the load
-// replaced (the controls never showed the loaded ones), even when the file
-// names the command twice; nothing is written into a control.
-TEST_F(FileLoading, discardingSequenceLoadedEntries_restoresTheTableValuesBeforeTheLoad) {
+// Discarding or erasing a loaded entry gives the command row back the values
+// the load replaced (the controls never showed the loaded ones), even when the
+// file names the command twice; nothing is written into a control.
+TEST_F(FileLoading, discardingOrErasingSequenceLoadedEntries_restoresTheTableValuesBeforeTheLoad) {
     commands[6].ActualValueFW = 2.5;
     commands[6].ActualValueSW = 25;
     LoadSeq({FileEntry(6, 60), FileEntry(4, 40), FileEntry(6, 70)});
@@ -611,6 +611,15 @@ TEST_F(FileLoading, discardingSequenceLoadedEntries_restoresTheTableValuesBefore
     EXPECT_EQ(commands[6].ActualValueSW, 25);
     EXPECT_EQ(commands[6].ActualValueFW, 2.5);
     EXPECT_EQ(commands[4].ActualValueSW, 0);
+    EXPECT_TRUE(view.writes.isEmpty());
+
+    // Erasing does the same.
+    controller.EraseAll();
+    LoadSeq({FileEntry(6, 60)});
+    controller.SelectGridRow(1);
+    controller.EraseSelected();
+    EXPECT_EQ(sequence.Count(), 0);
+    EXPECT_EQ(commands[6].ActualValueSW, 25);
     EXPECT_TRUE(view.writes.isEmpty());
 }
 
