@@ -122,9 +122,24 @@ int OpenExclusive(const QByteArray& path, int& error) {
     return fd;
 }
 
+namespace {
+// Bytes already written still go out before the port closes (the command that
+// ends the live stream is often the last one), but for a short time only: a
+// line held up by flow control or a vanished adapter must not hold the close.
+void LetOutputLeave(int fd) {
+    constexpr auto limit = std::chrono::milliseconds(50);
+    const auto end = std::chrono::steady_clock::now() + limit;
+    int pending = 0;
+    while (ioctl(fd, TIOCOUTQ, &pending) == 0 && pending > 0 &&
+           std::chrono::steady_clock::now() < end)
+        poll(nullptr, 0, 2);
+}
+} // namespace
+
 void CloseDevice(int fd) {
     if (fd < 0)
         return;
+    LetOutputLeave(fd);
     tcflush(fd, TCIOFLUSH);
     ioctl(fd, TIOCNXCL);
     ::close(fd);
