@@ -843,14 +843,17 @@ uint32_t TSerialPort::GetAvailableOutputBufferSize() {
     return static_cast<uint32_t>(std::max(n, 0));
 }
 
+// The buffers are filled by the receive thread and read by others: each side
+// gets bytes of its own rather than storage shared through Qt's reference
+// count, so no release of one thread's copy can meet the other's.
 QByteArray TSerialPort::GetLastReadBuffer() const {
     std::lock_guard<std::mutex> lock(FDataLock);
-    return FReadBuffer;
+    return QByteArray(FReadBuffer.constData(), FReadBuffer.size());
 }
 
 QByteArray TSerialPort::GetEntireBuffer() const {
     std::lock_guard<std::mutex> lock(FDataLock);
-    return FEntireBuffer;
+    return QByteArray(FEntireBuffer.constData(), FEntireBuffer.size());
 }
 
 QByteArray TSerialPort::Echo() {
@@ -889,7 +892,7 @@ void TSerialPort::WriteLog(const QByteArray& text) {
 void TSerialPort::StoreChunk(const QByteArray& chunk) {
     std::lock_guard<std::mutex> lock(FDataLock);
     FLastTimeReceived = QDateTime::currentDateTime();
-    FReadBuffer = chunk;
+    FReadBuffer = QByteArray(chunk.constData(), chunk.size());
     if (FKeepEntireBuffer)
         FEntireBuffer.append(chunk);
 }
