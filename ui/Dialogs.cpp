@@ -31,6 +31,10 @@ void ShowMessage(const QString& text, TMsgDlgType type) {
     Dialogs().MessageDlg(text, type, mbOK);
 }
 
+bool AskYesNo(const QString& question, TMsgDlgType type) {
+    return Dialogs().MessageDlg(question, type, mbYes | mbNo) == mrYes;
+}
+
 QString FileFilterToQt(const QString& filter) {
     if (!filter.contains(u'|'))
         return filter;

@@ -51,6 +51,8 @@ void SetDialogs(IDialogs* dialogs);
 QString InputBox(const QString& caption, const QString& prompt, const QString& defaultText);
 // A message box with an OK button.
 void ShowMessage(const QString& text, TMsgDlgType type = TMsgDlgType::mtInformation);
+// A question with Yes and No buttons; true when the answer is Yes.
+bool AskYesNo(const QString& question, TMsgDlgType type = TMsgDlgType::mtConfirmation);
 
 // Turns a filter of the form "Name|*.x|Other|*.y" into Qt's "Name (*.x);;Other (*.y)".
 QString FileFilterToQt(const QString& filter);

@@ -44,8 +44,7 @@ void TFormMain::BCommunicationGetConfigClick(QObject*) {
     if (!Control<TButton>(QStringLiteral("BCommunicationGetConfig")).isEnabled())
         return;
     if (!Sequence.IsEmpty()) {
-        if (Dialogs().MessageDlg(TranslateString(18), TMsgDlgType::mtConfirmation, mbYes | mbNo) !=
-            mrYes)
+        if (!AskYesNo(TranslateString(18)))
             return;
         DiscardSequenceForDownload();
     }

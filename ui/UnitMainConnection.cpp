@@ -173,7 +173,6 @@ void TFormMain::TimerAutoConnectTimer(QObject*) {
 
 void TFormMain::TimerConnectionTimer(QObject*) {
     TimerConnection->SetEnabled(false);
-    if (Dialogs().MessageDlg(TranslateString(4), TMsgDlgType::mtConfirmation, mbYes | mbNo) ==
-        mrYes)
+    if (AskYesNo(TranslateString(4)))
         BCommunicationGetConfigClick(&Control<TButton>(QStringLiteral("BCommunicationGetConfig")));
 }

@@ -32,10 +32,6 @@ struct RecordFileKind {
 constexpr RecordFileKind ConfigurationFiles{"Quarventa Configuration File|*.QCF", "QCF"};
 constexpr RecordFileKind SequenceFiles{"Quarventa Sequence File|*.QSQ", "QSQ"};
 
-bool AnsweredYes(const QString& question, TMsgDlgType type) {
-    return Dialogs().MessageDlg(question, type, mbYes | mbNo) == mrYes;
-}
-
 bool ButtonEnabled(const TFormMain& form, const char* name) {
     return form.Control<TButton>(QString::fromLatin1(name)).isEnabled();
 }
@@ -45,7 +41,7 @@ bool ButtonEnabled(const TFormMain& form, const char* name) {
 bool MayGoOnWithoutPcbVersion(const TFormMain& form) {
     if (form.PCBVersionGLOB != 0)
         return true;
-    return AnsweredYes(form.TranslateString(MessageNoPcbVersion), TMsgDlgType::mtWarning);
+    return AskYesNo(form.TranslateString(MessageNoPcbVersion), TMsgDlgType::mtWarning);
 }
 
 // The dialog is set up anew each time, starting in CFG/. False on cancel.
@@ -87,7 +83,7 @@ ReplaceAsker ReplaceQuestionOf(const TFormMain& form) {
                                    form.TranslateString(MessageReplaceAlreadyHolds + 1),
                                    form.TranslateString(MessageReplaceAlreadyHolds + 2),
                                    form.TranslateString(MessageReplaceAlreadyHolds + 3), question);
-        return AnsweredYes(text, TMsgDlgType::mtWarning);
+        return AskYesNo(text, TMsgDlgType::mtWarning);
     };
 }
 
@@ -104,8 +100,14 @@ void ReportLeftOutRecords(const TFormMain& form, const QVector<LeftOutRecord>& l
                 TMsgDlgType::mtWarning);
 }
 
-void RepaintSequenceGrid(const TFormMain& form) {
+// After a load: the grid shows the new entries, message N names the file, the
+// records left out follow, and the buttons fit the new sequence.
+void ReportLoaded(TFormMain& form, int message, const QString& fileName,
+                  const QVector<LeftOutRecord>& leftOut) {
     form.Control<TStringGrid>(QStringLiteral("SGSequence")).viewport()->update();
+    ShowMessage(form.TranslateString(message) + WithoutFolder(fileName));
+    ReportLeftOutRecords(form, leftOut);
+    form.EnableControls();
 }
 
 } // namespace
@@ -128,8 +130,8 @@ void TFormMain::BSaveConfigClick(QObject*) {
 void TFormMain::BLoadConfigClick(QObject*) {
     if (!ButtonEnabled(*this, "BLoadConfig") || !MayGoOnWithoutPcbVersion(*this))
         return;
-    if (!Sequence.IsEmpty() && !AnsweredYes(TranslateString(MessageLoadConfigReplacesSequence),
-                                            TMsgDlgType::mtConfirmation))
+    if (!Sequence.IsEmpty() &&
+        !AskYesNo(TranslateString(MessageLoadConfigReplacesSequence), TMsgDlgType::mtConfirmation))
         return;
     QString fileName;
     if (!ChooseRecordFile(*OpenDialog, ConfigurationFiles, fileName))
@@ -142,10 +144,7 @@ void TFormMain::BLoadConfigClick(QObject*) {
         ReportFileNotLoaded(*this, error);
         return;
     }
-    RepaintSequenceGrid(*this);
-    ShowMessage(TranslateString(MessageConfigLoaded) + WithoutFolder(fileName));
-    ReportLeftOutRecords(*this, result.leftOut);
-    EnableControls();
+    ReportLoaded(*this, MessageConfigLoaded, fileName, result.leftOut);
 }
 
 // ---------------------------------------------------------------- sequence files
@@ -166,8 +165,8 @@ void TFormMain::BSequenceSaveClick(QObject*) {
 void TFormMain::BSequenceLoadClick(QObject*) {
     if (!ButtonEnabled(*this, "BSequenceLoad"))
         return;
-    if (!Sequence.IsEmpty() && !AnsweredYes(TranslateString(MessageLoadSequenceAddsToSequence),
-                                            TMsgDlgType::mtConfirmation))
+    if (!Sequence.IsEmpty() &&
+        !AskYesNo(TranslateString(MessageLoadSequenceAddsToSequence), TMsgDlgType::mtConfirmation))
         return;
     QString fileName;
     if (!ChooseRecordFile(*OpenDialog, SequenceFiles, fileName))
@@ -180,10 +179,7 @@ void TFormMain::BSequenceLoadClick(QObject*) {
         ReportFileNotLoaded(*this, error);
         return;
     }
-    RepaintSequenceGrid(*this);
-    ShowMessage(TranslateString(MessageSequenceLoaded) + WithoutFolder(fileName));
-    ReportLeftOutRecords(*this, result.leftOut);
-    EnableControls();
+    ReportLoaded(*this, MessageSequenceLoaded, fileName, result.leftOut);
 }
 
 // ---------------------------------------------------------------- wiring

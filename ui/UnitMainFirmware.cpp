@@ -80,7 +80,7 @@ FirmwareUpdateHooks TFormMain::FirmwareWindowHooks() {
         const QString question = TranslateString(kMessageFirmwareConfirmBefore) +
                                  QDir::toNativeSeparators(imagePath) +
                                  TranslateString(kMessageFirmwareConfirmAfter);
-        return Dialogs().MessageDlg(question, TMsgDlgType::mtWarning, mbYes | mbNo) == mrYes;
+        return AskYesNo(question, TMsgDlgType::mtWarning);
     };
     hooks.showFirmwarePage = [this] { ShowFirmwarePage(true); };
     hooks.hideFirmwarePage = [this] { ShowFirmwarePage(false); };

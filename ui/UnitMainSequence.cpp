@@ -16,10 +16,6 @@ namespace {
 constexpr int MessageErase = 5;
 constexpr int MessageCloseWithPendingChanges = 31;
 
-bool Confirmed(const QString& question) {
-    return Dialogs().MessageDlg(question, TMsgDlgType::mtConfirmation, mbYes | mbNo) == mrYes;
-}
-
 void WriteControlValue(TFormMain& form, const ControlValueWrite& write) {
     QObject* control = form.FindComponent(write.controlName);
     if (write.controlType == QLatin1String("TSpinEdit")) {
@@ -240,13 +236,13 @@ void TFormMain::BSequenceDiscardAllClick(QObject*) {
 }
 
 void TFormMain::BSequenceEraseClick(QObject*) {
-    if (Confirmed(TranslateString(MessageErase)))
+    if (AskYesNo(TranslateString(MessageErase)))
         SequenceRules.EraseSelected();
     EnableControls();
 }
 
 void TFormMain::BSequenceEraseAllClick(QObject*) {
-    if (Confirmed(TranslateString(MessageErase)))
+    if (AskYesNo(TranslateString(MessageErase)))
         SequenceRules.EraseAll();
     EnableControls();
 }
@@ -254,7 +250,7 @@ void TFormMain::BSequenceEraseAllClick(QObject*) {
 bool TFormMain::ConfirmCloseWithPendingChanges() {
     if (!GetSequenceFlags(Sequence).pending)
         return true;
-    return Confirmed(TranslateString(MessageCloseWithPendingChanges));
+    return AskYesNo(TranslateString(MessageCloseWithPendingChanges));
 }
 
 // ---------------------------------------------------------------- wiring

@@ -118,7 +118,7 @@ void TFormMain::BCreateTranslationClick(QObject*) {
 }
 
 void TFormMain::BEmptyTranslationClick(QObject*) {
-    if (Dialogs().MessageDlg(TranslateString(22), TMsgDlgType::mtWarning, mbYes | mbNo) != mrYes)
+    if (!AskYesNo(TranslateString(22), TMsgDlgType::mtWarning))
         return;
     EmptyTranslationTable(Control<TStringGrid>(QStringLiteral("SGTranslation")).Model());
 }
