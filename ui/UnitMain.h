@@ -164,9 +164,9 @@ class TFormMain : public QWidget {
     // the current language.
     bool LinkClosedCaptionShown() const;
 
-    // ------------------------------------------------------------ live telemetry, calibration,
-    // output tests Live mode on or off as the check box "Active" now stands (also Ctrl+L, and the
-    // pause of a calibration step).
+    // ------------------------------------------- live telemetry, calibration, output tests
+    // Live mode on or off as the check box "Active" now stands (also Ctrl+L,
+    // and the pause of a calibration step).
     void CBLiveActiveClick(QObject* Sender);
     // One complete status line of the live stream, as the receive handler
     // assembled it from the pieces.
@@ -303,7 +303,7 @@ class TFormMain : public QWidget {
     void WireEditingHandlers();
     void WireSequenceHandlers();
 
-    // ------------------------------------------------------------ configuration and sequence files
+    // ------------------------------------------------------- configuration and sequence files
     // Configuration and sequence files (ui/UnitMainFiles.cpp): "Save Config."
     // and "Load Config." (*.QCF), "Save Sequence" and "Load Sequence" (*.QSQ),
     // offered in CFG/. A file that cannot be read changes nothing and is
