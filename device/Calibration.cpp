@@ -1,9 +1,9 @@
 #include "Calibration.h"
 
 #include "DeviceFrames.h"
-#include "DeviceMessages.h"
 #include "DeviceNumbers.h"
 #include "model/CommandTable.h"
+#include "translation/MessageNumbers.h"
 #include "util/Exceptions.h"
 #include "util/UnitUtils.h"
 
@@ -126,13 +126,13 @@ CalibrationResult CalibrationRunner::TeachAndAsk(const CalibrationStep& step, Co
     exchange_.Send(DeviceFrames::Frame(step.teachWord, QStringLiteral("0")));
     if (exchange_.Ask(step.requestId, DeviceFrames::Query(step.queryWord)) !=
         WaitResult::Completed) {
-        result.messageNumber = DeviceMessage::NoAnswer;
+        result.messageNumber = Msg::NoAnswer;
         return result;
     }
     const QString answer = exchange_.Router().ReceivedText();
     const std::optional<double> value = CalibrationAnswerValue(answer);
     if (!value) {
-        result.messageNumber = DeviceMessage::BadCalibrationAnswer;
+        result.messageNumber = Msg::BadCalibrationAnswer;
         result.detail = answer.trimmed();
         return result;
     }

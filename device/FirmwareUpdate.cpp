@@ -104,7 +104,7 @@ FirmwareUpdateOutcome FirmwareUpdater::Run(const QString& imagePath, const QStri
 bool FirmwareUpdater::Prechecks(const QString& imagePath, Progress& progress) {
     const FirmwareImageCheck image = CheckFirmwareImageFile(imagePath);
     if (!image.valid) {
-        Call(hooks_.showMessage, kMessageFirmwareImageInvalid, image.problem);
+        Call(hooks_.showMessage, Msg::FirmwareImageInvalid, image.problem);
         progress.outcome = FirmwareUpdateOutcome::ImageRefused;
         return false;
     }
@@ -112,7 +112,7 @@ bool FirmwareUpdater::Prechecks(const QString& imagePath, Progress& progress) {
                                settings_.systemAvrdudeConfiguration};
     const std::optional<AvrdudeLocation> avrdude = LocateAvrdude(search);
     if (!avrdude) {
-        Call(hooks_.showMessage, kMessageFirmwareUpdateFailed,
+        Call(hooks_.showMessage, Msg::FirmwareUpdateFailed,
              FailureText(-1, {DescribeAvrdudeSearch(search)}, {}));
         progress.outcome = FirmwareUpdateOutcome::ProgrammerMissing;
         return false;
@@ -159,11 +159,11 @@ int FirmwareUpdater::RunAvrdude(const QString& workFolder, const QString& config
 void FirmwareUpdater::Report(int exitCode, Progress& progress) {
     if (exitCode == 0) {
         progress.outcome = FirmwareUpdateOutcome::Updated;
-        Call(hooks_.showMessage, kMessageFirmwareUpdated, QString());
+        Call(hooks_.showMessage, Msg::FirmwareUpdated, QString());
         return;
     }
     progress.outcome = FirmwareUpdateOutcome::Failed;
-    Call(hooks_.showMessage, kMessageFirmwareUpdateFailed,
+    Call(hooks_.showMessage, Msg::FirmwareUpdateFailed,
          FailureText(exitCode, progress.log.LastLines(kFirmwareFailureLines),
                      progress.avrdude.program));
 }

@@ -16,15 +16,10 @@
 //   firmware page (back to the Recovery page), remove the working folder,
 //   reopen the link if it was closed. An error from step 4 (for example a copy
 //   that failed) is thrown on after the end steps, for the general error report.
+#include "translation/MessageNumbers.h"
+
 #include <QString>
 #include <functional>
-
-// Messages of the translation table used here.
-constexpr int kMessageFirmwareConfirmBefore = 19;
-constexpr int kMessageFirmwareConfirmAfter = 20;
-constexpr int kMessageFirmwareUpdated = 21;
-constexpr int kMessageFirmwareUpdateFailed = 29;
-constexpr int kMessageFirmwareImageInvalid = 30;
 
 // Lines of avrdude's output quoted in the failure message.
 constexpr int kFirmwareFailureLines = 8;

@@ -1,4 +1,5 @@
 #include "ui/UnitMain.h"
+#include "translation/MessageNumbers.h"
 
 #include "translation/TranslationTable.h"
 #include "ui/ErrorReport.h"
@@ -472,7 +473,7 @@ void TFormMain::ToggleTab(const char* pageName) {
 void TFormMain::ForceOrReleasePCBVersion() {
     if (PCBForceVersionGLOB > 0) {
         PCBForceVersionGLOB = 0;
-        ShowMessage(TranslateString(24));
+        ShowMessage(TranslateString(Msg::PcbVersionReleased));
         return;
     }
     const QString answer =
@@ -482,7 +483,7 @@ void TFormMain::ForceOrReleasePCBVersion() {
     // A decimal, a lone sign or a comparison sign fails here and is reported;
     // the forced version keeps its value.
     PCBForceVersionGLOB = DisplayTextToInt(answer);
-    ShowMessage(TranslateString(23) + u' ' + answer);
+    ShowMessage(TranslateString(Msg::PcbVersionForced) + u' ' + answer);
 }
 
 QString TFormMain::TranslateString(int StringIndex) const {

@@ -4,7 +4,7 @@
 // SaveCPUParameters tells the GCU to store its parameters.
 #include "device/ConfigDump.h"
 #include "device/DeviceFrames.h"
-#include "device/DeviceMessages.h"
+#include "translation/MessageNumbers.h"
 #include "ui/UnitMain.h"
 #include "util/UnitUtils.h"
 
@@ -44,7 +44,7 @@ void TFormMain::BCommunicationGetConfigClick(QObject*) {
     if (!Control<TButton>(QStringLiteral("BCommunicationGetConfig")).isEnabled())
         return;
     if (!Sequence.IsEmpty()) {
-        if (!AskYesNo(TranslateString(18)))
+        if (!AskYesNo(TranslateString(Msg::GetConfigClearsSequence)))
             return;
         DiscardSequenceForDownload();
     }
@@ -52,7 +52,7 @@ void TFormMain::BCommunicationGetConfigClick(QObject*) {
     // the wait ends then, or when the GCU stays silent for too long.
     if (Exchange().RequestConfigDump() == WaitResult::TimedOut) {
         SyncLinkGlobals();
-        ShowMessage(TranslateString(DeviceMessage::NoAnswer), TMsgDlgType::mtError);
+        ShowMessage(TranslateString(Msg::NoAnswer), TMsgDlgType::mtError);
     }
 }
 
@@ -78,7 +78,7 @@ void TFormMain::GetConfig(const QString& AString) {
         ApplyConfigDump(AString, Commands, RPMFactorGLOB, PCBVersionGLOB, PCBForceVersionGLOB);
     bar.SetPosition(0);
     if (!result.ok) {
-        ShowMessage(TranslateString(DeviceMessage::MalformedConfiguration) + result.error,
+        ShowMessage(TranslateString(Msg::MalformedConfiguration) + result.error,
                     TMsgDlgType::mtError);
         return;
     }
@@ -89,7 +89,7 @@ void TFormMain::GetConfig(const QString& AString) {
         .SetCaption(QString::number(result.reboots));
     ShowConfigurationInControls();
     ShowDerivedValuesAfterDownload();
-    ShowMessage(TranslateString(17));
+    ShowMessage(TranslateString(Msg::ConfigRead));
     EnableControls();
 }
 

@@ -4,6 +4,7 @@
 // itself.
 #include "device/ConnectionRules.h"
 #include "serial/SerialDevice.h"
+#include "translation/MessageNumbers.h"
 #include "ui/UnitMain.h"
 
 #include <QRegularExpression>
@@ -92,11 +93,11 @@ void TFormMain::CloseLink() {
 
 void TFormMain::ShowLinkState(bool open) {
     auto& button = Control<TButton>(ConnectButtonName);
-    button.SetCaption(TranslateString(open ? 13 : 15));
+    button.SetCaption(TranslateString(open ? Msg::CaptionDisconnect : Msg::CaptionConnect));
     button.SetTag(open ? 1 : 0);
     Control<TLed>(QStringLiteral("LedSerialCommunication")).SetLit(open);
     Control<TLabel>(QStringLiteral("LSerialCommunicationStatus"))
-        .SetCaption(TranslateString(open ? 14 : 16));
+        .SetCaption(TranslateString(open ? Msg::StatusConnected : Msg::StatusNotConnected));
     Control<TComboBox>(PortBoxName).setEnabled(!open);
     SerialConnectedGLOB = open;
     EnableControls();
@@ -173,6 +174,6 @@ void TFormMain::TimerAutoConnectTimer(QObject*) {
 
 void TFormMain::TimerConnectionTimer(QObject*) {
     TimerConnection->SetEnabled(false);
-    if (AskYesNo(TranslateString(4)))
+    if (AskYesNo(TranslateString(Msg::OfferToReadConfig)))
         BCommunicationGetConfigClick(&Control<TButton>(QStringLiteral("BCommunicationGetConfig")));
 }

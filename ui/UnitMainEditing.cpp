@@ -1,6 +1,7 @@
 // Change capture: every edit of a control that shows a parameter becomes a
 // pending change of the change sequence, painted yellow, and the derived
 // values that depend on the parameter follow.
+#include "translation/MessageNumbers.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorReport.h"
 #include "ui/UnitMain.h"
@@ -12,7 +13,6 @@
 
 namespace {
 
-constexpr int MessageNotANumber = 34;
 // The text a spin edit or edit showed the last time it held a number.
 const char* const LastValidTextProperty = "qvLastValidText";
 
@@ -74,7 +74,7 @@ void RefuseNotANumber(TFormMain& form, QObject* control) {
         const QScopedValueRollback<bool> silent(form.SilentControlsEventsGLOB, true);
         SetNumberText(control, LastValidText(form, control));
     }
-    ShowMessage(form.TranslateString(MessageNotANumber), TMsgDlgType::mtWarning);
+    ShowMessage(form.TranslateString(Msg::NotANumber), TMsgDlgType::mtWarning);
 }
 
 // The number a spin edit or edit shows, remembered as its last valid value.

@@ -5,6 +5,7 @@
 // file and tells the user what happened.
 #include "model/RecordFiles.h"
 #include "model/SequenceLoading.h"
+#include "translation/MessageNumbers.h"
 #include "ui/Dialogs.h"
 #include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
@@ -13,17 +14,6 @@
 #include <QFileInfo>
 
 namespace {
-
-constexpr int MessageLoadConfigReplacesSequence = 1;
-constexpr int MessageConfigLoaded = 2;
-constexpr int MessageConfigSaved = 3;
-constexpr int MessageSequenceSaved = 6;
-constexpr int MessageLoadSequenceAddsToSequence = 7;
-constexpr int MessageReplaceAlreadyHolds = 8; // 8 to 11 make up the replace question
-constexpr int MessageSequenceLoaded = 12;
-constexpr int MessageNoPcbVersion = 25;
-constexpr int MessageRecordsLeftOut = 32;
-constexpr int MessageFileNotLoaded = 33;
 
 struct RecordFileKind {
     const char* filter;
@@ -41,7 +31,7 @@ bool ButtonEnabled(const TFormMain& form, const char* name) {
 bool MayGoOnWithoutPcbVersion(const TFormMain& form) {
     if (form.PCBVersionGLOB != 0)
         return true;
-    return AskYesNo(form.TranslateString(MessageNoPcbVersion), TMsgDlgType::mtWarning);
+    return AskYesNo(form.TranslateString(Msg::NoPcbVersion), TMsgDlgType::mtWarning);
 }
 
 // The dialog is set up anew each time, starting in CFG/. False on cancel.
@@ -79,23 +69,23 @@ BoundControlCheck BoundControlsOf(const TFormMain& form) {
 ReplaceAsker ReplaceQuestionOf(const TFormMain& form) {
     return [&form](const ReplaceQuestion& question) {
         const QString text =
-            ComposeReplaceQuestion(form.TranslateString(MessageReplaceAlreadyHolds),
-                                   form.TranslateString(MessageReplaceAlreadyHolds + 1),
-                                   form.TranslateString(MessageReplaceAlreadyHolds + 2),
-                                   form.TranslateString(MessageReplaceAlreadyHolds + 3), question);
+            ComposeReplaceQuestion(form.TranslateString(Msg::ReplaceAlreadyHolds),
+                                   form.TranslateString(Msg::ReplaceAlreadyHolds + 1),
+                                   form.TranslateString(Msg::ReplaceAlreadyHolds + 2),
+                                   form.TranslateString(Msg::ReplaceAlreadyHolds + 3), question);
         return AskYesNo(text, TMsgDlgType::mtWarning);
     };
 }
 
 void ReportFileNotLoaded(const TFormMain& form, const EInOutError& error) {
-    ShowMessage(form.TranslateString(MessageFileNotLoaded) + error.Message(), TMsgDlgType::mtError);
+    ShowMessage(form.TranslateString(Msg::FileNotLoaded) + error.Message(), TMsgDlgType::mtError);
 }
 
 // The count the message asks for, then one line per record saying why.
 void ReportLeftOutRecords(const TFormMain& form, const QVector<LeftOutRecord>& leftOut) {
     if (leftOut.isEmpty())
         return;
-    ShowMessage(form.TranslateString(MessageRecordsLeftOut) + QString::number(leftOut.size()) +
+    ShowMessage(form.TranslateString(Msg::RecordsLeftOut) + QString::number(leftOut.size()) +
                     QStringLiteral("\n\n") + DescribeLeftOutRecords(leftOut),
                 TMsgDlgType::mtWarning);
 }
@@ -121,7 +111,7 @@ void TFormMain::BSaveConfigClick(QObject*) {
     if (!ChooseRecordFile(*SaveDialog, ConfigurationFiles, fileName))
         return;
     SaveConfigFile(fileName, Commands, PCBVersionGLOB);
-    ShowMessage(TranslateString(MessageConfigSaved) + WithoutFolder(fileName));
+    ShowMessage(TranslateString(Msg::ConfigSaved) + WithoutFolder(fileName));
     EnableControls();
 }
 
@@ -131,7 +121,7 @@ void TFormMain::BLoadConfigClick(QObject*) {
     if (!ButtonEnabled(*this, "BLoadConfig") || !MayGoOnWithoutPcbVersion(*this))
         return;
     if (!Sequence.IsEmpty() &&
-        !AskYesNo(TranslateString(MessageLoadConfigReplacesSequence), TMsgDlgType::mtConfirmation))
+        !AskYesNo(TranslateString(Msg::LoadConfigReplacesSequence), TMsgDlgType::mtConfirmation))
         return;
     QString fileName;
     if (!ChooseRecordFile(*OpenDialog, ConfigurationFiles, fileName))
@@ -144,7 +134,7 @@ void TFormMain::BLoadConfigClick(QObject*) {
         ReportFileNotLoaded(*this, error);
         return;
     }
-    ReportLoaded(*this, MessageConfigLoaded, fileName, result.leftOut);
+    ReportLoaded(*this, Msg::ConfigLoaded, fileName, result.leftOut);
 }
 
 // ---------------------------------------------------------------- sequence files
@@ -156,7 +146,7 @@ void TFormMain::BSequenceSaveClick(QObject*) {
     if (!ChooseRecordFile(*SaveDialog, SequenceFiles, fileName))
         return;
     SaveSequenceFile(fileName, Sequence);
-    ShowMessage(TranslateString(MessageSequenceSaved) + WithoutFolder(fileName));
+    ShowMessage(TranslateString(Msg::SequenceSaved) + WithoutFolder(fileName));
     EnableControls();
 }
 
@@ -166,7 +156,7 @@ void TFormMain::BSequenceLoadClick(QObject*) {
     if (!ButtonEnabled(*this, "BSequenceLoad"))
         return;
     if (!Sequence.IsEmpty() &&
-        !AskYesNo(TranslateString(MessageLoadSequenceAddsToSequence), TMsgDlgType::mtConfirmation))
+        !AskYesNo(TranslateString(Msg::LoadSequenceAddsToSequence), TMsgDlgType::mtConfirmation))
         return;
     QString fileName;
     if (!ChooseRecordFile(*OpenDialog, SequenceFiles, fileName))
@@ -179,7 +169,7 @@ void TFormMain::BSequenceLoadClick(QObject*) {
         ReportFileNotLoaded(*this, error);
         return;
     }
-    ReportLoaded(*this, MessageSequenceLoaded, fileName, result.leftOut);
+    ReportLoaded(*this, Msg::SequenceLoaded, fileName, result.leftOut);
 }
 
 // ---------------------------------------------------------------- wiring

@@ -77,9 +77,9 @@ QString TFormMain::ChooseFirmwareImage() {
 FirmwareUpdateHooks TFormMain::FirmwareWindowHooks() {
     FirmwareUpdateHooks hooks;
     hooks.confirmUpdate = [this](const QString& imagePath) {
-        const QString question = TranslateString(kMessageFirmwareConfirmBefore) +
+        const QString question = TranslateString(Msg::FirmwareConfirmBefore) +
                                  QDir::toNativeSeparators(imagePath) +
-                                 TranslateString(kMessageFirmwareConfirmAfter);
+                                 TranslateString(Msg::FirmwareConfirmAfter);
         return AskYesNo(question, TMsgDlgType::mtWarning);
     };
     hooks.showFirmwarePage = [this] { ShowFirmwarePage(true); };
@@ -89,9 +89,8 @@ FirmwareUpdateHooks TFormMain::FirmwareWindowHooks() {
     hooks.showProgress = [this](const QString& chunk) { ShowFirmwareProgress(chunk); };
     hooks.setBusy = ShowHourglass;
     hooks.showMessage = [this](int messageNumber, const QString& detail) {
-        const TMsgDlgType type = messageNumber == kMessageFirmwareUpdated
-                                     ? TMsgDlgType::mtInformation
-                                     : TMsgDlgType::mtWarning;
+        const TMsgDlgType type = messageNumber == Msg::FirmwareUpdated ? TMsgDlgType::mtInformation
+                                                                       : TMsgDlgType::mtWarning;
         ShowMessage(FirmwareMessageText(TranslateString(messageNumber), detail), type);
     };
     return hooks;

@@ -2,7 +2,7 @@
 // selection that highlights an entry's controls and shows their page, and the
 // six buttons that transmit, discard and erase entries. The rules themselves
 // live in SequenceController; this file does the widget side.
-#include "device/DeviceMessages.h"
+#include "translation/MessageNumbers.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorReport.h"
 #include "ui/UnitMain.h"
@@ -12,9 +12,6 @@
 #include <QScopedValueRollback>
 
 namespace {
-
-constexpr int MessageErase = 5;
-constexpr int MessageCloseWithPendingChanges = 31;
 
 void WriteControlValue(TFormMain& form, const ControlValueWrite& write) {
     QObject* control = form.FindComponent(write.controlName);
@@ -82,7 +79,7 @@ class TransmissionScope {
 };
 
 void ReportNoAnswer(TFormMain& form) {
-    ShowMessage(form.TranslateString(DeviceMessage::NoAnswer), TMsgDlgType::mtError);
+    ShowMessage(form.TranslateString(Msg::NoAnswer), TMsgDlgType::mtError);
 }
 
 } // namespace
@@ -236,13 +233,13 @@ void TFormMain::BSequenceDiscardAllClick(QObject*) {
 }
 
 void TFormMain::BSequenceEraseClick(QObject*) {
-    if (AskYesNo(TranslateString(MessageErase)))
+    if (AskYesNo(TranslateString(Msg::Erase)))
         SequenceRules.EraseSelected();
     EnableControls();
 }
 
 void TFormMain::BSequenceEraseAllClick(QObject*) {
-    if (AskYesNo(TranslateString(MessageErase)))
+    if (AskYesNo(TranslateString(Msg::Erase)))
         SequenceRules.EraseAll();
     EnableControls();
 }
@@ -250,7 +247,7 @@ void TFormMain::BSequenceEraseAllClick(QObject*) {
 bool TFormMain::ConfirmCloseWithPendingChanges() {
     if (!GetSequenceFlags(Sequence).pending)
         return true;
-    return AskYesNo(TranslateString(MessageCloseWithPendingChanges));
+    return AskYesNo(TranslateString(Msg::CloseWithPendingChanges));
 }
 
 // ---------------------------------------------------------------- wiring

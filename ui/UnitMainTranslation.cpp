@@ -1,5 +1,6 @@
 // The translation page: the table of window and message texts, its file, and
 // switching the window to another language.
+#include "translation/MessageNumbers.h"
 #include "translation/TranslationTable.h"
 #include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
@@ -98,7 +99,7 @@ void ApplyTextAction(TFormMain& form, const TextAction& action) {
 bool TFormMain::LinkClosedCaptionShown() const {
     const QString caption =
         Control<TButton>(QStringLiteral("BSerialCommunicationConnectDisconnect")).Caption();
-    const QString translated = TranslateString(15);
+    const QString translated = TranslateString(Msg::CaptionConnect);
     return caption == QLatin1String("Connect") || (!translated.isEmpty() && caption == translated);
 }
 
@@ -118,7 +119,7 @@ void TFormMain::BCreateTranslationClick(QObject*) {
 }
 
 void TFormMain::BEmptyTranslationClick(QObject*) {
-    if (!AskYesNo(TranslateString(22), TMsgDlgType::mtWarning))
+    if (!AskYesNo(TranslateString(Msg::EmptyTranslation), TMsgDlgType::mtWarning))
         return;
     EmptyTranslationTable(Control<TStringGrid>(QStringLiteral("SGTranslation")).Model());
 }

@@ -2,8 +2,8 @@
 // frame and delivered from the event loop as the receive event would.
 #include "device/Calibration.h"
 #include "device/DeviceFrames.h"
-#include "device/DeviceMessages.h"
 #include "model/CommandTable.h"
+#include "translation/MessageNumbers.h"
 
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -169,7 +169,7 @@ TEST_F(CalibrationTest, answerWithoutNumber_endsWithMessageAndChangesNothing) {
     router.BeginLive();
     const CalibrationResult result = Run("BThrottlePositionSensorFullOpenSet");
     EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.messageNumber, DeviceMessage::BadCalibrationAnswer);
+    EXPECT_EQ(result.messageNumber, Msg::BadCalibrationAnswer);
     EXPECT_EQ(result.detail, "ERR");
     ExpectRowUntouched(108);
     EXPECT_EQ(std::count_if(events.begin(), events.end(),
@@ -182,7 +182,7 @@ TEST_F(CalibrationTest, answerWithoutNumber_endsWithMessageAndChangesNothing) {
 TEST_F(CalibrationTest, noAnswer_timesOutWithMessageAndChangesNothing) {
     const CalibrationResult result = Run("BKartAxlePositionHighSet");
     EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.messageNumber, DeviceMessage::NoAnswer);
+    EXPECT_EQ(result.messageNumber, Msg::NoAnswer);
     EXPECT_EQ(router.Request(), RequestId::None);
     EXPECT_EQ(table[160].Status, "");
     EXPECT_EQ(events.back(), "beep");

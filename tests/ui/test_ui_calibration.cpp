@@ -5,7 +5,7 @@
 // a number, no answer, a closed port, and the frame of every output test.
 #include "device/Calibration.h"
 #include "device/DeviceFrames.h"
-#include "device/DeviceMessages.h"
+#include "translation/MessageNumbers.h"
 #include "translation/TranslationTexts.h"
 #include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
@@ -280,7 +280,7 @@ TEST_F(Calibration, answerWithoutNumberChangesNothingAndSaysSo) {
     EXPECT_EQ(form->Commands[107].ActualValueFW, rowBefore.ActualValueFW);
     EXPECT_EQ(form->Commands[107].Status, rowBefore.Status);
     EXPECT_EQ(idle.Text(), shownBefore);
-    ASSERT_EQ(MessagesStartingWith(DeviceMessage::BadCalibrationAnswer), 1);
+    ASSERT_EQ(MessagesStartingWith(Msg::BadCalibrationAnswer), 1);
     EXPECT_TRUE(dialogs.asked.back().text.endsWith(" ERR"));
     // The end steps ran: live mode is back, and the cursor is normal again
     // once the stream's first line has come.
@@ -298,7 +298,7 @@ TEST_F(Calibration, missingAnswerEndsTheStepWithNoAnswerMessage) {
     Connect();
     const double before = form->Commands[158].ActualValueFW;
     Click(QStringLiteral("BKartAxlePositionLowSet"));
-    EXPECT_EQ(MessagesStartingWith(DeviceMessage::NoAnswer), 1);
+    EXPECT_EQ(MessagesStartingWith(Msg::NoAnswer), 1);
     EXPECT_EQ(form->Commands[158].ActualValueFW, before);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     // A late answer completes nothing.

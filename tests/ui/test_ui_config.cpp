@@ -2,7 +2,7 @@
 // the PCB visibility rule, a malformed dump that changes nothing; and
 // "Apply Config." with loaded entries, including ones it cannot apply.
 #include "device/ConfigDump.h"
-#include "device/DeviceMessages.h"
+#include "translation/MessageNumbers.h"
 #include "translation/TranslationTexts.h"
 #include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
@@ -161,7 +161,7 @@ TEST_F(ConfigWindow, malformedDump_changesNeitherTableNorControls_andSaysSo) {
             EXPECT_EQ(form.Commands[row].ActualValueFW, before[row].ActualValueFW) << row;
         EXPECT_FALSE(form.SilentControlsEventsGLOB);
     }
-    EXPECT_EQ(TimesAsked(DeviceMessage::MalformedConfiguration), 2);
+    EXPECT_EQ(TimesAsked(Msg::MalformedConfiguration), 2);
     EXPECT_EQ(TimesAsked(17), 1);
 }
 

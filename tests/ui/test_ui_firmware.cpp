@@ -208,15 +208,15 @@ TEST_F(FirmwareUpdateWithStandIn, success_runsAvrdudeOnTheLinksPort_reportsAndRe
     const QString image = WriteImage(hex);
     ClickUpdate(image);
 
-    const auto* question = Asked(kMessageFirmwareConfirmBefore);
+    const auto* question = Asked(Msg::FirmwareConfirmBefore);
     ASSERT_NE(question, nullptr);
     EXPECT_EQ(question->type, TMsgDlgType::mtWarning);
-    EXPECT_EQ(question->text, form->TranslateString(kMessageFirmwareConfirmBefore) + image +
-                                  form->TranslateString(kMessageFirmwareConfirmAfter));
-    const auto* report = Asked(kMessageFirmwareUpdated);
+    EXPECT_EQ(question->text, form->TranslateString(Msg::FirmwareConfirmBefore) + image +
+                                  form->TranslateString(Msg::FirmwareConfirmAfter));
+    const auto* report = Asked(Msg::FirmwareUpdated);
     ASSERT_NE(report, nullptr);
     EXPECT_EQ(report->type, TMsgDlgType::mtInformation);
-    EXPECT_EQ(TimesAsked(kMessageFirmwareUpdateFailed), 0);
+    EXPECT_EQ(TimesAsked(Msg::FirmwareUpdateFailed), 0);
 
     const QString workFolder = Recorded("cwd");
     EXPECT_TRUE(workFolder.startsWith(workParent.path())) << workFolder.toStdString();
@@ -252,8 +252,8 @@ TEST_F(FirmwareUpdateWithStandIn, failure_reportsExitCodeAndLastLines_andStillRe
     InstallStandIn(3);
     ClickUpdate(WriteImage(SmallImage()));
 
-    EXPECT_EQ(TimesAsked(kMessageFirmwareUpdated), 0);
-    const auto* report = Asked(kMessageFirmwareUpdateFailed);
+    EXPECT_EQ(TimesAsked(Msg::FirmwareUpdated), 0);
+    const auto* report = Asked(Msg::FirmwareUpdateFailed);
     ASSERT_NE(report, nullptr);
     EXPECT_EQ(report->type, TMsgDlgType::mtWarning);
     const QString detail = report->text.mid(form->TranslateString(29).size());
@@ -302,7 +302,7 @@ TEST_F(FirmwareUpdateWithStandIn, whileAvrdudeRuns_pageShownLinkClosedAndKeptClo
     EXPECT_TRUE(during.communicationDisabled);
     EXPECT_TRUE(during.hourglass);
     EXPECT_TRUE(during.stillVisibleAfterClose);
-    EXPECT_EQ(TimesAsked(kMessageFirmwareUpdated), 1);
+    EXPECT_EQ(TimesAsked(Msg::FirmwareUpdated), 1);
     ExpectEndStepsDone();
 }
 
@@ -313,12 +313,12 @@ TEST_F(FirmwareUpdateWithStandIn, refusedOrCancelled_leavesLinkOpenAndAvrdudeUns
     QByteArray corrupt = SmallImage();
     corrupt[10] = corrupt[10] == 'A' ? 'B' : 'A'; // a data digit: the checksum no longer fits
     ClickUpdate(WriteImage(corrupt));
-    const auto* refusal = Asked(kMessageFirmwareImageInvalid);
+    const auto* refusal = Asked(Msg::FirmwareImageInvalid);
     ASSERT_NE(refusal, nullptr);
     EXPECT_EQ(refusal->type, TMsgDlgType::mtWarning);
     EXPECT_TRUE(refusal->text.contains(QStringLiteral("line 1: checksum error")))
         << refusal->text.toStdString();
-    EXPECT_EQ(TimesAsked(kMessageFirmwareConfirmBefore), 0);
+    EXPECT_EQ(TimesAsked(Msg::FirmwareConfirmBefore), 0);
     dialogs.messageAnswers.clear(); // the answer meant for the question was not used
 
     const auto openQuestion = std::find_if(dialogs.asked.begin(), dialogs.asked.end(),
@@ -332,14 +332,14 @@ TEST_F(FirmwareUpdateWithStandIn, refusedOrCancelled_leavesLinkOpenAndAvrdudeUns
     ClickUpdate(QString()); // the dialog is cancelled
     dialogs.messageAnswers.clear();
     ClickUpdate(WriteImage(SmallImage()), mrNo);
-    EXPECT_EQ(TimesAsked(kMessageFirmwareConfirmBefore), 1);
+    EXPECT_EQ(TimesAsked(Msg::FirmwareConfirmBefore), 1);
 
     EXPECT_FALSE(QFileInfo::exists(record.filePath(QStringLiteral("args"))));
     EXPECT_TRUE(Connected());
     EXPECT_EQ(gcu->PortOpenCount(), 1);
     EXPECT_FALSE(FirmwarePage().TabVisible());
     EXPECT_TRUE(QDir(workParent.path()).isEmpty());
-    EXPECT_EQ(TimesAsked(kMessageFirmwareUpdated) + TimesAsked(kMessageFirmwareUpdateFailed), 0);
+    EXPECT_EQ(TimesAsked(Msg::FirmwareUpdated) + TimesAsked(Msg::FirmwareUpdateFailed), 0);
 
     // With the link closed the button does nothing.
     ConnectButton().Click();
@@ -371,8 +371,8 @@ TEST_F(FirmwareUpdateWithAvrdude, imageWrittenAndVerifiedThroughBootLoader_thenR
     RecordProperty("updateMs", int(elapsedMs));
 
     const QString shown = ProgressMemo().toPlainText();
-    ASSERT_EQ(TimesAsked(kMessageFirmwareUpdated), 1) << shown.toStdString();
-    EXPECT_EQ(TimesAsked(kMessageFirmwareUpdateFailed), 0);
+    ASSERT_EQ(TimesAsked(Msg::FirmwareUpdated), 1) << shown.toStdString();
+    EXPECT_EQ(TimesAsked(Msg::FirmwareUpdateFailed), 0);
     EXPECT_TRUE(shown.contains(QStringLiteral("300 bytes of flash verified")))
         << shown.toStdString();
     EXPECT_EQ(gcu->BootLoaderSessions(), 1);

@@ -6,8 +6,8 @@
 #include "app/DemoMode.h"
 #include "device/ConfigDump.h"
 #include "device/DeviceFrames.h"
-#include "device/DeviceMessages.h"
 #include "gcusim/GcuSimulator.h"
+#include "translation/MessageNumbers.h"
 #include "translation/TranslationTexts.h"
 #include "ui/ErrorReport.h"
 #include "ui/ProgramPaths.h"
@@ -177,7 +177,7 @@ TEST_F(LinkWithSimulator, autoConnectFindsGcu_announcementThenOfferThenDownloadI
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_TRUE(form->Control<TButton>(QStringLiteral("BSaveConfig")).isEnabled());
     ExpectControlsShowGcuValues(*form, *gcu);
-    EXPECT_EQ(TimesAsked(DeviceMessage::NoAnswer), 0);
+    EXPECT_EQ(TimesAsked(Msg::NoAnswer), 0);
 }
 
 TEST_F(LinkWithSimulator, dumpInSeveralPieces_isAppliedOnceWhenComplete) {
@@ -268,7 +268,7 @@ TEST_F(LinkWithSimulator, silentGcu_downloadEndsWithNoAnswerMessageAndChangesNot
     form->Control<TButton>(QStringLiteral("BCommunicationGetConfig")).Click();
     EXPECT_LT(took.elapsed(), 8000);
     EXPECT_GE(took.elapsed(), 1900);
-    EXPECT_EQ(TimesAsked(DeviceMessage::NoAnswer), 1);
+    EXPECT_EQ(TimesAsked(Msg::NoAnswer), 1);
     EXPECT_EQ(TimesAsked(17), 0);
     EXPECT_EQ(form->SerialRequestGLOB, 0);
     EXPECT_FALSE(form->SerialWaitingForResponseGLOB);

@@ -3,9 +3,9 @@
 // before closing with unsent changes; and, against the simulated GCU, "Transmit
 // All", a GCU that does not answer, "Discard" and "Erase All".
 #include "app/DemoMode.h"
-#include "device/DeviceMessages.h"
 #include "gcusim/GcuSimulator.h"
 #include "test_ui_editing_window.h"
+#include "translation/MessageNumbers.h"
 
 #include <QApplication>
 #include <QImage>
@@ -257,7 +257,7 @@ TEST_F(SequenceWithGcu, transmitAll_sendsThreeEditsInListOrderAndStoresOnce_read
         EXPECT_EQ(Entry(i).Status, "T") << i;
     EXPECT_EQ(form->Control<TStringGrid>("SGSequence").Row(), 1);
     EXPECT_FALSE(Button("BSequenceTransmitAll").isEnabled());
-    EXPECT_EQ(TimesAsked(DeviceMessage::NoAnswer), 0);
+    EXPECT_EQ(TimesAsked(Msg::NoAnswer), 0);
 
     // A reconnect resets the GCU to what it stored; a new download shows the
     // sent values in the colour of values read.
@@ -295,7 +295,7 @@ TEST_F(SequenceWithGcu, unansweredEntryKeepsItsStatus_runStops_userIsTold_discar
     // A click on "Transmit" while the run waits does not start a second transmission.
     QTimer::singleShot(50, form.get(), [this] { Button("BSequenceTransmit").Click(); });
     Button("BSequenceTransmitAll").click();
-    EXPECT_EQ(TimesAsked(DeviceMessage::NoAnswer), 1);
+    EXPECT_EQ(TimesAsked(Msg::NoAnswer), 1);
     EXPECT_EQ(Entry(1).Status, "M");
     EXPECT_EQ(Entry(2).Status, "M");
     ASSERT_TRUE(WaitFor([&] { return gcu->FramesReceived() >= before + 1; }));
@@ -304,7 +304,7 @@ TEST_F(SequenceWithGcu, unansweredEntryKeepsItsStatus_runStops_userIsTold_discar
     EXPECT_EQ(FramesSince(before)[0].trimmed(), "[DNACTPWR 70]");
 
     Button("BSequenceTransmit").click();
-    EXPECT_EQ(TimesAsked(DeviceMessage::NoAnswer), 2);
+    EXPECT_EQ(TimesAsked(Msg::NoAnswer), 2);
     EXPECT_EQ(Entry(1).Status, "M");
 
     // The GCU answers again: a single transmit sends the frame and the store.

@@ -1,0 +1,182 @@
+#pragma once
+// Shared fixtures of the window tests.
+//
+// ProgramDataFolder: a temporary program folder holding a copy of the shipped
+// CFG/Commands.CSV, made the program's folder for the fixture's life.
+//
+// WindowOnDataFolder: the real main window started on such a folder, with the
+// message texts of the translation table filled in and every dialog answered
+// by script.
+//
+// WindowWithGcu: the same window with a simulated GCU on a pseudo-terminal,
+// offered to auto-connect as an extra port. Override ConfigureGcu to change
+// the simulator's options before it starts, ConfigureLimits for the link's
+// time limits.
+#include "app/DemoMode.h"
+#include "gcusim/GcuSimulator.h"
+#include "translation/TranslationTexts.h"
+#include "ui/ProgramPaths.h"
+#include "ui/UnitMain.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace qvtest {
+
+// ms; generous, so that a loaded machine does not fail a test that waits.
+constexpr int Patience = 20000;
+
+inline const QString ShippedTextsFolder = QStringLiteral(QV_SOURCE_DIR "/translation/texts");
+
+// Copies the shipped command table into DataDir/CFG.
+inline bool CopyShippedCommands(const QString& dataDir) {
+    QDir(dataDir).mkpath(QStringLiteral("CFG"));
+    return QFile::copy(QStringLiteral(QV_SOURCE_DIR "/CFG/Commands.CSV"),
+                       dataDir + QStringLiteral("/CFG/Commands.CSV"));
+}
+
+// The message texts and captions of the text files, also while no
+// translation file lies in the data folder.
+inline void FillMessageTexts(TFormMain& form) {
+    FillTranslationTableFromFolder(
+        form.Control<TStringGrid>(QStringLiteral("SGTranslation")).Model(), ShippedTextsFolder);
+}
+
+inline bool WaitFor(const std::function<bool()>& condition, int ms = Patience) {
+    return QTest::qWaitFor(condition, ms);
+}
+
+class ProgramDataFolder {
+  public:
+    ProgramDataFolder() {
+        valid_ = dir_.isValid() && CopyShippedCommands(dir_.path());
+        SetProgramFolder(dir_.path());
+    }
+    ~ProgramDataFolder() { SetProgramFolder(QString()); }
+    ProgramDataFolder(const ProgramDataFolder&) = delete;
+    ProgramDataFolder& operator=(const ProgramDataFolder&) = delete;
+
+    bool IsValid() const { return valid_; }
+    QString Path() const { return dir_.path(); }
+    QString FilePath(const QString& name) const { return dir_.filePath(name); }
+
+  private:
+    QTemporaryDir dir_;
+    bool valid_ = false;
+};
+
+class WindowOnDataFolder : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(data.IsValid());
+        form = std::make_unique<TFormMain>();
+        BeforeShow();
+        form->show();
+        ASSERT_FALSE(form->SilentControlsEventsGLOB) << "start-up did not finish";
+        FillMessageTexts(*form);
+        dialogs.asked.clear();
+    }
+    void TearDown() override {
+        if (form) {
+            dialogs.messageAnswers = {mrYes}; // closing with unsent changes
+            form->close();
+        }
+        form.reset();
+    }
+    // Runs after the window is made and before it is shown (start-up).
+    virtual void BeforeShow() {}
+
+    TSpinEdit& Spin(const char* name) const { return form->Control<TSpinEdit>(name); }
+    TEdit& Edit(const char* name) const { return form->Control<TEdit>(name); }
+    TCheckBox& Check(const char* name) const { return form->Control<TCheckBox>(name); }
+    TButton& Button(const char* name) const { return form->Control<TButton>(name); }
+    TStringGrid& Grid() const { return form->Control<TStringGrid>(QStringLiteral("SGSequence")); }
+    TColor ColorOf(const char* name) const {
+        return AsControl(form->FindComponent(QString::fromLatin1(name)))->Color();
+    }
+    const TSequenceRecord& Entry(int index) const { return form->Sequence[index]; }
+    int EntryCount() const { return form->Sequence.Count(); }
+    // The entry of command Id, or nullptr.
+    const TSequenceRecord* EntryOf(int id) const {
+        for (int i = 1; i <= EntryCount(); ++i)
+            if (Entry(i).CommandID == id)
+                return &Entry(i);
+        return nullptr;
+    }
+    int MessagesAsked() const { return int(dialogs.asked.size()); }
+    // How many questions began with message N's text.
+    int TimesAsked(int message) const {
+        const QString text = form->TranslateString(message);
+        return int(std::count_if(dialogs.asked.begin(), dialogs.asked.end(),
+                                 [&text](const auto& q) { return q.text.startsWith(text); }));
+    }
+
+    ProgramDataFolder data;
+    ScopedScriptedDialogs dialogs;
+    std::unique_ptr<TFormMain> form;
+};
+
+class WindowWithGcu : public WindowOnDataFolder {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(data.IsValid());
+        GcuSimulatorOptions options;
+        options.commandsFile = data.FilePath(QStringLiteral("CFG/Commands.CSV"));
+        options.stateFile = data.FilePath(QStringLiteral("gcu-state.txt"));
+        options.bootWindowMs = 200;
+        ConfigureGcu(options);
+        gcu = std::make_unique<GcuSimulator>(options);
+        port = gcu->start();
+        qputenv("GCU_EXTRA_PORTS",
+                ExtraPortsWith(QString(), port, QLatin1String(DemoAdapterName)).toLocal8Bit());
+        WindowOnDataFolder::SetUp();
+    }
+    void TearDown() override {
+        WindowOnDataFolder::TearDown();
+        if (gcu)
+            gcu->stop();
+        qunsetenv("GCU_EXTRA_PORTS");
+    }
+    void BeforeShow() override {
+        LinkExchange::Limits limits;
+        limits.dumpPiece = std::chrono::milliseconds(2000);
+        ConfigureLimits(limits);
+        form->SetLinkLimits(limits);
+    }
+    virtual void ConfigureGcu(GcuSimulatorOptions&) {}
+    virtual void ConfigureLimits(LinkExchange::Limits&) {}
+
+    TButton& ConnectButton() const {
+        return form->Control<TButton>(QStringLiteral("BSerialCommunicationConnectDisconnect"));
+    }
+    TComboBox& PortBox() const {
+        return form->Control<TComboBox>(QStringLiteral("CBSerialCommunicationComPort"));
+    }
+    bool Connected() const { return ConnectButton().Tag() == 1; }
+    // Auto-connect finds the simulated GCU; the offer to read the
+    // configuration (message 4) is answered with Answer.
+    void AutoConnect(TModalResult answer) {
+        dialogs.messageAnswers.push_back(answer);
+        ASSERT_TRUE(WaitFor([this] { return Connected(); }));
+        ASSERT_TRUE(WaitFor([this] { return TimesAsked(4) == 1; }));
+    }
+    // Auto-connect, then Yes to the offer; returns once the configuration
+    // has been read and reported (message 17).
+    void ConnectAndRead() {
+        dialogs.messageAnswers.push_back(mrYes);
+        ASSERT_TRUE(WaitFor([this] { return Connected(); }));
+        ASSERT_TRUE(WaitFor([this] { return TimesAsked(17) == 1; }));
+    }
+    QList<QByteArray> FramesSince(int count) const { return gcu->ReceivedFrames().mid(count); }
+
+    std::unique_ptr<GcuSimulator> gcu;
+    QString port;
+};
+
+} // namespace qvtest

@@ -1,0 +1,66 @@
+#pragma once
+// The numbers of the translated messages: TranslateString(Msg::...) gives the
+// text in the current language (translation/texts/Messages.csv, shipped in
+// CFG/Translations.CSV). A file name, value or reason the program appends
+// follows the text directly.
+namespace Msg {
+// Files
+constexpr int LoadConfigReplacesSequence = 1;
+constexpr int ConfigLoaded = 2; // + file name
+constexpr int ConfigSaved = 3;  // + file name
+// Link
+constexpr int OfferToReadConfig = 4;
+// Change sequence
+constexpr int Erase = 5;
+// Files
+constexpr int SequenceSaved = 6; // + file name
+constexpr int LoadSequenceAddsToSequence = 7;
+constexpr int ReplaceAlreadyHolds = 8; // 8, word, 9, file value, 10, entry value, 11
+constexpr int SequenceLoaded = 12;     // + file name
+// Link state captions
+constexpr int CaptionDisconnect = 13;
+constexpr int StatusConnected = 14;
+constexpr int CaptionConnect = 15;
+constexpr int StatusNotConnected = 16;
+// Configuration download
+constexpr int ConfigRead = 17;
+constexpr int GetConfigClearsSequence = 18;
+// Firmware update
+constexpr int FirmwareConfirmBefore = 19; // 19, file, 20
+constexpr int FirmwareConfirmAfter = 20;
+constexpr int FirmwareUpdated = 21;
+// Translation page
+constexpr int EmptyTranslation = 22;
+// PCB version forced from the keyboard
+constexpr int PcbVersionForced = 23; // + " " + version
+constexpr int PcbVersionReleased = 24;
+constexpr int NoPcbVersion = 25;
+// Device link
+constexpr int NoAnswer = 26;
+constexpr int MalformedConfiguration = 27;
+constexpr int BadCalibrationAnswer = 28;
+// Firmware update
+constexpr int FirmwareUpdateFailed = 29; // + exit code and last lines
+constexpr int FirmwareImageInvalid = 30;
+// Closing
+constexpr int CloseWithPendingChanges = 31;
+// Files
+constexpr int RecordsLeftOut = 32; // + count
+constexpr int FileNotLoaded = 33;  // + reason
+// Editing
+constexpr int NotANumber = 34;
+
+// Values refused and limits kept (35 to 39)
+
+// Link faults and requests (40 to 49)
+
+// File faults and bounded reports (50 to 59)
+
+// Read-back after store (60 to 64)
+
+// Installation, ports and adapters (65 to 74)
+
+// Live plots and recordings (75 to 79)
+
+// Restore points and comparison (80 to 95)
+} // namespace Msg
