@@ -2,9 +2,14 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QStandardPaths>
 
 namespace {
 QString& FolderOverride() {
+    static QString folder;
+    return folder;
+}
+QString& UserFolderOverride() {
     static QString folder;
     return folder;
 }
@@ -30,4 +35,14 @@ QString FwFolder() {
 
 QString CommandsFilePath() {
     return CfgFolder() + QStringLiteral("/Commands.CSV");
+}
+
+QString UserDataFolder() {
+    if (!UserFolderOverride().isEmpty())
+        return UserFolderOverride();
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+}
+
+void SetUserDataFolder(const QString& folder) {
+    UserFolderOverride() = folder.isEmpty() ? QString() : QDir(folder).absolutePath();
 }

@@ -9,3 +9,10 @@ void SetProgramFolder(const QString& folder);
 QString CfgFolder();
 QString FwFolder();
 QString CommandsFilePath();
+
+// The per-user data folder for the files the program keeps for itself
+// (restore points, recordings, logs): QStandardPaths::AppDataLocation, e.g.
+// ~/.local/share/<application name>. Never below the program's folder.
+QString UserDataFolder();
+// An empty Folder returns to the standard location (tests point it elsewhere).
+void SetUserDataFolder(const QString& folder);

@@ -2,7 +2,8 @@
 // Shared fixtures of the window tests.
 //
 // ProgramDataFolder: a temporary program folder holding a copy of the shipped
-// CFG/Commands.CSV, made the program's folder for the fixture's life.
+// CFG/Commands.CSV, made the program's folder for the fixture's life; its
+// subfolder "user" stands for the per-user data folder meanwhile.
 //
 // WindowOnDataFolder: the real main window started on such a folder, with the
 // message texts of the translation table filled in and every dialog answered
@@ -57,14 +58,19 @@ class ProgramDataFolder {
     ProgramDataFolder() {
         valid_ = dir_.isValid() && CopyShippedCommands(dir_.path());
         SetProgramFolder(dir_.path());
+        SetUserDataFolder(dir_.filePath(QStringLiteral("user")));
     }
-    ~ProgramDataFolder() { SetProgramFolder(QString()); }
+    ~ProgramDataFolder() {
+        SetProgramFolder(QString());
+        SetUserDataFolder(QString());
+    }
     ProgramDataFolder(const ProgramDataFolder&) = delete;
     ProgramDataFolder& operator=(const ProgramDataFolder&) = delete;
 
     bool IsValid() const { return valid_; }
     QString Path() const { return dir_.path(); }
     QString FilePath(const QString& name) const { return dir_.filePath(name); }
+    QString UserPath() const { return dir_.filePath(QStringLiteral("user")); }
 
   private:
     QTemporaryDir dir_;
