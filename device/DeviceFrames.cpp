@@ -1,9 +1,11 @@
 #include "DeviceFrames.h"
 
 #include "model/CommandTable.h"
+#include "model/ParameterLimits.h"
 #include "util/UnitUtils.h"
 
 #include <array>
+#include <cmath>
 
 bool RequestId::IsStoredAnswer(int id) {
     return (id >= BarrelGear6 && id <= BarrelGearR) || id == TpsIdle || id == TpsFullOpen ||
@@ -31,12 +33,8 @@ QByteArray DeviceFrames::LiveStream(bool on) {
     return Frame(QStringLiteral("PRINTSTS"), on ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-QString DeviceFrames::ParameterArgument(double firmwareValue, int digitsFW) {
-    return StrCommaToDot(RealToStrDec(firmwareValue, digitsFW));
-}
-
 QByteArray DeviceFrames::ParameterWrite(const TCommandRecord& row, double firmwareValue) {
-    return Frame(row.Command, ParameterArgument(firmwareValue, row.DigitsValueFW));
+    return ToCp1252(ParameterWriteText(row.Command, row, firmwareValue));
 }
 
 QByteArray DeviceFrames::ManualCommand(const QString& typed) {
@@ -46,15 +44,15 @@ QByteArray DeviceFrames::ManualCommand(const QString& typed) {
 namespace {
 const std::array<OutputTestInfo, 5> OutputTests{{
     {OutputTest::UpShift, "TESTATUP", "BRecoveryOutputTestUpShiftTest",
-     "SERecoveryOutputTestUpShiftActuationTime"},
+     "SERecoveryOutputTestUpShiftActuationTime", 5},
     {OutputTest::DownShift, "TESTATDW", "BRecoveryOutputTestDownShiftTest",
-     "SERecoveryOutputTestDownShiftActuationTime"},
+     "SERecoveryOutputTestDownShiftActuationTime", 3},
     {OutputTest::Blipper, "TESTBLIP", "BRecoveryOutputTestBlipperTest",
-     "SERecoveryOutputTestBlipperActuationTime"},
+     "SERecoveryOutputTestBlipperActuationTime", 4},
     {OutputTest::EngineCut, "TESTACUT", "BRecoveryOutputTestEngineCutTest",
-     "SERecoveryOutputTestEngineCutEngineCutTime"},
+     "SERecoveryOutputTestEngineCutEngineCutTime", 7},
     {OutputTest::Led, "TESTLEDN", "BRecoveryOutputTestLedTest",
-     "SERecoveryOutputTestLedLedTestTime"},
+     "SERecoveryOutputTestLedLedTestTime", 0},
 }};
 } // namespace
 
@@ -69,6 +67,28 @@ std::optional<OutputTest> OutputTestForButton(const QString& buttonName) {
     return std::nullopt;
 }
 
-QByteArray OutputTestFrame(OutputTest test, const QString& durationText) {
-    return DeviceFrames::Frame(QLatin1String(OutputTestInfoOf(test).word), durationText);
+DurationLimits OutputTestLimits(OutputTest test, const CommandTable& commands) {
+    const int id = OutputTestInfoOf(test).limitsCommand;
+    if (!CommandTable::IsValidId(id) || commands[id].Command.isEmpty())
+        return OwnOutputTestLimits;
+    const TCommandRecord& row = commands[id];
+    const DurationLimits limits{RoundHalfToEvenInt(std::ceil(row.MinValueSW)),
+                                RoundHalfToEvenInt(std::floor(row.MaxValueSW))};
+    if (limits.minimum < 0 || limits.minimum >= limits.maximum)
+        return OwnOutputTestLimits;
+    return limits;
+}
+
+QByteArray OutputTestFrame(OutputTest test, int durationMs, const DurationLimits& limits) {
+    const OutputTestInfo& info = OutputTestInfoOf(test);
+    if (durationMs < limits.minimum || durationMs > limits.maximum) {
+        LimitRefusal refusal;
+        refusal.command = QLatin1String(info.word);
+        refusal.unit = QStringLiteral("mS");
+        refusal.value = durationMs;
+        refusal.minimum = limits.minimum;
+        refusal.maximum = limits.maximum;
+        throw EValueOutOfLimits(refusal);
+    }
+    return DeviceFrames::Frame(QLatin1String(info.word), QString::number(durationMs));
 }

@@ -34,16 +34,18 @@ QByteArray SaveParameters();    // "[SAVEPRMT 0]"
 QByteArray LiveStream(bool on); // "[PRINTSTS 1]" / "[PRINTSTS 0]"
 
 // A parameter write: the firmware value with the row's DigitsValueFW decimals
-// and a decimal point, whatever the display separator is.
+// and a decimal point, whatever the display separator is. A value outside the
+// row's firmware limits raises EValueOutOfLimits and is not framed.
 QByteArray ParameterWrite(const TCommandRecord& row, double firmwareValue);
-// The argument text of a parameter write ("12.5", "-3", "180").
-QString ParameterArgument(double firmwareValue, int digitsFW);
 
 // The manual command line: the typed text plus CR LF, nothing else added.
 QByteArray ManualCommand(const QString& typed);
 } // namespace DeviceFrames
 
-// Output tests: one frame, the duration taken unchanged from the test's spin edit.
+// Output tests: one frame, the duration in milliseconds from the test's spin
+// edit. A duration is held to the limits of the command row that bounds it
+// (the longest the GCU itself drives that output), or to the test's own
+// limits when the command table has no such row.
 enum class OutputTest { UpShift, DownShift, Blipper, EngineCut, Led };
 
 struct OutputTestInfo {
@@ -51,8 +53,21 @@ struct OutputTestInfo {
     const char* word;         // command word of the frame
     const char* buttonName;   // the "Test" button
     const char* durationEdit; // spin edit whose text is the duration
+    int limitsCommand;        // command row whose display limits bound the duration; 0: none
 };
+
+struct DurationLimits {
+    int minimum = 0;
+    int maximum = 0;
+};
+// The test's own limits, used when no command row bounds its duration.
+constexpr DurationLimits OwnOutputTestLimits{10, 1000};
+
+class CommandTable;
 
 const OutputTestInfo& OutputTestInfoOf(OutputTest test);
 std::optional<OutputTest> OutputTestForButton(const QString& buttonName);
-QByteArray OutputTestFrame(OutputTest test, const QString& durationText);
+DurationLimits OutputTestLimits(OutputTest test, const CommandTable& commands);
+// The test frame; a duration outside Limits raises EValueOutOfLimits and is
+// not framed.
+QByteArray OutputTestFrame(OutputTest test, int durationMs, const DurationLimits& limits);

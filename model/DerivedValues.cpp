@@ -1,6 +1,7 @@
 #include "model/DerivedValues.h"
 
 #include "model/CommandTable.h"
+#include "model/ParameterLimits.h"
 #include "util/UnitUtils.h"
 
 #include <cmath>
@@ -38,6 +39,9 @@ bool ReexpressRPMParameter(TCommandRecord& row, int factor) {
     row.FWtoSWFactor = factor;
     row.ActualValueFW = RoundHalfToEven(row.ActualValueSW / factor);
     row.StepValueSW = factor;
+    // The display limits say what the GCU's limits are in RPM at this factor.
+    row.MinValueSW = row.MinValueFW * factor;
+    row.MaxValueSW = row.MaxValueFW * factor;
     // The display value snaps to a whole multiple of the firmware value, so
     // that it says what the GCU will hold.
     const double oldValue = RoundHalfToEven(row.ActualValueSW);
@@ -91,9 +95,11 @@ std::optional<int> RPMSpinStep(const TCommandRecord& row, bool up) {
 std::optional<double> DecimalSpinStep(const TCommandRecord& row, bool up) {
     const double stepped =
         up ? row.ActualValueFW + row.StepValueFW : row.ActualValueFW - row.StepValueFW;
-    if (up ? stepped > row.MaxValueFW : stepped < row.MinValueFW)
+    const double next = RealToFixedDec(stepped, std::max(0, row.DigitsValueFW));
+    // Compared as the GCU would be sent it: a step onto a limit is taken.
+    if (CheckFirmwareLimits(row, next))
         return std::nullopt;
-    return RealToFixedDec(stepped, std::max(0, row.DigitsValueFW));
+    return next;
 }
 
 TimingCorrection CoupledTimingCorrection(const TimingGroup& group, TimingRole changed) {

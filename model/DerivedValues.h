@@ -17,9 +17,9 @@ int RPMFactorFor(double divisor, double times2);
 // Commands whose GCU value is a frequency shown as RPM.
 bool IsRPMParameter(const TCommandRecord& row);
 
-// Re-expresses an RPM row with Factor: its firmware value, scaling and step
-// follow the factor, and its display value snaps to what the firmware value
-// can express. Returns true when the display value changed.
+// Re-expresses an RPM row with Factor: its firmware value, scaling, step and
+// display limits follow the factor, and its display value snaps to what the
+// firmware value can express. Returns true when the display value changed.
 bool ReexpressRPMParameter(TCommandRecord& row, int factor);
 
 // Secondary over primary teeth with two decimals in the display format;
@@ -39,8 +39,8 @@ std::optional<qint64> BarrelDegrees(int millivolts, int sensorMinimum, int senso
 // One step of an RPM spin button: the firmware value rounded after the step,
 // nothing when it would leave the row's firmware limits.
 std::optional<int> RPMSpinStep(const TCommandRecord& row, bool up);
-// One step of a decimal spin button: compared with the limits before rounding,
-// then rounded to the row's firmware digits.
+// One step of a decimal spin button, rounded to the row's firmware digits;
+// nothing when that leaves the row's firmware limits.
 std::optional<double> DecimalSpinStep(const TCommandRecord& row, bool up);
 
 // The coupled timing group: pre-load time A, engine-cut time C, actuation

@@ -1,6 +1,7 @@
 #include "model/SequenceController.h"
 
 #include "model/CommandTable.h"
+#include "model/ParameterLimits.h"
 #include "util/StringGridModel.h"
 #include "util/UnitUtils.h"
 
@@ -200,9 +201,18 @@ QString SequenceController::TransmitFrameText(int row) const {
     const TSequenceRecord& entry = sequence_[row];
     if (!IsPendingStatus(entry.Status) || !CommandTable::IsValidId(entry.CommandID))
         return QString();
-    const int digits = commands_[entry.CommandID].DigitsValueFW;
-    const QString value = StrCommaToDot(RealToStrDec(entry.ActualValueFW, digits));
-    return QLatin1Char('[') + entry.Command + QLatin1Char(' ') + value + QLatin1String("]\r\n");
+    return ParameterWriteText(entry.Command, commands_[entry.CommandID], entry.ActualValueFW);
+}
+
+std::optional<RefusedEntry> SequenceController::FirstRefusedPendingEntry() const {
+    for (int i = 1; i <= SequenceCount && sequence_[i].CommandID > 0; ++i) {
+        const TSequenceRecord& entry = sequence_[i];
+        if (!IsPendingStatus(entry.Status) || !CommandTable::IsValidId(entry.CommandID))
+            continue;
+        if (auto refusal = CheckFirmwareLimits(commands_[entry.CommandID], entry.ActualValueFW))
+            return RefusedEntry{i, *refusal};
+    }
+    return std::nullopt;
 }
 
 void SequenceController::MarkTransmitted(int row) {

@@ -2,11 +2,13 @@
 // The rules that act on the change sequence: capture, revert, selection,
 // transmission marks, discard and erase. The window implements SequenceView and
 // does only the widget writes the rules ask for, in the order asked.
+#include "model/ParameterLimits.h"
 #include "model/Sequence.h"
 
 #include <QString>
 #include <QVector>
 #include <functional>
+#include <optional>
 
 class CommandTable;
 class StringGridModel;
@@ -29,6 +31,12 @@ QVector<ControlValueWrite> ControlValueWritesFor(const TSequenceRecord& entry, d
 // The same for the entry's previous value: what a revert writes.
 QVector<ControlValueWrite> PreviousValueWrites(const TSequenceRecord& entry,
                                                const CommandTable& commands);
+
+// An entry whose value lies outside its command's firmware limits.
+struct RefusedEntry {
+    int row = 0;
+    LimitRefusal refusal;
+};
 
 class SequenceView {
   public:
@@ -81,8 +89,12 @@ class SequenceController {
 
     // The frame of entry Row for the GCU: "[" + command + " " + value + "]" CR LF,
     // value with the firmware digits and a decimal point. Empty unless the entry
-    // is "M" or "L".
+    // is "M" or "L". A value outside its command's firmware limits is never
+    // framed: EValueOutOfLimits (model/ParameterLimits.h) is raised instead.
     QString TransmitFrameText(int row) const;
+    // The first entry still to be sent ("M" or "L") whose value the frame
+    // guard would refuse, in list order.
+    std::optional<RefusedEntry> FirstRefusedPendingEntry() const;
     // After the frame of entry Row went out: "T", grid repainted, colours.
     void MarkTransmitted(int row);
 

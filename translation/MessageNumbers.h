@@ -51,6 +51,9 @@ constexpr int FileNotLoaded = 33;  // + reason
 constexpr int NotANumber = 34;
 
 // Values refused and limits kept (35 to 39)
+constexpr int ValueOutOfLimitsNotSent = 35; // + "[word] description", 36, value, 37, limits
+constexpr int RefusedValueIs = 36;
+constexpr int RefusedLimitsAre = 37;
 
 // Link faults and requests (40 to 49)
 

@@ -1,6 +1,8 @@
 #include "ui/Controls.h"
 
+#include "util/Exceptions.h"
 #include "util/StringGridModel.h"
+#include "util/UnitUtils.h"
 
 #include <QAbstractTableModel>
 #include <QButtonGroup>
@@ -18,6 +20,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <utility>
 
 // ---------------------------------------------------------------- common
 
@@ -98,7 +101,40 @@ static void PaintBase(QWidget* widget, const QColor& color) {
 TSpinEdit::TSpinEdit(QWidget* parent) : QAbstractSpinBox(parent), TControl(this, clWindow) {
     setFocusPolicy(Qt::StrongFocus);
     lineEdit()->setText(QStringLiteral("0"));
-    connect(lineEdit(), &QLineEdit::textChanged, this, [this] { Q_EMIT Change(); });
+    reportedText_ = lineEdit()->text();
+    // A line edit reports a keystroke as edited before it reports the change.
+    connect(lineEdit(), &QLineEdit::textEdited, this, [this] { keystroke_ = true; });
+    connect(lineEdit(), &QLineEdit::textChanged, this, [this] { TextChanged(); });
+    connect(this, &QAbstractSpinBox::editingFinished, this, [this] { FinishTyping(); });
+}
+
+void TSpinEdit::TextChanged() {
+    if (std::exchange(keystroke_, false)) {
+        typing_ = true;
+        return;
+    }
+    typing_ = false; // a program write replaces what was being typed
+    ReportIfChanged();
+}
+
+void TSpinEdit::ReportIfChanged() {
+    const QString text = lineEdit()->text();
+    if (text == reportedText_)
+        return;
+    reportedText_ = text;
+    Q_EMIT Change();
+}
+
+bool TSpinEdit::FinishTyping() {
+    if (!typing_)
+        return true;
+    typing_ = false;
+    bool ok = false;
+    const int typed = lineEdit()->text().trimmed().toInt(&ok);
+    if (ok)
+        lineEdit()->setText(QString::number(HeldToLimits(typed))); // reports a new text
+    ReportIfChanged(); // the text as typed, when the write left it as it was
+    return ok;
 }
 
 int TSpinEdit::Value() const {
@@ -107,10 +143,14 @@ int TSpinEdit::Value() const {
     return ok ? value : minValue_;
 }
 
+int TSpinEdit::HeldToLimits(int value) const {
+    if (minValue_ == maxValue_)
+        return value;
+    return std::clamp(value, std::min(minValue_, maxValue_), std::max(minValue_, maxValue_));
+}
+
 void TSpinEdit::SetValue(int value) {
-    if (minValue_ != maxValue_)
-        value = std::clamp(value, std::min(minValue_, maxValue_), std::max(minValue_, maxValue_));
-    lineEdit()->setText(QString::number(value));
+    lineEdit()->setText(QString::number(HeldToLimits(value)));
 }
 
 QString TSpinEdit::Text() const {
@@ -124,6 +164,8 @@ void TSpinEdit::SetText(const QString& text) {
 void TSpinEdit::stepBy(int steps) {
     if (isReadOnly())
         return;
+    // A step starts from the typed value, held to the limits and reported.
+    FinishTyping();
     SetValue(Value() + steps * increment_);
 }
 
@@ -155,7 +197,46 @@ void TSpinEdit::ApplyColor(const QColor& color) {
 // ---------------------------------------------------------------- TEdit
 
 TEdit::TEdit(QWidget* parent) : QLineEdit(parent), TControl(this, clWindow) {
-    connect(this, &QLineEdit::textChanged, this, [this] { Q_EMIT Change(); });
+    connect(this, &QLineEdit::textEdited, this, [this] { keystroke_ = true; });
+    connect(this, &QLineEdit::textChanged, this, [this] { TextChanged(); });
+    connect(this, &QLineEdit::editingFinished, this, [this] { FinishTyping(); });
+}
+
+void TEdit::TextChanged() {
+    if (std::exchange(keystroke_, false)) {
+        typing_ = true;
+        return;
+    }
+    typing_ = false;
+    ReportIfChanged();
+}
+
+void TEdit::ReportIfChanged() {
+    if (text() == reportedText_)
+        return;
+    reportedText_ = text();
+    Q_EMIT Change();
+}
+
+bool TEdit::FinishTyping() {
+    if (!typing_)
+        return true;
+    typing_ = false;
+    double typed = 0.0;
+    try {
+        typed = DisplayTextToFloat(text());
+    } catch (const EConvertError&) {
+        ReportIfChanged(); // judged by the change handler
+        return false;
+    }
+    if (limits_) {
+        const double low = std::min(limits_->minimum, limits_->maximum);
+        const double high = std::max(limits_->minimum, limits_->maximum);
+        if (typed < low || typed > high)
+            setText(RealToStrDec(typed < low ? low : high, std::max(0, limits_->digits)));
+    }
+    ReportIfChanged();
+    return true;
 }
 
 void TEdit::ApplyColor(const QColor& color) {

@@ -21,6 +21,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 class QButtonGroup;
 class QToolButton;
@@ -90,6 +91,12 @@ TControl* AsControl(QObject* object);
 // "&&" shows as "&"; a single "&" marks the accelerator and is not shown.
 QString CaptionToDisplayText(const QString& caption);
 
+// Typing into a spin edit or an edit: the user's keystrokes raise no change
+// notification. When the typing ends (Enter, the focus leaves, or the window
+// calls FinishTyping because a button was pressed) the finished text is held
+// to the control's limits and the notification is raised once, if the text
+// differs from the one the last notification reported. Program writes raise
+// it at once, as before, and end any typing.
 class TSpinEdit : public QAbstractSpinBox, public TControl {
     Q_OBJECT
   public:
@@ -98,6 +105,14 @@ class TSpinEdit : public QAbstractSpinBox, public TControl {
     int Value() const;
     // Stores Value limited to MinValue..MaxValue, but only when the two differ.
     void SetValue(int value);
+    // Value limited to MinValue..MaxValue when the two differ.
+    int HeldToLimits(int value) const;
+    // True while the user has typed text that has not been finished.
+    bool Typing() const { return typing_; }
+    // Ends the typing: an integer becomes the nearest limit when it lies
+    // outside them and is shown so. False when the finished text is not an
+    // integer (its notification is raised all the same, so that it is judged).
+    bool FinishTyping();
     int MinValue() const { return minValue_; }
     void SetMinValue(int value) { minValue_ = value; }
     int MaxValue() const { return maxValue_; }
@@ -118,9 +133,22 @@ class TSpinEdit : public QAbstractSpinBox, public TControl {
     void ApplyColor(const QColor& color) override;
 
   private:
+    void TextChanged();
+    void ReportIfChanged();
     int minValue_ = 0;
     int maxValue_ = 0;
     int increment_ = 1;
+    bool keystroke_ = false; // the text change under way comes from the user
+    bool typing_ = false;
+    QString reportedText_;
+};
+
+// An edit that shows a number can carry limits: typed text is then held to
+// them when the typing ends (see TSpinEdit).
+struct EditLimits {
+    double minimum = 0.0;
+    double maximum = 0.0;
+    int digits = 0; // decimals of a limit written in place of the typed text
 };
 
 class TEdit : public QLineEdit, public TControl {
@@ -132,6 +160,13 @@ class TEdit : public QLineEdit, public TControl {
     // Colour of the text (Font.Color).
     TColor FontColor() const { return fontColor_; }
     void SetFontColor(TColor color);
+    const std::optional<EditLimits>& Limits() const { return limits_; }
+    void SetLimits(const std::optional<EditLimits>& limits) { limits_ = limits; }
+    bool Typing() const { return typing_; }
+    // Ends the typing: a number outside the limits becomes the nearest limit,
+    // written with the limits' decimals; a number inside them stays as typed.
+    // False when the finished text is not a number.
+    bool FinishTyping();
 
   Q_SIGNALS:
     void Change();
@@ -140,7 +175,13 @@ class TEdit : public QLineEdit, public TControl {
     void ApplyColor(const QColor& color) override;
 
   private:
+    void TextChanged();
+    void ReportIfChanged();
     TColor fontColor_ = clBlack;
+    std::optional<EditLimits> limits_;
+    bool keystroke_ = false;
+    bool typing_ = false;
+    QString reportedText_;
 };
 
 enum class TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };

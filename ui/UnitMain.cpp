@@ -256,8 +256,15 @@ TSerialPort* TFormMain::CreateSerialPort() {
 void TFormMain::AttachHandler(QObject* component, Handler handler) {
     Q_ASSERT(component);
     const auto call = Reported([this, component, handler] { (this->*handler)(component); });
+    // A press ends the user's typing first, so that the button acts on the
+    // finished value; a typed text refused as not a number leaves the press
+    // without effect.
+    const auto press = Reported([this, component, handler] {
+        if (FinishTyping())
+            (this->*handler)(component);
+    });
     if (auto* button = qobject_cast<TButton*>(component))
-        connect(button, &TButton::OnClick, this, call);
+        connect(button, &TButton::OnClick, this, press);
     else if (auto* check = qobject_cast<TCheckBox*>(component))
         connect(check, &TCheckBox::Click, this, call);
     else if (auto* radio = qobject_cast<TRadioGroup*>(component))
@@ -284,10 +291,14 @@ void TFormMain::AttachHandler(const QString& name, Handler handler) {
 
 void TFormMain::AttachSpinButtonHandlers(const QString& name, Handler up, Handler down) {
     auto& arrows = Control<TSpinButton>(name);
-    connect(&arrows, &TSpinButton::UpClick, this,
-            Reported([this, &arrows, up] { (this->*up)(&arrows); }));
-    connect(&arrows, &TSpinButton::DownClick, this,
-            Reported([this, &arrows, down] { (this->*down)(&arrows); }));
+    connect(&arrows, &TSpinButton::UpClick, this, Reported([this, &arrows, up] {
+        if (FinishTyping())
+            (this->*up)(&arrows);
+    }));
+    connect(&arrows, &TSpinButton::DownClick, this, Reported([this, &arrows, down] {
+        if (FinishTyping())
+            (this->*down)(&arrows);
+    }));
     arrows.SetHandlerAttached(true);
 }
 
@@ -357,6 +368,7 @@ void TFormMain::FormShow(QObject* Sender) {
     }
     BLoadCommandsClick(Sender);
     AssignCommandsToControls();
+    BindOutputTestDurations();
     EnableControls();
     CalculateRatioRPM();
     SetRPMFactor();
@@ -389,6 +401,8 @@ void TFormMain::FormCloseQuery(QObject*, bool& CanClose) {
         CanClose = false;
         return;
     }
+    // A value still being typed is a change like any other.
+    FinishTyping();
     CanClose = ConfirmCloseWithPendingChanges();
     if (!CanClose)
         return;

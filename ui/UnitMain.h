@@ -13,6 +13,7 @@
 #include "device/FirmwareUpdate.h"
 #include "device/LinkExchange.h"
 #include "model/CommandTable.h"
+#include "model/ParameterLimits.h"
 #include "model/Sequence.h"
 #include "model/SequenceController.h"
 #include "serial/SerialPort.h"
@@ -232,6 +233,13 @@ class TFormMain : public QWidget {
     // again and message 34 says so.
     void SpinEditChange(QObject* Sender);
     void EditChange(QObject* Sender);
+    // A field that is not bound but holds a number the program uses (the
+    // output-test durations): the same not-a-number rule, nothing captured.
+    void NumberFieldChange(QObject* Sender);
+    // Ends the user's typing in any spin edit or edit (a button was pressed):
+    // the text is held to the field's limits and its change handled. False
+    // when a finished text was not a number (and so was refused).
+    bool FinishTyping();
     void RadioGroupClick(QObject* Sender);
     void CheckBoxClick(QObject* Sender);
     // At most one of the two gearbox boxes is checked.
@@ -297,6 +305,9 @@ class TFormMain : public QWidget {
     void BSequenceDiscardAllClick(QObject* Sender);
     void BSequenceEraseClick(QObject* Sender);
     void BSequenceEraseAllClick(QObject* Sender);
+    // A value the frame guard refused: message 35 naming the parameter, the
+    // value and its limits.
+    void ReportValueOutOfLimits(const LimitRefusal& refusal);
     // Closing with changes never sent asks first (message 31); true = close.
     bool ConfirmCloseWithPendingChanges();
     // The handlers of editing and of the sequence page; once, by WireLayoutHandlers.
@@ -357,6 +368,7 @@ class TFormMain : public QWidget {
     void ShowLiveHourglass(bool shown);
     void RunCalibrationStep(QObject* button);
     void RunOutputTest(QObject* button);
+    void BindOutputTestDurations();
     void WireCalibrationHandlers();
     void ShowLearnedValueAsRead(const CalibrationStep& step, int shown);
     // Device link.
@@ -396,6 +408,9 @@ class TFormMain : public QWidget {
     bool firmwareUpdateRunning_ = false;
     bool firmwareOutputEndsWithCR_ = false;
 };
+
+// The limits to which a bound edit holds a typed value: the row's display limits.
+std::optional<EditLimits> DisplayLimitsOf(const TCommandRecord& row);
 
 // The one main window of the program.
 extern TFormMain* FormMain;

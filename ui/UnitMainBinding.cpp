@@ -39,6 +39,18 @@ void RecordSender(TCommandRecord& row, const QObject* control) {
     }
 }
 
+} // namespace
+
+// A typed value is held to the row's display limits; a row whose two limits
+// are equal has none (as a spin edit's).
+std::optional<EditLimits> DisplayLimitsOf(const TCommandRecord& row) {
+    if (row.MinValueSW == row.MaxValueSW)
+        return std::nullopt;
+    return EditLimits{row.MinValueSW, row.MaxValueSW, std::max(0, row.DigitsValueSW)};
+}
+
+namespace {
+
 // The value a control shows until one is read from the GCU.
 // Returns false for controls that are not bound.
 bool ShowDefaultValue(QObject* component, const TCommandRecord& row) {
@@ -52,6 +64,7 @@ bool ShowDefaultValue(QObject* component, const TCommandRecord& row) {
         // Barrel-degree displays (tag 10) are derived, not bound.
         if (edit->Tag() == 10)
             return false;
+        edit->SetLimits(DisplayLimitsOf(row));
         edit->SetText(RealToStrDec(row.DefaultValueSW, row.DigitsValueSW));
         return true;
     }

@@ -120,13 +120,43 @@ void TFormMain::BGearDetectionBarrelPositionRSetClick(QObject* Sender) {
 
 // ---------------------------------------------------------------- output tests
 
+// The duration is the field's finished value, held to the test's limits; a
+// field that does not hold a whole number sends nothing (message 34).
 void TFormMain::RunOutputTest(QObject* button) {
     const std::optional<OutputTest> test = OutputTestForButton(button->objectName());
     if (!test)
         throw std::logic_error("no output test for " + button->objectName().toStdString());
-    const QString duration =
-        Control<TSpinEdit>(QString::fromLatin1(OutputTestInfoOf(*test).durationEdit)).Text();
-    Exchange().Send(OutputTestFrame(*test, duration));
+    auto& field = Control<TSpinEdit>(QString::fromLatin1(OutputTestInfoOf(*test).durationEdit));
+    bool isNumber = false;
+    const int typed = field.Text().trimmed().toInt(&isNumber);
+    if (!isNumber) {
+        NumberFieldChange(&field); // shows the last valid duration again, with message 34
+        return;
+    }
+    const int duration = field.HeldToLimits(typed);
+    if (duration != typed)
+        field.SetValue(duration);
+    QByteArray frame;
+    try {
+        frame = OutputTestFrame(*test, duration, OutputTestLimits(*test, Commands));
+    } catch (const EValueOutOfLimits& refused) {
+        ReportValueOutOfLimits(refused.Refusal()); // the limits changed since the binding
+        return;
+    }
+    Exchange().Send(frame);
+}
+
+// The duration fields take their limits from the command table once it is
+// loaded; a duration outside them is never sent.
+void TFormMain::BindOutputTestDurations() {
+    for (const OutputTest test : {OutputTest::UpShift, OutputTest::DownShift, OutputTest::Blipper,
+                                  OutputTest::EngineCut, OutputTest::Led}) {
+        const DurationLimits limits = OutputTestLimits(test, Commands);
+        auto& field = Control<TSpinEdit>(QString::fromLatin1(OutputTestInfoOf(test).durationEdit));
+        field.SetMinValue(limits.minimum);
+        field.SetMaxValue(limits.maximum);
+        field.SetValue(field.Value());
+    }
 }
 
 void TFormMain::BRecoveryOutputTestUpShiftTestClick(QObject* Sender) {
@@ -175,6 +205,8 @@ void TFormMain::WireCalibrationHandlers() {
     for (const auto& [test, handler] : tests) {
         const OutputTestInfo& info = OutputTestInfoOf(test);
         AttachHandler(QString::fromLatin1(info.buttonName), handler);
-        Control<TSpinEdit>(QString::fromLatin1(info.durationEdit)).SetText(QStringLiteral("180"));
+        const QString field = QString::fromLatin1(info.durationEdit);
+        AttachHandler(field, &TFormMain::NumberFieldChange);
+        Control<TSpinEdit>(field).SetText(QStringLiteral("180"));
     }
 }

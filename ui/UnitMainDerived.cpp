@@ -72,11 +72,16 @@ void ShowRPMValue(TFormMain& form, const TCommandRecord& row, const QString& nam
                   bool valueChanged) {
     if (row.SenderType == QLatin1String("TSpinEdit")) {
         auto& spin = form.Control<TSpinEdit>(name);
+        spin.SetMinValue(RoundHalfToEvenInt(row.MinValueSW));
+        spin.SetMaxValue(RoundHalfToEvenInt(row.MaxValueSW));
         if (valueChanged)
             spin.SetValue(RoundHalfToEvenInt(row.ActualValueSW));
         spin.SetIncrement(form.RPMFactorGLOB);
-    } else if (row.SenderType == QLatin1String("TEdit") && valueChanged) {
-        form.Control<TEdit>(name).SetText(RealToStrDec(row.ActualValueSW, row.DigitsValueSW));
+    } else if (row.SenderType == QLatin1String("TEdit")) {
+        auto& edit = form.Control<TEdit>(name);
+        edit.SetLimits(DisplayLimitsOf(row));
+        if (valueChanged)
+            edit.SetText(RealToStrDec(row.ActualValueSW, row.DigitsValueSW));
     }
 }
 
@@ -95,14 +100,17 @@ std::optional<double> RatioOf(const TEdit& ratio) {
     return DisplayTextToFloat(text);
 }
 
-void StepRPMEdit(TFormMain& form, int id, const char* editName, bool up) {
+// One step of an RPM spin button; false when the step would leave the
+// command's firmware limits and nothing changed.
+bool StepRPMEdit(TFormMain& form, int id, const char* editName, bool up) {
     TCommandRecord& row = form.Commands[id];
     const std::optional<int> next = RPMSpinStep(row, up);
     if (!next)
-        return;
+        return false;
     row.ActualValueFW = *next;
     const qint64 display = qint64(form.RPMFactorGLOB) * *next;
     form.Control<TEdit>(Name(editName)).SetText(QString::number(display));
+    return true;
 }
 
 void StepMinimumBatteryVoltage(TFormMain& form, bool up) {
@@ -210,14 +218,15 @@ void TFormMain::TimerCalculateBarrelDegreesTimer(QObject*) {
 
 // ---------------------------------------------------------------- spin buttons
 
+// A refused step changes nothing, the down-shift limits included.
 void TFormMain::SBERatiosRpmRPMLimiterUpClick(QObject*) {
-    StepRPMEdit(*this, RPMLimiterId, "ERatiosRpmRPMLimiter", true);
-    CalculateRatioRPM();
+    if (StepRPMEdit(*this, RPMLimiterId, "ERatiosRpmRPMLimiter", true))
+        CalculateRatioRPM();
 }
 
 void TFormMain::SBERatiosRpmRPMLimiterDownClick(QObject*) {
-    StepRPMEdit(*this, RPMLimiterId, "ERatiosRpmRPMLimiter", false);
-    CalculateRatioRPM();
+    if (StepRPMEdit(*this, RPMLimiterId, "ERatiosRpmRPMLimiter", false))
+        CalculateRatioRPM();
 }
 
 void TFormMain::SBERatiosRpmRPMRecoveryUpClick(QObject*) {

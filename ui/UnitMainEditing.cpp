@@ -44,15 +44,6 @@ std::optional<double> ParseDisplayNumber(const QString& text) {
     }
 }
 
-// An empty field or a lone sign in the field the user is typing in is the
-// start of a number, not a wrong one: it is judged when the editing ends.
-bool IsNumberBeingTyped(const QObject* control, const QString& text) {
-    const auto* widget = qobject_cast<const QWidget*>(control);
-    const QString typed = text.trimmed();
-    const bool start = typed.isEmpty() || typed == u'+' || typed == u'-';
-    return start && widget && widget->hasFocus();
-}
-
 QString LastValidText(const TFormMain& form, const QObject* control) {
     const QVariant remembered = control->property(LastValidTextProperty);
     if (remembered.isValid())
@@ -78,15 +69,15 @@ void RefuseNotANumber(TFormMain& form, QObject* control) {
 }
 
 // The number a spin edit or edit shows, remembered as its last valid value.
-// Text that is not a number is refused unless the program is writing silently
-// or the user is still typing it.
+// Text that is not a number is refused unless the program is writing
+// silently. (The user's keystrokes reach this only as the finished text.)
 std::optional<double> ReadNumber(TFormMain& form, QObject* control) {
     const QString text = NumberText(control);
     if (const std::optional<double> value = ParseDisplayNumber(text)) {
         control->setProperty(LastValidTextProperty, text);
         return value;
     }
-    if (!form.SilentControlsEventsGLOB && !IsNumberBeingTyped(control, text))
+    if (!form.SilentControlsEventsGLOB)
         RefuseNotANumber(form, control);
     return std::nullopt;
 }
@@ -227,17 +218,24 @@ void TFormMain::WireEditingHandlers() {
                              &TFormMain::SBSEInputsOutputsMinimumBatteryVoltageUpClick,
                              &TFormMain::SBSEInputsOutputsMinimumBatteryVoltageDownClick);
     AttachHandler(TimerCalculateBarrelDegrees, &TFormMain::TimerCalculateBarrelDegreesTimer);
+}
 
-    // A number left unfinished in a spin edit is judged when its editing ends.
+void TFormMain::NumberFieldChange(QObject* Sender) {
+    ReadNumber(*this, Sender);
+}
+
+// Spin edits always hold numbers; of the edits only the bound ones do (the
+// command line of the Commands page holds any text).
+bool TFormMain::FinishTyping() {
+    bool numbers = true;
     for (QObject* component : ComponentList()) {
-        auto* spin = qobject_cast<TSpinEdit*>(component);
-        if (!spin || !CommandTable::IsValidId(spin->HelpContext()))
-            continue;
-        connect(spin, &QAbstractSpinBox::editingFinished, this, [this, spin] {
-            RunReported([this, spin] {
-                if (!ParseDisplayNumber(spin->Text()) && !SilentControlsEventsGLOB)
-                    RefuseNotANumber(*this, spin);
-            });
-        });
+        if (auto* spin = qobject_cast<TSpinEdit*>(component); spin && spin->Typing()) {
+            numbers = spin->FinishTyping() && numbers;
+        } else if (auto* edit = qobject_cast<TEdit*>(component); edit && edit->Typing()) {
+            const bool number = edit->FinishTyping();
+            if (CommandTable::IsValidId(edit->HelpContext()) && edit->Tag() != 10)
+                numbers = number && numbers;
+        }
     }
+    return numbers;
 }

@@ -2,6 +2,7 @@
 // selection that highlights an entry's controls and shows their page, and the
 // six buttons that transmit, discard and erase entries. The rules themselves
 // live in SequenceController; this file does the widget side.
+#include "model/ParameterLimits.h"
 #include "translation/MessageNumbers.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorReport.h"
@@ -34,14 +35,22 @@ TStringGrid& SequenceGridOf(const TFormMain& form) {
     return form.Control<TStringGrid>(QStringLiteral("SGSequence"));
 }
 
-enum class TransmitOutcome { NothingToSend, Answered, NoAnswer };
+enum class TransmitOutcome { NothingToSend, Answered, NoAnswer, Refused };
 
 // Sends the selected entry and waits for the GCU's answer. Only an answered
 // entry becomes "T"; one the GCU leaves unanswered keeps its status. An entry
-// changed or erased while the answer was awaited is not marked either.
+// changed or erased while the answer was awaited is not marked either. A
+// value outside its command's limits is not framed: the user is told, and the
+// entry keeps its status.
 TransmitOutcome TransmitSelectedEntry(TFormMain& form) {
     const int row = form.Sequence.GridSelectedRow;
-    const QString frame = form.SequenceRules.TransmitFrameText(row);
+    QString frame;
+    try {
+        frame = form.SequenceRules.TransmitFrameText(row);
+    } catch (const EValueOutOfLimits& refused) {
+        form.ReportValueOutOfLimits(refused.Refusal());
+        return TransmitOutcome::Refused;
+    }
     if (frame.isEmpty())
         return TransmitOutcome::NothingToSend;
     const TSequenceRecord sent = form.Sequence[row];
@@ -132,6 +141,20 @@ void TFormMain::SequenceWindowView::EnableControls() {
 
 // ---------------------------------------------------------------- operations
 
+void TFormMain::ReportValueOutOfLimits(const LimitRefusal& refusal) {
+    const QString unit = refusal.unit.isEmpty() ? QString() : u' ' + refusal.unit;
+    QString parameter = u'[' + refusal.command + u']';
+    if (!refusal.description.isEmpty())
+        parameter += u' ' + refusal.description;
+    const QString text =
+        TranslateString(Msg::ValueOutOfLimitsNotSent) + QStringLiteral("\n\n") + parameter + u'\n' +
+        TranslateString(Msg::RefusedValueIs) + RefusalNumberText(refusal.value, refusal.digits) +
+        unit + u'\n' + TranslateString(Msg::RefusedLimitsAre) +
+        RefusalNumberText(refusal.minimum, refusal.digits) + QStringLiteral(" .. ") +
+        RefusalNumberText(refusal.maximum, refusal.digits) + unit;
+    ShowMessage(text, TMsgDlgType::mtError);
+}
+
 void TFormMain::AddSequenceRecord(QObject*, int ID, double ActualValue) {
     SequenceRules.AddSequenceRecord(ID, ActualValue);
 }
@@ -183,7 +206,7 @@ void TFormMain::BSequenceTransmitClick(QObject* Sender) {
         return;
     const bool alone = Sender == FindComponent(QStringLiteral("BSequenceTransmit"));
     const TransmitOutcome outcome = TransmitSelectedEntry(*this);
-    if (outcome == TransmitOutcome::NothingToSend || !alone)
+    if (outcome == TransmitOutcome::NothingToSend || outcome == TransmitOutcome::Refused || !alone)
         return;
     if (outcome == TransmitOutcome::NoAnswer) {
         EnableControls();
@@ -196,11 +219,18 @@ void TFormMain::BSequenceTransmitClick(QObject* Sender) {
 
 // Every entry still to be sent, in list order, each only after the GCU has
 // answered the one before. A run the GCU stops answering ends at that entry;
-// what was answered is still stored.
+// what was answered is still stored. A value outside its command's limits
+// stops the run before anything is sent (or, should one appear meanwhile, at
+// that entry), and then no store is sent.
 void TFormMain::BSequenceTransmitAllClick(QObject*) {
     const TransmissionScope transmission(*this);
     if (transmission.Nested())
         return;
+    if (const std::optional<RefusedEntry> refused = SequenceRules.FirstRefusedPendingEntry()) {
+        SequenceRules.SelectGridRow(refused->row);
+        ReportValueOutOfLimits(refused->refusal);
+        return;
+    }
     int answered = 0;
     bool stopped = false;
     for (int i = 1; i <= SequenceCount && Sequence[i].CommandID > 0; ++i) {
@@ -208,6 +238,10 @@ void TFormMain::BSequenceTransmitAllClick(QObject*) {
             continue;
         SequenceRules.SelectGridRow(i);
         const TransmitOutcome outcome = TransmitSelectedEntry(*this);
+        if (outcome == TransmitOutcome::Refused) {
+            EnableControls();
+            return;
+        }
         if (outcome == TransmitOutcome::NoAnswer) {
             stopped = true;
             break;

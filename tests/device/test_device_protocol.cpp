@@ -3,6 +3,7 @@
 #include "device/LinkRouter.h"
 #include "device/TrafficLog.h"
 #include "model/CommandTable.h"
+#include "model/ParameterLimits.h"
 
 #include <gtest/gtest.h>
 
@@ -29,18 +30,48 @@ TEST(DeviceFrames, fixedFramesEndWithCrLf) {
 TEST(DeviceFrames, parameterWrite_usesDecimalPointAndFirmwareDigits) {
     TCommandRecord row;
     row.Command = "UPSHTIME";
+    row.MinValueFW = -10;
+    row.MaxValueFW = 100;
     row.DigitsValueFW = 1;
     EXPECT_EQ(DeviceFrames::ParameterWrite(row, 12.5), QByteArray("[UPSHTIME 12.5]\r\n"));
     row.DigitsValueFW = 0;
     EXPECT_EQ(DeviceFrames::ParameterWrite(row, -3.0), QByteArray("[UPSHTIME -3]\r\n"));
     row.DigitsValueFW = 2;
     EXPECT_EQ(DeviceFrames::ParameterWrite(row, 4.405), QByteArray("[UPSHTIME 4.41]\r\n"));
+    // Outside the firmware limits nothing is framed.
+    EXPECT_EQ(DeviceFrames::ParameterWrite(row, 100.004), QByteArray("[UPSHTIME 100.00]\r\n"));
+    EXPECT_THROW(DeviceFrames::ParameterWrite(row, 100.01), EValueOutOfLimits);
+    EXPECT_THROW(DeviceFrames::ParameterWrite(row, -10.01), EValueOutOfLimits);
 }
 
-TEST(DeviceFrames, outputTestAndManualCommand_takeTextUnchanged) {
-    EXPECT_EQ(OutputTestFrame(OutputTest::Blipper, "250"), QByteArray("[TESTBLIP 250]\r\n"));
+TEST(DeviceFrames, outputTestDuration_boundedByItsCommandRowOrItsOwnLimits) {
+    CommandTable table;
+    // No row in the table: the test's own limits, for every test.
+    EXPECT_EQ(OutputTestLimits(OutputTest::UpShift, table).maximum, OwnOutputTestLimits.maximum);
+    table[5].Command = "UPACTTMO";
+    table[5].MinValueSW = 30;
+    table[5].MaxValueSW = 400;
+    table[4].Command = "DNBLIPTO";
+    table[4].MinValueSW = 20;
+    table[4].MaxValueSW = 20; // no usable range
+    const DurationLimits up = OutputTestLimits(OutputTest::UpShift, table);
+    EXPECT_EQ(up.minimum, 30);
+    EXPECT_EQ(up.maximum, 400);
+    EXPECT_EQ(OutputTestLimits(OutputTest::Blipper, table).maximum, OwnOutputTestLimits.maximum);
+    EXPECT_EQ(OutputTestLimits(OutputTest::Led, table).maximum, OwnOutputTestLimits.maximum);
+
+    EXPECT_EQ(OutputTestFrame(OutputTest::UpShift, 400, up), QByteArray("[TESTATUP 400]\r\n"));
+    EXPECT_EQ(OutputTestFrame(OutputTest::UpShift, 30, up), QByteArray("[TESTATUP 30]\r\n"));
+    EXPECT_THROW(OutputTestFrame(OutputTest::UpShift, 401, up), EValueOutOfLimits);
+    EXPECT_THROW(OutputTestFrame(OutputTest::UpShift, 29, up), EValueOutOfLimits);
+}
+
+TEST(DeviceFrames, outputTestAndManualCommand_takeTheirValueAndTextUnchanged) {
+    EXPECT_EQ(OutputTestFrame(OutputTest::Blipper, 250, {20, 300}),
+              QByteArray("[TESTBLIP 250]\r\n"));
     ASSERT_TRUE(OutputTestForButton("BRecoveryOutputTestLedTest").has_value());
-    EXPECT_EQ(OutputTestFrame(*OutputTestForButton("BRecoveryOutputTestLedTest"), "180"),
+    EXPECT_EQ(OutputTestFrame(*OutputTestForButton("BRecoveryOutputTestLedTest"), 180,
+                              OwnOutputTestLimits),
               QByteArray("[TESTLEDN 180]\r\n"));
     EXPECT_FALSE(OutputTestForButton("BSomethingElse").has_value());
     EXPECT_EQ(DeviceFrames::ManualCommand("[MAXVATPS ?]"), QByteArray("[MAXVATPS ?]\r\n"));

@@ -5,6 +5,7 @@
 //
 // The first input byte picks the mode; the rest is the payload.
 #include "model/CommandTable.h"
+#include "model/ParameterLimits.h"
 #include "model/RecordFiles.h"
 #include "model/SequenceController.h"
 #include "model/SequenceLoading.h"
@@ -51,6 +52,8 @@ CommandTable MakeBoundTable() {
         r.ID = id;
         r.Command = QStringLiteral("C%1").arg(id);
         r.MeasureUnitFW = r.MeasureUnitSW = QStringLiteral("Nr");
+        r.MinValueFW = r.MinValueSW = -40; // edits of -64 to 63.5 fall on both sides
+        r.MaxValueFW = r.MaxValueSW = 40;
         r.DigitsValueSW = id % 3;
         r.DigitsValueFW = id % 4;
         r.SenderType = QStringLiteral("TSpinEdit");
@@ -189,8 +192,16 @@ void FuzzEditScript(const QByteArray& script) {
             controller.EraseSelected();
             break;
         case 6:
-            if (!controller.TransmitFrameText(row).isEmpty())
-                controller.MarkTransmitted(row);
+            try {
+                if (!controller.TransmitFrameText(row).isEmpty())
+                    controller.MarkTransmitted(row);
+            } catch (const EValueOutOfLimits&) {
+                const TSequenceRecord& refused = sequence[row];
+                Require(IsPendingStatus(refused.Status), "only a pending entry is framed");
+                Require(CheckFirmwareLimits(table[refused.CommandID], refused.ActualValueFW)
+                            .has_value(),
+                        "only a value outside its limits is refused");
+            }
             break;
         case 7:
             controller.DiscardAll();

@@ -15,6 +15,7 @@ mkdir -p "$out/corpus"
 sources=(
     "$root/tests/fuzz/fuzz_records.cpp"
     "$root/model/CommandTable.cpp"
+    "$root/model/ParameterLimits.cpp"
     "$root/model/Sequence.cpp"
     "$root/model/SequenceController.cpp"
     "$root/model/SequenceLoading.cpp"

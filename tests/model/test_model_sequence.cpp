@@ -72,6 +72,8 @@ class SequenceRules : public ::testing::Test {
         row.Command = word;
         row.Description = word + " description";
         row.MeasureUnitFW = row.MeasureUnitSW = "mS";
+        row.MinValueFW = row.MinValueSW = -1e6;
+        row.MaxValueFW = row.MaxValueSW = 1e6;
         row.SenderType = type;
         row.SenderName1 = name;
         row.SenderName2.clear();

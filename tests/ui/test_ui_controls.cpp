@@ -58,7 +58,7 @@ TEST(SpinEdit, arrowsStepByIncrementWithinLimits) {
     EXPECT_EQ(spin.Value(), 1000);
 }
 
-TEST(SpinEdit, userTypingAndProgramWrites_raiseChange) {
+TEST(SpinEdit, programWritesRaiseChangeAtOnce_typingOnlyWhenItEnds) {
     TSpinEdit spin;
     QSignalSpy changes(&spin, &TSpinEdit::Change);
     spin.SetValue(3);
@@ -66,10 +66,65 @@ TEST(SpinEdit, userTypingAndProgramWrites_raiseChange) {
     spin.SetValue(3); // nothing shown changes
     EXPECT_EQ(changes.count(), 1);
     QTest::keyClick(&spin, Qt::Key_4);
-    EXPECT_EQ(changes.count(), 2);
-    EXPECT_EQ(spin.Value(), 34);
     QTest::keyClick(&spin, Qt::Key_A); // letters are refused
     EXPECT_EQ(spin.Text(), QStringLiteral("34"));
+    EXPECT_EQ(changes.count(), 1); // still typing
+    QTest::keyClick(&spin, Qt::Key_Return);
+    EXPECT_EQ(changes.count(), 2);
+    EXPECT_EQ(spin.Value(), 34);
+    QTest::keyClick(&spin, Qt::Key_Return); // nothing typed since
+    EXPECT_EQ(changes.count(), 2);
+}
+
+TEST(SpinEdit, typingEndsHeldToTheLimits_reportedOnlyWhenTheValueDiffers) {
+    TSpinEdit spin;
+    spin.SetMinValue(10);
+    spin.SetMaxValue(100);
+    spin.SetValue(100);
+    QSignalSpy changes(&spin, &TSpinEdit::Change);
+    const auto type = [&](const char* typed) {
+        spin.selectAll();
+        QTest::keyClicks(&spin, QString::fromLatin1(typed));
+    };
+    // Above the maximum, onto the value shown before: nothing to report.
+    type("250");
+    QTest::keyClick(&spin, Qt::Key_Return);
+    EXPECT_EQ(spin.Text(), "100");
+    EXPECT_EQ(changes.count(), 0);
+    // Below the minimum: the minimum, reported once.
+    type("5");
+    QTest::keyClick(&spin, Qt::Key_Enter);
+    EXPECT_EQ(spin.Text(), "10");
+    EXPECT_EQ(changes.count(), 1);
+    // Typed back to what was reported: nothing.
+    type("55");
+    QTest::keyClick(&spin, Qt::Key_Backspace);
+    QTest::keyClick(&spin, Qt::Key_Backspace);
+    QTest::keyClicks(&spin, "10");
+    QTest::keyClick(&spin, Qt::Key_Return);
+    EXPECT_EQ(changes.count(), 1);
+    // A sign and a leading zero are written as the number they are.
+    type("+070");
+    QTest::keyClick(&spin, Qt::Key_Return);
+    EXPECT_EQ(spin.Text(), "70");
+    EXPECT_EQ(changes.count(), 2);
+    // An arrow while typing steps from the typed value, held first.
+    type("300");
+    QTest::keyClick(&spin, Qt::Key_Down);
+    EXPECT_EQ(spin.Text(), "99");
+    EXPECT_EQ(changes.count(), 4); // the held 100, then 99
+    // A program write replaces the typing; its end has nothing left to report.
+    type("42");
+    spin.SetValue(60);
+    EXPECT_EQ(changes.count(), 5);
+    QTest::keyClick(&spin, Qt::Key_Return);
+    EXPECT_EQ(spin.Text(), "60");
+    EXPECT_EQ(changes.count(), 5);
+    // Text that is no number is reported as it stands, for the window to judge.
+    type("-");
+    QTest::keyClick(&spin, Qt::Key_Return);
+    EXPECT_EQ(spin.Text(), "-");
+    EXPECT_EQ(changes.count(), 6);
 }
 
 TEST(SpinEdit, wheelStepsOnlyTheFocusedField) {
@@ -98,6 +153,42 @@ TEST(Edit, programWriteRaisesChangeOnlyWhenTextChanges) {
     edit.SetText(QStringLiteral("4,5"));
     EXPECT_EQ(changes.count(), 1);
     EXPECT_EQ(edit.Text(), QStringLiteral("4,5"));
+}
+
+TEST(Edit, typingEndsHeldToItsLimitsWithTheirDecimals_insideStaysAsTyped) {
+    TEdit edit;
+    edit.SetText(QStringLiteral("12,0"));
+    QSignalSpy changes(&edit, &TEdit::Change);
+    const auto type = [&](const char* typed) {
+        edit.selectAll();
+        QTest::keyClicks(&edit, QString::fromLatin1(typed));
+    };
+    // Without limits a typed number stays as typed, reported when typing ends.
+    type("99,99");
+    EXPECT_EQ(changes.count(), 0);
+    QTest::keyClick(&edit, Qt::Key_Return);
+    EXPECT_EQ(edit.Text(), "99,99");
+    EXPECT_EQ(changes.count(), 1);
+
+    edit.SetLimits(EditLimits{6.0, 16.0, 1});
+    type("20");
+    QTest::keyClick(&edit, Qt::Key_Return);
+    EXPECT_EQ(edit.Text(), "16,0");
+    EXPECT_EQ(changes.count(), 2);
+    type("5,95");
+    EXPECT_TRUE(edit.FinishTyping()); // as when a button is pressed
+    EXPECT_EQ(edit.Text(), "6,0");
+    EXPECT_EQ(changes.count(), 3);
+    type("12,25");
+    EXPECT_TRUE(edit.FinishTyping());
+    EXPECT_EQ(edit.Text(), "12,25");
+    EXPECT_EQ(changes.count(), 4);
+    type("abc");
+    EXPECT_FALSE(edit.FinishTyping());
+    EXPECT_EQ(edit.Text(), "abc"); // reported for the window to judge
+    EXPECT_EQ(changes.count(), 5);
+    EXPECT_TRUE(edit.FinishTyping()); // nothing typed since
+    EXPECT_EQ(changes.count(), 5);
 }
 
 TEST(CheckBox, threeStates_eachChangeRaisesClick) {
