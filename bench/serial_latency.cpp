@@ -1,10 +1,16 @@
 // Measures the serial-port object against a responder on a pseudo-terminal that
-// answers every frame at once, as the GCU does:
+// answers every frame as the GCU does over its line at 115200 bit/s: the frame
+// takes its wire time to come in, the answer its wire time to go out, and a USB
+// adapter hands the answer over in two pieces:
 //  - time from SendString of a frame to the OnReceive that completes its answer
-//    (median and 99th percentile), and whether each answer came in one event;
-//  - time for 200 such exchanges one after the other;
+//    (median and 99th percentile), against the wire time of frame and answer,
+//    and whether each answer came in one event;
+//  - time for the exchanges one after the other;
 //  - CPU time the process uses while the port is open and quiet.
-// Usage: bench_serial_latency [frames] [quiet seconds]
+// The last line is the median round trip over the wire time ("ratio 1.08").
+// With "unpaced" the responder answers at once, the second piece 0.3 ms after
+// the first, so that only the program's own delay is measured.
+// Usage: bench_serial_latency [frames] [quiet seconds] [unpaced]
 #include "serial/SerialPort.h"
 
 #include <QCoreApplication>
@@ -14,6 +20,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <fcntl.h>
@@ -26,15 +33,34 @@
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
+constexpr int kLineRate = 115200;
+constexpr qsizetype kFirstPiece = 6; // bytes of the answer in its first piece
+
+// Time of one byte on the line: start bit, 8 data bits, stop bit.
+std::chrono::nanoseconds ByteTime() {
+    return std::chrono::nanoseconds(10LL * 1000000000LL / kLineRate);
+}
+
+QByteArray Frame(int i) {
+    return "[MAXVATPS " + QByteArray::number(i % 10) + "]\r\n";
+}
+
+QByteArray AnswerTo(const QByteArray& frame) {
+    return frame.left(9) + " 1234.5]\r\n";
+}
+
 double CpuSeconds() {
     timespec ts{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
 
-// Answers each CR LF terminated frame with "[" + word + " 1234.5]" CR LF, the
-// answer split in two writes 300 us apart as a USB adapter may deliver it.
-void Respond(int master, std::atomic<bool>& stop) {
+// Answers each CR LF terminated frame with "[" + word + " 1234.5]" CR LF in two
+// writes: paced, each piece once the line would have carried it (the frame in,
+// then the answer out); unpaced, at once and 0.3 ms apart.
+void Respond(int master, std::atomic<bool>& stop, bool paced) {
     QByteArray pending;
     while (!stop) {
         pollfd p{master, POLLIN, 0};
@@ -44,15 +70,23 @@ void Respond(int master, std::atomic<bool>& stop) {
         const auto n = ::read(master, buffer, sizeof buffer);
         if (n <= 0)
             return;
+        const auto arrived = Clock::now();
         pending.append(buffer, n);
         qsizetype end;
         while ((end = pending.indexOf("\r\n")) >= 0) {
-            const QByteArray frame = pending.left(end);
+            const QByteArray frame = pending.left(end + 2);
             pending.remove(0, end + 2);
-            const QByteArray answer = frame.left(9) + " 1234.5]\r\n";
-            [[maybe_unused]] auto a = ::write(master, answer.constData(), 6);
-            usleep(300);
-            [[maybe_unused]] auto b = ::write(master, answer.constData() + 6, answer.size() - 6);
+            const QByteArray answer = AnswerTo(frame);
+            if (paced)
+                std::this_thread::sleep_until(arrived + ByteTime() * (frame.size() + kFirstPiece));
+            [[maybe_unused]] auto a = ::write(master, answer.constData(), kFirstPiece);
+            if (paced)
+                std::this_thread::sleep_until(arrived +
+                                              ByteTime() * (frame.size() + answer.size()));
+            else
+                usleep(300);
+            [[maybe_unused]] auto b =
+                ::write(master, answer.constData() + kFirstPiece, answer.size() - kFirstPiece);
         }
     }
 }
@@ -69,6 +103,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int frames = argc > 1 ? std::max(1, atoi(argv[1])) : 200;
     const int quietSeconds = argc > 2 ? std::max(0, atoi(argv[2])) : 10;
+    const bool paced = !(argc > 3 && QByteArray(argv[3]) == "unpaced");
 
     termios raw{};
     cfmakeraw(&raw);
@@ -82,7 +117,7 @@ int main(int argc, char** argv) {
     qputenv("GCU_EXTRA_PORTS", QByteArray(name) + "=bench responder");
 
     std::atomic<bool> stop{false};
-    std::thread responder(Respond, master, std::ref(stop));
+    std::thread responder(Respond, master, std::ref(stop), paced);
 
     TSerialPort port;
     port.SetBaudRate(br115200);
@@ -93,6 +128,11 @@ int main(int argc, char** argv) {
     QByteArray answer;
     int eventsForAnswer = 0;
     QEventLoop wait;
+    // One guard timer, restarted per exchange: a timer left over from an earlier
+    // exchange must not end a later wait early.
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, &wait, &QEventLoop::quit);
     port.OnReceive = [&](TSerialPort*, const QByteArray& chunk) {
         answer += chunk;
         ++eventsForAnswer;
@@ -109,10 +149,11 @@ int main(int argc, char** argv) {
         eventsForAnswer = 0;
         QElapsedTimer clock;
         clock.start();
-        port.SendString("[MAXVATPS " + QByteArray::number(i % 10) + "]\r\n");
-        QTimer::singleShot(2000, &wait, &QEventLoop::quit);
+        port.SendString(Frame(i));
+        guard.start(2000);
         if (!answer.endsWith("\r\n"))
             wait.exec();
+        guard.stop();
         return clock.nsecsElapsed() / 1e6;
     };
 
@@ -128,11 +169,21 @@ int main(int argc, char** argv) {
     }
     const double totalMs = total.nsecsElapsed() / 1e6;
 
-    std::printf("frames: %d (answer of 18 bytes in two writes 0.3 ms apart)\n", frames);
+    const qsizetype frameBytes = Frame(0).size();
+    const qsizetype answerBytes = AnswerTo(Frame(0)).size();
+    const double wireMs = (ByteTime() * (frameBytes + answerBytes)).count() / 1e6;
+    const double median = Percentile(times, 0.5);
+    const double p99 = Percentile(times, 0.99);
+    std::printf("frames: %d of %lld bytes, answers of %lld bytes in two writes, %s\n", frames,
+                static_cast<long long>(frameBytes), static_cast<long long>(answerBytes),
+                paced ? "paced at 115200 bit/s" : "unpaced (0.3 ms apart)");
+    std::printf("wire time of frame and answer at 115200 bit/s: %.2f ms\n", wireMs);
     std::printf("SendString -> OnReceive completing the answer: median %.2f ms, p99 %.2f ms, "
                 "max %.2f ms\n",
-                Percentile(times, 0.5), Percentile(times, 0.99),
-                *std::max_element(times.begin(), times.end()));
+                median, p99, *std::max_element(times.begin(), times.end()));
+    if (paced)
+        std::printf("over the wire time: median %+.2f ms, p99 %+.2f ms\n", median - wireMs,
+                    p99 - wireMs);
     std::printf("answers delivered whole in one OnReceive: %d of %d\n", whole, frames);
     std::printf("%d exchanges one after the other: %.1f ms\n", frames, totalMs);
 
@@ -160,5 +211,6 @@ int main(int argc, char** argv) {
     stop = true;
     responder.join();
     ::close(master);
+    std::printf("ratio %.2f\n", median / wireMs);
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "serial/SerialDevice.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -314,6 +315,30 @@ bool HasHungUp(int fd) {
     if (poll(&p, 1, 0) < 0)
         return false;
     return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
+TInputWait WaitForInput(int fd, int wake, std::chrono::nanoseconds timeout) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + timeout;
+    // poll(2) leaves out a negative descriptor.
+    pollfd fds[2] = {{wake, POLLIN, 0}, {fd, POLLIN, 0}};
+    for (;;) {
+        const auto left = std::max(std::chrono::nanoseconds(0), deadline - Clock::now());
+        const timespec ts{static_cast<time_t>(left.count() / 1000000000),
+                          static_cast<long>(left.count() % 1000000000)};
+        const int n = ppoll(fds, 2, &ts, nullptr);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return TInputWait::Lost;
+        if (n == 0)
+            return TInputWait::TimedOut;
+        if (fds[0].revents != 0)
+            return TInputWait::Woken;
+        if (fds[1].revents & POLLIN)
+            return TInputWait::Readable;
+        return TInputWait::Lost;
+    }
 }
 
 bool IsLostDeviceError(int error) {

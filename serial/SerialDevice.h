@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 
 struct termios;
@@ -80,6 +81,18 @@ bool SetBreak(int fd, bool on);
 bool SimulateXonXoff(int fd, bool on);
 // A device that has gone: hang-up or error condition on the descriptor.
 bool HasHungUp(int fd);
+
+// How a wait for input ended.
+enum class TInputWait {
+    Readable, // the device has bytes to read
+    TimedOut, // nothing came in time
+    Woken,    // the wake handle was signalled (a stop request); wins over input
+    Lost,     // the device hung up or reports an error
+};
+// Blocks until the device has input, the wake handle (an eventfd, or -1) is
+// signalled, or the timeout passes. With fd -1 it waits on the wake handle only.
+// Interrupted waits go on for the time that is left.
+TInputWait WaitForInput(int fd, int wake, std::chrono::nanoseconds timeout);
 // A read error that means the device has gone.
 bool IsLostDeviceError(int error);
 

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -15,8 +14,12 @@ using std::chrono::milliseconds;
 
 namespace {
 
-// The line counts as quiet after this many character times without a byte, so
-// that a message that is still arriving is delivered whole.
+// A chunk is handed over as soon as it ends a line. The configuration dump ends
+// with its end mark "#" and CR LF, so a complete dump ends a line as well.
+constexpr char kLineEnd = '\n';
+// Text without a line end is handed over once the line has been quiet for this
+// many character times (at least kMinQuietGap), so that a message that is still
+// arriving is delivered whole.
 constexpr int kQuietCharacters = 24;
 constexpr microseconds kMinQuietGap{2000};
 constexpr long kChunkLimit = 1 << 16;
@@ -28,12 +31,8 @@ microseconds QuietGap(int rate) {
     return std::max(kMinQuietGap, microseconds(us));
 }
 
-bool WaitReadable(int fd, int wake, microseconds timeout) {
-    pollfd fds[2] = {{fd, POLLIN, 0}, {wake, POLLIN, 0}};
-    const timespec ts{static_cast<time_t>(timeout.count() / 1000000),
-                      static_cast<long>(timeout.count() % 1000000) * 1000};
-    const int n = ppoll(fd >= 0 ? fds : fds + 1, fd >= 0 ? 2 : 1, &ts, nullptr);
-    return n > 0 && fd >= 0 && (fds[0].revents & POLLIN) && !(fds[1].revents & POLLIN);
+bool EndsALine(const QByteArray& chunk) {
+    return chunk.endsWith(kLineEnd);
 }
 
 } // namespace
@@ -83,7 +82,7 @@ void TWorkerThread::Join() {
 bool TWorkerThread::PauseFor(microseconds timeout) const {
     if (FStop)
         return false;
-    WaitReadable(-1, FWake, timeout);
+    SerialDevice::WaitForInput(-1, FWake, timeout);
     return !FStop;
 }
 
@@ -217,10 +216,12 @@ void TComThread::ReceiveAutomatically(int waiting) {
         return;
     }
     Owner->FIsReceiving = true;
+    QByteArray chunk;
+    int readError = 0;
     const long wanted = packet == 0 ? std::min<long>(waiting, kChunkLimit) : long(packet);
-    QByteArray chunk(wanted, Qt::Uninitialized);
-    const long n = SerialDevice::ReadSome(ComDevice, chunk.data(), wanted);
-    const int readError = errno;
+    const long n = ReadOnto(chunk, wanted, readError);
+    if (n > 0 && packet == 0)
+        ReadRestOfLine(chunk);
     Owner->FIsReceiving = false;
     if (n <= 0) {
         // Bytes were announced: nothing to read now means the device has gone.
@@ -230,7 +231,45 @@ void TComThread::ReceiveAutomatically(int waiting) {
             CheckUnplugged();
         return;
     }
-    chunk.truncate(n);
+    Deliver(chunk);
+}
+
+long TComThread::ReadOnto(QByteArray& chunk, long max, int& error) {
+    const qsizetype before = chunk.size();
+    chunk.resize(before + max);
+    const long n = SerialDevice::ReadSome(ComDevice, chunk.data() + before, max);
+    error = errno;
+    chunk.truncate(before + std::max(n, 0L));
+    return n;
+}
+
+// Reads on, blocking on the device, until the chunk ends a line, so that an
+// answer is handed over the moment its last byte is in. Text without a line end
+// goes once the line has been quiet for the quiet gap; the poll period and the
+// chunk limit bound a chunk, so that a stream without line ends still moves. A
+// stop request or a lost device ends the chunk early: what was read is still
+// handed over, and the next pass finds the lost device.
+void TComThread::ReadRestOfLine(QByteArray& chunk) {
+    constexpr long kReadStep = 4096;
+    const microseconds gap = QuietGap(AppliedRate);
+    auto lastByte = Clock::now();
+    const auto limit = lastByte + milliseconds(Owner->FDelay.load());
+    while (!EndsALine(chunk) && chunk.size() < kChunkLimit && lastByte < limit) {
+        // A gap that has run out still takes the bytes already there: the line
+        // was not quiet if only this thread was slow to look.
+        const auto until = std::min<Clock::time_point>(lastByte + gap, limit);
+        const auto left = std::max<Clock::duration>(Clock::duration::zero(), until - Clock::now());
+        if (SerialDevice::WaitForInput(ComDevice, WakeHandle(), left) !=
+            SerialDevice::TInputWait::Readable)
+            return;
+        int error = 0;
+        if (ReadOnto(chunk, std::min(kReadStep, kChunkLimit - long(chunk.size())), error) <= 0)
+            return;
+        lastByte = Clock::now();
+    }
+}
+
+void TComThread::Deliver(QByteArray chunk) {
     if (Owner->FDiscardNulls)
         chunk.replace(QByteArray(1, '\0'), QByteArray());
     if (Owner->FDsrSensitivity) {
@@ -268,16 +307,16 @@ void TComThread::SignalPullRead(int waiting) {
         DoExecuteReceiveNoBuffer();
 }
 
-// Waits up to Delay for bytes. When bytes come, waits on until the line has been
-// quiet for a few character times (never beyond Delay), so that an answer is
-// delivered at once and whole.
+// Waits up to Delay for the first byte of the next chunk, blocking on the
+// device; the next pass reads it at once. Bytes that this thread leaves queued
+// would wake the wait at once, so then it is a plain pause.
 void TComThread::Pause(bool bytesLeftWaiting) {
     const milliseconds delay(Owner->FDelay.load());
     const auto start = Clock::now();
     if (bytesLeftWaiting)
         PauseFor(delay);
-    else if (WaitReadable(ComDevice, WakeHandle(), delay))
-        SettleChunk(start, delay);
+    else
+        SerialDevice::WaitForInput(ComDevice, WakeHandle(), delay);
     if (StopRequested())
         return;
     const auto elapsed = duration_cast<milliseconds>(Clock::now() - start).count();
@@ -287,26 +326,6 @@ void TComThread::Pause(bool bytesLeftWaiting) {
         Owner->FIdleTimeout >= idleInterval) {
         Owner->FIdleWasFired = true;
         DoIdle();
-    }
-}
-
-void TComThread::SettleChunk(Clock::time_point pauseStart, milliseconds delay) {
-    const microseconds gap = std::min<microseconds>(QuietGap(AppliedRate), delay);
-    const microseconds step = std::max(microseconds(250), gap / 4);
-    int last = SerialDevice::InputWaiting(ComDevice);
-    auto lastChange = Clock::now();
-    while (Clock::now() - pauseStart < delay) {
-        if (!PauseFor(step))
-            return;
-        const int now = SerialDevice::InputWaiting(ComDevice);
-        if (now < 0 || SerialDevice::HasHungUp(ComDevice))
-            return;
-        if (now != last) {
-            last = now;
-            lastChange = Clock::now();
-        } else if (Clock::now() - lastChange >= gap) {
-            return;
-        }
     }
 }
 

@@ -86,10 +86,14 @@ class TComThread : public TWorkerThread {
     void ReceiveStep();
     bool BytesStayQueued() const;
     void ReceiveAutomatically(int waiting);
+    // Reads up to max bytes onto the end of chunk: the count, 0 when none wait,
+    // -1 on failure with the reason in error.
+    long ReadOnto(QByteArray& chunk, long max, int& error);
+    void ReadRestOfLine(QByteArray& chunk);
+    // Hands a chunk to OnReceive (after the NUL and DSR filters).
+    void Deliver(QByteArray chunk);
     void SignalPullRead(int waiting);
     void Pause(bool bytesLeftWaiting);
-    void SettleChunk(std::chrono::steady_clock::time_point pauseStart,
-                     std::chrono::milliseconds delay);
     void CheckUnplugged();
     // The device has gone (hang-up, I/O error, unlisted port) or its modem lines
     // dropped: settle the state, report OnFault, end the connection.
