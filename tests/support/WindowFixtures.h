@@ -139,8 +139,9 @@ class WindowWithGcu : public WindowOnDataFolder {
         ConfigureGcu(options);
         gcu = std::make_unique<GcuSimulator>(options);
         port = gcu->start();
-        qputenv("GCU_EXTRA_PORTS",
-                ExtraPortsWith(QString(), port, QLatin1String(DemoAdapterName)).toLocal8Bit());
+        if (OfferedAsExtraPort())
+            qputenv("GCU_EXTRA_PORTS",
+                    ExtraPortsWith(QString(), port, QLatin1String(DemoAdapterName)).toLocal8Bit());
         WindowOnDataFolder::SetUp();
     }
     void TearDown() override {
@@ -156,6 +157,9 @@ class WindowWithGcu : public WindowOnDataFolder {
         form->SetLinkLimits(limits);
     }
     virtual void ConfigureGcu(GcuSimulatorOptions&) {}
+    // False: the simulated GCU's port is not listed as an extra port (a test
+    // that offers it as a USB adapter of its own, see FakeDevices.h).
+    virtual bool OfferedAsExtraPort() const { return true; }
     virtual void ConfigureLimits(LinkExchange::Limits&) {}
 
     TButton& ConnectButton() const {
