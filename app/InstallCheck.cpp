@@ -21,7 +21,7 @@ class CheckDialogs : public IDialogs {
     explicit CheckDialogs(QString fileName) : fileName_(std::move(fileName)) {}
     TModalResult MessageDlg(const QString& text, TMsgDlgType, TMsgDlgButtons buttons) override {
         messages.append(text);
-        return buttons & mbYes ? mrYes : mrOK;
+        return buttons.testFlag(mbYes) ? mrYes : mrOK;
     }
     bool InputQuery(const QString&, const QString&, QString&) override { return false; }
     bool OpenFileDialog(FileDialogRequest&) override { return false; }
@@ -57,15 +57,22 @@ int Fail(const QString& reason) {
     return 1;
 }
 
+int CheckSteps(TFormMain& form, CheckDialogs& dialogs, const QString& fileName);
+
 } // namespace
 
 int RunInstallCheck(TFormMain& form, const QString& fileName) {
     CheckDialogs dialogs(fileName);
     SetDialogs(&dialogs);
-    struct Restore {
-        ~Restore() { SetDialogs(nullptr); }
-    } restore;
+    const int result = CheckSteps(form, dialogs, fileName);
+    form.close(); // the unsent edit is given up without a person to ask
+    SetDialogs(nullptr);
+    return result;
+}
 
+namespace {
+
+int CheckSteps(TFormMain& form, CheckDialogs& dialogs, const QString& fileName) {
     if (!WaitFor([&form] { return form.isVisible() && !form.SilentControlsEventsGLOB; }))
         return Fail(QStringLiteral("start-up did not complete"));
     Say(QStringLiteral("start-up: complete"));
@@ -94,3 +101,5 @@ int RunInstallCheck(TFormMain& form, const QString& fileName) {
     Say(QStringLiteral("install check: passed"));
     return 0;
 }
+
+} // namespace

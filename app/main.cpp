@@ -87,9 +87,7 @@ int main(int argc, char** argv) {
     }
     form.show();
     if (!options.installCheck.isEmpty()) {
-        const int result = RunInstallCheck(form, options.installCheck);
-        form.close();
-        return result;
+        return RunInstallCheck(form, options.installCheck);
     }
     if (options.page >= 0 || !options.screenshot.isEmpty())
         ScheduleScreenshot(form, options);

@@ -26,6 +26,7 @@
 #include <QHash>
 #include <QList>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <chrono>
 #include <memory>
@@ -420,6 +421,7 @@ class TFormMain : public QWidget {
     void TryReconnectLostAdapter();
     void ReconnectTimerTick();
     void StopAwaitingLostAdapter();
+    void GiveUpOnLostAdapter();
     void ShowWholePortEntries();
     std::unique_ptr<PortMonitor> portMonitor_;
     QTimer* reconnectTimer_ = nullptr;

@@ -12,7 +12,10 @@
 #include "ui/UnitMain.h"
 
 #include <QAbstractItemView>
+#include <QFileInfo>
+#include <QFontMetrics>
 #include <QTimer>
+#include <algorithm>
 
 namespace {
 const QString PortBoxName = QStringLiteral("CBSerialCommunicationComPort");
@@ -23,15 +26,16 @@ const QString PortBoxName = QStringLiteral("CBSerialCommunicationComPort");
 void TFormMain::WatchPorts() {
     portMonitor_ = CreatePortMonitor();
     connect(portMonitor_.get(), &PortMonitor::DeviceChanged, this,
-            Reported([this](const QString& action, const QString& subsystem, const QString&) {
-                PortDeviceChanged(action, subsystem);
-            }));
+            [this](const QString& action, const QString& subsystem, const QString&) {
+                RunReported([&] { PortDeviceChanged(action, subsystem); });
+            });
     auto& box = Control<TComboBox>(PortBoxName);
     connect(&box, &QComboBox::currentTextChanged, &box,
             [&box](const QString& text) { box.setToolTip(text); });
     reconnectTimer_ = new QTimer(this);
     reconnectTimer_->setSingleShot(true);
-    connect(reconnectTimer_, &QTimer::timeout, this, Reported([this] { ReconnectTimerTick(); }));
+    connect(reconnectTimer_, &QTimer::timeout, this,
+            [this] { RunReported([this] { ReconnectTimerTick(); }); });
 }
 
 TAdapterIdentity TFormMain::LinkAdapter() const {
@@ -76,7 +80,7 @@ void TFormMain::TryReconnectLostAdapter() {
         Control<TButton>(QStringLiteral("BSerialCommunicationConnectDisconnect")).Tag() != 0)
         return;
     if (lostSince_.elapsed() > ReconnectWindow.count())
-        return StopAwaitingLostAdapter();
+        return GiveUpOnLostAdapter();
     for (const TPresentPort& port : ListPresentPorts()) {
         if (!SameAdapter(*lostAdapter_, AdapterIdentityOf(port.path)))
             continue;
@@ -107,17 +111,22 @@ void TFormMain::ReconnectTimerTick() {
     if (!lostAdapter_)
         return;
     if (lostSince_.elapsed() >= ReconnectWindow.count())
-        return StopAwaitingLostAdapter();
+        return GiveUpOnLostAdapter();
     TryReconnectLostAdapter();
     if (lostAdapter_ && !reconnectTimer_->isActive())
         reconnectTimer_->start(int(ReconnectWindow.count() - lostSince_.elapsed()));
 }
 
-// The adapter did not come back in time: the box goes back to auto-connect,
-// as after any vanished port, unless the user chose something else meanwhile.
 void TFormMain::StopAwaitingLostAdapter() {
     lostAdapter_.reset();
     reconnectTimer_->stop();
+}
+
+// The adapter did not come back in time: the box goes back to auto-connect,
+// as after any vanished port, unless the user chose something else meanwhile.
+void TFormMain::GiveUpOnLostAdapter() {
+    qCInfo(lcLink) << "the vanished adapter did not come back";
+    StopAwaitingLostAdapter();
     auto& box = Control<TComboBox>(PortBoxName);
     if (Control<TButton>(QStringLiteral("BSerialCommunicationConnectDisconnect")).Tag() == 0 &&
         box.Text() == lostEntry_ && !PortBox::KeepSelectionAfterRefresh(box.Text(), box.Items()))

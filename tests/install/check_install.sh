@@ -71,7 +71,7 @@ version="$(sed -n 's/^project(Quarventa VERSION \([0-9.]*\).*/\1/p' "$(dirname "
 
 # ---------------------------------------------------------------- the installed program under Xvfb
 userData="$home/.local/share/Quarventa V5"
-out="$(as_user env -u QT_QPA_PLATFORM -u GCU_EXTRA_PORTS xvfb-run -a \
+out="$(as_user env -u QT_QPA_PLATFORM -u GCU_EXTRA_PORTS xvfb-run -a timeout -k 5 180 \
     "$prefix/bin/quarventa" --demo --install-check install-check.QCF 2>&1)" || {
     echo "$out" >&2
     fail "the install check in the installed program failed"

@@ -85,7 +85,8 @@ class WindowOnDataFolder : public ::testing::Test {
         BeforeShow();
         form->show();
         ASSERT_FALSE(form->SilentControlsEventsGLOB) << "start-up did not finish";
-        FillMessageTexts(*form);
+        if (FillsMessageTexts())
+            FillMessageTexts(*form);
         dialogs.asked.clear();
     }
     void TearDown() override {
@@ -97,6 +98,8 @@ class WindowOnDataFolder : public ::testing::Test {
     }
     // Runs after the window is made and before it is shown (start-up).
     virtual void BeforeShow() {}
+    // False: the window keeps the texts of the data folder (none: the built-in English).
+    virtual bool FillsMessageTexts() const { return true; }
 
     TSpinEdit& Spin(const char* name) const { return form->Control<TSpinEdit>(name); }
     TEdit& Edit(const char* name) const { return form->Control<TEdit>(name); }

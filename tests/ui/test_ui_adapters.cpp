@@ -68,9 +68,15 @@ class AdaptersComeAndGo : public qvtest::WindowWithGcu {
         monitor->Report(QStringLiteral("remove"), QStringLiteral("tty"), QStringLiteral("ttyUSB0"));
         ASSERT_TRUE(WaitFor([this] { return !Connected(); }));
     }
-    // The same adapter is back with the GCU behind it (a new pseudo-terminal).
-    void PlugBack(const FakeAdapter& adapter) {
+    // The GCU is reachable again on a new pseudo-terminal.
+    void ReplugGcu() {
         gcu->Replug();
+        ASSERT_TRUE(gcu->WaitUntil([this] { return !gcu->IsHungUp() && !gcu->PortPath().isEmpty(); },
+                                   std::chrono::milliseconds(qvtest::Patience)));
+    }
+    // The same adapter is back with the GCU behind it.
+    void PlugBack(const FakeAdapter& adapter) {
+        ReplugGcu();
         devices.Plug(adapter, QStringLiteral("ttyUSB0"));
         monitor->Report(QStringLiteral("add"), QStringLiteral("tty"), QStringLiteral("ttyUSB0"));
     }
@@ -120,7 +126,7 @@ TEST_F(AdaptersComeAndGo, unplugWhileIdle_showsClosedLink_sameAdapterBack_reconn
 TEST_F(AdaptersComeAndGo, anotherAdapterWhileWaiting_isListedButNotConnected) {
     PlugAndConnect(Ftdi());
     Unplug(Ftdi());
-    gcu->Replug(); // the GCU is reachable again, but through another adapter
+    ReplugGcu(); // the GCU is reachable again, but through another adapter
     FakeAdapter other = Ftdi();
     other.serial = QStringLiteral("FT9Z0QX1");
     other.usbPort = QStringLiteral("1-2");
@@ -138,7 +144,7 @@ TEST_F(AdaptersComeAndGo, adapterWithoutSerialNumber_isKnownAgainOnlyInTheSameSo
     Unplug(Ch340("1-1"));
 
     // Every CH340 has the same by-id name: one in another socket is another.
-    gcu->Replug();
+    ReplugGcu();
     devices.Plug(Ch340("1-3"), QStringLiteral("ttyUSB1"), gcu->PortPath());
     monitor->Report(QStringLiteral("add"), QStringLiteral("tty"), QStringLiteral("ttyUSB1"));
     QTest::qWait(300);
