@@ -282,5 +282,5 @@ TEST(KnownAdapters, udevRuleGivesEveryKnownAdapterToTheUserAndKeepsModemManagerA
         EXPECT_FALSE(UsbFriendlyName(id.section(':', 0, 0), id.section(':', 1, 1), "p", "m") ==
                      "p");
     }
-    EXPECT_EQ(text.count(QStringLiteral("uaccess")), ids.size());
+    EXPECT_EQ(text.count(QStringLiteral("TAG+=\"uaccess\"")), ids.size());
 }

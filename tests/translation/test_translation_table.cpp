@@ -35,7 +35,7 @@ struct FakeWindow {
                     const auto it = kinds.constFind(name);
                     return it == kinds.constEnd() ? std::nullopt : std::optional<Kind>(*it);
                 },
-                [](const QString& text) { return static_cast<int>(text.size()) * 7; }};
+                [](const QString& text) { return static_cast<int>(text.size()) * 7; }, nullptr};
     }
 };
 
