@@ -14,6 +14,7 @@
 #include <QAbstractItemView>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QLineEdit>
 #include <QTimer>
 #include <algorithm>
 
@@ -32,6 +33,11 @@ void TFormMain::WatchPorts() {
     auto& box = Control<TComboBox>(PortBoxName);
     connect(&box, &QComboBox::currentTextChanged, &box,
             [&box](const QString& text) { box.setToolTip(text); });
+    // A chosen entry shows from its start, the device path, not its tail.
+    connect(&box, &QComboBox::currentIndexChanged, &box, [&box] {
+        if (box.lineEdit())
+            box.lineEdit()->setCursorPosition(0);
+    });
     reconnectTimer_ = new QTimer(this);
     reconnectTimer_->setSingleShot(true);
     connect(reconnectTimer_, &QTimer::timeout, this,

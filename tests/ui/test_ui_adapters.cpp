@@ -9,6 +9,7 @@
 #include "support/WindowFixtures.h"
 #include "translation/MessageNumbers.h"
 
+#include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -71,8 +72,9 @@ class AdaptersComeAndGo : public qvtest::WindowWithGcu {
     // The GCU is reachable again on a new pseudo-terminal.
     void ReplugGcu() {
         gcu->Replug();
-        ASSERT_TRUE(gcu->WaitUntil([this] { return !gcu->IsHungUp() && !gcu->PortPath().isEmpty(); },
-                                   std::chrono::milliseconds(qvtest::Patience)));
+        ASSERT_TRUE(
+            gcu->WaitUntil([this] { return !gcu->IsHungUp() && !gcu->PortPath().isEmpty(); },
+                           std::chrono::milliseconds(qvtest::Patience)));
     }
     // The same adapter is back with the GCU behind it.
     void PlugBack(const FakeAdapter& adapter) {
@@ -233,4 +235,5 @@ TEST_F(AdaptersComeAndGo, portBoxListIsAsWideAsItsLongestEntry_withTheWholeTextA
     EXPECT_GT(box.view()->minimumWidth(), box.width());
     box.SetItemIndex(index);
     EXPECT_EQ(box.toolTip(), box.itemText(index));
+    EXPECT_EQ(box.lineEdit()->cursorPosition(), 0); // the path shows, not the tail
 }
