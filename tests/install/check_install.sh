@@ -21,7 +21,7 @@ fail() { echo "FAILED: $*" >&2; exit 1; }
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 # ---------------------------------------------------------------- installed files
-for file in bin/quarventa bin/gcu-sim share/quarventa/CFG/Commands.CSV \
+for file in bin/quarventa bin/gcu-sim share/quarventa/CFG/Commands.CSV share/quarventa/FW \
             share/quarventa/CFG/Translations.CSV share/applications/quarventa.desktop \
             share/icons/hicolor/scalable/apps/quarventa.svg \
             share/icons/hicolor/48x48/apps/quarventa.png \
