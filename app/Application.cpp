@@ -1,11 +1,14 @@
 #include "app/Application.h"
 
+#include "app/BuildInfo.h"
+
 #include "ui/ErrorReport.h"
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     // The application title, shown on message boxes. Not the display name,
     // which the platform would append to the window caption.
     setApplicationName(QStringLiteral("Quarventa V5"));
+    setApplicationVersion(QLatin1String(BuildInfo::Version));
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

@@ -1,8 +1,10 @@
 #pragma once
 // The program's command line: --data-dir DIR points it at another data folder
-// (CFG/ and FW/ below DIR); --page N and --screenshot FILE are for checking the
-// window's look: show page N of the main page control, save the window as an
-// image and quit; --demo runs the program against a simulated GCU.
+// (CFG/ and FW/ below DIR); --demo runs the program against a simulated GCU;
+// --log FILE writes a support log; --help and --version print and exit. The
+// hidden options are for checking the program: --page N and --screenshot FILE
+// show page N of the main page control, save the window as an image and quit;
+// --install-check FILE checks an installed program (see InstallCheck.h).
 #include <QString>
 #include <QStringList>
 
@@ -12,7 +14,18 @@ struct StartOptions {
     QString screenshot;
     bool commandsTab = false; // show the hidden maintenance tabs
     bool demo = false;        // start a simulated GCU for auto-connect to find
+    QString logFile;          // --log: the support log, as given
+    QString installCheck;     // --install-check: the configuration file to save
     QString error;            // empty when the command line was understood
 };
 
 StartOptions ParseCommandLine(const QStringList& arguments);
+
+// Asked for --help or --version (-h, -v): the text to print, else empty. Looks
+// only for those options, so it can run before the window toolkit starts (no
+// display needed) and before the toolkit has taken its own options out.
+// Needs a QCoreApplication for the program's name in the usage line.
+enum class InfoRequest { None, Help, Version };
+InfoRequest RequestedInfo(const QStringList& arguments);
+QString HelpText();
+QString VersionText();

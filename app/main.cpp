@@ -2,9 +2,12 @@
 #include "app/Application.h"
 #include "app/CommandLine.h"
 #include "app/DemoMode.h"
+#include "app/InstallCheck.h"
+#include "app/SupportLog.h"
 #include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
 
+#include <QCoreApplication>
 #include <QStyleFactory>
 #include <QTimer>
 #include <cstdio>
@@ -30,9 +33,24 @@ void ScheduleScreenshot(TFormMain& form, const StartOptions& options) {
         });
     });
 }
+
+// --help and --version answer before the window toolkit starts, so they work
+// in a terminal without a display.
+int AnswerInfoRequest(int argc, char** argv) {
+    QCoreApplication core(argc, argv);
+    const InfoRequest request = RequestedInfo(QCoreApplication::arguments());
+    if (request == InfoRequest::None)
+        return -1;
+    const QString text = request == InfoRequest::Help ? HelpText() : VersionText();
+    std::fputs(qPrintable(text), stdout);
+    return 0;
+}
 } // namespace
 
 int main(int argc, char** argv) {
+    if (const int answered = AnswerInfoRequest(argc, argv); answered >= 0)
+        return answered;
+    UseTimeStampedMessages();
     TApplication app(argc, argv);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     const StartOptions options = ParseCommandLine(QApplication::arguments());
@@ -41,6 +59,16 @@ int main(int argc, char** argv) {
         return 2;
     }
     SetProgramFolder(options.dataDir);
+    if (!options.logFile.isEmpty()) {
+        const QString logPath = SupportLogPath(options.logFile);
+        QString error;
+        if (!StartSupportLog(logPath, error)) {
+            std::fprintf(stderr, "Cannot write the log %s: %s\n", qPrintable(logPath),
+                         qPrintable(error));
+            return 2;
+        }
+        std::fprintf(stderr, "Support log: %s\n", qPrintable(logPath));
+    }
     // The simulated GCU outlives the window, whose port closes first; its port
     // is listed before the window lists ports.
     std::unique_ptr<DemoGcu> demo;
@@ -58,6 +86,9 @@ int main(int argc, char** argv) {
             form.Control<TTabSheet>(QString::fromLatin1(page)).SetTabVisible(true);
     }
     form.show();
+    if (!options.installCheck.isEmpty()) {
+        return RunInstallCheck(form, options.installCheck);
+    }
     if (options.page >= 0 || !options.screenshot.isEmpty())
         ScheduleScreenshot(form, options);
     return QApplication::exec();

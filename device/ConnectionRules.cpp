@@ -1,5 +1,9 @@
 #include "ConnectionRules.h"
 
+#include "translation/MessageNumbers.h"
+
+#include <cerrno>
+
 QString PortBox::MakeEntry(const QString& portName, const QString& friendlyName) {
     return portName + QLatin1String(EntrySeparator) + friendlyName;
 }
@@ -101,4 +105,32 @@ AutoConnectTick AutoConnector::Tick(const QStringList& items, const TryOpen& try
     if (retryLater)
         tick.selectIndex = 0;
     return tick;
+}
+
+// ---------------------------------------------------------------- open advice
+
+bool OpenAdvice::IsSerialAccessGroup(const QString& group) {
+    static const char* const groups[] = {"dialout", "uucp", "tty", "serial"};
+    for (const char* name : groups)
+        if (group == QLatin1String(name))
+            return true;
+    return false;
+}
+
+OpenAdvice::Advice OpenAdvice::ForOpenError(int systemError, const QString& deviceGroup,
+                                            const QString& udevRulePath) {
+    switch (systemError) {
+    case EACCES:
+    case EPERM:
+        // Joining the group that owns the device helps only when that group is
+        // meant for serial ports; joining root or a seat group is wrong advice.
+        if (IsSerialAccessGroup(deviceGroup))
+            return {Msg::PermissionJoinGroup,
+                    QStringLiteral("sudo usermod -aG %1 $USER").arg(deviceGroup)};
+        return {Msg::PermissionUdevRule, udevRulePath};
+    case EBUSY:
+        return {Msg::PortBusyAdvice, QString()};
+    default:
+        return {};
+    }
 }

@@ -40,6 +40,22 @@ bool ShouldAct(const QString& buttonCaption, const QString& boxText);
 QList<int> Candidates(const QStringList& items);
 } // namespace AutoConnect
 
+namespace OpenAdvice {
+// A group whose members are meant to use serial ports (dialout, uucp, tty,
+// ...), as opposed to one such as root that owns a device by accident.
+bool IsSerialAccessGroup(const QString& group);
+
+// What to tell the user after the system refused to open a port: a message
+// number (0: nothing to add) and the text that follows it.
+struct Advice {
+    int message = 0;
+    QString appended;
+};
+// SystemError is the errno of the refused open, DeviceGroup the group that
+// owns the device, UdevRulePath where the program's udev rule is installed.
+Advice ForOpenError(int systemError, const QString& deviceGroup, const QString& udevRulePath);
+} // namespace OpenAdvice
+
 enum class OpenAttempt {
     Opened,  // the link is open
     Refused, // Open returned false (port gone or already open)

@@ -1,4 +1,5 @@
 #include "FirmwareUpdate.h"
+#include "device/LinkLogging.h"
 
 #include "FirmwareImage.h"
 #include "FirmwareProgrammer.h"
@@ -112,6 +113,7 @@ bool FirmwareUpdater::Prechecks(const QString& imagePath, Progress& progress) {
                                settings_.systemAvrdudeConfiguration};
     const std::optional<AvrdudeLocation> avrdude = LocateAvrdude(search);
     if (!avrdude) {
+        qCWarning(lcFirmware).noquote() << "no programmer:" << DescribeAvrdudeSearch(search);
         Call(hooks_.showMessage, Msg::FirmwareUpdateFailed,
              FailureText(-1, {DescribeAvrdudeSearch(search)}, {}));
         progress.outcome = FirmwareUpdateOutcome::ProgrammerMissing;
@@ -143,7 +145,11 @@ void FirmwareUpdater::Program(const QString& imagePath, const QString& portName,
 int FirmwareUpdater::RunAvrdude(const QString& workFolder, const QString& configuration,
                                 const QString& portName, Progress& progress) {
     const BusyCursor busy(hooks_.setBusy);
+    const QStringList arguments = AvrdudeArguments(configuration, portName);
+    qCInfo(lcFirmware).noquote() << "running" << progress.avrdude.program << arguments.join(u' ')
+                                 << "in" << workFolder;
     const auto onOutput = [&](const QString& chunk) {
+        qCInfo(lcFirmware).noquote() << chunk.trimmed();
         progress.log.Append(chunk);
         try {
             Call(hooks_.showProgress, chunk);
@@ -151,9 +157,10 @@ int FirmwareUpdater::RunAvrdude(const QString& workFolder, const QString& config
             // Showing progress must never interrupt a write in progress.
         }
     };
-    return ShellExecuteAndWait(QStringLiteral("open"), progress.avrdude.program,
-                               AvrdudeArguments(configuration, portName), workFolder,
-                               SW_HIDE_WINDOW, true, onOutput);
+    const int exitCode = ShellExecuteAndWait(QStringLiteral("open"), progress.avrdude.program,
+                                             arguments, workFolder, SW_HIDE_WINDOW, true, onOutput);
+    qCInfo(lcFirmware) << "programmer ended with exit code" << exitCode;
+    return exitCode;
 }
 
 void FirmwareUpdater::Report(int exitCode, Progress& progress) {

@@ -7,6 +7,7 @@ PACKAGES=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools
     libgtest-dev libgmock-dev
+    libudev-dev librsvg2-bin
     fonts-dejavu-core
     xvfb xauth
     avrdude

@@ -191,23 +191,117 @@ std::optional<TPresentPort> FindPresentPort(const QString& name) {
     return std::nullopt;
 }
 
+namespace {
+struct KnownAdapter {
+    const char* vendor;
+    const char* product;
+    const char* name;
+};
+// One list for the names, the adapters without a port and the udev rule.
+constexpr KnownAdapter KnownAdapters[] = {
+#define QV_KNOWN_ADAPTER(vendor, product, name) {vendor, product, name},
+#include "serial/KnownAdapters.def"
+#undef QV_KNOWN_ADAPTER
+};
+
+const KnownAdapter* FindKnownAdapter(const QString& vendorId, const QString& productId) {
+    for (const KnownAdapter& known : KnownAdapters)
+        if (vendorId.compare(QLatin1String(known.vendor), Qt::CaseInsensitive) == 0 &&
+            productId.compare(QLatin1String(known.product), Qt::CaseInsensitive) == 0)
+            return &known;
+    return nullptr;
+}
+
+// The name below /dev/serial/by-id that udev made for the port; empty when none.
+QString ByIdNameOf(const TPortListingOptions& options, const QString& portPath) {
+    const QFileInfoList links =
+        QDir(options.devDir + QStringLiteral("/serial/by-id")).entryInfoList(QDir::System);
+    for (const QFileInfo& link : links)
+        if (link.isSymLink() && QDir::cleanPath(link.symLinkTarget()) == portPath)
+            return link.fileName();
+    return {};
+}
+} // namespace
+
 QString UsbFriendlyName(const QString& vendorId, const QString& productId, const QString& product,
                         const QString& manufacturer) {
-    struct Known {
-        const char* id;
-        const char* name;
-    };
-    static const Known known[] = {
-        {"1a86:7523", "USB-SERIAL CH340"},  {"067b:2303", "Prolific USB-to-Serial Comm Port"},
-        {"0403:6001", "USB Serial Port"},   {"0403:6015", "USB Serial Port"},
-        {"2341:0010", "Arduino Mega 2560"}, {"2341:0042", "Arduino Mega 2560"},
-        {"2a03:0042", "Arduino Mega 2560"},
-    };
-    const QString id = vendorId.toLower() + QLatin1Char(':') + productId.toLower();
-    for (const Known& k : known)
-        if (id == QLatin1String(k.id))
-            return QString::fromLatin1(k.name);
+    if (const KnownAdapter* known = FindKnownAdapter(vendorId, productId))
+        return QString::fromLatin1(known->name);
     return !product.isEmpty() ? product : manufacturer;
+}
+
+bool IsKnownAdapter(const QString& vendorId, const QString& productId) {
+    return FindKnownAdapter(vendorId, productId) != nullptr;
+}
+
+QStringList KnownAdapterIds() {
+    QStringList ids;
+    for (const KnownAdapter& known : KnownAdapters)
+        ids.append(QLatin1String(known.vendor) + u':' + QLatin1String(known.product));
+    return ids;
+}
+
+TAdapterIdentity AdapterIdentityOf(const QString& portPath) {
+    const TPortListingOptions options = PortListingOptions();
+    TAdapterIdentity identity;
+    identity.path = portPath;
+    identity.byIdName = ByIdNameOf(options, portPath);
+    const QString prefix = options.devDir + QLatin1Char('/');
+    if (!portPath.startsWith(prefix))
+        return identity;
+    const QString ttyDir =
+        options.sysfsRoot + QStringLiteral("/class/tty/") + portPath.mid(prefix.length());
+    const QString deviceDir = QFileInfo(ttyDir + QStringLiteral("/device")).canonicalFilePath();
+    const QString root = QDir(options.sysfsRoot).canonicalPath();
+    if (deviceDir.isEmpty() || root.isEmpty())
+        return identity;
+    const QString usb = FindUsbDevice(deviceDir, root + QStringLiteral("/devices"));
+    if (usb.isEmpty())
+        return identity;
+    identity.usbSerial = ReadAttribute(usb, "serial");
+    identity.usbPort = QFileInfo(usb).fileName();
+    identity.vendorProduct =
+        ReadAttribute(usb, "idVendor") + QLatin1Char(':') + ReadAttribute(usb, "idProduct");
+    return identity;
+}
+
+bool SameAdapter(const TAdapterIdentity& a, const TAdapterIdentity& b) {
+    if (!a.usbSerial.isEmpty() || !b.usbSerial.isEmpty())
+        return a.usbSerial == b.usbSerial && a.vendorProduct == b.vendorProduct;
+    // Without a serial number (most CH340), every adapter of the kind has the
+    // same by-id name: only the same one in the same USB socket counts.
+    return !a.byIdName.isEmpty() && a.byIdName == b.byIdName && !a.usbPort.isEmpty() &&
+           a.usbPort == b.usbPort;
+}
+
+std::vector<TUsbAdapter> ListKnownAdaptersWithoutPort() {
+    const TPortListingOptions options = PortListingOptions();
+    const QString root = QDir(options.sysfsRoot).canonicalPath();
+    if (root.isEmpty())
+        return {};
+    QStringList portDevices;
+    for (const TPresentPort& port : SysfsPorts(options))
+        portDevices.append(root + port.devicePath);
+    std::vector<TUsbAdapter> adapters;
+    const QFileInfoList usbDevices =
+        QDir(options.sysfsRoot + QStringLiteral("/bus/usb/devices"))
+            .entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
+    for (const QFileInfo& entry : usbDevices) {
+        const QString dir = entry.canonicalFilePath();
+        const QString vendor = ReadAttribute(dir, "idVendor");
+        const QString product = ReadAttribute(dir, "idProduct");
+        const KnownAdapter* known = FindKnownAdapter(vendor, product);
+        if (!known)
+            continue;
+        const bool hasPort =
+            std::any_of(portDevices.begin(), portDevices.end(), [&dir](const QString& device) {
+                return device.startsWith(dir + QLatin1Char('/'));
+            });
+        if (!hasPort)
+            adapters.push_back({dir.mid(root.length()), QString::fromLatin1(known->name),
+                                vendor + QLatin1Char(':') + product});
+    }
+    return adapters;
 }
 
 QString GetSerialPortFriendlyNames() {

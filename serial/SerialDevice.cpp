@@ -149,16 +149,9 @@ void CloseDevice(int fd) {
 QString OpenErrorText(int error, const QByteArray& path) {
     switch (error) {
     case EACCES:
-    case EPERM: {
-        QString group = QStringLiteral("dialout");
-        struct stat st {};
-        if (stat(path.constData(), &st) == 0)
-            if (const struct group* g = getgrgid(st.st_gid))
-                group = QString::fromLocal8Bit(g->gr_name);
-        return QStringLiteral("Permission denied. Add your user to the group \"%1\" that owns the "
-                              "device (sudo usermod -aG %1 $USER), then log out and in again.")
-            .arg(group);
-    }
+    case EPERM:
+        Q_UNUSED(path);
+        return QStringLiteral("Permission denied.");
     case EBUSY:
         return QStringLiteral("The port is busy: another program has it open.");
     case ENOENT:
@@ -170,6 +163,14 @@ QString OpenErrorText(int error, const QByteArray& path) {
     default:
         return QString::fromLocal8Bit(std::strerror(error)) + QLatin1Char('.');
     }
+}
+
+QString DeviceGroup(const QByteArray& path) {
+    struct stat st {};
+    if (stat(path.constData(), &st) != 0)
+        return {};
+    const struct group* g = getgrgid(st.st_gid);
+    return g ? QString::fromLocal8Bit(g->gr_name) : QString();
 }
 
 bool FillTermios(const TLineSettings& s, termios& t) {

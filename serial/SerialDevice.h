@@ -49,6 +49,8 @@ int OpenExclusive(const QByteArray& path, int& error);
 void CloseDevice(int fd);
 // The text shown after "Cannot connect to <port>. " for an errno of OpenExclusive.
 QString OpenErrorText(int error, const QByteArray& path);
+// The name of the group that owns the device; empty when unknown.
+QString DeviceGroup(const QByteArray& path);
 
 // Writes the record into t (raw mode, no echo, reads that return at once).
 // Fails only for a rate the platform cannot express.

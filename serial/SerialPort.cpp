@@ -1,4 +1,7 @@
 #include "serial/SerialPort.h"
+#include "serial/SerialLogging.h"
+
+#include <cstring>
 
 #include "serial/PortListing.h"
 #include "serial/SerialDevice.h"
@@ -574,9 +577,11 @@ bool TSerialPort::Open() {
                               FComThreads.end());
         }
         Close();
+        qCInfo(lcSerial) << "open of" << portName << "refused:" << std::strerror(error);
         throw ESerialPortException(QStringLiteral("Cannot connect to %1. %2")
                                        .arg(QString::fromLocal8Bit(portName),
-                                            SerialDevice::OpenErrorText(error, portName)));
+                                            SerialDevice::OpenErrorText(error, portName)),
+                                   error);
     }
     thread->Setup();
     FIsFaulted = false;
@@ -596,10 +601,12 @@ bool TSerialPort::Open() {
             thread->Start();
     }
     // A refused setting or a handler of OnConnect may have closed it again.
+    qCInfo(lcSerial) << "opened" << portName << "at" << FBaudRate << "bit/s";
     return !thread->StopRequested();
 }
 
 void TSerialPort::Close() {
+    qCDebug(lcSerial) << "close" << PortName();
     InitSyncCommunicationParams();
     FIdleWasFired = false;
     {
@@ -925,6 +932,7 @@ void TSerialPort::CheckIfUnplugged() {
     if (!IsConnected() || IsExistingCommPort(CommPortToString(GetCommPort())))
         return;
     FIsFaulted = true;
+    qCInfo(lcSerial) << "port" << PortName() << "is gone (unplugged)";
     if (OnFault && !FDestroying)
         RunGuarded([&] { OnFault(this, FConnectedTo); });
     Close();

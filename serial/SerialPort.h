@@ -31,7 +31,13 @@ struct TLineSettings;
 // The one error type of the serial-port object; it carries only its text.
 class ESerialPortException : public QvException {
   public:
-    using QvException::QvException;
+    explicit ESerialPortException(const QString& message, int systemError = 0)
+        : QvException(message), systemError_(systemError) {}
+    // The errno behind a refused open; 0 for the other errors.
+    int SystemError() const { return systemError_; }
+
+  private:
+    int systemError_ = 0;
 };
 
 // Port identifier: COM1 ... COM254 by number, or the port named by CustomPortName.

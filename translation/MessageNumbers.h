@@ -62,6 +62,13 @@ constexpr int RefusedLimitsAre = 37;
 // Read-back after store (60 to 64)
 
 // Installation, ports and adapters (65 to 74)
+constexpr int PermissionJoinGroup = 65; // + the command that adds the user to the group
+constexpr int PermissionUdevRule = 66;
+constexpr int PortBusyAdvice = 67;
+constexpr int AdapterWithoutPort = 68; // + the adapter's name
+constexpr int LanguageNotStored = 69;  // + reason
+constexpr int CloseDuringFirmwareUpdate = 70;
+constexpr int StatusReconnected = 71;
 
 // Live plots and recordings (75 to 79)
 

@@ -1,5 +1,7 @@
 #include "translation/TranslationTable.h"
 
+#include "translation/TranslationTexts.h"
+#include "util/Exceptions.h"
 #include "util/StringGridModel.h"
 #include "util/UnitUtils.h"
 
@@ -164,7 +166,29 @@ QString MessageLabel(int messageNumber) {
 QString TranslateString(const StringGridModel& grid, int language, int messageNumber) {
     if (messageNumber < 1 || messageNumber > L::MessageCount || !IsValidLanguage(language))
         return {};
-    return grid.Cell(LanguageColumn(language), MessageRow(messageNumber));
+    const int row = MessageRow(messageNumber);
+    QString text = grid.Cell(LanguageColumn(language), row);
+    // A text the table lacks in this language: its English text, from the
+    // table or else the one built into the program.
+    if (text.isEmpty())
+        text = grid.Cell(LanguageColumn(L::FirstLanguage), row);
+    if (text.isEmpty())
+        text = BuiltInMessageText(messageNumber);
+    return text;
+}
+
+QString BuiltInMessageText(int messageNumber) {
+    static const TranslationMessages builtIn = [] {
+        // The English texts of the message file, compiled in as a resource.
+        Q_INIT_RESOURCE(BuiltInTexts);
+        try {
+            return LoadTranslationMessages(QStringLiteral(":/translation/texts/Messages.csv"));
+        } catch (const QvException&) {
+            return TranslationMessages{};
+        }
+    }();
+    const auto found = builtIn.texts.find(messageNumber);
+    return found == builtIn.texts.end() ? QString() : found->front();
 }
 
 TranslatableKind TranslatableKindOfClassName(const QString& className) {
@@ -241,8 +265,12 @@ std::vector<TextAction> LanguageSwitchActions(const StringGridModel& grid, int l
         const std::optional<TranslatableKind> kind = window.componentKind(name);
         if (!kind || *kind == TranslatableKind::Other)
             continue;
-        const QString text = grid.Cell(column, row);
+        QString text = grid.Cell(column, row);
         const QString property = grid.Cell(L::PropertyColumn, row);
+        // A caption the table lacks keeps the designed English one.
+        if (text.isEmpty() && property == CaptionProperty && window.designCaption)
+            text = HasFramedCaption(*kind) ? window.designCaption(name).trimmed()
+                                           : window.designCaption(name);
         if (*kind == TranslatableKind::RadioGroup && property != CaptionProperty) {
             AddRadioItem(actions, name, property, text);
             continue;

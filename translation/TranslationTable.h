@@ -45,9 +45,13 @@ int MessageRow(int messageNumber);
 // Column-0 label of message N: "String " and N with three digits ("String 007").
 QString MessageLabel(int messageNumber);
 
-// Message N (1..100) in the given language; an empty cell, a number outside
-// 1..100 or an unknown language give an empty text.
+// Message N (1..100) in the given language. A cell left empty gives the
+// English text of the table, else the English text built into the program
+// (translation/texts/Messages.csv); a number outside 1..100, an unknown
+// language or a message nobody wrote give an empty text.
 QString TranslateString(const StringGridModel& grid, int language, int messageNumber);
+// The English text of message N as built into the program; empty when none.
+QString BuiltInMessageText(int messageNumber);
 
 // The kinds of component that take part in translation; every other kind is
 // Other. Marker shapes are Other too.
@@ -117,6 +121,9 @@ struct WindowTextsQuery {
     std::function<std::optional<TranslatableKind>(const QString& name)> componentKind;
     // Pixel width of a text in the window's font.
     std::function<int(const QString& text)> textWidth;
+    // The designed (English) caption of a component, which a caption row with
+    // an empty cell keeps; without it such a row empties the caption.
+    std::function<QString(const QString& name)> designCaption;
 };
 
 // Pixels a check box needs beside its caption, and its marker beside it.

@@ -1,4 +1,5 @@
 #include "ui/UnitMain.h"
+#include "app/BuildInfo.h"
 #include "translation/MessageNumbers.h"
 
 #include "translation/TranslationTable.h"
@@ -31,12 +32,13 @@ QFont WindowFont() {
 
 TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("FormMain"));
-    SetCaption(QStringLiteral("Quarventa - V5.0.009"));
+    SetCaption(QStringLiteral("Quarventa - ") + QLatin1String(BuildInfo::CaptionVersion));
     setFont(WindowFont());
     BuildControls();
     CreateNonVisualComponents();
     ArrangeMainWindow(*this);
     WireLayoutHandlers();
+    WatchPorts();
     resize(ClientWidth, ClientHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame(QPoint(), QSize(ClientWidth, ClientHeight));
@@ -383,6 +385,9 @@ void TFormMain::FormShow(QObject* Sender) {
     LanguageGLOB = 1;
     LoadStandardTranslation();
     SilentControlsEventsGLOB = false;
+    // A known adapter that another driver took shows no port: say so once the
+    // window is up.
+    PostReported(this, [this] { ReportAdaptersWithoutPort(false); });
 }
 
 // ---------------------------------------------------------------- closing
@@ -399,6 +404,7 @@ void TFormMain::FormCloseQuery(QObject*, bool& CanClose) {
     // Closing while avrdude writes would leave the GCU half programmed.
     if (FirmwareUpdateRunning()) {
         CanClose = false;
+        ShowMessage(TranslateString(Msg::CloseDuringFirmwareUpdate), TMsgDlgType::mtWarning);
         return;
     }
     // A value still being typed is a change like any other.

@@ -16,16 +16,22 @@
 #include "model/ParameterLimits.h"
 #include "model/Sequence.h"
 #include "model/SequenceController.h"
+#include "serial/PortListing.h"
+#include "serial/PortMonitor.h"
 #include "serial/SerialPort.h"
 #include "ui/Controls.h"
 #include "ui/Dialogs.h"
 #include "ui/Shortcuts.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -159,6 +165,9 @@ class TFormMain : public QWidget {
     void BTranslateEnglishClick(QObject* Sender);
     // Start-up: loads the table and switches to the language marked in it.
     void LoadStandardTranslation();
+    // Writes the table after a language switch; a failure is shown once.
+    void StoreLanguageChoice(QObject* Sender);
+    bool languageStoreFailureShown_ = false;
     // Every component as "Create" sees it, in component order.
     std::vector<ComponentTexts> WindowComponentTexts() const;
     // The connect button shows the closed link's caption, in English or in
@@ -338,6 +347,16 @@ class TFormMain : public QWidget {
     bool FirmwareUpdateRunning() const;
     void WireFirmwareHandlers();
 
+    // ------------------------------------------------------------ adapters that come and go
+    // The adapter of the open link (serial number, by-id name, path, USB
+    // socket); empty while the link is closed. Restore points and the like
+    // key their records per unit on it.
+    TAdapterIdentity LinkAdapter() const;
+    // How long a vanished adapter is waited for (a GCU reset takes a few seconds).
+    std::chrono::milliseconds ReconnectWindow{30000};
+    // How long after a USB device appeared a missing port means another driver took it.
+    int AdapterBindTime = 2000;
+
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -379,8 +398,17 @@ class TFormMain : public QWidget {
     void AdoptRequestSetByWindow();
     bool TrafficLogShown() const;
     void AppendTrafficLog(const QString& line);
-    static QString WithBusyFix(const QString& openError, const QString& entry);
-    void ShowLinkState(bool open);
+    QString WithOpenAdvice(const ESerialPortException& refused, const QString& entry) const;
+    // Known USB serial chips that have no port (another driver took them) are
+    // named with what to do (message 68). Each is named once while it stays
+    // plugged in, unless Always (a Connect that found no port).
+    void ReportAdaptersWithoutPort(bool always);
+    QStringList adaptersWithoutPortShown_;
+    // Open or closed link on the button, LED, status label and port box;
+    // StatusMessage replaces the state's usual status text (0: none).
+    void ShowLinkState(bool open, int statusMessage = 0);
+    void ShowLinkStateTexts();
+    int linkStatusMessage_ = 0;
     void ShowClosedLinkAndRefreshPorts();
     void LinkLost();
     void StopLiveWithoutSending();
@@ -398,6 +426,21 @@ class TFormMain : public QWidget {
     std::unique_ptr<LinkExchange> linkExchange_ = MakeLinkExchange(LinkExchange::Limits{});
     AutoConnector autoConnector_;
     bool closingLink_ = false;
+    // Adapters that come and go (ui/UnitMainAdapters.cpp).
+    void WatchPorts();
+    void PortDeviceChanged(const QString& action, const QString& subsystem);
+    bool AwaitLostAdapter(const QString& portPath);
+    void TryReconnectLostAdapter();
+    void ReconnectTimerTick();
+    void StopAwaitingLostAdapter();
+    void GiveUpOnLostAdapter();
+    void ShowWholePortEntries();
+    std::unique_ptr<PortMonitor> portMonitor_;
+    QTimer* reconnectTimer_ = nullptr;
+    TAdapterIdentity linkAdapter_;
+    std::optional<TAdapterIdentity> lostAdapter_;
+    QString lostEntry_;
+    QElapsedTimer lostSince_;
     // Firmware update.
     QString ChooseFirmwareImage();
     FirmwareUpdateHooks FirmwareWindowHooks();

@@ -2,7 +2,9 @@
 // box, status label and LED, the port list, auto-connect, a link that is lost
 // by itself, and the offer to read the configuration once the GCU announced
 // itself.
+#include "app/BuildInfo.h"
 #include "device/ConnectionRules.h"
+#include "device/LinkLogging.h"
 #include "serial/SerialDevice.h"
 #include "translation/MessageNumbers.h"
 #include "ui/UnitMain.h"
@@ -34,6 +36,7 @@ void TFormMain::SerialLoadComPorts() {
     const QStringList lines = GetSerialPortFriendlyNames().split(lineEnds, Qt::SkipEmptyParts);
     // The shown text stays as it is; only the items change.
     Control<TComboBox>(PortBoxName).SetItems(PortBox::ItemsFromPortList(lines));
+    ShowWholePortEntries();
 }
 
 // ---------------------------------------------------------------- connect / disconnect
@@ -44,23 +47,27 @@ void TFormMain::BSerialCommunicationConnectDisconnectClick(QObject*) {
         return;
     if (Control<TButton>(ConnectButtonName).Tag() != 0)
         return CloseLink();
+    bool opened = false;
     try {
-        OpenLink(entry);
+        opened = OpenLink(entry);
     } catch (const ESerialPortException& refused) {
-        throw ESerialPortException(WithBusyFix(refused.Message(), entry));
+        throw ESerialPortException(WithOpenAdvice(refused, entry), refused.SystemError());
     }
+    if (!opened)
+        ReportAdaptersWithoutPort(true);
 }
 
-// A port that another program holds is a common case on Linux (a modem
-// service probes freshly plugged adapters for a few seconds): say what to do.
-QString TFormMain::WithBusyFix(const QString& openError, const QString& entry) {
+// The system's reason in its own words, then what the user can do about it
+// in the current language: join the port's group, install the udev rule, or
+// close the program that holds the port.
+QString TFormMain::WithOpenAdvice(const ESerialPortException& refused, const QString& entry) const {
     const QByteArray portName = PortBox::PortNameFromEntry(entry).toLocal8Bit();
-    if (!openError.endsWith(SerialDevice::OpenErrorText(EBUSY, portName)))
-        return openError;
-    return openError +
-           QStringLiteral(" Close the program that uses it, or, if the adapter was just plugged "
-                          "in, wait a few seconds until the system has finished probing it, then "
-                          "press Connect again.");
+    const OpenAdvice::Advice advice =
+        OpenAdvice::ForOpenError(refused.SystemError(), SerialDevice::DeviceGroup(portName),
+                                 QLatin1String(BuildInfo::UdevRulePath));
+    if (advice.message == 0)
+        return refused.Message();
+    return refused.Message() + u' ' + TranslateString(advice.message) + advice.appended;
 }
 
 // Opens the port of a box entry. False, with nothing changed, when the port is
@@ -76,6 +83,10 @@ bool TFormMain::OpenLink(const QString& entry) {
     SerialPort->SetNeedSynchronization(true);
     if (!SerialPort->Open())
         return false;
+    linkAdapter_ = AdapterIdentityOf(QString::fromLocal8Bit(portName));
+    qCInfo(lcLink) << "link open on" << linkAdapter_.path << "serial" << linkAdapter_.usbSerial
+                   << "by-id" << linkAdapter_.byIdName << "usb" << linkAdapter_.usbPort;
+    StopAwaitingLostAdapter();
     ShowLinkState(true);
     return true;
 }
@@ -88,19 +99,33 @@ void TFormMain::CloseLink() {
         FlagScope closing(closingLink_);
         SerialPort->Close();
     }
+    qCInfo(lcLink) << "link closed by the user";
+    StopAwaitingLostAdapter();
     ShowClosedLinkAndRefreshPorts();
 }
 
-void TFormMain::ShowLinkState(bool open) {
-    auto& button = Control<TButton>(ConnectButtonName);
-    button.SetCaption(TranslateString(open ? Msg::CaptionDisconnect : Msg::CaptionConnect));
-    button.SetTag(open ? 1 : 0);
+void TFormMain::ShowLinkState(bool open, int statusMessage) {
+    Control<TButton>(ConnectButtonName).SetTag(open ? 1 : 0);
+    linkStatusMessage_ = statusMessage;
+    ShowLinkStateTexts();
     Control<TLed>(QStringLiteral("LedSerialCommunication")).SetLit(open);
-    Control<TLabel>(QStringLiteral("LSerialCommunicationStatus"))
-        .SetCaption(TranslateString(open ? Msg::StatusConnected : Msg::StatusNotConnected));
     Control<TComboBox>(PortBoxName).setEnabled(!open);
     SerialConnectedGLOB = open;
     EnableControls();
+}
+
+// The button and the status label say what the link is now, in the current
+// language (also right after a language switch, whose table holds only the
+// designed captions).
+void TFormMain::ShowLinkStateTexts() {
+    auto& button = Control<TButton>(ConnectButtonName);
+    const bool open = button.Tag() == 1;
+    button.SetCaption(TranslateString(open ? Msg::CaptionDisconnect : Msg::CaptionConnect));
+    int status = open ? Msg::StatusConnected : Msg::StatusNotConnected;
+    if (linkStatusMessage_ != 0)
+        status = linkStatusMessage_;
+    Control<TLabel>(QStringLiteral("LSerialCommunicationStatus"))
+        .SetCaption(TranslateString(status));
 }
 
 // A port still present stays selected for a manual reconnect; a vanished one
@@ -123,7 +148,14 @@ void TFormMain::LinkLost() {
         FlagScope closing(closingLink_);
         SerialPort->Close(); // ends what is left of the connection
     }
-    ShowClosedLinkAndRefreshPorts();
+    qCInfo(lcLink) << "link lost on" << linkAdapter_.path;
+    ShowLinkState(false);
+    SerialLoadComPorts();
+    if (AwaitLostAdapter(linkAdapter_.path))
+        return; // the box keeps the lost entry until the adapter is back or the wait ends
+    auto& box = Control<TComboBox>(PortBoxName);
+    if (!PortBox::KeepSelectionAfterRefresh(box.Text(), box.Items()))
+        box.SetItemIndex(0);
 }
 
 void TFormMain::StopLiveWithoutSending() {
@@ -160,7 +192,7 @@ void TFormMain::TimerAutoConnectTimer(QObject*) {
             try {
                 return OpenLink(box.Text()) ? OpenAttempt::Opened : OpenAttempt::Refused;
             } catch (const ESerialPortException& busy) {
-                error = busy.Message();
+                error = WithOpenAdvice(busy, box.Text());
                 return OpenAttempt::Busy;
             }
         });

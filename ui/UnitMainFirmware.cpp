@@ -54,7 +54,7 @@ void TFormMain::BRecoveryFirmwareUpdateClick(QObject*) {
     const QString portName = PortBox::PortNameFromEntry(Control<TComboBox>(PortBoxName).Text());
     FirmwareUpdateSettings settings = FirmwareUpdateOptions;
     if (settings.programFolder.isEmpty())
-        settings.programFolder = ProgramFolder();
+        settings.programFolder = DataFolder();
     firmwareUpdateRunning_ = true;
     struct RunningEnds {
         bool& flag;
@@ -64,10 +64,10 @@ void TFormMain::BRecoveryFirmwareUpdateClick(QObject*) {
     updater.Run(QFileInfo(image).absoluteFilePath(), portName);
 }
 
-// The open dialog in FW/ below the program's folder; empty when cancelled.
+// The open dialog in FW/ below the data folder; empty when cancelled.
 QString TFormMain::ChooseFirmwareImage() {
     OpenDialog->Title.clear();
-    OpenDialog->InitialDir = FirmwareFolder(ProgramFolder());
+    OpenDialog->InitialDir = FirmwareFolder(DataFolder());
     OpenDialog->Filter = kFirmwareDialogFilter;
     OpenDialog->DefaultExt = kFirmwareDefaultExtension;
     OpenDialog->FileName.clear();

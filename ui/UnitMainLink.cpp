@@ -2,6 +2,7 @@
 // handler with the traffic log and the start-up announcement, sending frames,
 // and the manual command line of the Commands page.
 #include "device/DeviceFrames.h"
+#include "device/LinkLogging.h"
 #include "device/TrafficLog.h"
 #include "ui/ErrorReport.h"
 #include "ui/UnitMain.h"
@@ -102,6 +103,7 @@ void TFormMain::AdoptRequestSetByWindow() {
 void TFormMain::SerialPortReceive(TSerialPort*, const QByteArray& Buffer) {
     if (Buffer.isEmpty())
         return;
+    qCInfo(lcLink).noquote() << "received:" << FromCp1252(TSerialPort::ReplaceControlChars(Buffer));
     AdoptRequestSetByWindow();
     const ReceiveOutcome outcome =
         linkRouter_.Receive(Buffer, QTime::currentTime(), TrafficLogShown());
@@ -121,6 +123,7 @@ void TFormMain::SerialPortReceive(TSerialPort*, const QByteArray& Buffer) {
 // ---------------------------------------------------------------- log lines
 
 void TFormMain::SerialPortSend(TSerialPort*, const QByteArray& Buffer) {
+    qCInfo(lcLink).noquote() << "sent:" << FromCp1252(TSerialPort::ReplaceControlChars(Buffer));
     if (TrafficLogShown())
         AppendTrafficLog(TrafficLog::SentLine(
             QTime::currentTime(), FromCp1252(TSerialPort::ReplaceControlChars(Buffer))));
@@ -131,6 +134,7 @@ void TFormMain::SerialPortConnect(TSerialPort* Sender, TCommPort Port) {
     // announces itself again and nothing from the last connection is pending.
     linkRouter_.ResetForConnection();
     SyncLinkGlobals();
+    qCInfo(lcLink).noquote() << "connected to" << FromCp1252(Sender->CommPortToString(Port));
     AppendTrafficLog(TrafficLog::ConnectedLine(QTime::currentTime(),
                                                FromCp1252(Sender->CommPortToString(Port))));
 }
@@ -139,6 +143,7 @@ void TFormMain::SerialPortDisconnect(TSerialPort* Sender, TCommPort Port) {
     // A wait in progress ends now instead of running into its time limit.
     linkRouter_.AbandonRequest();
     SyncLinkGlobals();
+    qCInfo(lcLink).noquote() << "disconnected from" << FromCp1252(Sender->CommPortToString(Port));
     AppendTrafficLog(TrafficLog::DisconnectedLine(QTime::currentTime(),
                                                   FromCp1252(Sender->CommPortToString(Port))));
     // The port closed by itself (adapter pulled, fault). The window follows

@@ -2,19 +2,36 @@
 // switching the window to another language.
 #include "translation/MessageNumbers.h"
 #include "translation/TranslationTable.h"
+#include "ui/Inventory.h"
 #include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
+#include "util/Exceptions.h"
 #include "util/StringGridModel.h"
 
 namespace {
 
 QString TranslationFilePath() {
-    return ProgramFolder() + u'/' + QString::fromLatin1(TranslationLayout::FileName);
+    return DataFolder() + u'/' + QString::fromLatin1(TranslationLayout::FileName);
+}
+
+QStringList TitleRow(const StringGridModel& grid) {
+    QStringList titles;
+    for (int col = 0; col < grid.ColCount(); ++col)
+        titles.append(grid.Cell(col, 0));
+    return titles;
 }
 
 // The language buttons by language number, 1 English .. 5 German.
 const char* const LanguageButtons[] = {"BTranslateEnglish", "BTranslateItalian", "BTranslateFrench",
                                        "BTranslateSpanish", "BTranslateGerman"};
+
+// The caption a component was designed with; empty for one not in the layout.
+QString DesignCaptionOf(const QString& name) {
+    for (const InventoryItem& item : MainWindowInventory())
+        if (name == QLatin1String(item.name))
+            return QString::fromUtf8(item.caption);
+    return {};
+}
 
 QString CaptionOf(const QObject* component) {
     if (auto* label = qobject_cast<const TLabel*>(component))
@@ -152,11 +169,31 @@ void TFormMain::BTranslateEnglishClick(QObject* Sender) {
         return TranslatableKindOfClassName(ClassName(component));
     };
     window.textWidth = [&measure](const QString& text) { return TextWidth(&measure, text); };
+    window.designCaption = [](const QString& name) { return DesignCaptionOf(name); };
     for (const TextAction& action : LanguageSwitchActions(grid, language, window))
         ApplyTextAction(*this, action);
+    // The captions that follow the link state are not the table's.
+    ShowLinkStateTexts();
+    const QStringList titlesBefore = TitleRow(grid);
     MarkLanguageColumn(grid, language);
-    // The marker in the file is how the choice survives to the next start.
-    BSaveTranslationClick(Sender);
+    // The marker in the file is how the choice survives to the next start;
+    // the file is written only when the marker moved.
+    if (TitleRow(grid) != titlesBefore)
+        StoreLanguageChoice(Sender);
+}
+
+// A folder that cannot be written must not stop the window: the language
+// stays switched, and the user hears of the failure once.
+void TFormMain::StoreLanguageChoice(QObject* Sender) {
+    try {
+        BSaveTranslationClick(Sender);
+    } catch (const EInOutError& error) {
+        if (languageStoreFailureShown_)
+            return;
+        languageStoreFailureShown_ = true;
+        ShowMessage(TranslateString(Msg::LanguageNotStored) + error.Message(),
+                    TMsgDlgType::mtWarning);
+    }
 }
 
 void TFormMain::LoadStandardTranslation() {

@@ -1,6 +1,9 @@
 // Port-box entries, the adapters auto-connect looks for, and its search with
 // ports that are busy for a moment.
 #include "device/ConnectionRules.h"
+#include "translation/MessageNumbers.h"
+
+#include <cerrno>
 
 #include <gtest/gtest.h>
 
@@ -145,4 +148,26 @@ TEST_F(AutoConnectorTest, busySpellInterrupted_startsGraceAgain) {
     EXPECT_FALSE(Tick().error.has_value());
     now += 1000ms;
     EXPECT_TRUE(Tick().error.has_value());
+}
+
+TEST(OpenAdvice, permissionDenied_namesOnlyASerialGroup_elseTheUdevRule) {
+    const QString rule = QStringLiteral("/usr/lib/udev/rules.d/70-quarventa-serial.rules");
+    for (const char* group : {"dialout", "uucp", "tty"}) {
+        const OpenAdvice::Advice advice = OpenAdvice::ForOpenError(EACCES, group, rule);
+        EXPECT_EQ(advice.message, Msg::PermissionJoinGroup) << group;
+        EXPECT_EQ(advice.appended, QStringLiteral("sudo usermod -aG %1 $USER").arg(group));
+    }
+    // Joining root (or a group nobody knows) is never advised.
+    for (const char* group : {"root", "plugdev", ""}) {
+        const OpenAdvice::Advice advice = OpenAdvice::ForOpenError(EPERM, group, rule);
+        EXPECT_EQ(advice.message, Msg::PermissionUdevRule) << group;
+        EXPECT_EQ(advice.appended, rule);
+    }
+}
+
+TEST(OpenAdvice, busyPointsAtTheModemServiceAndTheRule_otherErrorsAddNothing) {
+    EXPECT_EQ(OpenAdvice::ForOpenError(EBUSY, "dialout", "r").message, Msg::PortBusyAdvice);
+    EXPECT_TRUE(OpenAdvice::ForOpenError(EBUSY, "dialout", "r").appended.isEmpty());
+    EXPECT_EQ(OpenAdvice::ForOpenError(ENOENT, "dialout", "r").message, 0);
+    EXPECT_EQ(OpenAdvice::ForOpenError(0, "root", "r").message, 0);
 }

@@ -1,6 +1,7 @@
 // The present-port listing and friendly names over a sysfs tree built here.
 #include "serial/PortListing.h"
 #include "serial/SerialPort.h"
+#include "support/FakeDevices.h"
 
 #include <QDir>
 #include <QFile>
@@ -183,3 +184,103 @@ TEST(UsbFriendlyNames, knownAdaptersGetTheirDriverNamesOthersTheirStrings) {
 }
 
 } // namespace
+
+// ------------------------------------------------------------------ adapter identity
+
+namespace {
+
+qvtest::FakeAdapter Ftdi(const char* socket, const char* serial) {
+    qvtest::FakeAdapter adapter;
+    adapter.usbPort = QLatin1String(socket);
+    adapter.serial = QLatin1String(serial);
+    return adapter;
+}
+
+qvtest::FakeAdapter Ch340(const char* socket) {
+    qvtest::FakeAdapter adapter;
+    adapter.usbPort = QLatin1String(socket);
+    adapter.vendor = QStringLiteral("1a86");
+    adapter.product = QStringLiteral("7523");
+    adapter.productName = QStringLiteral("USB Serial");
+    adapter.manufacturer = QStringLiteral("1a86");
+    return adapter;
+}
+
+} // namespace
+
+TEST(AdapterIdentity, readsSerialNumberByIdNameAndSocket_pathOnlyWithoutUsbDevice) {
+    qunsetenv("GCU_EXTRA_PORTS");
+    qvtest::FakeDevices devices;
+    devices.Plug(Ftdi("1-1.2", "A50285BI"), "ttyUSB0");
+    devices.Plug(Ch340("1-3"), "ttyUSB1");
+    const TAdapterIdentity ftdi = AdapterIdentityOf(devices.PortPath("ttyUSB0"));
+    EXPECT_EQ(ftdi.path, devices.PortPath("ttyUSB0"));
+    EXPECT_EQ(ftdi.usbSerial, "A50285BI");
+    EXPECT_EQ(ftdi.byIdName, "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    EXPECT_EQ(ftdi.usbPort, "1-1.2");
+    EXPECT_EQ(ftdi.vendorProduct, "0403:6001");
+    const TAdapterIdentity ch340 = AdapterIdentityOf(devices.PortPath("ttyUSB1"));
+    EXPECT_TRUE(ch340.usbSerial.isEmpty());
+    EXPECT_EQ(ch340.byIdName, "usb-1a86_USB_Serial-if00-port0");
+    const TAdapterIdentity virtualPort = AdapterIdentityOf("/dev/pts/7");
+    EXPECT_EQ(virtualPort.path, "/dev/pts/7");
+    EXPECT_TRUE(virtualPort.usbSerial.isEmpty() && virtualPort.byIdName.isEmpty() &&
+                virtualPort.usbPort.isEmpty());
+}
+
+TEST(AdapterIdentity, sameAdapter_bySerialNumber_orWithoutOneByIdNameInTheSameSocket) {
+    TAdapterIdentity a{"/dev/ttyUSB0", "A50285BI", "usb-FTDI_x_A50285BI-if00-port0", "1-1",
+                       "0403:6001"};
+    TAdapterIdentity movedAndRenamed = a;
+    movedAndRenamed.path = "/dev/ttyUSB3";
+    movedAndRenamed.usbPort = "1-4";
+    EXPECT_TRUE(SameAdapter(a, movedAndRenamed)); // the serial number follows the adapter
+    TAdapterIdentity otherSerial = a;
+    otherSerial.usbSerial = "FT9Z0QX1";
+    EXPECT_FALSE(SameAdapter(a, otherSerial));
+
+    TAdapterIdentity ch340{"/dev/ttyUSB0", "", "usb-1a86_USB_Serial-if00-port0", "1-1",
+                           "1a86:7523"};
+    TAdapterIdentity sameSocket = ch340;
+    sameSocket.path = "/dev/ttyUSB1";
+    EXPECT_TRUE(SameAdapter(ch340, sameSocket));
+    TAdapterIdentity otherSocket = ch340;
+    otherSocket.usbPort = "1-2";
+    EXPECT_FALSE(SameAdapter(ch340, otherSocket)); // every CH340 has that by-id name
+    TAdapterIdentity pathOnly{"/dev/pts/3", "", "", "", ""};
+    EXPECT_FALSE(SameAdapter(pathOnly, pathOnly));
+}
+
+TEST(AdaptersWithoutPort, knownChipWithoutTty_isListed_withTtyOrUnknownChipIsNot) {
+    qvtest::FakeDevices devices;
+    devices.Plug(Ftdi("1-1", "A1"), "ttyUSB0"); // known, with its port
+    devices.PlugUsbDevice(Ch340("1-2"));        // known, taken by another driver
+    qvtest::FakeAdapter unknown = Ftdi("1-3", "B2");
+    unknown.vendor = "dead";
+    devices.PlugUsbDevice(unknown); // not a serial adapter we know
+    const std::vector<TUsbAdapter> orphans = ListKnownAdaptersWithoutPort();
+    ASSERT_EQ(orphans.size(), 1u);
+    EXPECT_EQ(orphans[0].name, "USB-SERIAL CH340");
+    EXPECT_EQ(orphans[0].vendorProduct, "1a86:7523");
+    EXPECT_TRUE(orphans[0].sysfsPath.endsWith("/1-2"));
+}
+
+// The udev rule is made from the same list the names come from.
+TEST(KnownAdapters, udevRuleGivesEveryKnownAdapterToTheUserAndKeepsModemManagerAway) {
+    QFile rule(QStringLiteral(QV_BINARY_DIR "/packaging/70-quarventa-serial.rules"));
+    ASSERT_TRUE(rule.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(rule.readAll());
+    const QStringList ids = KnownAdapterIds();
+    ASSERT_GE(ids.size(), 7);
+    for (const QString& id : ids) {
+        const QString match = QStringLiteral("ATTRS{idVendor}==\"%1\", ATTRS{idProduct}==\"%2\"")
+                                  .arg(id.section(':', 0, 0), id.section(':', 1, 1));
+        EXPECT_TRUE(text.contains(match + QStringLiteral(", TAG+=\"uaccess\"")))
+            << id.toStdString();
+        EXPECT_TRUE(text.contains(match + QStringLiteral(", ENV{ID_MM_DEVICE_IGNORE}=\"1\"")))
+            << id.toStdString();
+        EXPECT_FALSE(UsbFriendlyName(id.section(':', 0, 0), id.section(':', 1, 1), "p", "m") ==
+                     "p");
+    }
+    EXPECT_EQ(text.count(QStringLiteral("TAG+=\"uaccess\"")), ids.size());
+}

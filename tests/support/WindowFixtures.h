@@ -85,7 +85,8 @@ class WindowOnDataFolder : public ::testing::Test {
         BeforeShow();
         form->show();
         ASSERT_FALSE(form->SilentControlsEventsGLOB) << "start-up did not finish";
-        FillMessageTexts(*form);
+        if (FillsMessageTexts())
+            FillMessageTexts(*form);
         dialogs.asked.clear();
     }
     void TearDown() override {
@@ -97,6 +98,8 @@ class WindowOnDataFolder : public ::testing::Test {
     }
     // Runs after the window is made and before it is shown (start-up).
     virtual void BeforeShow() {}
+    // False: the window keeps the texts of the data folder (none: the built-in English).
+    virtual bool FillsMessageTexts() const { return true; }
 
     TSpinEdit& Spin(const char* name) const { return form->Control<TSpinEdit>(name); }
     TEdit& Edit(const char* name) const { return form->Control<TEdit>(name); }
@@ -139,8 +142,9 @@ class WindowWithGcu : public WindowOnDataFolder {
         ConfigureGcu(options);
         gcu = std::make_unique<GcuSimulator>(options);
         port = gcu->start();
-        qputenv("GCU_EXTRA_PORTS",
-                ExtraPortsWith(QString(), port, QLatin1String(DemoAdapterName)).toLocal8Bit());
+        if (OfferedAsExtraPort())
+            qputenv("GCU_EXTRA_PORTS",
+                    ExtraPortsWith(QString(), port, QLatin1String(DemoAdapterName)).toLocal8Bit());
         WindowOnDataFolder::SetUp();
     }
     void TearDown() override {
@@ -156,6 +160,9 @@ class WindowWithGcu : public WindowOnDataFolder {
         form->SetLinkLimits(limits);
     }
     virtual void ConfigureGcu(GcuSimulatorOptions&) {}
+    // False: the simulated GCU's port is not listed as an extra port (a test
+    // that offers it as a USB adapter of its own, see FakeDevices.h).
+    virtual bool OfferedAsExtraPort() const { return true; }
     virtual void ConfigureLimits(LinkExchange::Limits&) {}
 
     TButton& ConnectButton() const {

@@ -35,7 +35,7 @@ struct FakeWindow {
                     const auto it = kinds.constFind(name);
                     return it == kinds.constEnd() ? std::nullopt : std::optional<Kind>(*it);
                 },
-                [](const QString& text) { return static_cast<int>(text.size()) * 7; }};
+                [](const QString& text) { return static_cast<int>(text.size()) * 7; }, nullptr};
     }
 };
 
@@ -55,7 +55,6 @@ TEST(TranslateString, readsRowNPlus501InTheLanguageColumn) {
     grid.SetCell(4, 505, QStringLiteral("wrong row"));
     EXPECT_EQ(TranslateString(grid, 3, 5), QStringLiteral("Effacer ?"));
     EXPECT_EQ(TranslateString(grid, 2, 5), QStringLiteral("Cancellare?"));
-    EXPECT_EQ(TranslateString(grid, 1, 5), QString()); // empty cell
     EXPECT_EQ(MessageRow(1), 502);
     EXPECT_EQ(MessageRow(100), 601);
 }
@@ -70,6 +69,20 @@ TEST(TranslateString, numbersAndLanguagesOutsideTheTableGiveEmptyText) {
     EXPECT_EQ(TranslateString(grid, 0, 5), QString());
     EXPECT_EQ(TranslateString(grid, 6, 5), QString());
     EXPECT_EQ(TranslateString(grid, 5, 100), QStringLiteral("x"));
+}
+
+TEST(TranslateString, missingTextFallsBackToTheTablesEnglishThenToTheBuiltInEnglish) {
+    StringGridModel grid = TranslationGrid();
+    grid.SetCell(LanguageColumn(1), MessageRow(13), QStringLiteral("Disconnect now"));
+    grid.SetCell(LanguageColumn(2), MessageRow(14), QStringLiteral("Connesso"));
+    EXPECT_EQ(TranslateString(grid, 2, 14), QStringLiteral("Connesso"));
+    EXPECT_EQ(TranslateString(grid, 2, 13), QStringLiteral("Disconnect now"));
+    // Neither cell: the English text of the message file, compiled in.
+    EXPECT_EQ(TranslateString(grid, 4, 15), QStringLiteral("Connect"));
+    EXPECT_EQ(TranslateString(grid, 1, 4), BuiltInMessageText(4));
+    EXPECT_TRUE(BuiltInMessageText(4).startsWith(QStringLiteral("GCU connected.")));
+    // A number nobody wrote a text for stays empty.
+    EXPECT_EQ(TranslateString(grid, 1, 100), QString());
 }
 
 TEST(MessageLabel, isStringWithThreeDigitNumber) {
@@ -218,6 +231,31 @@ TEST(LanguageSwitch, emptyCellsAndUnknownLanguagesBehave) {
     EXPECT_EQ(german[0].caption, QString()); // an empty cell empties the caption
     EXPECT_TRUE(LanguageSwitchActions(grid, 0, window.Query()).empty());
     EXPECT_TRUE(LanguageSwitchActions(grid, 6, window.Query()).empty());
+}
+
+TEST(LanguageSwitch, emptyCaptionCell_keepsTheDesignedCaption_framedForGroups) {
+    StringGridModel grid = TranslationGrid();
+    CreateTranslationTable(grid, {Component("LFirst", Kind::Label, "First"),
+                                  Component("LSecond", Kind::Label, "Second"),
+                                  Component("GBFiles", Kind::GroupBox, " Files "),
+                                  Component("CBLive", Kind::CheckBox, "Active")});
+    for (int row = 2; row <= 4; ++row)
+        grid.SetCell(LanguageColumn(2), row, QString());
+    FakeWindow window;
+    window.kinds = {
+        {"LSecond", Kind::Label}, {"GBFiles", Kind::GroupBox}, {"CBLive", Kind::CheckBox}};
+    WindowTextsQuery query = window.Query();
+    query.designCaption = [](const QString& name) {
+        return name == "GBFiles"  ? QStringLiteral(" Files ")
+               : name == "CBLive" ? QStringLiteral("Active")
+                                  : QStringLiteral("Second");
+    };
+    const std::vector<TextAction> italian = LanguageSwitchActions(grid, 2, query);
+    ASSERT_EQ(italian.size(), 3u);
+    EXPECT_EQ(italian[0].caption, QStringLiteral("Second"));
+    EXPECT_EQ(italian[1].caption, QStringLiteral(" Files "));
+    EXPECT_EQ(italian[2].caption, QStringLiteral("Active"));
+    EXPECT_EQ(italian[2].width, 6 * 7 + CheckBoxExtraWidth); // sized by the kept caption
 }
 
 TEST(LanguageSwitch, radioItemRowsWithoutAppliedCaptionRebuildFromItem0) {

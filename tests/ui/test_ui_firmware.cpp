@@ -279,6 +279,7 @@ TEST_F(FirmwareUpdateWithStandIn, whileAvrdudeRuns_pageShownLinkClosedAndKeptClo
         bool communicationDisabled = false;
         bool hourglass = false;
         bool stillVisibleAfterClose = false;
+        bool closeRefusalExplained = false;
     } during;
     QObject::connect(&ProgressMemo(), &QPlainTextEdit::textChanged, form.get(), [&] {
         if (during.seen || !ProgressMemo().toPlainText().contains(QStringLiteral("waiting for go")))
@@ -292,6 +293,7 @@ TEST_F(FirmwareUpdateWithStandIn, whileAvrdudeRuns_pageShownLinkClosedAndKeptClo
         during.hourglass = QApplication::overrideCursor() != nullptr;
         form->close();
         during.stillVisibleAfterClose = form->isVisible();
+        during.closeRefusalExplained = TimesAsked(Msg::CloseDuringFirmwareUpdate) == 1;
         WriteFile(record.filePath(QStringLiteral("go")), "go");
     });
     ClickUpdate(WriteImage(SmallImage()));
@@ -302,6 +304,7 @@ TEST_F(FirmwareUpdateWithStandIn, whileAvrdudeRuns_pageShownLinkClosedAndKeptClo
     EXPECT_TRUE(during.communicationDisabled);
     EXPECT_TRUE(during.hourglass);
     EXPECT_TRUE(during.stillVisibleAfterClose);
+    EXPECT_TRUE(during.closeRefusalExplained);
     EXPECT_EQ(TimesAsked(Msg::FirmwareUpdated), 1);
     ExpectEndStepsDone();
 }

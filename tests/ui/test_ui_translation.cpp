@@ -6,6 +6,7 @@
 // language switch writes the file. With QV_WRITE_TRANSLATIONS=1 in the
 // environment, the shipped file test writes CFG/Translations.CSV afresh (after
 // captions or texts have changed) instead of comparing.
+#include "translation/MessageNumbers.h"
 #include "translation/TranslationTable.h"
 #include "translation/TranslationTexts.h"
 #include "ui/ProgramPaths.h"
@@ -19,8 +20,10 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sys/resource.h>
 
 namespace {
 
@@ -111,7 +114,7 @@ TEST_F(Translation, messageNComesFromRowNPlus501InTheColumnOfTheLanguage) {
     Table().SetCell(6, 601, "hundert");
     form->LanguageGLOB = 3;
     EXPECT_EQ(form->TranslateString(5), "cinq");
-    EXPECT_EQ(form->TranslateString(6), "");
+    EXPECT_EQ(form->TranslateString(6), BuiltInMessageText(6)); // not in the table: English
     form->LanguageGLOB = 1;
     EXPECT_EQ(form->TranslateString(1), "one");
     form->LanguageGLOB = 5;
@@ -307,7 +310,7 @@ TEST_F(Translation, startUpTakesTheFirstMarkedLanguageAndRewritesTheMarker) {
 TEST_F(Translation, startUpWithoutFileOrMarkerKeepsTheDesignedEnglishTexts) {
     Start();
     EXPECT_EQ(form->LanguageGLOB, 1);
-    EXPECT_EQ(form->TranslateString(4), "");
+    EXPECT_EQ(form->TranslateString(4), BuiltInMessageText(4)); // no empty boxes
     EXPECT_FALSE(QFile::exists(FilePath()));
     EXPECT_TRUE(dialogs.asked.empty());
     form.reset();
@@ -318,6 +321,134 @@ TEST_F(Translation, startUpWithoutFileOrMarkerKeepsTheDesignedEnglishTexts) {
     EXPECT_EQ(form->LanguageGLOB, 1);
     EXPECT_EQ(form->TranslateString(15), "Connect");
     EXPECT_EQ(ReadBytes(FilePath()), unmarked); // nothing switched, nothing written
+}
+
+// Every write that would put bytes into a file fails while this lives, for
+// root too (a folder that cannot be written does not stop root).
+class FilesCannotGrow {
+  public:
+    FilesCannotGrow() {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit none = old_;
+        none.rlim_cur = 0;
+        setrlimit(RLIMIT_FSIZE, &none);
+    }
+    ~FilesCannotGrow() {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+    FilesCannotGrow(const FilesCannotGrow&) = delete;
+    FilesCannotGrow& operator=(const FilesCannotGrow&) = delete;
+
+  private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+
+TEST_F(Translation, startUpInTheMarkedLanguage_leavesTheFileAsItIs) {
+    WriteShippedMarked({2});
+    // Written differently from how the program writes it, so any rewrite shows.
+    QByteArray unix = ReadBytes(FilePath()).replace("\r\n", "\n");
+    QFile file(FilePath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(unix);
+    file.close();
+    Start();
+    EXPECT_EQ(form->LanguageGLOB, 2);
+    EXPECT_EQ(form->Control<TButton>("BSequenceErase").Caption(), "Elimina");
+    EXPECT_EQ(ReadBytes(FilePath()), unix);
+    SwitchTo(2); // the language in use again: the marker does not move
+    EXPECT_EQ(ReadBytes(FilePath()), unix);
+    EXPECT_TRUE(dialogs.asked.empty());
+}
+
+TEST_F(Translation, markerThatCannotBeStored_startUpStillCompletes_andSaysSoOnce) {
+    WriteShippedMarked({2, 3}); // two marks: the start-up must rewrite the marker
+    const QByteArray before = ReadBytes(FilePath());
+    {
+        FilesCannotGrow readOnly;
+        Start();
+        SwitchTo(4);
+    }
+    EXPECT_FALSE(form->SilentControlsEventsGLOB) << "start-up stopped";
+    EXPECT_EQ(form->LanguageGLOB, 4);
+    EXPECT_EQ(form->Control<TButton>("BSequenceErase").Caption(), "Borrar");
+    const auto failures =
+        std::count_if(dialogs.asked.begin(), dialogs.asked.end(), [](const auto& q) {
+            return q.text.contains("Cannot write file") && q.type == TMsgDlgType::mtWarning;
+        });
+    EXPECT_EQ(failures, 1);
+    EXPECT_EQ(dialogs.asked.front().text.left(20),
+              Table().Cell(3, MessageRow(Msg::LanguageNotStored)).left(20));
+    EXPECT_EQ(ReadBytes(FilePath()), before);
+    // Edits are captured afterwards.
+    form->Control<TSpinEdit>("SEUpShiftActuationMainLoadActuationPower").SetValue(77);
+    EXPECT_EQ(form->Sequence.Count(), 1);
+}
+
+TEST_F(Translation, readOnlyProgramFolder_writesGoToTheSeededUserFolder_shippedFilesUntouched) {
+    QTemporaryDir user;
+    SetUserDataFolder(user.path());
+    SetFolderWritableCheck([this](const QString& cfg) { return cfg != dataDir.filePath("CFG"); });
+    WriteShippedMarked({1});
+    QDir(dataDir.path()).mkpath("FW/avrdude");
+    QFile tool(dataDir.filePath("FW/avrdude/avrdude"));
+    ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
+    tool.write("#!/bin/sh\n");
+    tool.close();
+    tool.setPermissions(QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
+    const QByteArray shippedTable = ReadBytes(FilePath());
+    const QByteArray shippedCommands = ReadBytes(dataDir.filePath("CFG/Commands.CSV"));
+
+    Start();
+    EXPECT_FALSE(form->SilentControlsEventsGLOB);
+    EXPECT_EQ(DataFolder(), user.path());
+    EXPECT_TRUE(UsesUserDataCopy());
+    EXPECT_EQ(ReadBytes(user.filePath("CFG/Commands.CSV")), shippedCommands);
+    EXPECT_TRUE(QFileInfo(user.filePath("FW/avrdude/avrdude")).isExecutable());
+
+    SwitchTo(3);
+    EXPECT_EQ(ReadTable(user.filePath("CFG/Translations.CSV")).Cell(4, 0), "[FRANCAIS]");
+    form->BSaveCommandsClick(form.get());
+    EXPECT_TRUE(dialogs.asked.empty());
+    form->Control<TButton>("BSaveConfig").setEnabled(true);
+    form->PCBVersionGLOB = 43;
+    dialogs.fileAnswers = {user.filePath("CFG/mine.QCF")};
+    form->BSaveConfigClick(form.get());
+    EXPECT_EQ(form->SaveDialog->InitialDir, user.filePath("CFG") + '/');
+    EXPECT_TRUE(QFile::exists(user.filePath("CFG/mine.QCF")));
+    EXPECT_EQ(ReadBytes(FilePath()), shippedTable);
+    EXPECT_EQ(ReadBytes(dataDir.filePath("CFG/Commands.CSV")), shippedCommands);
+
+    // The next start keeps the user's copy and choice; nothing is copied over it.
+    form.reset();
+    SetFolderWritableCheck([this](const QString& cfg) { return cfg != dataDir.filePath("CFG"); });
+    Start();
+    EXPECT_EQ(form->LanguageGLOB, 3);
+    form.reset();
+    SetFolderWritableCheck(nullptr);
+    SetUserDataFolder(QString());
+}
+
+TEST_F(Translation, shortTable_missingMessagesInEnglish_missingCaptionsAsDesigned) {
+    WriteShippedMarked({2});
+    StringGridModel table = ReadTable(FilePath());
+    for (int row = MessageRow(10); row < table.RowCount(); ++row)
+        for (int col = 0; col < table.ColCount(); ++col)
+            table.SetCell(col, row, QString()); // a file that ends after message 9
+    for (int row = 1; row <= TranslationLayout::LastControlRow; ++row)
+        if (table.Cell(0, row) == "BSequenceErase")
+            table.SetCell(LanguageColumn(2), row, QString());
+    SaveStringGridToCSV(table, FilePath());
+    Start();
+    EXPECT_EQ(form->LanguageGLOB, 2);
+    EXPECT_EQ(form->TranslateString(4), table.Cell(3, MessageRow(4))); // Italian, as it is there
+    EXPECT_EQ(form->TranslateString(17), BuiltInMessageText(17));
+    EXPECT_FALSE(form->TranslateString(17).isEmpty());
+    EXPECT_EQ(form->TranslateString(Msg::CaptionConnect), "Connect");
+    EXPECT_EQ(form->Control<TButton>("BSequenceErase").Caption(), "Erase");
+    EXPECT_EQ(form->Control<TButton>("BSequenceDiscard").Caption(), "Scarta");
 }
 
 // ------------------------------------------------------------------ Empty, connect caption

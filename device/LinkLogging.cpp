@@ -1,0 +1,4 @@
+#include "device/LinkLogging.h"
+
+Q_LOGGING_CATEGORY(lcLink, "qv.link", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcFirmware, "qv.firmware", QtWarningMsg)
