@@ -353,6 +353,23 @@ const std::vector<GridRecipe>& Recipes() {
         {0, 0, 0, 0, 1, 0, 0, 0, 0, 0}, {1}, 0, 6},
     {"PTranslationsGrid", {"SGTranslation"}, {1}, {1}, 0, 0},
 
+    // ------------------------------------------------------------ live plots
+    {"TSLivePlots", {"PLivePlotsCharts PLivePlotsSide"}, {1, 0}, {1}, 4, 4},
+    {"PLivePlotsSide", {"GBLivePlotsRecording", "GBLivePlotsView", "GBLivePlotsSeries",
+        "LLivePlotsShifts", "SGLivePlotsShifts", "LLivePlotsResolution"},
+        {1}, {0, 0, 0, 0, 1, 0}, 0, 4},
+    {"GBLivePlotsRecording", {
+        "BLivePlotsRecord BLivePlotsStopRecording", "BLivePlotsOpen BLivePlotsShowLive",
+        "LLivePlotsRecording:2"}, {1, 1}},
+    {"GBLivePlotsView", {
+        "RGLivePlotsSpan:4", "CBLivePlotsPause BLivePlotsBack BLivePlotsForward BLivePlotsResetZoom"},
+        {1, 0, 0, 0}},
+    {"GBLivePlotsSeries", {
+        "CBLivePlotsBarrel CBLivePlotsGear", "CBLivePlotsRPM CBLivePlotsTPS",
+        "CBLivePlotsPaddleUp CBLivePlotsPaddleDown", "CBLivePlotsNeutral CBLivePlotsClutch",
+        "CBLivePlotsBrake CBLivePlotsBattery", "CBLivePlotsGCUTemp CBLivePlotsActuatorTemp"},
+        {1, 1}},
+
     // ------------------------------------------------------------ change sequence
     {"TSSequence", {"PSequenceProgressBar", "PSequenceButtons", "PSequenceGrid"},
         {1}, {0, 0, 1}, 4, 4},
@@ -385,6 +402,7 @@ struct SizeOverride {
 const SizeOverride sizeOverrides[] = {
     {"PBottom", -1, 88},
     {"PRight", 320, -1},
+    {"PLivePlotsSide", 280, -1},
     {"ESerialLiveGear", 30, 18},
     {"ESerialLiveSelector", 30, 18},
     {"EPCBVersion", 46, 18},

@@ -3,6 +3,7 @@
 // by itself, and the offer to read the configuration once the GCU announced
 // itself.
 #include "device/ConnectionRules.h"
+#include "model/LiveRecording.h"
 #include "serial/SerialDevice.h"
 #include "translation/MessageNumbers.h"
 #include "ui/UnitMain.h"
@@ -84,6 +85,7 @@ void TFormMain::CloseLink() {
     auto& live = Control<TCheckBox>(QStringLiteral("CBLiveActive"));
     if (live.Checked())
         live.SetChecked(false); // its handler stops the stream before the port closes
+    EndLiveRecording(LiveCsv::EndDisconnected);
     {
         FlagScope closing(closingLink_);
         SerialPort->Close();
@@ -118,6 +120,7 @@ void TFormMain::ShowClosedLinkAndRefreshPorts() {
 void TFormMain::LinkLost() {
     if (Control<TButton>(ConnectButtonName).Tag() != 1 || SerialPort->IsConnected())
         return;
+    EndLiveRecording(LiveCsv::EndLinkLost);
     StopLiveWithoutSending();
     {
         FlagScope closing(closingLink_);
