@@ -292,6 +292,8 @@ struct LiveRecorder::Worker {
     QString error;
 };
 
+LiveRecorder::LiveRecorder() = default;
+
 LiveRecorder::~LiveRecorder() {
     if (IsRecording())
         Stop(QString::fromLatin1(LiveCsv::EndClosed));

@@ -58,7 +58,7 @@ class LiveRecorder {
   public:
     static constexpr std::chrono::milliseconds FlushInterval{500};
 
-    LiveRecorder() = default;
+    LiveRecorder();
     ~LiveRecorder(); // an open recording ends as "program closed"
     LiveRecorder(const LiveRecorder&) = delete;
     LiveRecorder& operator=(const LiveRecorder&) = delete;

@@ -19,9 +19,6 @@
 namespace {
 using Id = LiveFieldId;
 
-QString NameOf(const char* name) {
-    return QString::fromLatin1(name);
-}
 QString SeriesBoxName(const LiveField& field) {
     return QStringLiteral("CBLivePlots") + QString::fromLatin1(field.key);
 }

@@ -95,7 +95,7 @@ TEST_F(LiveSampleTest, valuesInDisplayUnitsAsTheTableScalesThem) {
 // Every field the panel shows as a number: the label's number and the sample
 // agree, so the plots and recordings show what the panel showed.
 TEST_F(LiveSampleTest, sampleAgreesWithThePanelsTextsAndLamps) {
-    for (const QString& barrel : {"0.0005", "1.0015", "4.4999"}) {
+    for (const char* barrel : {"0.0005", "1.0015", "4.4999"}) {
         fields[8] = barrel;
         const LiveParse parse = ParseLiveLine(Line(fields), table, 60, ranges);
         ASSERT_TRUE(parse.view && parse.sample);
@@ -105,7 +105,7 @@ TEST_F(LiveSampleTest, sampleAgreesWithThePanelsTextsAndLamps) {
             text.remove(QRegularExpression("[^0-9,\\-]"));
             return DisplayTextToFloat(text);
         };
-        EXPECT_EQ(number(view.barrelText), s[Id::Barrel]) << barrel.toStdString();
+        EXPECT_EQ(number(view.barrelText), s[Id::Barrel]) << barrel;
         EXPECT_EQ(number(view.tpsText), s[Id::Tps]);
         EXPECT_EQ(number(view.rpmText), s[Id::Rpm]);
         EXPECT_EQ(number(view.gcuTempText), s[Id::GcuTemp]);

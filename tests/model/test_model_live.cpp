@@ -1,5 +1,6 @@
 // Live data over time without a window: shift detection on crafted streams,
 // recordings written and read back, and the history the plots draw from.
+#include "model/CommandTable.h"
 #include "model/LiveHistory.h"
 #include "model/LiveRecording.h"
 #include "model/ShiftDetector.h"
