@@ -540,7 +540,7 @@ const InventoryItem inventory[] = {
     {"GBLivePlotsSeries", K::CheckBox, "CBLivePlotsActuatorTemp", "ACT Temp", 0, 0, 0, 1, "", "", 1},
     {"PLivePlotsSide", K::Label, "LLivePlotsShifts", "Shift Times", 0, 0, 0, 1, "", "", 1},
     {"PLivePlotsSide", K::StringGrid, "SGLivePlotsShifts", "", 0, 0, 0, 1, "", "", 1, "", NoDesignColor, {5, 2, 0, 1, 48, false, true}},
-    {"PLivePlotsSide", K::Label, "LLivePlotsResolution", "", 0, 1, 0, 1, "", "", 1},
+    {"TSLivePlots", K::Label, "LLivePlotsResolution", "", 0, 1, 0, 1, "", "", 1},
     {"PExpand", K::Panel, "PRight", "", 0, 0, 0, 1, "", "", 1},
     {"PRight", K::PageControl, "PCRight", "", 0, 0, 0, 1, "", "", 1},
     {"PCRight", K::TabSheet, "TSSequence", "Sequence", 0, 0, 0, 1, "", "", 1},

@@ -354,10 +354,11 @@ const std::vector<GridRecipe>& Recipes() {
     {"PTranslationsGrid", {"SGTranslation"}, {1}, {1}, 0, 0},
 
     // ------------------------------------------------------------ live plots
-    {"TSLivePlots", {"PLivePlotsCharts PLivePlotsSide"}, {1, 0}, {1}, 4, 4},
+    {"TSLivePlots", {"PLivePlotsCharts PLivePlotsSide", "LLivePlotsResolution:2"},
+        {1, 0}, {1, 0}, 4, 4},
     {"PLivePlotsSide", {"GBLivePlotsRecording", "GBLivePlotsView", "GBLivePlotsSeries",
-        "LLivePlotsShifts", "SGLivePlotsShifts", "LLivePlotsResolution"},
-        {1}, {0, 0, 0, 0, 1, 0}, 0, 4},
+        "LLivePlotsShifts", "SGLivePlotsShifts"},
+        {1}, {0, 0, 0, 0, 1}, 0, 4},
     {"GBLivePlotsRecording", {
         "BLivePlotsRecord BLivePlotsStopRecording", "BLivePlotsOpen BLivePlotsShowLive",
         "LLivePlotsRecording:2"}, {1, 1}},

@@ -509,9 +509,9 @@ void LivePlots::UpdateTexts() {
             grid.SetCells(col, 0, title);
     }
     const double interval = lineIntervalMs_ > 0 ? lineIntervalMs_ : 50;
-    const QString resolution = form_.TranslateString(Msg::LivePlotsResolution)
-                                   .arg(std::lround(interval))
-                                   .arg(RealToStrDec(1000.0 / interval, 0));
+    QString resolution = form_.TranslateString(Msg::LivePlotsResolution);
+    if (resolution.contains(QLatin1String("%2")))
+        resolution = resolution.arg(std::lround(interval)).arg(RealToStrDec(1000.0 / interval, 0));
     auto& note = form_.Control<TLabel>(QStringLiteral("LLivePlotsResolution"));
     if (note.Caption() != resolution)
         note.SetCaption(resolution);
@@ -523,6 +523,9 @@ void LivePlots::UpdateTexts() {
     else if (replay_)
         status = QFileInfo(replayFile_).fileName() + QStringLiteral(" (%1)").arg(replay_->Size());
     auto& label = form_.Control<TLabel>(QStringLiteral("LLivePlotsRecording"));
+    // A long file name is shortened in the middle to the width there is.
+    status = label.fontMetrics().elidedText(status, Qt::ElideMiddle,
+                                            label.parentWidget()->contentsRect().width() - 12);
     if (label.Caption() != status)
         label.SetCaption(status);
 }

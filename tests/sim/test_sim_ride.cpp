@@ -43,8 +43,8 @@ TEST(SimRide, shiftsTakePlausibleVaryingTimesAndTheRecordMatchesTheSamples) {
         EXPECT_EQ(sampleAt(shift.paddleTime + shift.paddleToGear - 0.002).gear, shift.fromGear);
         EXPECT_EQ(sampleAt(shift.paddleTime + shift.paddleToGear + 0.002).gear, shift.toGear);
         // Neutral is a half step above first: first to neutral is up.
-        const bool up = (shift.toGear == 0 ? 1.5 : shift.toGear) >
-                        (shift.fromGear == 0 ? 1.5 : shift.fromGear);
+        const bool up =
+            (shift.toGear == 0 ? 1.5 : shift.toGear) > (shift.fromGear == 0 ? 1.5 : shift.fromGear);
         EXPECT_EQ(atPaddle.paddleUp == 0, up);
     }
     EXPECT_GE(durations.size(), 5u); // shifts differ
