@@ -81,7 +81,10 @@ void GcuRideModel::StartShift(int toGear) {
     shiftFromGear_ = gear_;
     shiftFromVolts_ =
         overrides_[SensorIndex(GcuSensor::Barrel)] ? BarrelVoltsOfGear(gear_) : fromVolts;
-    const bool up = toGear > gear_;
+    // On the barrel neutral lies half a step above first: first to neutral
+    // is a touch of the up paddle, neutral to first one of the down paddle.
+    const auto rank = [](int gear) { return gear == 0 ? 1.5 : double(gear); };
+    const bool up = rank(toGear) > rank(gear_);
     const auto draw = [this](double low, double high) {
         return std::uniform_real_distribution<double>(low, high)(spread_);
     };

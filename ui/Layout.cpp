@@ -363,8 +363,8 @@ const std::vector<GridRecipe>& Recipes() {
         "BLivePlotsRecord BLivePlotsStopRecording", "BLivePlotsOpen BLivePlotsShowLive",
         "LLivePlotsRecording:2"}, {1, 1}},
     {"GBLivePlotsView", {
-        "RGLivePlotsSpan:4", "CBLivePlotsPause BLivePlotsBack BLivePlotsForward BLivePlotsResetZoom"},
-        {1, 0, 0, 0}},
+        "RGLivePlotsSpan:4", "CBLivePlotsPause:4",
+        "BLivePlotsBack BLivePlotsForward BLivePlotsResetZoom ."}, {0, 0, 0, 1}},
     {"GBLivePlotsSeries", {
         "CBLivePlotsBarrel CBLivePlotsGear", "CBLivePlotsRPM CBLivePlotsTPS",
         "CBLivePlotsPaddleUp CBLivePlotsPaddleDown", "CBLivePlotsNeutral CBLivePlotsClutch",
