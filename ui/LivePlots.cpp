@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QLocale>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <QWheelEvent>
@@ -40,6 +41,10 @@ void FitAxis(QValueAxis* axis, double low, double high) {
     }
     const double pad = (high - low) * 0.05;
     axis->setRange(low - pad, high + pad);
+    // Enough decimals that neighbouring labels differ.
+    const double step = (high - low + 2 * pad) / std::max(axis->tickCount() - 1, 1);
+    const int decimals = step >= 5 ? 0 : (step >= 0.5 ? 1 : 2);
+    axis->setLabelFormat(QStringLiteral("%.") + QString::number(decimals) + u'f');
 }
 } // namespace
 
@@ -54,11 +59,18 @@ class LiveStrip : public QChartView {
         : QChartView(parent), plots_(plots), index_(index), kind_(kind) {
         setObjectName(QStringLiteral("LivePlotStrip%1").arg(index));
         auto* c = new QChart();
+        // Display numbers use the decimal comma, without thousands groups.
+        QLocale numbers(QLocale::Italian);
+        numbers.setNumberOptions(QLocale::OmitGroupSeparator);
+        c->setLocale(numbers);
+        c->setLocalizeNumbers(true);
         c->setMargins(QMargins(2, 0, 2, 0));
         c->setBackgroundRoundness(0);
         c->legend()->setAlignment(Qt::AlignTop);
         QFont small = font();
-        small.setPixelSize(10);
+        small.setPixelSize(9);
+        // The lower strips are short: fewer value labels, so none is cut.
+        const int ticks = kind == LivePlotStrip::Barrel ? 5 : 3;
         c->legend()->setFont(small);
         c->setAnimationOptions(QChart::NoAnimation);
         time_ = new QValueAxis(c);
@@ -66,6 +78,7 @@ class LiveStrip : public QChartView {
         time_->setLabelFormat(QStringLiteral("%.1f"));
         c->addAxis(time_, Qt::AlignBottom);
         left_ = new QValueAxis(c);
+        left_->setTickCount(ticks);
         left_->setLabelsFont(small);
         left_->setLabelFormat(QStringLiteral("%.0f"));
         c->addAxis(left_, Qt::AlignLeft);
@@ -79,6 +92,7 @@ class LiveStrip : public QChartView {
             if (field.rightAxis) {
                 if (!right_) {
                     right_ = new QValueAxis(c);
+                    right_->setTickCount(ticks);
                     right_->setLabelsFont(small);
                     right_->setLabelFormat(QStringLiteral("%.0f"));
                     c->addAxis(right_, Qt::AlignRight);
@@ -106,16 +120,22 @@ class LiveStrip : public QChartView {
     std::optional<std::pair<double, double>> manualRange;
 
     void ShowTimeLabels(bool shown) { time_->setLabelsVisible(shown); }
+    // Each series is named as its check box, in the language shown.
+    void NameSeries() {
+        for (const Line& line : lines_) {
+            const CheckBoxLink box = Box(*line.field);
+            if (box.caption && line.series->name() != *box.caption)
+                line.series->setName(*box.caption);
+        }
+    }
 
     void Draw(const LiveHistory& data, double fromMs, double toMs) {
         const int columns = std::max(int(chart()->plotArea().width()), 50);
         time_->setRange(fromMs / 1000.0, toMs / 1000.0);
         bool anyLeft = false, anyRight = false;
         double leftLow = 0, leftHigh = 0, rightLow = 0, rightHigh = 0;
+        NameSeries();
         for (const Line& line : lines_) {
-            const CheckBoxLink box = Box(*line.field);
-            if (box.caption && line.series->name() != *box.caption)
-                line.series->setName(*box.caption);
             if (!line.series->isVisible())
                 continue;
             data.Points(line.field->id, fromMs, toMs, columns, line.field->step,
@@ -288,7 +308,9 @@ void LivePlots::WireControls() {
                 [this, id, &box] { SetSeriesShown(id, box.Checked()); });
     }
     auto& grid = form_.Control<TStringGrid>(QStringLiteral("SGLivePlotsShifts"));
-    grid.SetColWidths(0, 56);
+    const int widths[] = {52, 36, 36, 58, 58};
+    for (int col = 0; col < 5; ++col)
+        grid.SetColWidths(col, widths[col]);
 }
 
 bool LivePlots::PageShown() const {
@@ -298,6 +320,9 @@ bool LivePlots::PageShown() const {
 
 void LivePlots::Tick() {
     UpdateTexts();
+    if (PageShown())
+        for (LiveStrip* strip : strips_)
+            strip->NameSeries();
     if (dirty_ && PageShown())
         Redraw();
 }
