@@ -121,8 +121,10 @@ bool MeasureRate(double rate, double seconds, const QString& commandsFile, Figur
         pages.SetActivePage(&form.Control<TTabSheet>(QStringLiteral("TSLivePlots")));
         form.Control<TRadioGroup>(QStringLiteral("RGLivePlotsSpan")).SetItemIndex(2); // 120 s
         form.Plots().StartRecording(recording);
-        QTest::qWait(500);
     }
+    const quint64 shownAtRecordingStart = form.LiveLinesShown();
+    if (plots)
+        QTest::qWait(500);
     const quint64 shownBefore = form.LiveLinesShown();
     const quint64 plottedBefore = form.Plots().LiveData().TotalAdded();
     const quint64 redrawsBefore = form.Plots().Redraws();
@@ -145,7 +147,7 @@ bool MeasureRate(double rate, double seconds, const QString& commandsFile, Figur
         figures.recorded = qint64(file.samples.size());
         std::printf("  recording: %lld rows, %llu lines shown while it ran\n",
                     static_cast<long long>(figures.recorded),
-                    static_cast<unsigned long long>(shownAll - shownBefore + 0));
+                    static_cast<unsigned long long>(shownAll - shownAtRecordingStart));
     }
     form.close();
     SetDialogs(nullptr);

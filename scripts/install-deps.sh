@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-charts-dev libqt6opengl6-dev
+    qt6-base-dev qt6-base-dev-tools
     libgtest-dev libgmock-dev
     fonts-dejavu-core
     xvfb xauth

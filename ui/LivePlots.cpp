@@ -4,15 +4,10 @@
 #include "ui/UnitMain.h"
 #include "util/UnitUtils.h"
 
-#include <QChart>
-#include <QChartView>
 #include <QDateTime>
 #include <QFileInfo>
-#include <QLegendMarker>
-#include <QLineSeries>
-#include <QLocale>
+#include <QPainter>
 #include <QVBoxLayout>
-#include <QValueAxis>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -33,114 +28,94 @@ QString GearText(int gear) {
         return QStringLiteral("N");
     return QString::number(gear);
 }
-// A value axis with room for its data: 5 % above and below, never empty.
-void FitAxis(QValueAxis* axis, double low, double high) {
+} // namespace
+
+// ---------------------------------------------------------------- one strip
+
+namespace {
+// A step of 1, 2 or 5 times a power of ten that gives about Count intervals.
+double NiceStep(double span, int count) {
+    const double raw = span / std::max(count, 1);
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double m : {1.0, 2.0, 5.0, 10.0})
+        if (raw <= m * power)
+            return m * power;
+    return 10 * power;
+}
+
+int DecimalsFor(double step) {
+    return step >= 1 ? 0 : (step >= 0.1 ? 1 : 2);
+}
+
+struct Axis {
+    double low = 0, high = 1;
+    double Map(double value, double top, double bottom) const {
+        return bottom - (value - low) / (high - low) * (bottom - top);
+    }
+};
+
+// Room for the data: 5 % above and below, never empty.
+Axis Fitted(double low, double high) {
     if (high - low < 1e-9) {
         low -= 1;
         high += 1;
     }
     const double pad = (high - low) * 0.05;
-    axis->setRange(low - pad, high + pad);
-    // Enough decimals that neighbouring labels differ.
-    const double step = (high - low + 2 * pad) / std::max(axis->tickCount() - 1, 1);
-    const int decimals = step >= 5 ? 0 : (step >= 0.5 ? 1 : 2);
-    axis->setLabelFormat(QStringLiteral("%.") + QString::number(decimals) + u'f');
+    return {low - pad, high + pad};
 }
 } // namespace
 
-// ---------------------------------------------------------------- one strip
-
-// One strip: a chart with the fields of one LivePlotStrip, the shifts drawn
-// over it as vertical marks, and the mouse wheel: zoom the values, with Ctrl
-// zoom the time, with Shift scroll the time.
-class LiveStrip : public QChartView {
+// One strip: the fields of one LivePlotStrip over the shared time axis,
+// drawn with QPainter, the shifts as vertical marks (the paddle dashed, the
+// gear change solid), a legend on top. The mouse wheel zooms the values,
+// with Ctrl the time, with Shift it scrolls.
+class LiveStrip : public QWidget {
   public:
     LiveStrip(LivePlots& plots, int index, LivePlotStrip kind, QWidget* parent)
-        : QChartView(parent), plots_(plots), index_(index), kind_(kind) {
+        : QWidget(parent), plots_(plots), index_(index), kind_(kind) {
         setObjectName(QStringLiteral("LivePlotStrip%1").arg(index));
-        auto* c = new QChart();
-        // Display numbers use the decimal comma, without thousands groups.
-        QLocale numbers(QLocale::Italian);
-        numbers.setNumberOptions(QLocale::OmitGroupSeparator);
-        c->setLocale(numbers);
-        c->setLocalizeNumbers(true);
-        c->setMargins(QMargins(2, 0, 2, 0));
-        c->setBackgroundRoundness(0);
-        c->legend()->setAlignment(Qt::AlignTop);
-        QFont small = font();
-        small.setPixelSize(9);
-        // The lower strips are short: fewer value labels, so none is cut.
-        const int ticks = kind == LivePlotStrip::Barrel ? 5 : 3;
-        c->legend()->setFont(small);
-        c->setAnimationOptions(QChart::NoAnimation);
-        time_ = new QValueAxis(c);
-        time_->setLabelsFont(small);
-        time_->setLabelFormat(QStringLiteral("%.1f"));
-        c->addAxis(time_, Qt::AlignBottom);
-        left_ = new QValueAxis(c);
-        left_->setTickCount(ticks);
-        left_->setLabelsFont(small);
-        left_->setLabelFormat(QStringLiteral("%.0f"));
-        c->addAxis(left_, Qt::AlignLeft);
-        for (const LiveField& field : LiveFields()) {
-            if (field.strip != kind)
-                continue;
-            auto* series = new QLineSeries(c);
-            series->setPen(QPen(ColorOf(field), 1.5));
-            c->addSeries(series);
-            series->attachAxis(time_);
-            if (field.rightAxis) {
-                if (!right_) {
-                    right_ = new QValueAxis(c);
-                    right_->setTickCount(ticks);
-                    right_->setLabelsFont(small);
-                    right_->setLabelFormat(QStringLiteral("%.0f"));
-                    c->addAxis(right_, Qt::AlignRight);
-                }
-                series->attachAxis(right_);
-            } else {
-                series->attachAxis(left_);
-            }
-            lines_.push_back({&field, series});
-        }
-        if (kind == LivePlotStrip::Inputs)
-            left_->setLabelsVisible(false);
-        setChart(c);
-        setRenderHint(QPainter::Antialiasing, false);
+        setAttribute(Qt::WA_OpaquePaintEvent);
         setMinimumHeight(60);
+        small_ = font();
+        small_.setPixelSize(9);
+        for (const LiveField& field : LiveFields())
+            if (field.strip == kind)
+                lines_.push_back({&field, {}, true, {}});
+        hasRight_ = std::any_of(lines_.begin(), lines_.end(),
+                                [](const LivePlotLine& l) { return l.field->rightAxis; });
     }
 
-    struct Line {
-        const LiveField* field;
-        QLineSeries* series;
-    };
-    const std::vector<Line>& Lines() const { return lines_; }
-    QValueAxis* TimeAxis() const { return time_; }
-    QValueAxis* ValueAxis() const { return left_; }
+    std::vector<LivePlotLine>& Lines() { return lines_; }
     std::optional<std::pair<double, double>> manualRange;
+    void ShowTimeLabels(bool shown) { timeLabels_ = shown; }
+    std::pair<double, double> ValueRange() const { return {left_.low, left_.high}; }
 
-    void ShowTimeLabels(bool shown) { time_->setLabelsVisible(shown); }
-    // Each series is named as its check box, in the language shown.
+    // Each line is named as its check box, in the language shown.
     void NameSeries() {
-        for (const Line& line : lines_) {
-            const CheckBoxLink box = Box(*line.field);
-            if (box.caption && line.series->name() != *box.caption)
-                line.series->setName(*box.caption);
+        for (LivePlotLine& line : lines_) {
+            const auto* form = qobject_cast<TFormMain*>(window());
+            auto* box = form ? form->Find<TCheckBox>(SeriesBoxName(*line.field)) : nullptr;
+            if (box && line.name != box->Caption().remove(u'&')) {
+                line.name = box->Caption().remove(u'&');
+                update();
+            }
         }
     }
 
     void Draw(const LiveHistory& data, double fromMs, double toMs) {
-        const int columns = std::max(int(chart()->plotArea().width()), 50);
-        time_->setRange(fromMs / 1000.0, toMs / 1000.0);
+        NameSeries();
+        fromMs_ = fromMs;
+        toMs_ = toMs;
+        const int columns = std::max(PlotRect().width(), 50);
         bool anyLeft = false, anyRight = false;
         double leftLow = 0, leftHigh = 0, rightLow = 0, rightHigh = 0;
-        NameSeries();
-        for (const Line& line : lines_) {
-            if (!line.series->isVisible())
+        for (LivePlotLine& line : lines_) {
+            if (!line.visible) {
+                line.points.clear();
                 continue;
+            }
             data.Points(line.field->id, fromMs, toMs, columns, line.field->step,
-                        line.field->stepOffset, points_);
-            line.series->replace(points_);
+                        line.field->stepOffset, line.points);
             double low = 0, high = 0;
             if (!data.Range(line.field->id, fromMs, toMs, low, high))
                 continue;
@@ -157,51 +132,116 @@ class LiveStrip : public QChartView {
                 merge(anyLeft, leftLow, leftHigh);
         }
         if (kind_ == LivePlotStrip::Inputs)
-            left_->setRange(-0.5, 9.5); // five states, one above the other
+            left_ = {-0.5, 9.5}; // five states, one above the other
         else if (manualRange)
-            left_->setRange(manualRange->first, manualRange->second);
+            left_ = {manualRange->first, manualRange->second};
         else if (anyLeft)
-            FitAxis(left_, leftLow, leftHigh);
-        if (right_ && anyRight) {
-            if (kind_ == LivePlotStrip::Barrel)
-                FitAxis(right_, std::min(rightLow, -1.0), std::max(rightHigh, 6.0));
-            else
-                FitAxis(right_, rightLow, rightHigh);
-        }
+            left_ = Fitted(leftLow, leftHigh);
+        if (anyRight)
+            right_ = kind_ == LivePlotStrip::Barrel
+                         ? Fitted(std::min(rightLow, -1.0), std::max(rightHigh, 6.0))
+                         : Fitted(rightLow, rightHigh);
         shifts_.clear();
         for (const ShiftEvent& shift : data.Shifts())
             if (shift.timeMs >= fromMs - 2000 && shift.timeMs <= toMs)
                 shifts_.push_back(shift);
-        viewport()->update();
+        update();
     }
 
   protected:
-    void drawForeground(QPainter* painter, const QRectF& rect) override {
-        QChartView::drawForeground(painter, rect);
-        if (lines_.empty() || shifts_.empty())
-            return;
-        const QRectF area = chart()->plotArea();
-        QLineSeries* anchor = lines_.front().series;
+    QRect PlotRect() const {
+        const int left = 44, right = hasRight_ ? 30 : 8;
+        const int top = 14, bottom = timeLabels_ ? 14 : 3;
+        return QRect(left, top, std::max(width() - left - right, 10),
+                     std::max(height() - top - bottom, 10));
+    }
+
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), palette().window());
+        const QRect area = PlotRect();
+        p.fillRect(area, Qt::white);
+        p.setFont(small_);
+        const QFontMetrics metrics(small_);
+        const double top = area.top(), bottom = area.bottom();
         const auto xOf = [&](double ms) {
-            return chart()->mapToPosition(QPointF(ms / 1000.0, 0), anchor).x();
+            return area.left() + (ms - fromMs_) / std::max(toMs_ - fromMs_, 1.0) * area.width();
         };
-        painter->save();
-        for (const ShiftEvent& shift : shifts_) {
-            const double x = xOf(shift.timeMs);
-            if (x >= area.left() && x <= area.right()) {
-                painter->setPen(
-                    QPen(shift.missed ? QColor(Qt::red) : QColor(255, 128, 0), 1, Qt::DashLine));
-                painter->drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
-            }
-            if (!shift.missed && std::isfinite(shift.paddleToGearMs)) {
-                const double g = xOf(shift.timeMs + shift.paddleToGearMs);
-                if (g >= area.left() && g <= area.right()) {
-                    painter->setPen(QPen(QColor(0, 128, 0), 1));
-                    painter->drawLine(QPointF(g, area.top()), QPointF(g, area.bottom()));
-                }
+        // Grid and labels: time.
+        p.setPen(QColor(225, 225, 225));
+        const double timeStep = NiceStep((toMs_ - fromMs_) / 1000.0, 6) * 1000.0;
+        for (double t = std::ceil(fromMs_ / timeStep) * timeStep; t <= toMs_; t += timeStep) {
+            const double x = xOf(t);
+            p.setPen(QColor(225, 225, 225));
+            p.drawLine(QPointF(x, top), QPointF(x, bottom));
+            if (timeLabels_) {
+                p.setPen(Qt::black);
+                const QString label = RealToStrDec(t / 1000.0, DecimalsFor(timeStep / 1000.0));
+                p.drawText(QPointF(x - metrics.horizontalAdvance(label) / 2.0,
+                                   bottom + metrics.ascent() + 2),
+                           label);
             }
         }
-        painter->restore();
+        // Values.
+        const auto valueLabels = [&](const Axis& axis, bool rightSide) {
+            const int ticks = kind_ == LivePlotStrip::Barrel ? 5 : 3;
+            const double step = NiceStep(axis.high - axis.low, ticks);
+            for (double v = std::ceil(axis.low / step) * step; v <= axis.high; v += step) {
+                const double y = axis.Map(v, top, bottom);
+                if (!rightSide) {
+                    p.setPen(QColor(225, 225, 225));
+                    p.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
+                }
+                if (kind_ == LivePlotStrip::Inputs)
+                    continue;
+                p.setPen(Qt::black);
+                const QString label = RealToStrDec(v, DecimalsFor(step));
+                const double x = rightSide ? area.right() + 3
+                                           : area.left() - 3 - metrics.horizontalAdvance(label);
+                p.drawText(QPointF(x, y + metrics.ascent() / 2.0 - 1), label);
+            }
+        };
+        valueLabels(left_, false);
+        if (hasRight_)
+            valueLabels(right_, true);
+        p.setPen(Qt::gray);
+        p.drawRect(area);
+        // The lines.
+        p.save();
+        p.setClipRect(area);
+        QPolygonF polygon;
+        for (const LivePlotLine& line : lines_) {
+            if (!line.visible || line.points.isEmpty())
+                continue;
+            const Axis& axis = line.field->rightAxis ? right_ : left_;
+            polygon.resize(line.points.size());
+            for (qsizetype i = 0; i < line.points.size(); ++i)
+                polygon[i] = QPointF(xOf(line.points[i].x() * 1000.0),
+                                     axis.Map(line.points[i].y(), top, bottom));
+            p.setPen(QPen(ColorOf(*line.field), 1.5));
+            p.drawPolyline(polygon);
+        }
+        // The shifts.
+        for (const ShiftEvent& shift : shifts_) {
+            p.setPen(QPen(shift.missed ? QColor(Qt::red) : QColor(255, 128, 0), 1, Qt::DashLine));
+            const double x = xOf(shift.timeMs);
+            p.drawLine(QPointF(x, top), QPointF(x, bottom));
+            if (!shift.missed && std::isfinite(shift.paddleToGearMs)) {
+                p.setPen(QPen(QColor(0, 128, 0), 1));
+                const double g = xOf(shift.timeMs + shift.paddleToGearMs);
+                p.drawLine(QPointF(g, top), QPointF(g, bottom));
+            }
+        }
+        p.restore();
+        // The legend: a square in the line's colour and its name.
+        double x = area.left();
+        for (const LivePlotLine& line : lines_) {
+            const QColor colour = line.visible ? ColorOf(*line.field) : QColor(Qt::lightGray);
+            p.fillRect(QRectF(x, 3, 8, 8), colour);
+            p.setPen(line.visible ? Qt::black : Qt::gray);
+            p.drawText(QPointF(x + 11, 3 + metrics.ascent() - 1), line.name);
+            x += 11 + metrics.horizontalAdvance(line.name) + 12;
+        }
     }
 
     void wheelEvent(QWheelEvent* event) override {
@@ -219,27 +259,16 @@ class LiveStrip : public QChartView {
     }
 
   private:
-    struct CheckBoxLink {
-        std::optional<QString> caption;
-    };
-    CheckBoxLink Box(const LiveField& field) const {
-        const auto* form = qobject_cast<TFormMain*>(window());
-        if (!form)
-            return {};
-        if (auto* box = form->Find<TCheckBox>(SeriesBoxName(field)))
-            return {box->Caption().remove(u'&')};
-        return {};
-    }
-
     LivePlots& plots_;
     int index_;
     LivePlotStrip kind_;
-    QValueAxis* time_ = nullptr;
-    QValueAxis* left_ = nullptr;
-    QValueAxis* right_ = nullptr;
-    std::vector<Line> lines_;
+    QFont small_;
+    bool hasRight_ = false;
+    bool timeLabels_ = false;
+    double fromMs_ = 0, toMs_ = 10000;
+    Axis left_, right_;
+    std::vector<LivePlotLine> lines_;
     std::vector<ShiftEvent> shifts_;
-    QList<QPointF> points_;
 };
 
 // ---------------------------------------------------------------- the page
@@ -319,6 +348,10 @@ bool LivePlots::PageShown() const {
 }
 
 void LivePlots::Tick() {
+    if (gridDirty_) {
+        gridDirty_ = false;
+        FillShiftGrid();
+    }
     UpdateTexts();
     if (PageShown())
         for (LiveStrip* strip : strips_)
@@ -358,7 +391,7 @@ void LivePlots::OnShift(const ShiftEvent& shift) {
     recorder_.AddShift(shift);
     if (replay_)
         return;
-    FillShiftGrid(); // newest first
+    gridDirty_ = true; // filled at the next redraw, however many shifts come
     dirty_ = true;
 }
 
@@ -446,7 +479,7 @@ void LivePlots::ScrollBy(double fraction) {
 
 void LivePlots::ZoomValues(int strip, double factor) {
     LiveStrip& s = Strip(strip);
-    const double low = s.ValueAxis()->min(), high = s.ValueAxis()->max();
+    const auto [low, high] = s.ValueRange();
     const double middle = (low + high) / 2, half = (high - low) / 2 * factor;
     s.manualRange = std::make_pair(middle - half, middle + half);
     dirty_ = true;
@@ -467,21 +500,17 @@ void LivePlots::ResetZoom() {
 
 void LivePlots::SetSeriesShown(LiveFieldId field, bool shown) {
     for (LiveStrip* strip : strips_)
-        for (const LiveStrip::Line& line : strip->Lines())
-            if (line.field->id == field) {
-                line.series->setVisible(shown);
-                // Its legend entry stays, greyed, so it can be found again.
-                for (QLegendMarker* marker : strip->chart()->legend()->markers(line.series))
-                    marker->setVisible(true);
-            }
+        for (LivePlotLine& line : strip->Lines())
+            if (line.field->id == field)
+                line.visible = shown; // its legend entry stays, greyed
     dirty_ = true;
 }
 
-QLineSeries* LivePlots::SeriesOf(LiveFieldId field) const {
+const LivePlotLine* LivePlots::SeriesOf(LiveFieldId field) const {
     for (LiveStrip* strip : strips_)
-        for (const LiveStrip::Line& line : strip->Lines())
+        for (const LivePlotLine& line : strip->Lines())
             if (line.field->id == field)
-                return line.series;
+                return &line;
     return nullptr;
 }
 
@@ -499,7 +528,7 @@ void LivePlots::Redraw() {
 void LivePlots::FillShiftGrid() {
     auto& grid = form_.Control<TStringGrid>(QStringLiteral("SGLivePlotsShifts"));
     const auto& shifts = Shown().Shifts();
-    const int rows = int(std::min<size_t>(shifts.size(), 5000));
+    const int rows = int(std::min<size_t>(shifts.size(), MaxShiftRows));
     grid.SetRowCount(std::max(rows, 1) + 1);
     for (int col = 0; col < grid.ColCount(); ++col)
         grid.SetCells(col, 1, QString());

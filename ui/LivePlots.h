@@ -1,8 +1,9 @@
 #pragma once
 // The "Live Plots" page: the live stream (or a recording being replayed) on
-// five strips over one time axis, the shift times as a table beside them and
-// as marks on the strips, and the recorder. The page's controls are the
-// window's; this object draws the strips and keeps the history.
+// five strips over one time axis (drawn with QPainter: Qt Charts took five
+// times the CPU of the whole live panel at 20 lines a second), the shift times as a table beside
+// them and as marks on the strips, and the recorder. The page's controls are the window's; this
+// object draws the strips and keeps the history.
 #include "model/LiveHistory.h"
 #include "model/LiveRecording.h"
 #include "model/ShiftDetector.h"
@@ -16,12 +17,22 @@
 
 class TFormMain;
 class LiveStrip;
-class QLineSeries;
+
+// One field's line on its strip: the points drawn (seconds, value) and
+// whether it is shown; named as its check box.
+struct LivePlotLine {
+    const LiveField* field = nullptr;
+    QString name;
+    bool visible = true;
+    QList<QPointF> points;
+};
 
 class LivePlots : public QObject {
     Q_OBJECT
   public:
     static constexpr int RedrawIntervalMs = 100;
+    // The shift table lists the newest this many.
+    static constexpr size_t MaxShiftRows = 2000;
 
     explicit LivePlots(TFormMain& form);
     ~LivePlots() override;
@@ -74,8 +85,8 @@ class LivePlots : public QObject {
     quint64 Redraws() const { return redraws_; }
     int StripCount() const { return int(strips_.size()); }
     LiveStrip& Strip(int index) const { return *strips_[size_t(index)]; }
-    // The series that draws Field (nullptr for a field that is not plotted).
-    QLineSeries* SeriesOf(LiveFieldId field) const;
+    // The line that draws Field (nullptr for a field that is not plotted).
+    const LivePlotLine* SeriesOf(LiveFieldId field) const;
     // The page's enabled states, texts and the shift table, as things stand.
     void UpdateControls();
 
@@ -102,6 +113,7 @@ class LivePlots : public QObject {
     double endMs_ = 0; // the right edge while not following
     bool following_ = true;
     bool dirty_ = true;
+    bool gridDirty_ = false;
     quint64 redraws_ = 0;
     std::vector<LiveStrip*> strips_;
     QTimer redrawTimer_;
