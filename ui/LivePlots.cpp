@@ -562,7 +562,12 @@ void LivePlots::UpdateTexts() {
         if (grid.Cells(col, 0) != title)
             grid.SetCells(col, 0, title);
     }
-    const double interval = lineIntervalMs_ > 0 ? lineIntervalMs_ : 50;
+    // The interval shown moves only when the stream's rate does, not with
+    // every millisecond of jitter (each new text lays the page out again).
+    const double measured = lineIntervalMs_ > 0 ? lineIntervalMs_ : 50;
+    if (shownIntervalMs_ <= 0 || std::abs(measured - shownIntervalMs_) >= 3)
+        shownIntervalMs_ = measured;
+    const double interval = shownIntervalMs_;
     QString resolution = form_.TranslateString(Msg::LivePlotsResolution);
     if (resolution.contains(QLatin1String("%2")))
         resolution = resolution.arg(std::lround(interval)).arg(RealToStrDec(1000.0 / interval, 0));
@@ -570,6 +575,12 @@ void LivePlots::UpdateTexts() {
     if (note.Caption() != resolution)
         note.SetCaption(resolution);
     QString status;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const bool countDue = now - statusShownAt_ >= 1000; // the line count once a second
+    if (recorder_.IsRecording() && !countDue && !statusShownFor_.isEmpty())
+        return;
+    statusShownAt_ = now;
+    statusShownFor_ = recorder_.FileName();
     if (recorder_.IsRecording())
         status = form_.TranslateString(Msg::LivePlotsRecordingTo) +
                  QFileInfo(recorder_.FileName()).fileName() +

@@ -30,7 +30,7 @@ struct LivePlotLine {
 class LivePlots : public QObject {
     Q_OBJECT
   public:
-    static constexpr int RedrawIntervalMs = 100;
+    static constexpr int RedrawIntervalMs = 200;
     // The shift table lists the newest this many.
     static constexpr size_t MaxShiftRows = 2000;
 
@@ -80,7 +80,7 @@ class LivePlots : public QObject {
     void ZoomTime(double factor);
     void ResetZoom();
     void SetSeriesShown(LiveFieldId field, bool shown);
-    // Draws now (tests and measurements; the page redraws every 100 ms).
+    // Draws now (tests and measurements; the page redraws five times a second).
     void Redraw();
     quint64 Redraws() const { return redraws_; }
     int StripCount() const { return int(strips_.size()); }
@@ -114,6 +114,9 @@ class LivePlots : public QObject {
     bool following_ = true;
     bool dirty_ = true;
     bool gridDirty_ = false;
+    double shownIntervalMs_ = 0;
+    qint64 statusShownAt_ = 0;
+    QString statusShownFor_;
     quint64 redraws_ = 0;
     std::vector<LiveStrip*> strips_;
     QTimer redrawTimer_;
