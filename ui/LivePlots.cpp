@@ -1,6 +1,7 @@
 #include "ui/LivePlots.h"
 
 #include "translation/MessageNumbers.h"
+#include "ui/Dialogs.h"
 #include "ui/UnitMain.h"
 #include "util/UnitUtils.h"
 
@@ -348,6 +349,14 @@ bool LivePlots::PageShown() const {
 }
 
 void LivePlots::Tick() {
+    // A recording whose file stopped taking rows ends at once and says so,
+    // rather than counting lines that go nowhere.
+    if (recorder_.IsRecording() && !recorder_.Error().isEmpty()) {
+        const QString error = recorder_.Error();
+        StopRecording(QString::fromLatin1(LiveCsv::EndStopped));
+        ShowMessage(form_.TranslateString(Msg::LivePlotsWriteFailed) + error,
+                    TMsgDlgType::mtWarning);
+    }
     if (gridDirty_) {
         gridDirty_ = false;
         FillShiftGrid();

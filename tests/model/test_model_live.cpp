@@ -11,7 +11,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 namespace {
 using Id = LiveFieldId;
@@ -332,6 +334,37 @@ TEST_F(Recording, writeErrorIsKeptAndReportedAtStop) {
     LiveRecorder recorder;
     // /dev/full takes the open and refuses every byte: the header already fails.
     EXPECT_THROW(recorder.Start("/dev/full", 0, start), EInOutError);
+}
+
+// The file stops taking bytes part-way (here: the size limit of the process).
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        std::signal(SIGXFSZ, SIG_IGN); // a failed write instead of the signal's end
+        getrlimit(RLIMIT_FSIZE, &old_);
+        rlimit small = old_;
+        small.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &old_); }
+
+  private:
+    rlimit old_{};
+};
+
+TEST_F(Recording, writeThatFailsPartWayIsKeptAndReportedAtStop) {
+    LiveRecorder recorder;
+    recorder.Start(Path(), 0, start);
+    {
+        const FileSizeLimit limit(4096);
+        for (int i = 0; i < 200; ++i)
+            recorder.Add(SampleAt(i * 50.0, i));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !recorder.Error().isEmpty(); }, 3000));
+    }
+    EXPECT_FALSE(recorder.Stop(LiveCsv::EndStopped));
+    EXPECT_FALSE(recorder.Error().isEmpty());
+    EXPECT_LT(recorder.LinesWritten(), 200);
+    EXPECT_EQ(recorder.LinesAdded(), 200);
 }
 
 // ------------------------------------------------------------------ history

@@ -9,8 +9,10 @@
 #include "ui/LivePlots.h"
 
 #include <cmath>
+#include <csignal>
 #include <map>
 #include <set>
+#include <sys/resource.h>
 
 namespace {
 using Id = LiveFieldId;
@@ -257,6 +259,28 @@ TEST_F(LivePlotsReplay, recordingOpensWithoutAUnit_scrollsAndReturnsToLive) {
     Button("BLivePlotsShowLive").click();
     EXPECT_FALSE(plots.InReplay());
     EXPECT_TRUE(plots.Following());
+}
+
+TEST_F(LivePlotsReplay, recordingWhoseFileStopsTakingRowsEndsAndSaysSo) {
+    LivePlots& plots = form->Plots();
+    plots.StartRecording(data.FilePath(QStringLiteral("full.csv")));
+    std::signal(SIGXFSZ, SIG_IGN); // the file size limit fails the write instead
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &small);
+    for (int i = 0; i < 300; ++i) {
+        LiveSample s;
+        s[Id::Counter] = i;
+        plots.TakeLine(s);
+    }
+    const bool reported =
+        WaitFor([this] { return TimesAsked(Msg::LivePlotsWriteFailed) == 1; }, 5000);
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_TRUE(reported);
+    EXPECT_FALSE(plots.Recorder().IsRecording());
+    EXPECT_LT(plots.Recorder().LinesWritten(), 300);
 }
 
 TEST_F(LivePlotsReplay, fileThatIsNoRecordingIsReportedAndTheViewStays) {
