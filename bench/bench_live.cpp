@@ -3,10 +3,17 @@
 // program's alone: the GCU streams as fast as 115200 baud allows, then at its
 // default 20 lines a second. For each rate: status lines sent and shown per
 // second, lines lost (the GCU numbers its lines in field 0), and the program's
-// CPU use. Last, the cost of showing one line without any serial traffic.
+// CPU use; each rate once with the live panel alone and once with the "Live
+// Plots" page shown and a recording running, which must hold every line
+// (rows in the file = lines shown = lines in the plots' history). Then the
+// cost of showing one line without any serial traffic, and the opening of a
+// one-hour recording for replay. The last line is the ratio of the CPU used
+// with plots and recording to the CPU of the panel alone, at 20 lines/s.
 //
 //     QT_QPA_PLATFORM=offscreen ./bench_live [seconds per rate]
 #include "app/DemoMode.h"
+#include "model/LiveRecording.h"
+#include "ui/LivePlots.h"
 #include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
 
@@ -75,10 +82,17 @@ struct Figures {
     long sent = 0;
     quint64 shown = 0;
     double cpu = 0;
+    // With plots and recording: lines in the plots' history and in the file.
+    quint64 plotted = 0;
+    qint64 recorded = -1;
+    quint64 redraws = 0;
 };
 
-// One rate: connect, live on, settle, measure, live off, disconnect.
-bool MeasureRate(double rate, double seconds, const QString& commandsFile, Figures& figures) {
+// One rate: connect, live on, settle, measure, live off, disconnect. With
+// Plots, the plots page is shown and a recording runs from before the
+// measured time to after it.
+bool MeasureRate(double rate, double seconds, const QString& commandsFile, Figures& figures,
+                 bool plots = false) {
     Simulator gcu;
     if (!gcu.Start(rate, commandsFile)) {
         std::fprintf(stderr, "gcu-sim did not start\n");
@@ -100,7 +114,20 @@ bool MeasureRate(double rate, double seconds, const QString& commandsFile, Figur
         std::fprintf(stderr, "no status lines\n");
         return false;
     }
+    QTemporaryDir recordings;
+    const QString recording = recordings.filePath(QStringLiteral("bench.csv"));
+    if (plots) {
+        auto& pages = form.Control<TPageControl>(QStringLiteral("PCMain"));
+        pages.SetActivePage(&form.Control<TTabSheet>(QStringLiteral("TSLivePlots")));
+        form.Control<TRadioGroup>(QStringLiteral("RGLivePlotsSpan")).SetItemIndex(2); // 120 s
+        form.Plots().StartRecording(recording);
+    }
+    const quint64 shownAtRecordingStart = form.LiveLinesShown();
+    if (plots)
+        QTest::qWait(500);
     const quint64 shownBefore = form.LiveLinesShown();
+    const quint64 plottedBefore = form.Plots().LiveData().TotalAdded();
+    const quint64 redrawsBefore = form.Plots().Redraws();
     const long firstNumber = LastLineNumber(form);
     const double cpuBefore = CpuSeconds();
     QElapsedTimer clock;
@@ -110,7 +137,18 @@ bool MeasureRate(double rate, double seconds, const QString& commandsFile, Figur
     figures.cpu = CpuSeconds() - cpuBefore;
     figures.shown = form.LiveLinesShown() - shownBefore;
     figures.sent = LastLineNumber(form) - firstNumber;
+    figures.plotted = form.Plots().LiveData().TotalAdded() - plottedBefore;
+    figures.redraws = form.Plots().Redraws() - redrawsBefore;
     form.Control<TCheckBox>(QStringLiteral("CBLiveActive")).SetChecked(false);
+    if (plots) {
+        const quint64 shownAll = form.LiveLinesShown();
+        form.Plots().StopRecording(QString::fromLatin1(LiveCsv::EndStopped));
+        const LiveRecordingFile file = ReadLiveRecording(recording);
+        figures.recorded = qint64(file.samples.size());
+        std::printf("  recording: %lld rows, %llu lines shown while it ran\n",
+                    static_cast<long long>(figures.recorded),
+                    static_cast<unsigned long long>(shownAll - shownAtRecordingStart));
+    }
     form.close();
     SetDialogs(nullptr);
     return true;
@@ -122,6 +160,42 @@ void Report(const char* title, const Figures& f) {
                 static_cast<unsigned long long>(f.shown), f.sent - long(f.shown));
     std::printf("  %.1f lines/s shown; program CPU %.1f %% of one core\n", f.shown / f.seconds,
                 100.0 * f.cpu / f.seconds);
+    if (f.recorded >= 0)
+        std::printf("  plotted %llu lines (%llu redraws)\n",
+                    static_cast<unsigned long long>(f.plotted),
+                    static_cast<unsigned long long>(f.redraws));
+}
+
+// A one-hour recording at 20 lines/s opened for replay and drawn.
+double MeasureReplayOpen() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("hour.csv"));
+    {
+        LiveRecorder recorder;
+        recorder.Start(path, 0, QDateTime::currentDateTime());
+        for (int i = 0; i < 72000; ++i) {
+            LiveSample s;
+            s.timeMs = i * 50.0;
+            for (int f = 0; f < LiveFieldCount; ++f)
+                s.values[size_t(f)] = (i * 7 + f * 13) % 1000;
+            recorder.Add(s);
+        }
+        recorder.Stop(QString::fromLatin1(LiveCsv::EndStopped));
+    }
+    TFormMain form;
+    form.show();
+    auto& pages = form.Control<TPageControl>(QStringLiteral("PCMain"));
+    pages.SetActivePage(&form.Control<TTabSheet>(QStringLiteral("TSLivePlots")));
+    QCoreApplication::processEvents();
+    QElapsedTimer clock;
+    clock.start();
+    form.Plots().OpenReplay(path);
+    form.Plots().Redraw();
+    QCoreApplication::processEvents();
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    std::printf("replay: 72000 rows opened and drawn in %.2f s = %.2f of the 2 s aim\n", seconds,
+                seconds / 2.0);
+    return seconds;
 }
 
 // The window's own cost of one line, with no port involved.
@@ -161,13 +235,21 @@ int main(int argc, char** argv) {
     SetProgramFolder(data.path());
     const QString commandsFile = CfgFolder() + QStringLiteral("/Commands.CSV");
 
-    Figures fastest, standard;
+    Figures fastest, standard, fastestPlots, standardPlots;
     // 1000 a second is more than 115200 baud carries; the GCU sends what fits.
     if (!MeasureRate(1000, seconds, commandsFile, fastest) ||
-        !MeasureRate(20, seconds, commandsFile, standard))
+        !MeasureRate(20, seconds, commandsFile, standard) ||
+        !MeasureRate(1000, seconds, commandsFile, fastestPlots, true) ||
+        !MeasureRate(20, seconds, commandsFile, standardPlots, true))
         return 1;
     Report("live view, GCU streaming as fast as 115200 baud allows", fastest);
     Report("live view, GCU at its default 20 lines/s", standard);
+    Report("plots page shown (120 s span) and recording, as fast as 115200 baud allows",
+           fastestPlots);
+    Report("plots page shown (120 s span) and recording, GCU at 20 lines/s", standardPlots);
     MeasureShowingAlone();
+    MeasureReplayOpen();
+    std::printf("CPU with plots and recording / live panel alone at 20 lines/s: %.2f\n",
+                standardPlots.cpu / std::max(standard.cpu, 1e-9));
     return 0;
 }

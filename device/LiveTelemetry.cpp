@@ -65,7 +65,7 @@ void ShowMillivolts(double volts, const BarRange& range, QString& text, BarView&
 
 void ShowBattery(const FieldReader& in, const CommandTable& table, const BarRange& range,
                  LiveView& view) {
-    const double volts = in.Number(6);
+    const double volts = in.Number(FieldIndex(LiveFieldId::Battery));
     view.batteryText =
         RealToStrDec(volts * table[LiveLine::BatteryRow].FWtoSWFactor, 1) + QStringLiteral(" V");
     const int position = range.Clip(RoundToIntClamped(10.0 * RoundToIntClamped(volts)));
@@ -80,7 +80,7 @@ void ShowBattery(const FieldReader& in, const CommandTable& table, const BarRang
 }
 
 void ShowActuatorTemp(const FieldReader& in, const BarRange& range, LiveView& view) {
-    const int degrees = in.Rounded(7);
+    const int degrees = in.Rounded(FieldIndex(LiveFieldId::ActuatorTemp));
     if (degrees <= -50) { // sensor fault
         view.actuatorTempText = QStringLiteral("Error");
         view.actuatorTempBar = {range.minimum, BarState::Error};
@@ -98,7 +98,7 @@ void ShowActuatorTemp(const FieldReader& in, const BarRange& range, LiveView& vi
 }
 
 void ShowGear(const FieldReader& in, LiveView& view) {
-    const int gear = in.Integer(9);
+    const int gear = in.Integer(FieldIndex(LiveFieldId::Gear));
     if (gear == -1) {
         view.gearText = QStringLiteral("R");
         view.gearFont = LiveColor::Blue;
@@ -106,7 +106,7 @@ void ShowGear(const FieldReader& in, LiveView& view) {
         view.gearText = QStringLiteral("N");
         view.gearFont = LiveColor::Green;
     } else if (gear >= 1 && gear <= 6) {
-        view.gearText = in.Text(9);
+        view.gearText = in.Text(FieldIndex(LiveFieldId::Gear));
         view.gearFont = LiveColor::Black;
     } else {
         view.gearText = QStringLiteral("E");
@@ -115,13 +115,13 @@ void ShowGear(const FieldReader& in, LiveView& view) {
 }
 
 void ShowRpm(const FieldReader& in, int rpmFactor, const BarRange& range, LiveView& view) {
-    const int rpm = RoundToIntClamped(in.Number(10) * rpmFactor);
+    const int rpm = RoundToIntClamped(in.Number(FieldIndex(LiveFieldId::Rpm)) * rpmFactor);
     view.rpmText = QString::number(rpm) + QStringLiteral(" RPM");
     view.rpmBar.position = range.Clip(rpm);
 }
 
 void ShowGcuTemp(const FieldReader& in, const BarRange& range, LiveView& view) {
-    const int degrees = in.Rounded(14);
+    const int degrees = in.Rounded(FieldIndex(LiveFieldId::GcuTemp));
     view.gcuTempText = QString::number(degrees) + Degrees;
     const int position = range.Clip(degrees);
     view.gcuTempBar.position = position;
@@ -172,23 +172,40 @@ std::optional<TextLook> SelectorLook(int n, int inputA, int inputB) {
 
 LiveView BuildView(const FieldReader& in, const CommandTable& table, int rpmFactor,
                    const LiveBarRanges& ranges) {
+    using Id = LiveFieldId;
     LiveView view;
-    const int selectorA = in.Input(1);
-    const int selectorB = in.Input(2);
-    view.paddleDownLit = in.InputLit(3);
-    view.paddleUpLit = in.InputLit(4);
-    view.neutralLit = in.InputLit(5);
+    const int selectorA = in.Input(FieldIndex(Id::SelectorInputA));
+    const int selectorB = in.Input(FieldIndex(Id::SelectorInputB));
+    view.paddleDownLit = in.InputLit(FieldIndex(Id::PaddleDown));
+    view.paddleUpLit = in.InputLit(FieldIndex(Id::PaddleUp));
+    view.neutralLit = in.InputLit(FieldIndex(Id::Neutral));
     ShowBattery(in, table, ranges.battery, view);
     ShowActuatorTemp(in, ranges.actuatorTemp, view);
-    ShowMillivolts(in.Number(8), ranges.barrel, view.barrelText, view.barrelBar);
+    ShowMillivolts(in.Number(FieldIndex(Id::Barrel)), ranges.barrel, view.barrelText,
+                   view.barrelBar);
     ShowGear(in, view);
     ShowRpm(in, rpmFactor, ranges.rpm, view);
-    ShowMillivolts(in.Number(11), ranges.tps, view.tpsText, view.tpsBar);
-    view.brakeLit = in.InputLit(12);
-    view.clutchLit = in.InputLit(13);
+    ShowMillivolts(in.Number(FieldIndex(Id::Tps)), ranges.tps, view.tpsText, view.tpsBar);
+    view.brakeLit = in.InputLit(FieldIndex(Id::Brake));
+    view.clutchLit = in.InputLit(FieldIndex(Id::Clutch));
     ShowGcuTemp(in, ranges.gcuTemp, view);
-    view.selector = SelectorLook(in.Rounded(15), selectorA, selectorB);
+    view.selector =
+        SelectorLook(in.Rounded(FieldIndex(Id::SelectorPosition)), selectorA, selectorB);
     return view;
+}
+
+LiveSample BuildSample(const QStringList& fields, const CommandTable& table, int rpmFactor) {
+    LiveSample sample;
+    for (const LiveField& field : LiveFields()) {
+        const int f = FieldIndex(field.id);
+        try {
+            sample.values[size_t(f)] = LiveFieldValue(field, fields[f], table, rpmFactor);
+        } catch (const QvException&) {
+            // Only a field the view does not read can get here (the counter).
+            sample.values[size_t(f)] = NoValue;
+        }
+    }
+    return sample;
 }
 } // namespace
 
@@ -208,10 +225,38 @@ LiveParse ParseLiveLine(const QString& line, const CommandTable& table, int rpmF
     try {
         parse.view =
             BuildView(FieldReader(parse.rawFields, table, rpmFactor), table, rpmFactor, ranges);
+        parse.sample = BuildSample(parse.rawFields, table, rpmFactor);
     } catch (const QvException& error) {
         parse.error = error.Message();
     }
     return parse;
+}
+
+double LiveFieldValue(const LiveField& field, const QString& text, const CommandTable& table,
+                      int rpmFactor) {
+    const auto input = [&] {
+        return RoundToIntClamped(
+            FWValueToSWValue(table, LiveLine::InputScalingRow, WireNumber(text), rpmFactor));
+    };
+    switch (field.scaling) {
+    case LiveScaling::Plain:
+        return WireNumber(text);
+    case LiveScaling::Input:
+        return input();
+    case LiveScaling::Active:
+        return input() == 0 ? 1 : 0;
+    case LiveScaling::Battery:
+        return WireNumber(text) * table[LiveLine::BatteryRow].FWtoSWFactor;
+    case LiveScaling::Rounded:
+        return RoundToIntClamped(WireNumber(text));
+    case LiveScaling::Millivolts: // as the panel's label shows it
+        return RoundToIntClamped(DisplayTextToFloat(RealToStrDec(WireNumber(text) * 1000.0, 0)));
+    case LiveScaling::Integer:
+        return DisplayTextToInt(text);
+    case LiveScaling::Rpm:
+        return RoundToIntClamped(WireNumber(text) * rpmFactor);
+    }
+    return NoValue;
 }
 
 LiveBarRanges ActiveLiveRanges(const CommandTable& table) {

@@ -4,6 +4,8 @@
 // window copies it onto its LEDs, labels, bars and edits.
 //
 // A status line: "*", fields f0..f15 separated by "&", then "#" and CR LF.
+#include "model/LiveFields.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -82,11 +84,13 @@ struct LiveParse {
     // The whole line's view; empty when a field is missing or not a number
     // (error says which), so a broken line changes no control.
     std::optional<LiveView> view;
+    // The same line's values in display units (with the view, never without).
+    std::optional<LiveSample> sample;
     QString error;
 };
 
 namespace LiveLine {
-constexpr int FieldCount = 16;
+constexpr int FieldCount = LiveFieldCount;
 constexpr int InputScalingRow = 34; // scaling of the digital inputs
 constexpr int BatteryRow = 1;
 } // namespace LiveLine
@@ -95,6 +99,11 @@ constexpr int BatteryRow = 1;
 QStringList LiveLineFields(const QString& line);
 LiveParse ParseLiveLine(const QString& line, const CommandTable& table, int rpmFactor,
                         const LiveBarRanges& ranges);
+
+// A field's value in display units, as the field table's scaling says.
+// Raises QvException when the field is not a number.
+double LiveFieldValue(const LiveField& field, const QString& text, const CommandTable& table,
+                      int rpmFactor);
 
 // Preparing the live controls for "ACTIVE" or "INACTIVE".
 struct LiveControlsSetup {

@@ -7,6 +7,7 @@ namespace {
 // Longest frame the GCU buffers: "[" + 8 letters + " " + argument + "]".
 constexpr int MaxFrameLength = 40;
 constexpr int RpmLimiterRow = 98;
+constexpr int GearToleranceRow = 62; // the barrel sensor's gear recognition tolerance
 constexpr int RpmDivisorRow = 46;
 constexpr int RpmDoubleRow = 76;
 
@@ -111,6 +112,7 @@ GcuRideCalibration GcuCommandProcessor::RideCalibration() const {
         c.barrelVolts[i] = value(GcuTeachRow::BarrelOfGear(gears[i]), 0.0);
     c.tpsIdleVolts = value(GcuTeachRow::TpsIdle, 0.5);
     c.tpsFullVolts = value(GcuTeachRow::TpsFull, 4.5);
+    c.gearToleranceVolts = value(GearToleranceRow, 0.1);
     const double divisor = parameters_.ValueOfCommand(RpmDivisorRow).value_or(0.0);
     c.rpmPerHz = divisor > 0 ? std::max(static_cast<int>(std::lround(60 / divisor)), 1) : 60;
     if (parameters_.ValueOfCommand(RpmDoubleRow).value_or(0.0) == 1.0)

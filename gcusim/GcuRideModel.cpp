@@ -1,6 +1,7 @@
 #include "gcusim/GcuRideModel.h"
 
 #include "gcusim/GcuParameterSet.h"
+#include "model/LiveFields.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -9,8 +10,15 @@
 namespace {
 
 constexpr double IdleRpm = 1400;
-constexpr double ShiftSeconds = 0.05;
-constexpr double PaddleSeconds = 0.08;
+// A shift: the rider holds the paddle for a moment; the actuator reacts after
+// a short delay and turns the barrel over its travel time; the status line
+// shows the new gear once the barrel is half-way. Each shift draws its times
+// from these ranges (seconds), so that shifts differ as on a real gearbox.
+constexpr double PaddleHoldMin = 0.10, PaddleHoldMax = 0.18;
+constexpr double DelayMin = 0.008, DelayMax = 0.025;
+constexpr double UpTravelMin = 0.040, UpTravelMax = 0.090;
+constexpr double DownTravelMin = 0.050, DownTravelMax = 0.110;
+constexpr double GearShownAtTravel = 0.5;
 constexpr double UpShiftCutSeconds = 0.06;
 constexpr double DownShiftBlipSeconds = 0.08;
 constexpr double IdleSeconds = 2.0;
@@ -38,18 +46,70 @@ double GcuRideModel::BarrelVoltsOfGear(int gear) const {
     return taught > 0 ? taught : 0.5 + 0.5 * index;
 }
 
+double GcuRideModel::TravelFraction() const {
+    if (shiftStart_ < 0)
+        return 1;
+    const double t = (time_ - shiftStart_ - shiftDelay_) / shiftTravel_;
+    if (t <= 0)
+        return 0;
+    if (t >= 1)
+        return 1;
+    return t * t * (3 - 2 * t);
+}
+
+int GcuRideModel::ShownGear() const {
+    return TravelFraction() >= GearShownAtTravel ? gear_ : shiftFromGear_;
+}
+
+namespace {
+// The travel fraction at which smooth travel reaches Y (0 .. 1).
+double TimeOfFraction(double y) {
+    double lo = 0, hi = 1;
+    for (int i = 0; i < 40; ++i) {
+        const double mid = (lo + hi) / 2;
+        (mid * mid * (3 - 2 * mid) < y ? lo : hi) = mid;
+    }
+    return hi;
+}
+} // namespace
+
 void GcuRideModel::StartShift(int toGear) {
     toGear = std::clamp(toGear, -1, 6);
     if (toGear == gear_)
         return;
+    const double fromVolts = SensorVolts(GcuSensor::Barrel);
     shiftFromGear_ = gear_;
-    shiftLeft_ = ShiftSeconds;
-    const bool up = toGear > gear_;
-    (up ? paddleUpLeft_ : paddleDownLeft_) = PaddleSeconds;
+    shiftFromVolts_ =
+        overrides_[SensorIndex(GcuSensor::Barrel)] ? BarrelVoltsOfGear(gear_) : fromVolts;
+    // On the barrel neutral lies half a step above first: first to neutral
+    // is a touch of the up paddle, neutral to first one of the down paddle.
+    const auto rank = [](int gear) { return gear == 0 ? 1.5 : double(gear); };
+    const bool up = rank(toGear) > rank(gear_);
+    const auto draw = [this](double low, double high) {
+        return std::uniform_real_distribution<double>(low, high)(spread_);
+    };
+    shiftStart_ = time_;
+    shiftDelay_ = draw(DelayMin, DelayMax);
+    shiftTravel_ = up ? draw(UpTravelMin, UpTravelMax) : draw(DownTravelMin, DownTravelMax);
+    (up ? paddleUpLeft_ : paddleDownLeft_) = draw(PaddleHoldMin, PaddleHoldMax);
     if (gear_ > 0 && toGear > 0)
         rpm_ *= GearRatio[toGear] / GearRatio[gear_];
     gear_ = toGear;
     actuatorHeat_ += 0.4;
+
+    GcuShiftRecord record;
+    record.paddleTime = time_;
+    record.fromGear = shiftFromGear_;
+    record.toGear = toGear;
+    record.paddleToGear = shiftDelay_ + shiftTravel_ * TimeOfFraction(GearShownAtTravel);
+    const double distance = std::abs(BarrelVoltsOfGear(toGear) - shiftFromVolts_);
+    const double inBand = distance > calibration_.gearToleranceVolts
+                              ? TimeOfFraction(1 - calibration_.gearToleranceVolts / distance)
+                              : 0.0;
+    record.paddleToBarrel = shiftDelay_ + shiftTravel_ * inBand;
+    if (shifts_.size() >= MaxShiftRecords)
+        shifts_.erase(shifts_.begin());
+    shifts_.push_back(record);
 }
 
 void GcuRideModel::ShiftUp() {
@@ -98,7 +158,7 @@ void GcuRideModel::StepPhase(double dt) {
         break;
     case Phase::Accelerate:
         throttle_ = 0.85;
-        if (shiftLeft_ <= 0 && rpm_ >= ShiftRpm()) {
+        if (!ShiftInProgress() && rpm_ >= ShiftRpm()) {
             if (gear_ >= 6)
                 next(Phase::Brake);
             else
@@ -108,7 +168,7 @@ void GcuRideModel::StepPhase(double dt) {
     case Phase::Brake:
         throttle_ = 0;
         brake_ = true;
-        if (shiftLeft_ <= 0 && rpm_ <= 0.45 * calibration_.rpmLimit) {
+        if (!ShiftInProgress() && rpm_ <= 0.45 * calibration_.rpmLimit) {
             if (gear_ <= 1)
                 next(Phase::ToNeutral);
             else
@@ -149,7 +209,7 @@ void GcuRideModel::Advance(double seconds) {
         time_ += dt;
         StepPhase(dt);
         StepEngine(dt);
-        for (double* left : {&shiftLeft_, &paddleUpLeft_, &paddleDownLeft_, &cutLeft_, &blipLeft_})
+        for (double* left : {&paddleUpLeft_, &paddleDownLeft_, &cutLeft_, &blipLeft_})
             *left = std::max(*left - dt, 0.0);
         actuatorHeat_ = std::max(actuatorHeat_ - 0.02 * dt, 0.0);
     }
@@ -164,10 +224,10 @@ double GcuRideModel::SensorVolts(GcuSensor sensor) const {
                throttle_ * (calibration_.tpsFullVolts - calibration_.tpsIdleVolts);
     case GcuSensor::Barrel: {
         const double to = BarrelVoltsOfGear(gear_);
-        if (shiftLeft_ <= 0)
+        const double travel = TravelFraction();
+        if (travel >= 1)
             return to;
-        const double from = BarrelVoltsOfGear(shiftFromGear_);
-        return to + (from - to) * (shiftLeft_ / ShiftSeconds);
+        return shiftFromVolts_ + (to - shiftFromVolts_) * travel;
     }
     case GcuSensor::KartAxle:
         return 2.5 + 1.5 * std::sin(time_ * 0.7);
@@ -179,11 +239,12 @@ GcuLiveSample GcuRideModel::Sample() const {
     GcuLiveSample s;
     s.paddleDown = paddleDownLeft_ > 0 ? 0 : 1;
     s.paddleUp = paddleUpLeft_ > 0 ? 0 : 1;
-    s.neutral = gear_ == 0 ? 0 : 1;
+    const int shown = ShownGear();
+    s.neutral = shown == 0 ? 0 : 1;
     s.batteryVolts = 13.8 + 0.1 * std::sin(time_ * 1.3) - 0.2 * throttle_;
     s.actuatorCelsius = std::min(32 + 8 * actuatorHeat_ + 0.5 * std::sin(time_ * 0.1), 95.0);
     s.barrelVolts = SensorVolts(GcuSensor::Barrel);
-    s.gear = gear_;
+    s.gear = shown;
     s.rpm = rpm_;
     s.tpsVolts = SensorVolts(GcuSensor::Throttle);
     s.brake = brake_ ? 0 : 1;
@@ -192,23 +253,51 @@ GcuLiveSample GcuRideModel::Sample() const {
     return s;
 }
 
+double GcuSampleValue(const GcuLiveSample& s, LiveFieldId id, int rpmPerHz) {
+    switch (id) {
+    case LiveFieldId::Counter:
+        return 0; // numbered by the sender
+    case LiveFieldId::SelectorInputA:
+        return s.selectorA;
+    case LiveFieldId::SelectorInputB:
+        return s.selectorB;
+    case LiveFieldId::PaddleDown:
+        return s.paddleDown;
+    case LiveFieldId::PaddleUp:
+        return s.paddleUp;
+    case LiveFieldId::Neutral:
+        return s.neutral;
+    case LiveFieldId::Battery:
+        return s.batteryVolts;
+    case LiveFieldId::ActuatorTemp:
+        return s.actuatorCelsius;
+    case LiveFieldId::Barrel:
+        return s.barrelVolts;
+    case LiveFieldId::Gear:
+        return s.gear;
+    case LiveFieldId::Rpm:
+        return s.rpm / std::max(rpmPerHz, 1);
+    case LiveFieldId::Tps:
+        return s.tpsVolts;
+    case LiveFieldId::Brake:
+        return s.brake;
+    case LiveFieldId::Clutch:
+        return s.clutch;
+    case LiveFieldId::GcuTemp:
+        return s.gcuCelsius;
+    case LiveFieldId::SelectorPosition:
+        return s.selectorPosition;
+    }
+    return 0;
+}
+
 QByteArray FormatStatusLine(const GcuLiveSample& s, int rpmPerHz, long counter) {
-    const auto n = [](double v, int decimals) { return GcuNumberText(v, decimals); };
-    const QStringList fields{QString::number(counter),
-                             QString::number(s.selectorA),
-                             QString::number(s.selectorB),
-                             QString::number(s.paddleDown),
-                             QString::number(s.paddleUp),
-                             QString::number(s.neutral),
-                             n(s.batteryVolts, 2),
-                             n(s.actuatorCelsius, 0),
-                             n(s.barrelVolts, 3),
-                             QString::number(s.gear),
-                             n(s.rpm / std::max(rpmPerHz, 1), 0),
-                             n(s.tpsVolts, 3),
-                             QString::number(s.brake),
-                             QString::number(s.clutch),
-                             n(s.gcuCelsius, 0),
-                             QString::number(s.selectorPosition)};
+    QStringList fields;
+    for (const LiveField& field : LiveFields()) {
+        if (field.id == LiveFieldId::Counter)
+            fields << QString::number(counter);
+        else
+            fields << GcuNumberText(GcuSampleValue(s, field.id, rpmPerHz), field.wireDecimals);
+    }
     return ("*" + fields.join('&') + "#\r\n").toLatin1();
 }

@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <array>
 #include <optional>
+#include <random>
+#include <vector>
 
 // Where the barrel sensor stands in each gear and the sensor ranges the ride
 // uses, in volts; engine speeds in revolutions per minute.
@@ -14,7 +16,18 @@ struct GcuRideCalibration {
     double tpsIdleVolts = 0.5;
     double tpsFullVolts = 4.5;
     double rpmLimit = 12000;
-    int rpmPerHz = 60; // engine speed in the status line is in Hz
+    int rpmPerHz = 60;               // engine speed in the status line is in Hz
+    double gearToleranceVolts = 0.1; // the barrel is in a gear within this of its position
+};
+
+// A shift as the ride made it, for comparing with what a program measured.
+// Times are the ride's own, in seconds.
+struct GcuShiftRecord {
+    double paddleTime = 0; // the paddle went active
+    int fromGear = 0;
+    int toGear = 0;
+    double paddleToGear = 0;   // until the status line's gear changes
+    double paddleToBarrel = 0; // until the barrel is within the new gear's band
 };
 
 // One status line's worth of inputs. Digital inputs are active low (0 = on).
@@ -56,8 +69,14 @@ class GcuRideModel {
     void Blip(double seconds);
     void CutEngine(double seconds);
 
+    // The gear being selected (the status line follows once the barrel is
+    // half-way), the engine speed, the ride's clock.
     int Gear() const { return gear_; }
     double Rpm() const { return rpm_; }
+    double Time() const { return time_; }
+    // Every shift made, oldest first (at most the last MaxShiftRecords).
+    const std::vector<GcuShiftRecord>& Shifts() const { return shifts_; }
+    static constexpr size_t MaxShiftRecords = 10000;
 
   private:
     enum class Phase { Idle, Launch, Accelerate, Brake, ToNeutral };
@@ -65,6 +84,10 @@ class GcuRideModel {
     void StepEngine(double dt);
     void StartShift(int toGear);
     double BarrelVoltsOfGear(int gear) const;
+    // Barrel travel of the shift in progress, 0 .. 1 (smooth start and end).
+    double TravelFraction() const;
+    bool ShiftInProgress() const { return TravelFraction() < 1; }
+    int ShownGear() const;
     double ShiftRpm() const { return 0.85 * calibration_.rpmLimit; }
 
     GcuRideCalibration calibration_;
@@ -73,7 +96,12 @@ class GcuRideModel {
     double time_ = 0;
     int gear_ = 0;
     int shiftFromGear_ = 0;
-    double shiftLeft_ = 0;
+    double shiftFromVolts_ = 0;
+    double shiftStart_ = -1;
+    double shiftDelay_ = 0;  // actuator reaction before the barrel moves
+    double shiftTravel_ = 0; // barrel travel time
+    std::mt19937 spread_{2024};
+    std::vector<GcuShiftRecord> shifts_;
     double paddleUpLeft_ = 0;
     double paddleDownLeft_ = 0;
     double cutLeft_ = 0;
@@ -86,5 +114,8 @@ class GcuRideModel {
     std::array<std::optional<double>, 3> overrides_{};
 };
 
+enum class LiveFieldId;
+// A field of the status line as the GCU sends it (the engine speed in Hz).
+double GcuSampleValue(const GcuLiveSample& sample, LiveFieldId id, int rpmPerHz);
 // "*" + 16 fields separated by "&" + "#" CR LF; Counter fills the first field.
 QByteArray FormatStatusLine(const GcuLiveSample& sample, int rpmPerHz, long counter);

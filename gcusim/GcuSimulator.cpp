@@ -92,6 +92,7 @@ struct GcuSimulator::Impl {
     bool streaming = false;
     Clock::time_point nextStatus;
     long statusLines = 0;
+    QList<GcuStatusLogEntry> statusLog;
     PacedTransmitter transmitter;
     PacedReceiver receiver;
     bool outputBlocked = false;
@@ -452,7 +453,11 @@ void GcuSimulator::Impl::RunTimers(Clock::time_point now) {
     if (transmitter.QueuedStatusLines() >= MaxQueuedStatusLines)
         return;
     const GcuRideCalibration calibration = processor->RideCalibration();
-    QByteArray line = FormatStatusLine(ride.Sample(), calibration.rpmPerHz, statusLines++);
+    const long number = statusLines++;
+    QByteArray line = FormatStatusLine(ride.Sample(), calibration.rpmPerHz, number);
+    if (statusLog.size() >= GcuSimulator::MaxStatusLog)
+        statusLog.removeFirst();
+    statusLog.append({number, ride.Time(), line});
     if (options.faults.garbageAnswers)
         for (char& c : line)
             c = static_cast<char>(rng() & 0xFF);
@@ -711,6 +716,16 @@ int GcuSimulator::BootLoaderSessions() const {
 long GcuSimulator::StatusLinesSent() const {
     std::lock_guard lock(impl_->mutex);
     return impl_->statusLines;
+}
+
+QList<GcuStatusLogEntry> GcuSimulator::StatusLog() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->statusLog;
+}
+
+std::vector<GcuShiftRecord> GcuSimulator::Shifts() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->ride.Shifts();
 }
 
 int GcuSimulator::OutputPending() const {

@@ -55,6 +55,13 @@ struct GcuSimulatorOptions {
     std::function<void(const QString&)> log;
 };
 
+// One status line as it went out, with the ride's time it shows.
+struct GcuStatusLogEntry {
+    long number = 0; // the line's counter (field 0)
+    double rideSeconds = 0;
+    QByteArray line;
+};
+
 class GcuSimulator {
   public:
     explicit GcuSimulator(GcuSimulatorOptions options);
@@ -93,6 +100,11 @@ class GcuSimulator {
     bool IsHungUp() const;
     int BootLoaderSessions() const;
     long StatusLinesSent() const;
+    // The last status lines sent (at most MaxStatusLog), oldest first, and
+    // every shift the ride made, in the ride's time.
+    static constexpr int MaxStatusLog = 100000;
+    QList<GcuStatusLogEntry> StatusLog() const;
+    std::vector<GcuShiftRecord> Shifts() const;
     // Bytes waiting to go on the line (0: everything sent has been written).
     int OutputPending() const;
 

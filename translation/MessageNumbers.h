@@ -71,6 +71,11 @@ constexpr int CloseDuringFirmwareUpdate = 70;
 constexpr int StatusReconnected = 71;
 
 // Live plots and recordings (75 to 79)
+constexpr int LivePlotsRecordingTo = 75;   // + file name
+constexpr int LivePlotsWriteFailed = 76;   // + reason
+constexpr int LivePlotsResolution = 77;    // %1 line interval in ms, %2 lines per second
+constexpr int LivePlotsShiftTitles = 78;   // the shift table's column titles, "|"-separated
+constexpr int LivePlotsNotARecording = 79; // + reason
 
 // Restore points and comparison (80 to 95)
 } // namespace Msg

@@ -353,6 +353,24 @@ const std::vector<GridRecipe>& Recipes() {
         {0, 0, 0, 0, 1, 0, 0, 0, 0, 0}, {1}, 0, 6},
     {"PTranslationsGrid", {"SGTranslation"}, {1}, {1}, 0, 0},
 
+    // ------------------------------------------------------------ live plots
+    {"TSLivePlots", {"PLivePlotsCharts PLivePlotsSide", "LLivePlotsResolution:2"},
+        {1, 0}, {1, 0}, 4, 4},
+    {"PLivePlotsSide", {"GBLivePlotsRecording", "GBLivePlotsView", "GBLivePlotsSeries",
+        "LLivePlotsShifts", "SGLivePlotsShifts"},
+        {1}, {0, 0, 0, 0, 1}, 0, 4},
+    {"GBLivePlotsRecording", {
+        "BLivePlotsRecord BLivePlotsStopRecording", "BLivePlotsOpen BLivePlotsShowLive",
+        "LLivePlotsRecording:2"}, {1, 1}},
+    {"GBLivePlotsView", {
+        "RGLivePlotsSpan:4", "CBLivePlotsPause:4",
+        "BLivePlotsBack BLivePlotsForward BLivePlotsResetZoom ."}, {0, 0, 0, 1}},
+    {"GBLivePlotsSeries", {
+        "CBLivePlotsBarrel CBLivePlotsGear", "CBLivePlotsRPM CBLivePlotsTPS",
+        "CBLivePlotsPaddleUp CBLivePlotsPaddleDown", "CBLivePlotsNeutral CBLivePlotsClutch",
+        "CBLivePlotsBrake CBLivePlotsBattery", "CBLivePlotsGCUTemp CBLivePlotsActuatorTemp"},
+        {1, 1}},
+
     // ------------------------------------------------------------ change sequence
     {"TSSequence", {"PSequenceProgressBar", "PSequenceButtons", "PSequenceGrid"},
         {1}, {0, 0, 1}, 4, 4},
@@ -385,6 +403,7 @@ struct SizeOverride {
 const SizeOverride sizeOverrides[] = {
     {"PBottom", -1, 88},
     {"PRight", 320, -1},
+    {"PLivePlotsSide", 280, -1},
     {"ESerialLiveGear", 30, 18},
     {"ESerialLiveSelector", 30, 18},
     {"EPCBVersion", 46, 18},

@@ -6,6 +6,7 @@
 #include "ui/ErrorReport.h"
 #include "ui/Inventory.h"
 #include "ui/Layout.h"
+#include "ui/LivePlots.h"
 #include "util/StringGridModel.h"
 #include "util/UnitUtils.h"
 
@@ -332,6 +333,9 @@ void TFormMain::WireLayoutHandlers() {
     WireFileHandlers();
     // Firmware update: its button and the firmware page's output memo.
     WireFirmwareHandlers();
+    // Live plots and recordings: the buttons that need the window; the page's
+    // view controls belong to the plots.
+    WireLivePlotsHandlers();
     // Translation page; the five language buttons share one handler.
     AttachHandler(QStringLiteral("BCreateTranslation"), &TFormMain::BCreateTranslationClick);
     AttachHandler(QStringLiteral("BEmptyTranslation"), &TFormMain::BEmptyTranslationClick);
@@ -376,6 +380,7 @@ void TFormMain::FormShow(QObject* Sender) {
     SetRPMFactor();
     CalculateBarrelDegrees();
     SetLiveControls(QStringLiteral("INACTIVE"));
+    Plots().Prepare();
     SerialLoadComPorts();
     auto& translation = Control<TStringGrid>(QStringLiteral("SGTranslation"));
     translation.SetColWidths(0, 300);
@@ -412,6 +417,7 @@ void TFormMain::FormCloseQuery(QObject*, bool& CanClose) {
     CanClose = ConfirmCloseWithPendingChanges();
     if (!CanClose)
         return;
+    EndLiveRecording(LiveCsv::EndClosed);
     auto& connect = Control<TButton>(QStringLiteral("BSerialCommunicationConnectDisconnect"));
     if (connect.Tag() == 1)
         connect.Click();

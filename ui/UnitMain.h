@@ -37,6 +37,7 @@
 
 struct CalibrationStep;
 struct InventoryItem;
+class LivePlots;
 struct ComponentTexts;
 
 class TFormMain : public QWidget {
@@ -199,6 +200,19 @@ class TFormMain : public QWidget {
     void BRecoveryOutputTestBlipperTestClick(QObject* Sender);
     void BRecoveryOutputTestEngineCutTestClick(QObject* Sender);
     void BRecoveryOutputTestLedTestClick(QObject* Sender);
+
+    // ------------------------------------------------------------ live plots and recordings
+    // The "Live Plots" page (ui/UnitMainLivePlots.cpp, drawn by ui/LivePlots):
+    // record the stream to a CSV file in the user's data folder, replay one.
+    // A recording ends when the user stops it, the link closes or is lost,
+    // or the window closes; its last line says which.
+    void BLivePlotsRecordClick(QObject* Sender);
+    void BLivePlotsStopRecordingClick(QObject* Sender);
+    void BLivePlotsOpenClick(QObject* Sender);
+    void BLivePlotsShowLiveClick(QObject* Sender);
+    LivePlots& Plots() const { return *livePlots_; }
+    // The folder recordings are offered in: "recordings" in the user's data folder.
+    static QString RecordingsFolder();
 
     // ------------------------------------------------------------ device link
     // The link to the GCU. The router holds the one pending request and routes
@@ -450,6 +464,10 @@ class TFormMain : public QWidget {
     void ShowFirmwareProgress(const QString& chunk);
     bool firmwareUpdateRunning_ = false;
     bool firmwareOutputEndsWithCR_ = false;
+    // Live plots and recordings.
+    void WireLivePlotsHandlers();
+    void EndLiveRecording(const char* reason);
+    LivePlots* livePlots_ = nullptr; // a child of the window
 };
 
 // The limits to which a bound edit holds a typed value: the row's display limits.

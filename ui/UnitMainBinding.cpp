@@ -1,5 +1,6 @@
 // Binding of the command table to the window's controls, and the controls'
 // state that follows from it: status colours and the enabled buttons.
+#include "ui/LivePlots.h"
 #include "ui/UnitMain.h"
 
 #include "util/UnitUtils.h"
@@ -174,4 +175,6 @@ void TFormMain::EnableControls() {
         enable(QStringLiteral("ERatiosRpm%1R").arg(i), states.ratioDisplays);
         enable(QStringLiteral("ERatiosRpm%1L").arg(i), states.ratioDisplays);
     }
+    if (livePlots_)
+        livePlots_->UpdateControls();
 }

@@ -5,6 +5,7 @@
 #include "app/BuildInfo.h"
 #include "device/ConnectionRules.h"
 #include "device/LinkLogging.h"
+#include "model/LiveRecording.h"
 #include "serial/SerialDevice.h"
 #include "translation/MessageNumbers.h"
 #include "ui/UnitMain.h"
@@ -95,6 +96,7 @@ void TFormMain::CloseLink() {
     auto& live = Control<TCheckBox>(QStringLiteral("CBLiveActive"));
     if (live.Checked())
         live.SetChecked(false); // its handler stops the stream before the port closes
+    EndLiveRecording(LiveCsv::EndDisconnected);
     {
         FlagScope closing(closingLink_);
         SerialPort->Close();
@@ -143,6 +145,7 @@ void TFormMain::ShowClosedLinkAndRefreshPorts() {
 void TFormMain::LinkLost() {
     if (Control<TButton>(ConnectButtonName).Tag() != 1 || SerialPort->IsConnected())
         return;
+    EndLiveRecording(LiveCsv::EndLinkLost);
     StopLiveWithoutSending();
     {
         FlagScope closing(closingLink_);

@@ -5,39 +5,34 @@
 #include "device/DeviceNumbers.h"
 #include "device/LiveTelemetry.h"
 #include "model/CommandTable.h"
+#include "ui/LivePlots.h"
 
 #include <QApplication>
 
 namespace {
-const QString Bars[] = {
-    QStringLiteral("PBSerialLiveBarrel"),  QStringLiteral("PBSerialLiveTPS"),
-    QStringLiteral("PBSerialLiveRPM"),     QStringLiteral("PBSerialLiveBattery"),
-    QStringLiteral("PBSerialLiveGCUTemp"), QStringLiteral("PBSerialLiveActuatorTemp"),
-};
-const QString Leds[] = {
-    QStringLiteral("LedSerialLivePaddleDN"), QStringLiteral("LedSerialLivePaddleUP"),
-    QStringLiteral("LedSerialLiveNeutral"),  QStringLiteral("LedSerialLiveBrake"),
-    QStringLiteral("LedSerialLiveClutch"),
-};
+using Id = LiveFieldId;
 constexpr int RpmLimiterRow = 98;
 
-TProgressBar& Bar(const TFormMain& form, const char* name) {
-    return form.Control<TProgressBar>(QString::fromLatin1(name));
+QString NameOf(const char* name) {
+    return QString::fromLatin1(name);
+}
+TProgressBar& Bar(const TFormMain& form, Id id) {
+    return form.Control<TProgressBar>(NameOf(LiveFieldOf(id).bar));
 }
 
 // The ranges the live bars hold now; status lines are clipped into them.
 LiveBarRanges RangesShown(const TFormMain& form) {
-    auto range = [&form](const char* name) {
-        const TProgressBar& bar = Bar(form, name);
+    auto range = [&form](Id id) {
+        const TProgressBar& bar = Bar(form, id);
         return BarRange{bar.Min(), bar.Max()};
     };
     LiveBarRanges ranges;
-    ranges.barrel = range("PBSerialLiveBarrel");
-    ranges.tps = range("PBSerialLiveTPS");
-    ranges.rpm = range("PBSerialLiveRPM");
-    ranges.battery = range("PBSerialLiveBattery");
-    ranges.gcuTemp = range("PBSerialLiveGCUTemp");
-    ranges.actuatorTemp = range("PBSerialLiveActuatorTemp");
+    ranges.barrel = range(Id::Barrel);
+    ranges.tps = range(Id::Tps);
+    ranges.rpm = range(Id::Rpm);
+    ranges.battery = range(Id::Battery);
+    ranges.gcuTemp = range(Id::GcuTemp);
+    ranges.actuatorTemp = range(Id::ActuatorTemp);
     return ranges;
 }
 
@@ -58,15 +53,15 @@ TProgressBarState ToBarState(BarState state) {
     return TProgressBarState::pbsNormal;
 }
 
-void ShowBar(const TFormMain& form, const char* name, const BarView& view) {
-    TProgressBar& bar = Bar(form, name);
+void ShowBar(const TFormMain& form, Id id, const BarView& view) {
+    TProgressBar& bar = Bar(form, id);
     bar.SetPosition(view.position);
     if (view.state)
         bar.SetState(ToBarState(*view.state));
 }
 
-void ShowLabel(const TFormMain& form, const char* name, const QString& text) {
-    TLabel& label = form.Control<TLabel>(QString::fromLatin1(name));
+void ShowLabel(const TFormMain& form, Id id, const QString& text) {
+    TLabel& label = form.Control<TLabel>(NameOf(LiveFieldOf(id).label));
     if (label.Caption() != text)
         label.SetCaption(text);
 }
@@ -80,34 +75,38 @@ void ShowLook(TEdit& edit, const TextLook& look) {
         edit.SetFontColor(look.font);
 }
 
-void ShowLed(const TFormMain& form, const QString& name, bool lit) {
-    TLed& led = form.Control<TLed>(name);
+TEdit& EditOf(const TFormMain& form, Id id) {
+    return form.Control<TEdit>(NameOf(LiveFieldOf(id).edit));
+}
+
+void ShowLed(const TFormMain& form, Id id, bool lit) {
+    TLed& led = form.Control<TLed>(NameOf(LiveFieldOf(id).led));
     if (led.Lit() != lit)
         led.SetLit(lit);
 }
 
 void ShowView(const TFormMain& form, const LiveView& view) {
-    ShowLed(form, Leds[0], view.paddleDownLit);
-    ShowLed(form, Leds[1], view.paddleUpLit);
-    ShowLed(form, Leds[2], view.neutralLit);
-    ShowLabel(form, "LSerialLiveBattery", view.batteryText);
-    ShowBar(form, "PBSerialLiveBattery", view.batteryBar);
-    ShowLabel(form, "LSerialLiveActuatorTemp", view.actuatorTempText);
-    ShowBar(form, "PBSerialLiveActuatorTemp", view.actuatorTempBar);
-    ShowLabel(form, "LSerialLiveBarrel", view.barrelText);
-    ShowBar(form, "PBSerialLiveBarrel", view.barrelBar);
-    TEdit& gear = form.Control<TEdit>(QStringLiteral("ESerialLiveGear"));
+    ShowLed(form, Id::PaddleDown, view.paddleDownLit);
+    ShowLed(form, Id::PaddleUp, view.paddleUpLit);
+    ShowLed(form, Id::Neutral, view.neutralLit);
+    ShowLabel(form, Id::Battery, view.batteryText);
+    ShowBar(form, Id::Battery, view.batteryBar);
+    ShowLabel(form, Id::ActuatorTemp, view.actuatorTempText);
+    ShowBar(form, Id::ActuatorTemp, view.actuatorTempBar);
+    ShowLabel(form, Id::Barrel, view.barrelText);
+    ShowBar(form, Id::Barrel, view.barrelBar);
+    TEdit& gear = EditOf(form, Id::Gear);
     ShowLook(gear, TextLook{view.gearText, gear.Color(), view.gearFont});
-    ShowLabel(form, "LSerialLiveRPM", view.rpmText);
-    ShowBar(form, "PBSerialLiveRPM", view.rpmBar);
-    ShowLabel(form, "LSerialLiveTPS", view.tpsText);
-    ShowBar(form, "PBSerialLiveTPS", view.tpsBar);
-    ShowLed(form, Leds[3], view.brakeLit);
-    ShowLed(form, Leds[4], view.clutchLit);
-    ShowLabel(form, "LSerialLiveGCUTemp", view.gcuTempText);
-    ShowBar(form, "PBSerialLiveGCUTemp", view.gcuTempBar);
+    ShowLabel(form, Id::Rpm, view.rpmText);
+    ShowBar(form, Id::Rpm, view.rpmBar);
+    ShowLabel(form, Id::Tps, view.tpsText);
+    ShowBar(form, Id::Tps, view.tpsBar);
+    ShowLed(form, Id::Brake, view.brakeLit);
+    ShowLed(form, Id::Clutch, view.clutchLit);
+    ShowLabel(form, Id::GcuTemp, view.gcuTempText);
+    ShowBar(form, Id::GcuTemp, view.gcuTempBar);
     if (view.selector)
-        ShowLook(form.Control<TEdit>(QStringLiteral("ESerialLiveSelector")), *view.selector);
+        ShowLook(EditOf(form, Id::SelectorPosition), *view.selector);
 }
 
 void ShowRawFields(TMemo& memo, const QStringList& fields) {
@@ -155,21 +154,26 @@ void TFormMain::SetLiveControls(const QString& Status) {
         // The bar shows RPM, so its top is the limiter in RPM, not the GCU's Hz.
         ranges.rpm.maximum = RoundToIntClamped(FWValueToSWValue(
             Commands, RpmLimiterRow, Commands[RpmLimiterRow].ActualValueFW, RPMFactorGLOB));
-        ApplyRange(Bar(*this, "PBSerialLiveBarrel"), ranges.barrel);
-        ApplyRange(Bar(*this, "PBSerialLiveTPS"), ranges.tps);
-        ApplyRange(Bar(*this, "PBSerialLiveRPM"), ranges.rpm);
-        ApplyRange(Bar(*this, "PBSerialLiveBattery"), ranges.battery);
-        ApplyRange(Bar(*this, "PBSerialLiveGCUTemp"), ranges.gcuTemp);
-        ApplyRange(Bar(*this, "PBSerialLiveActuatorTemp"), ranges.actuatorTemp);
+        ApplyRange(Bar(*this, Id::Barrel), ranges.barrel);
+        ApplyRange(Bar(*this, Id::Tps), ranges.tps);
+        ApplyRange(Bar(*this, Id::Rpm), ranges.rpm);
+        ApplyRange(Bar(*this, Id::Battery), ranges.battery);
+        ApplyRange(Bar(*this, Id::GcuTemp), ranges.gcuTemp);
+        ApplyRange(Bar(*this, Id::ActuatorTemp), ranges.actuatorTemp);
+        livePlots_->LiveStarted(GearBandsOf(Commands));
     }
-    for (const QString& name : Bars) {
-        TProgressBar& bar = Control<TProgressBar>(name);
+    for (const LiveField& field : LiveFields()) {
+        if (!field.bar)
+            continue;
+        TProgressBar& bar = Control<TProgressBar>(NameOf(field.bar));
         bar.SetPosition(bar.Min());
     }
-    ShowLook(Control<TEdit>(QStringLiteral("ESerialLiveSelector")), setup->selector);
-    ShowLook(Control<TEdit>(QStringLiteral("ESerialLiveGear")), setup->gear);
-    for (const QString& name : Leds) {
-        TLed& led = Control<TLed>(name);
+    ShowLook(EditOf(*this, Id::SelectorPosition), setup->selector);
+    ShowLook(EditOf(*this, Id::Gear), setup->gear);
+    for (const LiveField& field : LiveFields()) {
+        if (!field.led)
+            continue;
+        TLed& led = Control<TLed>(NameOf(field.led));
         led.SetOffColor(setup->ledOffColor);
         led.SetColor(setup->ledOnColor);
         if (setup->ledsSwitchedOff)
@@ -188,4 +192,6 @@ void TFormMain::GetLive(const QString& line) {
         return;
     ShowView(*this, *parse.view);
     ++liveLinesShown_;
+    if (parse.sample)
+        livePlots_->TakeLine(*parse.sample);
 }

@@ -195,18 +195,21 @@ TEST_F(WindowTest, everyBoundCheckBoxHasItsMarker) {
     EXPECT_EQ(bound, 29);
 }
 
-TEST_F(WindowTest, pagesInOrderWithLastThreeTabsHidden) {
+TEST_F(WindowTest, pagesInOrderWithThreeMaintenanceTabsHidden) {
     auto& pages = form.Control<TPageControl>("PCMain");
-    const QStringList expected{"TSMainSetting", "TSUpshift",        "TSDownShift",  "TSRecovery",
-                               "TSCommands",    "TSFirmwareUpdate", "TSTranslation"};
-    ASSERT_EQ(pages.PageCount(), 7);
-    for (int i = 0; i < 7; ++i) {
+    const QStringList expected{"TSMainSetting", "TSUpshift",        "TSDownShift",   "TSRecovery",
+                               "TSCommands",    "TSFirmwareUpdate", "TSTranslation", "TSLivePlots"};
+    ASSERT_EQ(pages.PageCount(), 8);
+    for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(pages.Pages(i)->objectName(), expected[i]);
-        EXPECT_EQ(pages.Pages(i)->TabVisible(), i < 4);
+        EXPECT_EQ(pages.Pages(i)->TabVisible(), i < 4 || i == 7);
         if (i < 4) {
             EXPECT_EQ(pages.Pages(i)->TabIndex(), i);
         }
     }
+    // The live plots come after the parameter pages, so the pages that hold
+    // bound controls keep their tab positions.
+    EXPECT_EQ(pages.Pages(7)->TabIndex(), 4);
     EXPECT_EQ(pages.tabText(3), "Recovery && Special  ");
 }
 
