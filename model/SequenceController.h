@@ -80,8 +80,9 @@ class SequenceController {
     void RefreshGridText();
 
     // The frame of entry Row for the GCU: "[" + command + " " + value + "]" CR LF,
-    // value with the firmware digits and a decimal point. Empty unless the entry
-    // is "M" or "L".
+    // the command word from the command table row of the entry's ID, the value
+    // with the firmware digits and a decimal point. Empty unless the entry is
+    // "M" or "L" and its ID has a command.
     QString TransmitFrameText(int row) const;
     // After the frame of entry Row went out: "T", grid repainted, colours.
     void MarkTransmitted(int row);

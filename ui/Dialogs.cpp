@@ -4,9 +4,11 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 IDialogs* installedDialogs = nullptr;
+DialogTextSource dialogTextSource;
 
 QtDialogs& DefaultDialogs() {
     static QtDialogs dialogs;
@@ -33,6 +35,51 @@ void ShowMessage(const QString& text, TMsgDlgType type) {
 
 bool AskYesNo(const QString& question, TMsgDlgType type) {
     return Dialogs().MessageDlg(question, type, mbYes | mbNo) == mrYes;
+}
+
+void SetDialogTextSource(DialogTextSource source) {
+    dialogTextSource = std::move(source);
+}
+
+QString DialogTextOf(DialogText text) {
+    return dialogTextSource ? dialogTextSource(text) : QString();
+}
+
+QString ButtonCaption(TMsgDlgBtn button) {
+    switch (button) {
+    case mbYesToAll:
+        return DialogTextOf(DialogText::YesToAll);
+    case mbNoToAll:
+        return DialogTextOf(DialogText::NoToAll);
+    case mbCancel:
+        return DialogTextOf(DialogText::Cancel);
+    case mbYes:
+    case mbNo:
+    case mbOK:
+        break;
+    }
+    return QString();
+}
+
+QString MessageList(const QStringList& lines) {
+    const qsizetype shown = lines.size() > MessageListLines ? MessageListLines - 1 : lines.size();
+    QStringList kept;
+    for (qsizetype i = 0; i < shown; ++i) {
+        const QString& line = lines[i];
+        kept.append(line.size() > MessageListLineLength
+                        ? line.left(MessageListLineLength - 1) + QChar(0x2026)
+                        : line);
+    }
+    if (shown < lines.size()) {
+        QString andMore = DialogTextOf(DialogText::ListAndMore);
+        QString more = DialogTextOf(DialogText::ListMore);
+        if (andMore.isEmpty() || more.isEmpty()) {
+            andMore = QStringLiteral("\u2026 and ");
+            more = QStringLiteral(" more");
+        }
+        kept.append(andMore + QString::number(lines.size() - shown) + more);
+    }
+    return kept.join(QLatin1Char('\n'));
 }
 
 QString FileFilterToQt(const QString& filter) {
@@ -71,19 +118,25 @@ TModalResult QtDialogs::MessageDlg(const QString& text, TMsgDlgType type, TMsgDl
         break;
     }
     const std::pair<TMsgDlgBtn, QMessageBox::StandardButton> mapping[] = {
-        {mbYes, QMessageBox::Yes},
-        {mbNo, QMessageBox::No},
-        {mbOK, QMessageBox::Ok},
-        {mbCancel, QMessageBox::Cancel}};
+        {mbYes, QMessageBox::Yes}, {mbYesToAll, QMessageBox::YesToAll},
+        {mbNo, QMessageBox::No},   {mbNoToAll, QMessageBox::NoToAll},
+        {mbOK, QMessageBox::Ok},   {mbCancel, QMessageBox::Cancel}};
     for (const auto& [ours, theirs] : mapping) {
-        if (buttons & ours)
-            box.addButton(theirs);
+        if (!(buttons & ours))
+            continue;
+        QPushButton* button = box.addButton(theirs);
+        if (const QString caption = ButtonCaption(ours); !caption.isEmpty())
+            button->setText(caption);
     }
     switch (box.exec()) {
     case QMessageBox::Yes:
         return mrYes;
+    case QMessageBox::YesToAll:
+        return mrYesToAll;
     case QMessageBox::No:
         return mrNo;
+    case QMessageBox::NoToAll:
+        return mrNoToAll;
     case QMessageBox::Ok:
         return mrOK;
     default:
@@ -128,7 +181,7 @@ bool QtDialogs::SaveFileDialog(FileDialogRequest& request) {
 
 TModalResult ScriptedDialogs::MessageDlg(const QString& text, TMsgDlgType type,
                                          TMsgDlgButtons buttons) {
-    asked.push_back({QStringLiteral("message"), QString(), text, type});
+    asked.push_back({QStringLiteral("message"), QString(), text, type, buttons});
     if (messageAnswers.empty())
         return buttons == TMsgDlgButtons(mbOK) ? mrOK : mrCancel;
     const TModalResult answer = messageAnswers.front();
