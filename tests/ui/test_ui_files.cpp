@@ -7,7 +7,10 @@
 #include "test_ui_editing_window.h"
 #include "util/UnitUtils.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QRandomGenerator>
 #include <algorithm>
 #include <cstring>
@@ -717,6 +720,53 @@ TEST_F(FilesWindow, garbageFiles_areRefusedOrReportedInBoundedMessages_windowKee
     EXPECT_TRUE(report.endsWith(form->TranslateString(Msg::ListAndMore) + "981" +
                                 form->TranslateString(Msg::ListMore)))
         << report.right(100).toStdString();
+}
+
+// The Qt message box itself, not only its text: the report of a file of
+// garbage records fits the window and is built without a pause.
+class QtBoxesScriptedFile : public IDialogs {
+  public:
+    TModalResult MessageDlg(const QString& text, TMsgDlgType type,
+                            TMsgDlgButtons buttons) override {
+        QTimer closer;
+        closer.setInterval(20);
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            closer.stop();
+            boxSizes.push_back(box->size());
+            QAbstractButton* yes = box->button(QMessageBox::Yes);
+            (yes ? yes : box->button(QMessageBox::Ok))->click();
+        });
+        closer.start();
+        return qt.MessageDlg(text, type, buttons);
+    }
+    bool InputQuery(const QString&, const QString&, QString&) override { return false; }
+    bool OpenFileDialog(FileDialogRequest& request) override {
+        request.fileName = file;
+        return true;
+    }
+    bool SaveFileDialog(FileDialogRequest&) override { return false; }
+
+    QtDialogs qt;
+    QString file;
+    std::vector<QSize> boxSizes;
+};
+
+TEST_F(FilesWindow, garbageFile_reportInAQtMessageBox_fitsTheWindow) {
+    SetPcbVersion(40);
+    WriteBytes(FilePath("garbage.QCF"), GarbageRecords(int(MaxRecordsInFile), CommandRecordSize));
+    QtBoxesScriptedFile boxes;
+    boxes.file = FilePath("garbage.QCF");
+    SetDialogs(&boxes);
+    const qint64 pause = qvtest::LongestPauseWhile([&] { Button("BLoadConfig").click(); });
+    SetDialogs(&recorder);
+    EXPECT_LT(pause, 1000);
+    ASSERT_EQ(boxes.boxSizes.size(), 2u); // nothing loaded, then the records left out
+    for (const QSize& size : boxes.boxSizes)
+        EXPECT_LE(size.height(), form->height()) << size.height();
+    EXPECT_EQ(EntryCount(), 0);
 }
 
 TEST_F(FilesWindow, messageList_showsTwentyLinesAtMost_theLastSaysHowManyMore_inTheLanguageInUse) {
