@@ -92,6 +92,19 @@ void CheckSequenceShape(const ChangeSequence& sequence) {
             "active position inside the list");
 }
 
+// Every loaded entry is a command of the table with its word and a value the
+// command takes.
+void CheckLoadedEntries(const ChangeSequence& sequence, const CommandTable& table) {
+    for (int i = 1; i <= sequence.Count(); ++i) {
+        const TSequenceRecord& entry = sequence[i];
+        Require(CommandTable::IsValidId(entry.CommandID), "entries name real commands");
+        if (entry.Status != StatusLetter::Loaded)
+            continue;
+        Require(entry.Command == table[entry.CommandID].Command, "loaded word is the table's");
+        Require(!LoadedEntryFault(table, entry, IsBound), "loaded entries pass the checks");
+    }
+}
+
 void RoundTripCommand(const TCommandRecord& r) {
     const QByteArray once = EncodeCommandRecord(r);
     Require(once.size() == CommandRecordSize, "command record size");
@@ -122,19 +135,6 @@ void FuzzConfigRecords(const QByteArray& bytes, int pcb) {
     Require(sequence.Count() == result.taken, "taken records are the entries");
     CheckSequenceShape(sequence);
     CheckLoadedEntries(sequence, table);
-}
-
-// Every loaded entry is a command of the table with its word and a value the
-// command takes.
-void CheckLoadedEntries(const ChangeSequence& sequence, const CommandTable& table) {
-    for (int i = 1; i <= sequence.Count(); ++i) {
-        const TSequenceRecord& entry = sequence[i];
-        Require(CommandTable::IsValidId(entry.CommandID), "entries name real commands");
-        if (entry.Status != StatusLetter::Loaded)
-            continue;
-        Require(entry.Command == table[entry.CommandID].Command, "loaded word is the table's");
-        Require(!LoadedEntryFault(table, entry, IsBound), "loaded entries pass the checks");
-    }
 }
 
 void FuzzSequenceRecords(const QByteArray& bytes, int answerSeed) {
