@@ -65,10 +65,16 @@ QString MessageList(const QStringList& lines) {
     const qsizetype shown = lines.size() > MessageListLines ? MessageListLines - 1 : lines.size();
     QStringList kept;
     for (qsizetype i = 0; i < shown; ++i) {
-        const QString& line = lines[i];
-        kept.append(line.size() > MessageListLineLength
-                        ? line.left(MessageListLineLength - 1) + QChar(0x2026)
-                        : line);
+        // One line stays one line: text from a file may hold line breaks and
+        // other control characters.
+        QString line = lines[i];
+        for (QChar& c : line) {
+            if (c.category() == QChar::Other_Control)
+                c = u'?';
+        }
+        if (line.size() > MessageListLineLength)
+            line = line.left(MessageListLineLength - 1) + QChar(0x2026);
+        kept.append(line);
     }
     if (shown < lines.size()) {
         QString andMore = DialogTextOf(DialogText::ListAndMore);
@@ -101,6 +107,10 @@ TModalResult QtDialogs::MessageDlg(const QString& text, TMsgDlgType type, TMsgDl
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(QApplication::applicationName());
     box.setText(text);
+    // A message with a list is given the width its lines need, so that they
+    // do not wrap and the box keeps the height the list is bounded to.
+    if (text.count(u'\n') > 3)
+        box.setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: 640px; }"));
     switch (type) {
     case TMsgDlgType::mtWarning:
         box.setIcon(QMessageBox::Warning);

@@ -84,11 +84,12 @@ void ShowMessage(const QString& text, TMsgDlgType type = TMsgDlgType::mtInformat
 bool AskYesNo(const QString& question, TMsgDlgType type = TMsgDlgType::mtConfirmation);
 
 // Every list shown inside a message goes through this: at most
-// MessageListLines lines, each cut to MessageListLineLength characters. A
+// MessageListLines lines, each cut to MessageListLineLength characters and
+// with its control characters (line breaks included) shown as "?". A
 // longer list shows its first MessageListLines - 1 lines and then
 // "... and N more" in the language in use, so a message always fits the screen.
 constexpr int MessageListLines = 20;
-constexpr int MessageListLineLength = 160;
+constexpr int MessageListLineLength = 100;
 QString MessageList(const QStringList& lines);
 
 // Turns a filter of the form "Name|*.x|Other|*.y" into Qt's "Name (*.x);;Other (*.y)".

@@ -707,6 +707,7 @@ TEST_F(FilesWindow, garbageFiles_areRefusedOrReportedInBoundedMessages_windowKee
             dialogs.messageAnswers = {mrYes}; // no PCB version known: go on
         dialogs.fileAnswers = {FilePath(attempt.file)};
         const qint64 pause = qvtest::LongestPauseWhile([&] { Button(attempt.button).click(); });
+        RecordProperty(QStringLiteral("pauseMs_%1").arg(attempt.file).toStdString(), int(pause));
         EXPECT_LT(pause, 1000);
         const QString report = ShownStartingWith(attempt.message);
         EXPECT_TRUE(report.startsWith(form->TranslateString(attempt.message) + attempt.followedBy))
@@ -762,11 +763,22 @@ TEST_F(FilesWindow, garbageFile_reportInAQtMessageBox_fitsTheWindow) {
     SetDialogs(&boxes);
     const qint64 pause = qvtest::LongestPauseWhile([&] { Button("BLoadConfig").click(); });
     SetDialogs(&recorder);
+    RecordProperty("pauseMs", int(pause));
+    RecordProperty("boxHeight", boxes.boxSizes.empty() ? 0 : boxes.boxSizes.back().height());
     EXPECT_LT(pause, 1000);
     ASSERT_EQ(boxes.boxSizes.size(), 2u); // nothing loaded, then the records left out
     for (const QSize& size : boxes.boxSizes)
         EXPECT_LE(size.height(), form->height()) << size.height();
     EXPECT_EQ(EntryCount(), 0);
+
+    // The longest list the helper gives, of the longest lines, fits too.
+    const QStringList longLines(100, QStringLiteral("words of a reason ").repeated(20));
+    boxes.MessageDlg(form->TranslateString(Msg::RecordsLeftOut) + "100\n\n" +
+                         MessageList(longLines),
+                     TMsgDlgType::mtWarning, mbOK);
+    ASSERT_EQ(boxes.boxSizes.size(), 3u);
+    RecordProperty("longestListBoxHeight", boxes.boxSizes.back().height());
+    EXPECT_LE(boxes.boxSizes.back().height(), form->height());
 }
 
 TEST_F(FilesWindow, messageList_showsTwentyLinesAtMost_theLastSaysHowManyMore_inTheLanguageInUse) {
@@ -781,6 +793,8 @@ TEST_F(FilesWindow, messageList_showsTwentyLinesAtMost_theLastSaysHowManyMore_in
     EXPECT_EQ(shown[19],
               form->TranslateString(Msg::ListAndMore) + "3" + form->TranslateString(Msg::ListMore));
     EXPECT_EQ(MessageList({QString(300, u'x')}).size(), MessageListLineLength);
+    EXPECT_EQ(MessageList({QStringLiteral("R\nPM\rL"), QString(QChar(0)) + "x\t"}),
+              "R?PM?L\n?x?"); // a line from a file stays one line
 
     Button("BTranslateGerman").click();
     EXPECT_EQ(MessageList(lines).split('\n').last(), QString::fromUtf8("\u2026 und 3 weitere"));
@@ -831,6 +845,7 @@ TEST_F(RepeatingSequenceFile, replaceQuestion_offersYesNoToAllAndCancel) {
 
 TEST_F(RepeatingSequenceFile, yesToAll_replacesEveryLaterEntryWithoutAsking) {
     const qint64 pause = Load({mrNo, mrYesToAll});
+    RecordProperty("pauseMs", int(pause));
     EXPECT_EQ(Questions(), 2);
     EXPECT_LT(pause, 1000);
     EXPECT_TRUE(ShownStartingWith(Msg::SequenceLoaded).endsWith("repeats.QSQ"));
