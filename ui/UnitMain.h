@@ -16,6 +16,7 @@
 #include "model/ParameterLimits.h"
 #include "model/Sequence.h"
 #include "model/SequenceController.h"
+#include "model/SequenceLoading.h"
 #include "serial/PortListing.h"
 #include "serial/PortMonitor.h"
 #include "serial/SerialPort.h"
@@ -116,6 +117,8 @@ class TFormMain : public QWidget {
 
     // ------------------------------------------------------------ commands page
     void BLoadCommandsClick(QObject* Sender);
+    // Message 59 when the command table holds no command at all.
+    void WarnIfCommandTableHoldsNothing();
     void BRefreshCommandsClick(QObject* Sender);
     void BSaveCommandsClick(QObject* Sender);
 
@@ -347,6 +350,11 @@ class TFormMain : public QWidget {
     void BSequenceSaveClick(QObject* Sender);
     void BSequenceLoadClick(QObject* Sender);
     void WireFileHandlers();
+    // A control named in a file or a loaded entry, when the binding tied it to
+    // that command with that kind; with the values it can show.
+    BoundControlLookup BoundControls() const;
+    // Message 32 with the count and the bounded list of what was left out.
+    void ReportLeftOutRecords(const QVector<LeftOutRecord>& leftOut);
 
     // ------------------------------------------------------------ Firmware update
     // Firmware update (ui/UnitMainFirmware.cpp): an image picked in FW/ is
@@ -377,6 +385,8 @@ class TFormMain : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // Gives the dialogs their translated texts (the first window only).
+    void InstallDialogTexts();
     void BuildControls();
     QObject* CreateControl(const InventoryItem& item);
     void CreateNonVisualComponents();
@@ -432,6 +442,7 @@ class TFormMain : public QWidget {
     void ShowCommandInControl(QObject* component, int id);
     void ShowDerivedValuesAfterDownload();
     enum class LoadedEntryStep { MarkedModified, Written, LeftAsIs };
+    QVector<LeftOutRecord> DiscardUnfitLoadedEntries();
     void ApplyLoadedEntries();
     LoadedEntryStep ApplyLoadedEntry(TSequenceRecord& entry, bool mayWrite);
     void EndApplyConfig();

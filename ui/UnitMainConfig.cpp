@@ -145,14 +145,36 @@ void TFormMain::ShowCommandInControl(QObject* component, int id) {
 
 // ---------------------------------------------------------------- Apply Config.
 
+// Loaded entries are checked again as a load checks them (the command table
+// may have been loaded anew since): one that does not fit is discarded, so it
+// is neither applied nor sent, and reported with the other records left out.
 void TFormMain::BApplyConfigClick(QObject*) {
+    QVector<LeftOutRecord> leftOut;
     try {
+        leftOut = DiscardUnfitLoadedEntries();
         ApplyLoadedEntries();
     } catch (...) {
         EndApplyConfig();
         throw;
     }
     EndApplyConfig();
+    ReportLeftOutRecords(leftOut);
+}
+
+QVector<LeftOutRecord> TFormMain::DiscardUnfitLoadedEntries() {
+    QVector<LeftOutRecord> leftOut;
+    const BoundControlLookup bound = BoundControls();
+    for (int i = 1; i <= SequenceCount && Sequence[i].CommandID > 0; ++i) {
+        const TSequenceRecord& entry = Sequence[i];
+        if (entry.Status != StatusLetter::Loaded)
+            continue;
+        if (const auto fault = LoadedEntryFault(Commands, entry, bound)) {
+            leftOut.append(LeftOutRecord{i, entry.CommandID, entry.Command, *fault});
+            SequenceRules.SelectGridRow(i);
+            SequenceRules.DiscardSelected();
+        }
+    }
+    return leftOut;
 }
 
 void TFormMain::EndApplyConfig() {
