@@ -91,6 +91,8 @@ struct GcuSimulator::Impl {
     Clock::time_point lastRideStep;
     bool streaming = false;
     Clock::time_point nextStatus;
+    Clock::time_point chatterUntil; // dump-like text without an end mark goes out until then
+    Clock::time_point nextChatter;
     long statusLines = 0;
     PacedTransmitter transmitter;
     PacedReceiver receiver;
@@ -128,6 +130,7 @@ struct GcuSimulator::Impl {
     void RunTimers(Clock::time_point now);
     void StepRide(Clock::time_point now);
     void SetStreaming(bool on, Clock::time_point now);
+    void Chatter(Clock::time_point now);
     void EnqueueAnswer(const QByteArray& text, Clock::time_point now);
     void PumpOutput(Clock::time_point now);
     std::optional<Clock::time_point> NextDeadline(Clock::time_point now);
@@ -368,6 +371,13 @@ void GcuSimulator::Impl::HandleFrames(const QByteArray& bytes, Clock::time_point
             continue;
         StepRide(now);
         GcuReply reply = processor->Handle(frame);
+        if (frame.word == QLatin1String("INVPARAM") && options.faults.dumpChatterMs > 0) {
+            reply.text.clear();
+            chatterUntil = now + std::chrono::milliseconds(options.faults.dumpChatterMs);
+            nextChatter = now;
+        }
+        if (frame.wellFormed && options.faults.acknowledgeFrames)
+            reply.text.prepend("OK\r\n");
         if (reply.stream != GcuReply::Stream::Unchanged)
             SetStreaming(reply.stream == GcuReply::Stream::Start, now);
         if (reply.saveRequested) {
@@ -387,7 +397,20 @@ void GcuSimulator::Impl::SetStreaming(bool on, Clock::time_point now) {
         return;
     // Stopping drops every status byte not yet on the wire, so the next
     // answer is not preceded by the tail of a status line.
-    transmitter.DropUnsentStatusLines();
+    const bool cut = transmitter.DropUnsentStatusLines();
+    if (cut || !options.faults.cutStatusLineOnStop)
+        return;
+    // No line was under way: the stream stops inside a fresh one.
+    const QByteArray line =
+        FormatStatusLine(ride.Sample(), processor->RideCalibration().rpmPerHz, statusLines++);
+    transmitter.Enqueue(now, line.left(line.size() / 2));
+}
+
+void GcuSimulator::Impl::Chatter(Clock::time_point now) {
+    if (now >= chatterUntil || now < nextChatter)
+        return;
+    nextChatter = now + std::chrono::milliseconds(100);
+    transmitter.Enqueue(now, QByteArrayLiteral("12&0&3.50&1&"));
 }
 
 // --- output -----------------------------------------------------------------------
@@ -440,6 +463,8 @@ void GcuSimulator::Impl::RunTimers(Clock::time_point now) {
         StartApplication(now);
     if (mode == LinkMode::BootLoader && now - lastBootTraffic >= BootLoaderIdleLimit)
         StartApplication(now);
+    if (mode == LinkMode::Running)
+        Chatter(now);
     if (mode != LinkMode::Running || !streaming || options.faults.neverAnswer ||
         options.statusLinesPerSecond <= 0 || now < nextStatus)
         return;
@@ -474,6 +499,8 @@ std::optional<Clock::time_point> GcuSimulator::Impl::NextDeadline(Clock::time_po
         consider(bootDeadline);
     if (mode == LinkMode::BootLoader)
         consider(lastBootTraffic + BootLoaderIdleLimit);
+    if (mode == LinkMode::Running && now < chatterUntil)
+        consider(nextChatter);
     if (mode == LinkMode::Running && streaming && !options.faults.neverAnswer &&
         options.statusLinesPerSecond > 0)
         consider(nextStatus);
