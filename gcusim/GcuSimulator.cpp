@@ -132,6 +132,7 @@ struct GcuSimulator::Impl {
     void SetStreaming(bool on, Clock::time_point now);
     void Chatter(Clock::time_point now);
     void EnqueueAnswer(const QByteArray& text, Clock::time_point now);
+    void EnqueueDumpWithGap(const QByteArray& dump, Clock::time_point now);
     void PumpOutput(Clock::time_point now);
     std::optional<Clock::time_point> NextDeadline(Clock::time_point now);
     bool SaveState() const;
@@ -385,9 +386,31 @@ void GcuSimulator::Impl::HandleFrames(const QByteArray& bytes, Clock::time_point
             if (!SaveState())
                 reply.text = GcuAnswer::Error(QStringLiteral("SAVEPRMT")); // not kept on disk
         }
-        if (!reply.text.isEmpty())
+        if (frame.word == QLatin1String("INVPARAM") && options.faults.dumpGapMs > 0)
+            EnqueueDumpWithGap(reply.text, now);
+        else if (!reply.text.isEmpty())
             EnqueueAnswer(reply.text, now);
     }
+}
+
+// The first field from the middle on that has two characters or more is cut
+// after its first one.
+void GcuSimulator::Impl::EnqueueDumpWithGap(const QByteArray& dump, Clock::time_point now) {
+    qsizetype cut = 0;
+    for (qsizetype at = dump.indexOf('&', dump.size() / 2); at >= 0 && !cut;
+         at = dump.indexOf('&', at + 1)) {
+        qsizetype end = at + 1;
+        while (end < dump.size() && dump[end] != '&' && dump[end] != '#')
+            ++end;
+        if (end - (at + 1) >= 2)
+            cut = at + 2;
+    }
+    if (!cut)
+        cut = dump.size() / 2;
+    transmitter.Enqueue(now, dump.left(cut));
+    transmitter.Enqueue(now, dump.mid(cut), false,
+                        std::chrono::milliseconds(options.faults.dumpGapMs));
+    Log(QStringLiteral("answered the dump in two pieces"));
 }
 
 void GcuSimulator::Impl::SetStreaming(bool on, Clock::time_point now) {

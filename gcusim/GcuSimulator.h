@@ -43,6 +43,9 @@ struct GcuFaultOptions {
     // > 0: "[INVPARAM 1]" is answered, instead of the dump, by fields without
     // an end mark, a few every 100 ms, for this long.
     int dumpChatterMs = 0;
+    // > 0: the dump goes out in two pieces this far apart, cut inside a field
+    // near its middle (the second piece begins with the rest of that field).
+    int dumpGapMs = 0;
 };
 
 struct GcuSimulatorOptions {

@@ -93,6 +93,7 @@ GcuSimulatorOptions ParseOptions(const QCoreApplication& app) {
     o.faults.cutStatusLineOnStop = parser.isSet("fault-cut-status");
     o.faults.acknowledgeFrames = parser.isSet("fault-acknowledge");
     o.faults.dumpChatterMs = IntOption(parser, "fault-dump-chatter", 0);
+    o.faults.dumpGapMs = IntOption(parser, "fault-dump-gap", 0);
     if (parser.isSet("verbose"))
         o.log = [](const QString& text) { std::cerr << "gcu-sim: " << text.toStdString() << "\n"; };
     return o;

@@ -366,6 +366,25 @@ TEST_F(SimLink, fault_cutStatusLineOnStop_nextAnswerFollowsTheCutLine) {
     EXPECT_TRUE(line.endsWith("4.50\r\n")) << line.data();
 }
 
+TEST_F(SimLink, fault_dumpGap_twoPiecesCutInsideAField) {
+    auto options = QuickOptions();
+    options.commandTable.reset(); // the shipped table: fields of several characters
+    options.commandsFile = ShippedCommands;
+    options.faults.dumpGapMs = 400;
+    Start(options);
+    Connect();
+    const QByteArray dump = sim->DumpText();
+    client.Send("[INVPARAM 1]\r\n");
+    ASSERT_TRUE(client.ReadUntil([](const QByteArray& r) { return !r.isEmpty(); }, Patience));
+    EXPECT_FALSE(client.ReadUntilContains("#", 250ms));
+    const QByteArray first = client.Received();
+    ASSERT_TRUE(client.ReadUntilContains("#\r\n", Patience));
+    EXPECT_EQ(client.Received(), dump);
+    const QByteArray rest = client.Received().mid(first.size());
+    EXPECT_NE(first.back(), '&');
+    EXPECT_NE(rest.front(), '&');
+}
+
 TEST_F(SimLink, fault_acknowledgeFrames_okBeforeEveryAnswer) {
     auto options = QuickOptions();
     options.faults.acknowledgeFrames = true;
