@@ -53,6 +53,7 @@ constexpr int NotANumber = 34;
 // Values refused and limits kept (35 to 39)
 
 // Link faults and requests (40 to 49)
+constexpr int LinkLost = 40; // the link closed while an answer was awaited
 
 // File faults and bounded reports (50 to 59)
 

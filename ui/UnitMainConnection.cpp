@@ -104,9 +104,10 @@ void TFormMain::ShowLinkState(bool open) {
 }
 
 // A port still present stays selected for a manual reconnect; a vanished one
-// hands the box back to auto-connect.
+// hands the box back to auto-connect. Live numbers of the closed link go.
 void TFormMain::ShowClosedLinkAndRefreshPorts() {
     ShowLinkState(false);
+    ShowLiveNumbersInactive();
     SerialLoadComPorts();
     auto& box = Control<TComboBox>(PortBoxName);
     if (!PortBox::KeepSelectionAfterRefresh(box.Text(), box.Items()))

@@ -136,8 +136,9 @@ void TFormMain::SerialPortConnect(TSerialPort* Sender, TCommPort Port) {
 }
 
 void TFormMain::SerialPortDisconnect(TSerialPort* Sender, TCommPort Port) {
-    // A wait in progress ends now instead of running into its time limit.
-    linkRouter_.AbandonRequest();
+    // A wait in progress ends now instead of running into its time limit, and
+    // knows that the link, not the GCU, failed it.
+    linkRouter_.LoseLink();
     SyncLinkGlobals();
     AppendTrafficLog(TrafficLog::DisconnectedLine(QTime::currentTime(),
                                                   FromCp1252(Sender->CommPortToString(Port))));

@@ -5,14 +5,22 @@
 #include "device/DeviceNumbers.h"
 #include "device/LiveTelemetry.h"
 #include "model/CommandTable.h"
+#include "ui/Inventory.h"
 
 #include <QApplication>
+#include <QSignalBlocker>
 
 namespace {
 const QString Bars[] = {
     QStringLiteral("PBSerialLiveBarrel"),  QStringLiteral("PBSerialLiveTPS"),
     QStringLiteral("PBSerialLiveRPM"),     QStringLiteral("PBSerialLiveBattery"),
     QStringLiteral("PBSerialLiveGCUTemp"), QStringLiteral("PBSerialLiveActuatorTemp"),
+};
+// The labels that show a live number; with no stream they show their inactive
+// text, the one they start with.
+const char* const NumberLabels[] = {
+    "LSerialLiveBarrel",  "LSerialLiveTPS",     "LSerialLiveRPM",
+    "LSerialLiveBattery", "LSerialLiveGCUTemp", "LSerialLiveActuatorTemp",
 };
 const QString Leds[] = {
     QStringLiteral("LedSerialLivePaddleDN"), QStringLiteral("LedSerialLivePaddleUP"),
@@ -125,9 +133,21 @@ void TFormMain::ShowLiveHourglass(bool shown) {
         QApplication::restoreOverrideCursor();
 }
 
+// While a request awaits its answer, live mode would take that answer as
+// status text: the box goes back to how it stood.
+void TFormMain::CBLiveActiveClick(QObject*) {
+    auto& box = Control<TCheckBox>(QStringLiteral("CBLiveActive"));
+    if (RequestPending()) {
+        const QSignalBlocker silent(&box);
+        box.SetChecked(!box.Checked());
+        return;
+    }
+    SwitchLiveMode();
+}
+
 // The router follows live mode before the frame goes out, so no line of the
 // stream's start is missed; a refused start leaves live routing off.
-void TFormMain::CBLiveActiveClick(QObject*) {
+void TFormMain::SwitchLiveMode() {
     const bool on = Control<TCheckBox>(QStringLiteral("CBLiveActive")).Checked();
     if (on)
         ShowLiveHourglass(true);
@@ -166,6 +186,7 @@ void TFormMain::SetLiveControls(const QString& Status) {
         TProgressBar& bar = Control<TProgressBar>(name);
         bar.SetPosition(bar.Min());
     }
+
     ShowLook(Control<TEdit>(QStringLiteral("ESerialLiveSelector")), setup->selector);
     ShowLook(Control<TEdit>(QStringLiteral("ESerialLiveGear")), setup->gear);
     for (const QString& name : Leds) {
@@ -174,6 +195,16 @@ void TFormMain::SetLiveControls(const QString& Status) {
         led.SetColor(setup->ledOnColor);
         if (setup->ledsSwitchedOff)
             led.SetLit(false);
+    }
+}
+
+// No link, no live numbers: the labels show their inactive text, as at start.
+void TFormMain::ShowLiveNumbersInactive() {
+    for (const char* name : NumberLabels) {
+        const InventoryItem* item = FindInventoryItem(QLatin1String(name));
+        if (!item)
+            throw std::logic_error(std::string("no inventory row for ") + name);
+        ShowLabel(*this, name, QString::fromUtf8(item->caption));
     }
 }
 
