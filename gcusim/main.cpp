@@ -39,6 +39,7 @@ const OptionSpec Specs[] = {
     {"fault-cut-status", "Stopping the status stream cuts its line short.", nullptr},
     {"fault-acknowledge", "Acknowledge every frame with OK before its answer.", nullptr},
     {"fault-dump-chatter", "Answer the dump request with fields without an end mark for ms.", "ms"},
+    {"fault-dump-gap", "Send the dump in two pieces this many ms apart, cut inside a field.", "ms"},
     {"verbose", "Trace the link on stderr.", nullptr},
 };
 
