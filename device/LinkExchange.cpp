@@ -29,7 +29,7 @@ WaitResult LinkExchange::RequestConfigDump(int maxDumpLength) {
         return result;
     const qint64 sinceText = router_.MsSinceDumpText();
     const bool stillSending = sinceText >= 0 && sinceText < StillSending.count();
-    if (router_.DumpOverflowed() || router_.UnrelatedTextForDump() || stillSending)
+    if (router_.DumpOverflowed() || stillSending)
         return WaitResult::Unusable;
     return WaitResult::TimedOut;
 }

@@ -36,8 +36,8 @@ class LinkExchange {
     // "[INVPARAM 1]" and wait until the dump is complete (the router hands it to
     // the receive handler, which applies it). MaxDumpLength bounds the text a
     // dump can be; it also sets the time limit. Unusable: the GCU sent text
-    // that is no dump (more than a dump can be, lines without the end mark, or
-    // text still coming at the limit).
+    // that is no dump (more than a dump can be, or text still coming at the
+    // limit).
     WaitResult RequestConfigDump(int maxDumpLength = LinkRouter::DefaultMaxDumpLength);
     // The whole download's time limit for a dump of at most MaxDumpLength characters.
     std::chrono::milliseconds DumpLimit(int maxDumpLength) const;

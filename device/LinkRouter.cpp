@@ -136,7 +136,6 @@ void LinkRouter::BeginRequest(int requestId, const LinkRequestOptions& options) 
     answerRange_ = options.answerRange;
     maxDumpLength_ = options.maxDumpLength;
     passedOver_.clear();
-    unrelatedText_ = false;
     dumpOverflowed_ = false;
     lastDumpText_.invalidate();
     const bool earlierLine = !currentLine_.isEmpty();
@@ -323,9 +322,9 @@ void LinkRouter::RouteStoredAnswer(const QString& text, ReceiveOutcome& outcome)
 
 // The dump is one line: "&"-separated fields up to the end mark "#". It
 // begins at a line start; status lines still in flight after the stream was
-// stopped are passed over, and so are other lines without the end mark (they
-// are noted, as text that came instead of the dump). More text than a dump
-// can be, without its end mark, ends the request.
+// stopped are passed over, and so are other lines without the end mark (an
+// acknowledgement, the answer to a store). More text than a dump can be,
+// without its end mark, ends the request.
 void LinkRouter::RouteDump(const QString& text, ReceiveOutcome& outcome) {
     received_ += text;
     lastDumpText_.start();
@@ -355,7 +354,6 @@ void LinkRouter::RouteDump(const QString& text, ReceiveOutcome& outcome) {
         if (lineEnd < 0)
             break; // the dump (or whatever this is) still coming
         received_.remove(0, lineEnd + 1);
-        unrelatedText_ = true;
     }
     if (received_.size() > maxDumpLength_) {
         dumpOverflowed_ = true;

@@ -109,8 +109,6 @@ class LinkRouter {
     // What the pending (or last) request received that was not its answer:
     // the last line without the answer that a query passed over,
     const QString& PassedOverText() const { return passedOver_; }
-    // lines without an end mark that came instead of a dump,
-    bool UnrelatedTextForDump() const { return unrelatedText_; }
     // and more text than a dump can be, without its end mark (the request then ends).
     bool DumpOverflowed() const { return dumpOverflowed_; }
     // Milliseconds since text last came for the dump; -1 when none came.
@@ -151,7 +149,6 @@ class LinkRouter {
     std::optional<AnswerRange> answerRange_;
     int maxDumpLength_ = DefaultMaxDumpLength;
     QString passedOver_;
-    bool unrelatedText_ = false;
     bool dumpOverflowed_ = false;
     QElapsedTimer lastDumpText_;
     static constexpr int RequestNone = 0;
