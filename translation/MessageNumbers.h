@@ -56,6 +56,7 @@ constexpr int RefusedValueIs = 36;
 constexpr int RefusedLimitsAre = 37;
 
 // Link faults and requests (40 to 49)
+constexpr int LinkLost = 40; // the link closed while an answer was awaited
 
 // File faults and bounded reports (50 to 59)
 constexpr int ListAndMore = 50;    // the last line of a list cut short:

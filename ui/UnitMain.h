@@ -225,6 +225,30 @@ class TFormMain : public QWidget {
     // set to 27 or back to 0 is honoured too).
     LinkRouter& Router() { return linkRouter_; }
     LinkExchange& Exchange() { return *linkExchange_; }
+    // A request to the GCU awaits its answer (Get Config., a calibration step,
+    // a transmission). Other requests do nothing meanwhile, so that none takes
+    // the first one's answer.
+    bool RequestPending() const { return requestPending_; }
+    // Holds RequestPending() for its life, unless another request already did:
+    // then Claimed() is false and the handler does nothing.
+    class RequestScope {
+      public:
+        explicit RequestScope(TFormMain& form)
+            : pending_(form.requestPending_), claimed_(!form.requestPending_) {
+            pending_ = true;
+        }
+        ~RequestScope() {
+            if (claimed_)
+                pending_ = false;
+        }
+        RequestScope(const RequestScope&) = delete;
+        RequestScope& operator=(const RequestScope&) = delete;
+        bool Claimed() const { return claimed_; }
+
+      private:
+        bool& pending_;
+        bool claimed_;
+    };
     // Time limits of the waits (tests shorten them).
     void SetLinkLimits(const LinkExchange::Limits& limits);
     void SyncLinkGlobals();
@@ -409,6 +433,10 @@ class TFormMain : public QWidget {
     bool liveHourglassShown_ = false;
     quint64 liveLinesShown_ = 0;
     void ShowLiveHourglass(bool shown);
+    // Live mode on or off as the check box now stands (CBLiveActiveClick
+    // without its guard; a calibration step pauses live mode with it).
+    void SwitchLiveMode();
+    void ShowLiveNumbersInactive();
     void RunCalibrationStep(QObject* button);
     void RunOutputTest(QObject* button);
     void BindOutputTestDurations();
@@ -466,6 +494,8 @@ class TFormMain : public QWidget {
     std::optional<TAdapterIdentity> lostAdapter_;
     QString lostEntry_;
     QElapsedTimer lostSince_;
+    bool requestPending_ = false;
+
     // Firmware update.
     QString ChooseFirmwareImage();
     FirmwareUpdateHooks FirmwareWindowHooks();

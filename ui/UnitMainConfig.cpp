@@ -43,16 +43,28 @@ bool IsDumpControlId(int helpContext) {
 void TFormMain::BCommunicationGetConfigClick(QObject*) {
     if (!Control<TButton>(QStringLiteral("BCommunicationGetConfig")).isEnabled())
         return;
+    const RequestScope request(*this);
+    if (!request.Claimed())
+        return;
     if (!Sequence.IsEmpty()) {
         if (!AskYesNo(TranslateString(Msg::GetConfigClearsSequence)))
             return;
         DiscardSequenceForDownload();
     }
     // The dump is applied by the receive handler the moment it is complete;
-    // the wait ends then, or when the GCU stays silent for too long.
-    if (Exchange().RequestConfigDump() == WaitResult::TimedOut) {
-        SyncLinkGlobals();
-        ShowMessage(TranslateString(Msg::NoAnswer), TMsgDlgType::mtError);
+    // the wait ends then, or when the download's time limit passes.
+    const WaitResult result =
+        Exchange().RequestConfigDump(MaxDumpLength(ExpectedDumpFieldCount(Commands)));
+    SyncLinkGlobals();
+    switch (result) {
+    case WaitResult::Completed:
+        return;
+    case WaitResult::TimedOut:
+        return ShowMessage(TranslateString(Msg::NoAnswer), TMsgDlgType::mtError);
+    case WaitResult::Unusable:
+        return ShowMessage(TranslateString(Msg::MalformedConfiguration), TMsgDlgType::mtError);
+    case WaitResult::LinkLost:
+        return ShowMessage(TranslateString(Msg::LinkLost), TMsgDlgType::mtError);
     }
 }
 
@@ -78,7 +90,7 @@ void TFormMain::GetConfig(const QString& AString) {
         ApplyConfigDump(AString, Commands, RPMFactorGLOB, PCBVersionGLOB, PCBForceVersionGLOB);
     bar.SetPosition(0);
     if (!result.ok) {
-        ShowMessage(TranslateString(Msg::MalformedConfiguration) + result.error,
+        ShowMessage(TranslateString(Msg::MalformedConfiguration) + u' ' + result.error,
                     TMsgDlgType::mtError);
         return;
     }

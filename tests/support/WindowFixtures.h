@@ -199,7 +199,7 @@ class WindowWithGcu : public WindowOnDataFolder {
     }
     void BeforeShow() override {
         LinkExchange::Limits limits;
-        limits.dumpPiece = std::chrono::milliseconds(2000);
+        limits.dump = std::chrono::milliseconds(2000);
         ConfigureLimits(limits);
         form->SetLinkLimits(limits);
     }
