@@ -97,7 +97,7 @@ CalibrationResult CalibrationRunner::Run(const CalibrationStep& step, CommandTab
         RunEndSteps(wasLive, RestartFailure::Ignore);
         throw;
     }
-    RunEndSteps(wasLive, RestartFailure::Propagate);
+    RunEndSteps(wasLive && !result.linkLost, RestartFailure::Propagate);
     return result;
 }
 
@@ -124,9 +124,25 @@ CalibrationResult CalibrationRunner::TeachAndAsk(const CalibrationStep& step, Co
                                                  int rpmFactor) {
     CalibrationResult result;
     exchange_.Send(DeviceFrames::Frame(step.teachWord, QStringLiteral("0")));
-    if (exchange_.Ask(step.requestId, DeviceFrames::Query(step.queryWord)) !=
-        WaitResult::Completed) {
+    // The learned value lies within the row's limits; they tell an answer glued
+    // to a status line cut short from the line's last field.
+    const TCommandRecord& limits = table[step.row];
+    std::optional<AnswerRange> range;
+    if (limits.MaxValueFW > limits.MinValueFW)
+        range = AnswerRange{limits.MinValueFW, limits.MaxValueFW};
+    switch (exchange_.Ask(step.requestId, DeviceFrames::Query(step.queryWord), range)) {
+    case WaitResult::Completed:
+        break;
+    case WaitResult::TimedOut:
         result.messageNumber = Msg::NoAnswer;
+        return result;
+    case WaitResult::Unusable:
+        result.messageNumber = Msg::BadCalibrationAnswer;
+        result.detail = exchange_.Router().PassedOverText();
+        return result;
+    case WaitResult::LinkLost:
+        result.messageNumber = Msg::LinkLost;
+        result.linkLost = true;
         return result;
     }
     const QString answer = exchange_.Router().ReceivedText();

@@ -39,6 +39,7 @@ std::optional<double> CalibrationAnswerValue(const QString& answer);
 
 struct CalibrationResult {
     bool ok = false;
+    bool linkLost = false;
     int messageNumber = 0; // DeviceMessage number when not ok
     QString detail;        // the answer as received, for a bad answer
     double valueFW = 0.0;
@@ -64,7 +65,8 @@ class CalibrationRunner {
 
     // Runs one step. A missing or malformed answer leaves the row and control
     // unchanged and is reported in the result; a refused send propagates after
-    // the end steps (cursor, sound, live mode restarted) have run.
+    // the end steps (cursor, sound, live mode restarted) have run. Live mode
+    // is not restarted on a link that was lost during the step.
     CalibrationResult Run(const CalibrationStep& step, CommandTable& table, int rpmFactor);
 
   private:

@@ -3,8 +3,11 @@
 #include "DeviceNumbers.h"
 
 #include "model/CommandTable.h"
+#include "model/RecordFiles.h"
 #include "util/Exceptions.h"
 #include "util/UnitUtils.h"
+
+#include <algorithm>
 
 namespace {
 QString FieldError(int fieldNumber, const QString& field, const QString& reason) {
@@ -22,6 +25,10 @@ void ReadPcbField(const QString& field, ParsedDump& parsed) {
     const QString text = StrCommaToDot(field);
     parsed.pcbVersionText = text;
     parsed.pcbVersion = RoundToIntChecked(10.0 * WireNumber(text));
+    // A board reports its version; 0 is the table's "no version known".
+    if (*parsed.pcbVersion == 0 || !IsKnownPcbVersion(*parsed.pcbVersion))
+        throw QvException(
+            QStringLiteral("PCB version %1 is not one the command table knows").arg(text));
 }
 
 void ReadRowField(int id, const QString& field, int rpmFactor, ParsedDump& parsed) {
@@ -59,6 +66,18 @@ void ParseRebootCounter(const QStringList& fields, ParsedDump& parsed) {
 }
 } // namespace
 
+int ExpectedDumpFieldCount(const CommandTable& table) {
+    int count = ConfigDump::RebootCounterField;
+    for (int id = 1; id <= CommandCount; ++id)
+        count = std::max(count, table[id].ReadFromGCUID);
+    return count;
+}
+
+int MaxDumpLength(int fieldCount) {
+    constexpr int LongestField = 15; // "-1234567.123456", the field's "&" aside
+    return fieldCount * (LongestField + 1) + 16;
+}
+
 QStringList ConfigDumpFields(const QString& joinedDump) {
     const int endMark = joinedDump.indexOf(u'#');
     QStringList fields;
@@ -76,10 +95,11 @@ ConfigDumpResult ApplyConfigDump(const QString& joinedDump, CommandTable& table,
     }
     const QStringList fields = ConfigDumpFields(joinedDump);
     result.fieldCount = static_cast<int>(fields.size());
-    if (fields.size() < ConfigDump::MinimumFieldCount) {
-        result.error = QStringLiteral("the dump holds %1 fields, at least %2 expected")
-                           .arg(fields.size())
-                           .arg(ConfigDump::MinimumFieldCount);
+    const int expected = ExpectedDumpFieldCount(table);
+    if (result.fieldCount != expected) {
+        result.error = QStringLiteral("the dump holds %1 fields, %2 expected")
+                           .arg(result.fieldCount)
+                           .arg(expected);
         return result;
     }
     ParsedDump parsed{table, std::nullopt, std::nullopt, 0};

@@ -1,7 +1,9 @@
 #pragma once
 // The configuration dump: "&"-separated fields up to the end mark "#". Each
 // row with a ReadFromGCUID takes the field at that position (GCU units),
-// scaled to display units, status "A". A malformed dump changes nothing.
+// scaled to display units, status "A". A dump is taken only whole: exactly the
+// fields the command table's dump positions need, every one a number, and a
+// PCB version the table has flags for. Anything else changes nothing.
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -12,8 +14,13 @@ struct TCommandRecord;
 namespace ConfigDump {
 constexpr int PcbVersionRow = 15;
 constexpr int RebootCounterField = 39;
-constexpr int MinimumFieldCount = RebootCounterField;
 } // namespace ConfigDump
+
+// The number of fields a whole dump has for this table: the highest dump
+// position of its rows, and at least the reboot counter's.
+int ExpectedDumpFieldCount(const CommandTable& table);
+// The longest text a dump of this many fields can be.
+int MaxDumpLength(int fieldCount);
 
 struct ConfigDumpResult {
     bool ok = false;
@@ -31,9 +38,8 @@ struct ConfigDumpResult {
 QStringList ConfigDumpFields(const QString& joinedDump);
 
 // Parses the whole dump into a copy of the table and commits the copy only when
-// every field that a row reads (and the reboot counter) is a number. Rows whose
-// field lies beyond the end keep their values and status. CurrentPcbVersion is
-// kept when the dump has no PCB field; ForcedPcbVersion > 0 overrides it.
+// the dump is whole (see above). CurrentPcbVersion is kept when the table
+// reads no PCB field; ForcedPcbVersion > 0 overrides the version shown.
 ConfigDumpResult ApplyConfigDump(const QString& joinedDump, CommandTable& table, int rpmFactor,
                                  int currentPcbVersion, int forcedPcbVersion);
 

@@ -14,36 +14,56 @@ void SendOrAbandon(const LinkExchange::Sender& send, const QByteArray& frame, Li
 }
 } // namespace
 
-WaitResult LinkExchange::RequestConfigDump() {
-    router_.BeginRequest(RequestId::ConfigDump);
+std::chrono::milliseconds LinkExchange::DumpLimit(int maxDumpLength) const {
+    return limits_.dump +
+           std::chrono::milliseconds(qint64(maxDumpLength) * 1000 / WireBytesPerSecond);
+}
+
+WaitResult LinkExchange::RequestConfigDump(int maxDumpLength) {
+    LinkRequestOptions options;
+    options.maxDumpLength = maxDumpLength;
+    router_.BeginRequest(RequestId::ConfigDump, options);
     SendOrAbandon(send_, DeviceFrames::GetConfiguration(), router_);
-    return AwaitAnswer(RequestId::ConfigDump, limits_.dumpPiece, true);
+    const WaitResult result = AwaitAnswer(RequestId::ConfigDump, DumpLimit(maxDumpLength));
+    if (result != WaitResult::TimedOut)
+        return result;
+    const qint64 sinceText = router_.MsSinceDumpText();
+    const bool stillSending = sinceText >= 0 && sinceText < StillSending.count();
+    if (router_.DumpOverflowed() || stillSending)
+        return WaitResult::Unusable;
+    return WaitResult::TimedOut;
 }
 
-WaitResult LinkExchange::Ask(int requestId, const QByteArray& queryFrame) {
-    router_.BeginRequest(requestId);
+WaitResult LinkExchange::Ask(int requestId, const QByteArray& queryFrame,
+                             const std::optional<AnswerRange>& range) {
+    LinkRequestOptions options;
+    options.answerRange = range;
+    router_.BeginRequest(requestId, options);
     SendOrAbandon(send_, queryFrame, router_);
-    return AwaitAnswer(requestId, limits_.answer, false);
-}
-
-// Ends when the answer is complete, or when the request is dropped or replaced
-// (disconnect, live mode switched on meanwhile): then the answer counts as missing.
-WaitResult LinkExchange::AwaitAnswer(int requestId, std::chrono::milliseconds limit,
-                                     bool restartOnProgress) {
-    ResponseWaiter::Options options;
-    options.limit = limit;
-    if (restartOnProgress)
-        options.progress = [this] { return router_.PiecesReceived(); };
-    options.onTimeout = [this] { router_.AbandonRequest(); };
-    const WaitResult result = waiter_.Wait(
-        [this, requestId] { return router_.AnswerReady() || router_.Request() != requestId; },
-        options);
-    if (result == WaitResult::Completed && !router_.AnswerReady())
-        return WaitResult::TimedOut;
+    const WaitResult result = AwaitAnswer(requestId, limits_.answer);
+    if (result == WaitResult::TimedOut && !router_.PassedOverText().isEmpty())
+        return WaitResult::Unusable;
     return result;
 }
 
+// Ends when the answer is complete, or when the request is dropped or replaced
+// (time-out, link lost, live mode switched on meanwhile): then the answer
+// counts as missing.
+WaitResult LinkExchange::AwaitAnswer(int requestId, std::chrono::milliseconds limit) {
+    const quint64 losses = router_.LinkLosses();
+    ResponseWaiter::Options options;
+    options.limit = limit;
+    options.onTimeout = [this] { router_.AbandonRequest(); };
+    waiter_.Wait(
+        [this, requestId] { return router_.AnswerReady() || router_.Request() != requestId; },
+        options);
+    if (router_.LinkLosses() != losses)
+        return WaitResult::LinkLost;
+    return router_.AnswerReady() ? WaitResult::Completed : WaitResult::TimedOut;
+}
+
 WaitResult LinkExchange::SendAndAwaitAnyPiece(const QByteArray& frame) {
+    const quint64 losses = router_.LinkLosses();
     router_.BeginPlainWait();
     try {
         send_(frame);
@@ -54,7 +74,10 @@ WaitResult LinkExchange::SendAndAwaitAnyPiece(const QByteArray& frame) {
     ResponseWaiter::Options options;
     options.limit = limits_.anyPiece;
     options.onTimeout = [this] { router_.EndPlainWait(); };
-    return waiter_.Wait([this] { return !router_.Waiting(); }, options);
+    const WaitResult result = waiter_.Wait([this] { return !router_.Waiting(); }, options);
+    if (router_.LinkLosses() != losses)
+        return WaitResult::LinkLost;
+    return result;
 }
 
 void LinkExchange::SwitchLive(bool on) {

@@ -1,23 +1,32 @@
 #pragma once
 // Asking the GCU and waiting for the answer, with the time limits of the link.
 // The router decides when an answer is complete; the waiter keeps the window
-// responsive meanwhile. A time-out clears the request, so nothing is marked done.
+// responsive meanwhile. A time-out clears the request, so nothing is marked
+// done; so does a link lost during the wait, which is told apart.
 #include "LinkRouter.h"
 #include "ResponseWaiter.h"
 
 #include <QByteArray>
 #include <chrono>
 #include <functional>
+#include <optional>
 
 class LinkExchange {
   public:
     using Sender = std::function<void(const QByteArray& frame)>;
 
     struct Limits {
-        std::chrono::milliseconds answer{3000};    // a one-line answer, from the query
-        std::chrono::milliseconds dumpPiece{5000}; // the dump, from its last piece
-        std::chrono::milliseconds anyPiece{3000};  // the acknowledgement of a write
+        std::chrono::milliseconds answer{3000}; // a one-line answer, from the query
+        // The dump, from the request: this, plus the time the longest dump the
+        // command table allows takes on the wire, whatever arrives meanwhile.
+        std::chrono::milliseconds dump{3000};
+        std::chrono::milliseconds anyPiece{3000}; // the acknowledgement of a write
     };
+    // Bytes a second at the GCU's line rate (115200 bits, ten bits a byte).
+    static constexpr int WireBytesPerSecond = 11520;
+    // Text that came for the dump this recently at its time limit means the GCU
+    // was still sending something that is no dump.
+    static constexpr std::chrono::milliseconds StillSending{1000};
 
     LinkExchange(LinkRouter& router, const ResponseWaiter& waiter, Sender send, Limits limits)
         : router_(router), waiter_(waiter), send_(std::move(send)), limits_(limits) {}
@@ -25,12 +34,19 @@ class LinkExchange {
         : LinkExchange(router, waiter, std::move(send), Limits{}) {}
 
     // "[INVPARAM 1]" and wait until the dump is complete (the router hands it to
-    // the receive handler, which applies it). A disconnect meanwhile (the window
-    // abandons the request) ends the wait as TimedOut.
-    WaitResult RequestConfigDump();
+    // the receive handler, which applies it). MaxDumpLength bounds the text a
+    // dump can be; it also sets the time limit. Unusable: the GCU sent text
+    // that is no dump (more than a dump can be, or text still coming at the
+    // limit).
+    WaitResult RequestConfigDump(int maxDumpLength = LinkRouter::DefaultMaxDumpLength);
+    // The whole download's time limit for a dump of at most MaxDumpLength characters.
+    std::chrono::milliseconds DumpLimit(int maxDumpLength) const;
     // Query frame for a stored-answer request; on Completed the answer is the
-    // router's ReceivedText().
-    WaitResult Ask(int requestId, const QByteArray& queryFrame);
+    // router's ReceivedText(). Range helps to find an answer glued to a status
+    // line cut short. Unusable: only lines without a number came (the last one
+    // is the router's PassedOverText()).
+    WaitResult Ask(int requestId, const QByteArray& queryFrame,
+                   const std::optional<AnswerRange>& range = std::nullopt);
     // A parameter write: waits for the next piece of any text.
     WaitResult SendAndAwaitAnyPiece(const QByteArray& frame);
 
@@ -43,7 +59,7 @@ class LinkExchange {
     LinkRouter& Router() const { return router_; }
 
   private:
-    WaitResult AwaitAnswer(int requestId, std::chrono::milliseconds limit, bool restartOnProgress);
+    WaitResult AwaitAnswer(int requestId, std::chrono::milliseconds limit);
 
     LinkRouter& router_;
     const ResponseWaiter& waiter_;

@@ -4,6 +4,10 @@
 #include "TrafficLog.h"
 #include "util/UnitUtils.h"
 
+#include <QRegularExpression>
+#include <algorithm>
+#include <utility>
+
 namespace {
 int LineEndIndex(const QString& text, int from = 0) {
     const int cr = text.indexOf(u'\r', from);
@@ -15,13 +19,77 @@ int LineEndIndex(const QString& text, int from = 0) {
     return std::min(cr, lf);
 }
 
+int LastLineEndIndex(const QString& text) {
+    return std::max(text.lastIndexOf(u'\r'), text.lastIndexOf(u'\n'));
+}
+
 // Index just past the line end at Index (CR LF counts as one line end).
 int PastLineEnd(const QString& text, int index) {
     if (text[index] == u'\r' && index + 1 < text.size() && text[index + 1] == u'\n')
         return index + 2;
     return index + 1;
 }
+
+bool StartsStatusLine(const QString& line) {
+    for (const QChar c : line) {
+        if (!c.isSpace())
+            return c == u'*';
+    }
+    return false;
+}
+
+// A number as the GCU writes it: sign, digits, one decimal point (or comma).
+const QRegularExpression& NumberShape() {
+    static const QRegularExpression shape(QStringLiteral(R"(^[+-]?(\d+([.,]\d*)?|[.,]\d+)$)"));
+    return shape;
+}
+
+// The longest number at the end of Text, among those in Range when given. The
+// GCU writes no leading zeros: a "0" before another digit belongs to the text
+// in front.
+QString NumberAtEnd(const QString& text, const std::optional<AnswerRange>& range) {
+    static const QRegularExpression unsignedNumber(QStringLiteral(R"(^(0|[1-9]\d*)([.,]\d+)?$)"));
+    for (int from = 0; from < text.size(); ++from) {
+        const QString candidate = text.mid(from);
+        if (!unsignedNumber.match(candidate).hasMatch())
+            continue;
+        if (!range)
+            return candidate;
+        const double value = QString(candidate).replace(u',', u'.').toDouble();
+        if (value >= range->minimum && value <= range->maximum)
+            return candidate;
+    }
+    return QString();
+}
+
+QString Shortened(const QString& text, int length) {
+    return text.size() <= length ? text : text.left(length) + QStringLiteral("...");
+}
 } // namespace
+
+AnswerLine ClassifyAnswerLine(const QString& line, const std::optional<AnswerRange>& range) {
+    const QString trimmed = line.trimmed();
+    if (trimmed.isEmpty())
+        return {AnswerLineKind::Blank, {}};
+    if (!trimmed.startsWith(u'*')) {
+        if (NumberShape().match(trimmed).hasMatch())
+            return {AnswerLineKind::Answer, trimmed};
+        return {AnswerLineKind::Other, {}};
+    }
+    // A status line: complete up to its "#", or cut short where the stream stopped.
+    const int endMark = trimmed.lastIndexOf(u'#');
+    if (endMark >= 0) {
+        const QString after = trimmed.mid(endMark + 1);
+        if (after.trimmed().isEmpty())
+            return {AnswerLineKind::Status, {}};
+        return ClassifyAnswerLine(after, range);
+    }
+    const int fieldStart = int(std::max<qsizetype>(trimmed.lastIndexOf(u'&'), 0)) + 1;
+    const QString glued = NumberAtEnd(trimmed.mid(fieldStart), range);
+    if (glued.isEmpty())
+        return {AnswerLineKind::Status, {}};
+    return {AnswerLineKind::Answer, glued};
+}
 
 QString FirmwareVersionFromAnnouncement(const QString& text) {
     const int marker = text.indexOf(QLatin1String(LinkRouter::VersionMarker));
@@ -37,6 +105,7 @@ void LinkRouter::ResetForConnection() {
     versionPending_ = false;
     announceTail_.clear();
     versionText_.clear();
+    currentLine_.clear();
     AbandonRequest();
 }
 
@@ -46,13 +115,41 @@ void LinkRouter::AbandonRequest() {
     answerReady_ = false;
     received_.clear();
     liveBuffer_.clear();
+    dropToLineEnd_ = false;
 }
 
-void LinkRouter::BeginRequest(int requestId) {
+void LinkRouter::LoseLink() {
+    ++linkLosses_;
+    currentLine_.clear();
+    AbandonRequest();
+}
+
+// Discards what an earlier request left pending. A line the GCU began before
+// this request belongs to that earlier one, with two exceptions: a status
+// line (the stream stopped inside it) ends with this request's text, which a
+// query finds glued to it, and a dump begins afresh after it.
+void LinkRouter::BeginRequest(int requestId, const LinkRequestOptions& options) {
     received_.clear();
     answerReady_ = false;
     request_ = requestId;
     waiting_ = true;
+    answerRange_ = options.answerRange;
+    maxDumpLength_ = options.maxDumpLength;
+    passedOver_.clear();
+    dumpOverflowed_ = false;
+    lastDumpText_.invalidate();
+    const bool earlierLine = !currentLine_.isEmpty();
+    const bool statusLine = StartsStatusLine(currentLine_);
+    firstLineIsEarlier_ = false;
+    if (requestId == RequestId::ConfigDump) {
+        dropToLineEnd_ = earlierLine && !(statusLine && !currentLine_.contains(u'#'));
+    } else {
+        dropToLineEnd_ = earlierLine && !statusLine;
+        if (earlierLine && statusLine) {
+            received_ = currentLine_;
+            firstLineIsEarlier_ = true;
+        }
+    }
 }
 
 void LinkRouter::BeginLive() {
@@ -70,6 +167,10 @@ void LinkRouter::BeginPlainWait() {
     waiting_ = true;
 }
 
+qint64 LinkRouter::MsSinceDumpText() const {
+    return lastDumpText_.isValid() ? lastDumpText_.elapsed() : -1;
+}
+
 ReceiveOutcome LinkRouter::Receive(const QByteArray& piece, const QTime& now, bool logShown) {
     ReceiveOutcome outcome;
     outcome.text = FromCp1252(piece);
@@ -79,7 +180,32 @@ ReceiveOutcome LinkRouter::Receive(const QByteArray& piece, const QTime& now, bo
         outcome.logLine = TrafficLog::ReceivedLine(now, outcome.text);
     if (!TakeAnnouncement(outcome.text, outcome))
         Route(outcome.text, outcome);
+    FollowLine(outcome.text);
     return outcome;
+}
+
+// Keeps the start of the line the GCU is in the middle of.
+void LinkRouter::FollowLine(const QString& text) {
+    const int lineEnd = LastLineEndIndex(text);
+    if (lineEnd >= 0)
+        currentLine_ = text.mid(lineEnd + 1);
+    else if (currentLine_.size() < MaxAnswerLineLength)
+        currentLine_ += text.left(MaxAnswerLineLength - currentLine_.size());
+}
+
+// Drops the tail of a line begun before the request; false while its end is
+// still to come.
+bool LinkRouter::DropTailOfEarlierLine() {
+    if (!dropToLineEnd_)
+        return true;
+    const int lineEnd = LineEndIndex(received_);
+    if (lineEnd < 0) {
+        received_.clear();
+        return false;
+    }
+    received_.remove(0, lineEnd + 1);
+    dropToLineEnd_ = false;
+    return true;
 }
 
 // The announcement is recognised once per connection, also when its first
@@ -159,54 +285,83 @@ void LinkRouter::RouteLive(const QString& text, ReceiveOutcome& outcome) {
         liveBuffer_.clear();
 }
 
-// An answer is its first non-blank line that is not a status line; it is
-// complete at that line's end, however many pieces it came in. Status lines
-// still in flight after the stream was stopped are passed over, and text after
-// the answer is not part of it.
+// The answer is the first line that holds it. Status lines still in flight
+// after the stream was stopped, blank lines and lines without a number (an
+// acknowledgement of the teach frame) are passed over; text after the answer
+// is not part of it.
 void LinkRouter::RouteStoredAnswer(const QString& text, ReceiveOutcome& outcome) {
     received_ += text;
+    if (!DropTailOfEarlierLine())
+        return;
     int from = 0;
     int lineEnd;
     while ((lineEnd = LineEndIndex(received_, from)) >= 0) {
         const int next = PastLineEnd(received_, lineEnd);
-        const QString line = received_.mid(from, lineEnd - from).trimmed();
-        if (!line.isEmpty() && !line.startsWith(u'*')) {
-            received_ = received_.mid(from, next - from);
+        const QString line = received_.mid(from, lineEnd - from);
+        const AnswerLine kind = ClassifyAnswerLine(line, answerRange_);
+        const bool earlier = std::exchange(firstLineIsEarlier_, false);
+        if (kind.kind == AnswerLineKind::Answer) {
+            received_ =
+                kind.answer == line.trimmed() ? received_.mid(from, next - from) : kind.answer;
             answerReady_ = true;
             request_ = RequestNone;
             outcome.answerCompleted = true;
             return;
         }
+        if (kind.kind == AnswerLineKind::Other && !earlier)
+            passedOver_ = Shortened(line.trimmed(), MaxPassedOverLength);
         from = next;
+    }
+    received_.remove(0, from);
+    if (received_.size() > MaxAnswerLineLength) {
+        passedOver_ = Shortened(received_.trimmed(), MaxPassedOverLength);
+        received_.clear();
+        dropToLineEnd_ = true; // the rest of this line is noise too
     }
 }
 
-// Status lines still in flight after the stream was stopped may come before the
-// dump; they are dropped from its start (the dump itself begins with a number).
-// Returns false while such a line is not yet complete.
-bool LinkRouter::DropLeadingStatusLines() {
+// The dump is one line: "&"-separated fields up to the end mark "#". It
+// begins at a line start; status lines still in flight after the stream was
+// stopped are passed over, and so are other lines without the end mark (an
+// acknowledgement, the answer to a store). More text than a dump can be,
+// without its end mark, ends the request.
+void LinkRouter::RouteDump(const QString& text, ReceiveOutcome& outcome) {
+    received_ += text;
+    lastDumpText_.start();
     for (;;) {
+        if (!DropTailOfEarlierLine())
+            return;
         int start = 0;
         while (start < received_.size() && received_[start].isSpace())
             ++start;
-        if (start == received_.size() || received_[start] != u'*')
-            return true;
-        const int lineEnd = received_.indexOf(u'\n', start);
+        received_.remove(0, start);
+        if (received_.isEmpty())
+            return;
+        const int lineEnd = LineEndIndex(received_);
+        const int endMark = received_.indexOf(u'#');
+        if (received_.startsWith(u'*')) {
+            if (lineEnd < 0)
+                break; // a status line still coming
+            received_.remove(0, lineEnd + 1);
+            continue;
+        }
+        if (endMark >= 0 && (lineEnd < 0 || endMark < lineEnd)) {
+            outcome.completedDump = received_.left(endMark + 1);
+            EndDumpRequest();
+            answerReady_ = true;
+            return;
+        }
         if (lineEnd < 0)
-            return false;
+            break; // the dump (or whatever this is) still coming
         received_.remove(0, lineEnd + 1);
+    }
+    if (received_.size() > maxDumpLength_) {
+        dumpOverflowed_ = true;
+        EndDumpRequest();
     }
 }
 
-void LinkRouter::RouteDump(const QString& text, ReceiveOutcome& outcome) {
-    received_ += text;
-    if (!DropLeadingStatusLines())
-        return;
-    const int endMark = received_.indexOf(u'#');
-    if (endMark < 0)
-        return;
+void LinkRouter::EndDumpRequest() {
     request_ = RequestNone;
-    answerReady_ = true;
-    outcome.completedDump = received_.left(endMark + 1);
     received_.clear();
 }

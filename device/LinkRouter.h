@@ -6,7 +6,13 @@
 // A piece is whatever the port had buffered: part of a line, a line or
 // several lines. Live lines, dumps and answers are therefore assembled here
 // and handed on only when complete.
+//
+// A request is answered only by text that begins after it was asked: the
+// router follows the line the GCU is in the middle of, so that the tail of a
+// line begun earlier (an answer given up on, for example) never feeds a later
+// request.
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <QTime>
@@ -28,20 +34,59 @@ struct ReceiveOutcome {
     bool answerCompleted = false;         // a stored answer is complete
 };
 
+// The values a query's answer can plausibly hold (GCU units).
+struct AnswerRange {
+    double minimum = 0.0;
+    double maximum = 0.0;
+};
+
+// What one received line is to a query.
+enum class AnswerLineKind {
+    Blank,
+    Status, // a status line of the live stream, also one the stream cut short
+    Answer, // the line holds the answer
+    Other,  // text without the answer (an acknowledgement, an error)
+};
+struct AnswerLine {
+    AnswerLineKind kind = AnswerLineKind::Blank;
+    QString answer; // the answer's text, for Answer
+};
+// A line (without its line end) is the answer when it is one number. A status
+// line the stream cut short may carry the answer glued to its end: then the
+// answer is the longest number at the end that lies in Range (without a
+// range, the longest number there); text after a status line's "#" is taken
+// as a line of its own.
+AnswerLine ClassifyAnswerLine(const QString& line, const std::optional<AnswerRange>& range);
+
+struct LinkRequestOptions {
+    std::optional<AnswerRange> answerRange; // stored answers: the value's range
+    int maxDumpLength = 16384;              // the dump: the longest text it can be
+};
+
 class LinkRouter {
   public:
     static constexpr const char* InitMarker = "901 - Init OK";
     static constexpr const char* VersionMarker = "900 - Versione Firmware:";
     // A live line longer than this without a line end is noise and dropped.
     static constexpr int MaxLiveLineLength = 4096;
+    // A query's line longer than this without a line end is noise and dropped.
+    static constexpr int MaxAnswerLineLength = 4096;
+    // Text that may still be a dump, unless the request says otherwise.
+    static constexpr int DefaultMaxDumpLength = LinkRequestOptions().maxDumpLength;
+    // Longest text kept of a line passed over (shown with the report).
+    static constexpr int MaxPassedOverLength = 80;
 
     // A new connection: the announcement is recognised again, nothing is pending.
     void ResetForConnection();
-    // Forgets the pending request and any partial answer (time-out, disconnect).
+    // Forgets the pending request and any partial answer (time-out).
     void AbandonRequest();
+    // The link closed: the pending request is abandoned and counted as lost.
+    void LoseLink();
+    // Counts the links lost; a wait compares it before and after.
+    quint64 LinkLosses() const { return linkLosses_; }
 
     // A stored-answer request or the configuration dump.
-    void BeginRequest(int requestId);
+    void BeginRequest(int requestId, const LinkRequestOptions& options = {});
     // Live mode on / off; the line assembly starts afresh.
     void BeginLive();
     void EndLive();
@@ -52,13 +97,22 @@ class LinkRouter {
     int Request() const { return request_; }
     bool Waiting() const { return waiting_; }
     bool InitCompleted() const { return initCompleted_; }
-    // The stored answer of the last completed query (its first non-blank line
-    // that is not a status line, line end included), or the dump being accumulated.
+    // The stored answer of the last completed query (the line that holds it,
+    // line end included, or the number found at the end of a status line cut
+    // short), or the dump being accumulated.
     const QString& ReceivedText() const { return received_; }
     // The awaited answer (stored answer or whole dump) has come in completely.
     bool AnswerReady() const { return answerReady_; }
-    // Counts every piece; a wait for a long answer restarts its limit on progress.
+    // Counts every piece.
     quint64 PiecesReceived() const { return pieces_; }
+
+    // What the pending (or last) request received that was not its answer:
+    // the last line without the answer that a query passed over,
+    const QString& PassedOverText() const { return passedOver_; }
+    // and more text than a dump can be, without its end mark (the request then ends).
+    bool DumpOverflowed() const { return dumpOverflowed_; }
+    // Milliseconds since text last came for the dump; -1 when none came.
+    qint64 MsSinceDumpText() const;
 
     ReceiveOutcome Receive(const QByteArray& piece, const QTime& now, bool logShown);
 
@@ -67,11 +121,13 @@ class LinkRouter {
     void TakeLateVersion(const QString& text, ReceiveOutcome& outcome);
     static bool VersionLineComplete(const QString& text);
     static constexpr int MaxVersionWait = 256; // characters after the announcement
+    void FollowLine(const QString& text);
+    bool DropTailOfEarlierLine();
     void Route(const QString& text, ReceiveOutcome& outcome);
     void RouteLive(const QString& text, ReceiveOutcome& outcome);
     void RouteStoredAnswer(const QString& text, ReceiveOutcome& outcome);
     void RouteDump(const QString& text, ReceiveOutcome& outcome);
-    bool DropLeadingStatusLines();
+    void EndDumpRequest();
 
     int request_ = RequestNone;
     bool waiting_ = false;
@@ -83,6 +139,18 @@ class LinkRouter {
     QString received_;
     QString liveBuffer_;
     quint64 pieces_ = 0;
+    quint64 linkLosses_ = 0;
+    // The line the GCU is in the middle of (its start), whatever was pending.
+    QString currentLine_;
+    // The request's text starts with the tail of a line begun before it.
+    bool dropToLineEnd_ = false;
+    // The first line of a stored answer began before the request.
+    bool firstLineIsEarlier_ = false;
+    std::optional<AnswerRange> answerRange_;
+    int maxDumpLength_ = DefaultMaxDumpLength;
+    QString passedOver_;
+    bool dumpOverflowed_ = false;
+    QElapsedTimer lastDumpText_;
     static constexpr int RequestNone = 0;
 };
 

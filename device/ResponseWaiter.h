@@ -6,7 +6,12 @@
 #include <chrono>
 #include <functional>
 
-enum class WaitResult { Completed, TimedOut };
+enum class WaitResult {
+    Completed, // the awaited answer is complete
+    TimedOut,  // no answer within the limit
+    Unusable,  // the GCU sent text, but not the answer asked for
+    LinkLost,  // the link closed during the wait
+};
 
 class ResponseWaiter {
   public:
@@ -27,6 +32,7 @@ class ResponseWaiter {
     explicit ResponseWaiter(BusyIndicator busy = {}) : busy_(std::move(busy)) {}
     void SetBusyIndicator(BusyIndicator busy) { busy_ = std::move(busy); }
 
+    // Completed or TimedOut; the exchange tells the other results apart.
     WaitResult Wait(const std::function<bool()>& done, const Options& options) const;
 
   private:

@@ -1,5 +1,7 @@
 #include "gcusim/GcuCommandProcessor.h"
 
+#include "util/UnitUtils.h"
+
 #include <QRegularExpression>
 
 namespace {
@@ -114,7 +116,7 @@ GcuRideCalibration GcuCommandProcessor::RideCalibration() const {
     c.tpsFullVolts = value(GcuTeachRow::TpsFull, 4.5);
     c.gearToleranceVolts = value(GearToleranceRow, 0.1);
     const double divisor = parameters_.ValueOfCommand(RpmDivisorRow).value_or(0.0);
-    c.rpmPerHz = divisor > 0 ? std::max(static_cast<int>(std::lround(60 / divisor)), 1) : 60;
+    c.rpmPerHz = divisor > 0 ? std::max(RoundHalfToEvenInt(60 / divisor), 1) : 60;
     if (parameters_.ValueOfCommand(RpmDoubleRow).value_or(0.0) == 1.0)
         c.rpmPerHz *= 2;
     c.rpmLimit = value(RpmLimiterRow, 12000.0 / c.rpmPerHz) * c.rpmPerHz;

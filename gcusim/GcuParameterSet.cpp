@@ -1,6 +1,7 @@
 #include "gcusim/GcuParameterSet.h"
 
 #include "util/Exceptions.h"
+#include "util/UnitUtils.h"
 
 #include <QList>
 #include <QRegularExpression>
@@ -156,7 +157,7 @@ void GcuParameterSet::LoadStateText(const QByteArray& text) {
         if (!value)
             fail(QStringLiteral("not a number"));
         if (key == QLatin1String("reboots")) {
-            reboots = static_cast<int>(*value);
+            reboots = RoundHalfToEvenInt(*value); // any number in the file stays defined
             continue;
         }
         bool ok = false;

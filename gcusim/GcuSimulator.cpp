@@ -91,6 +91,8 @@ struct GcuSimulator::Impl {
     Clock::time_point lastRideStep;
     bool streaming = false;
     Clock::time_point nextStatus;
+    Clock::time_point chatterUntil; // dump-like text without an end mark goes out until then
+    Clock::time_point nextChatter;
     long statusLines = 0;
     QList<GcuStatusLogEntry> statusLog;
     PacedTransmitter transmitter;
@@ -129,7 +131,9 @@ struct GcuSimulator::Impl {
     void RunTimers(Clock::time_point now);
     void StepRide(Clock::time_point now);
     void SetStreaming(bool on, Clock::time_point now);
+    void Chatter(Clock::time_point now);
     void EnqueueAnswer(const QByteArray& text, Clock::time_point now);
+    void EnqueueDumpWithGap(const QByteArray& dump, Clock::time_point now);
     void PumpOutput(Clock::time_point now);
     std::optional<Clock::time_point> NextDeadline(Clock::time_point now);
     bool SaveState() const;
@@ -369,6 +373,13 @@ void GcuSimulator::Impl::HandleFrames(const QByteArray& bytes, Clock::time_point
             continue;
         StepRide(now);
         GcuReply reply = processor->Handle(frame);
+        if (frame.word == QLatin1String("INVPARAM") && options.faults.dumpChatterMs > 0) {
+            reply.text.clear();
+            chatterUntil = now + std::chrono::milliseconds(options.faults.dumpChatterMs);
+            nextChatter = now;
+        }
+        if (frame.wellFormed && options.faults.acknowledgeFrames)
+            reply.text.prepend("OK\r\n");
         if (reply.stream != GcuReply::Stream::Unchanged)
             SetStreaming(reply.stream == GcuReply::Stream::Start, now);
         if (reply.saveRequested) {
@@ -376,9 +387,31 @@ void GcuSimulator::Impl::HandleFrames(const QByteArray& bytes, Clock::time_point
             if (!SaveState())
                 reply.text = GcuAnswer::Error(QStringLiteral("SAVEPRMT")); // not kept on disk
         }
-        if (!reply.text.isEmpty())
+        if (frame.word == QLatin1String("INVPARAM") && options.faults.dumpGapMs > 0)
+            EnqueueDumpWithGap(reply.text, now);
+        else if (!reply.text.isEmpty())
             EnqueueAnswer(reply.text, now);
     }
+}
+
+// The first field from the middle on that has two characters or more is cut
+// after its first one.
+void GcuSimulator::Impl::EnqueueDumpWithGap(const QByteArray& dump, Clock::time_point now) {
+    qsizetype cut = 0;
+    for (qsizetype at = dump.indexOf('&', dump.size() / 2); at >= 0 && !cut;
+         at = dump.indexOf('&', at + 1)) {
+        qsizetype end = at + 1;
+        while (end < dump.size() && dump[end] != '&' && dump[end] != '#')
+            ++end;
+        if (end - (at + 1) >= 2)
+            cut = at + 2;
+    }
+    if (!cut)
+        cut = dump.size() / 2;
+    transmitter.Enqueue(now, dump.left(cut));
+    transmitter.Enqueue(now, dump.mid(cut), false,
+                        std::chrono::milliseconds(options.faults.dumpGapMs));
+    Log(QStringLiteral("answered the dump in two pieces"));
 }
 
 void GcuSimulator::Impl::SetStreaming(bool on, Clock::time_point now) {
@@ -388,7 +421,20 @@ void GcuSimulator::Impl::SetStreaming(bool on, Clock::time_point now) {
         return;
     // Stopping drops every status byte not yet on the wire, so the next
     // answer is not preceded by the tail of a status line.
-    transmitter.DropUnsentStatusLines();
+    const bool cut = transmitter.DropUnsentStatusLines();
+    if (cut || !options.faults.cutStatusLineOnStop)
+        return;
+    // No line was under way: the stream stops inside a fresh one.
+    const QByteArray line =
+        FormatStatusLine(ride.Sample(), processor->RideCalibration().rpmPerHz, statusLines++);
+    transmitter.Enqueue(now, line.left(line.size() / 2));
+}
+
+void GcuSimulator::Impl::Chatter(Clock::time_point now) {
+    if (now >= chatterUntil || now < nextChatter)
+        return;
+    nextChatter = now + std::chrono::milliseconds(100);
+    transmitter.Enqueue(now, QByteArrayLiteral("12&0&3.50&1&"));
 }
 
 // --- output -----------------------------------------------------------------------
@@ -441,6 +487,8 @@ void GcuSimulator::Impl::RunTimers(Clock::time_point now) {
         StartApplication(now);
     if (mode == LinkMode::BootLoader && now - lastBootTraffic >= BootLoaderIdleLimit)
         StartApplication(now);
+    if (mode == LinkMode::Running)
+        Chatter(now);
     if (mode != LinkMode::Running || !streaming || options.faults.neverAnswer ||
         options.statusLinesPerSecond <= 0 || now < nextStatus)
         return;
@@ -479,6 +527,8 @@ std::optional<Clock::time_point> GcuSimulator::Impl::NextDeadline(Clock::time_po
         consider(bootDeadline);
     if (mode == LinkMode::BootLoader)
         consider(lastBootTraffic + BootLoaderIdleLimit);
+    if (mode == LinkMode::Running && now < chatterUntil)
+        consider(nextChatter);
     if (mode == LinkMode::Running && streaming && !options.faults.neverAnswer &&
         options.statusLinesPerSecond > 0)
         consider(nextStatus);

@@ -34,6 +34,18 @@ struct GcuFaultOptions {
     bool garbageAnswers = false; // answers replaced by random bytes of their length
     int hangUpAfterFrames = 0;   // 0: never; else hang up on receiving frame N
     bool announceTwice = false;  // the start-up announcement is sent twice
+    // Stopping the status stream cuts the line under way short; when none is
+    // under way, the first part of a fresh one goes out. The next answer then
+    // follows the cut line on the same line.
+    bool cutStatusLineOnStop = false;
+    // Every well-formed frame is acknowledged with "OK" CR LF before its answer.
+    bool acknowledgeFrames = false;
+    // > 0: "[INVPARAM 1]" is answered, instead of the dump, by fields without
+    // an end mark, a few every 100 ms, for this long.
+    int dumpChatterMs = 0;
+    // > 0: the dump goes out in two pieces this far apart, cut inside a field
+    // near its middle (the second piece begins with the rest of that field).
+    int dumpGapMs = 0;
 };
 
 struct GcuSimulatorOptions {

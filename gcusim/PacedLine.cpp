@@ -28,17 +28,20 @@ void PacedTransmitter::Enqueue(LineClock::time_point now, const QByteArray& byte
         queue_.push_back(Piece{bytes, 0, pauseBefore, now, std::nullopt, statusLine});
 }
 
-void PacedTransmitter::DropUnsentStatusLines() {
+bool PacedTransmitter::DropUnsentStatusLines() {
+    bool cut = false;
     for (auto it = queue_.begin(); it != queue_.end();) {
         if (!it->statusLine) {
             ++it;
         } else if (it->sent > 0) {
             it->bytes.truncate(it->sent);
+            cut = true;
             ++it;
         } else {
             it = queue_.erase(it);
         }
     }
+    return cut;
 }
 
 int PacedTransmitter::PendingBytes() const {

@@ -31,7 +31,8 @@ class PacedTransmitter {
     void Enqueue(LineClock::time_point now, const QByteArray& bytes, bool statusLine = false,
                  std::chrono::nanoseconds pauseBefore = {});
     // Drops every status byte not yet on the line; a line under way is cut.
-    void DropUnsentStatusLines();
+    // True when a line was cut (its first part is on the line).
+    bool DropUnsentStatusLines();
 
     // Hands every byte due by Now to Write. Blocked: the reader is behind
     // (retry when the port is writable); Gone: the port refused the write.

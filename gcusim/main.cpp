@@ -36,6 +36,10 @@ const OptionSpec Specs[] = {
     {"fault-garbage", "Answer garbage.", nullptr},
     {"fault-hangup-after", "Hang up on receiving frame N.", "n"},
     {"fault-announce-twice", "Announce twice.", nullptr},
+    {"fault-cut-status", "Stopping the status stream cuts its line short.", nullptr},
+    {"fault-acknowledge", "Acknowledge every frame with OK before its answer.", nullptr},
+    {"fault-dump-chatter", "Answer the dump request with fields without an end mark for ms.", "ms"},
+    {"fault-dump-gap", "Send the dump in two pieces this many ms apart, cut inside a field.", "ms"},
     {"verbose", "Trace the link on stderr.", nullptr},
 };
 
@@ -87,6 +91,10 @@ GcuSimulatorOptions ParseOptions(const QCoreApplication& app) {
     o.faults.garbageAnswers = parser.isSet("fault-garbage");
     o.faults.hangUpAfterFrames = IntOption(parser, "fault-hangup-after", 0);
     o.faults.announceTwice = parser.isSet("fault-announce-twice");
+    o.faults.cutStatusLineOnStop = parser.isSet("fault-cut-status");
+    o.faults.acknowledgeFrames = parser.isSet("fault-acknowledge");
+    o.faults.dumpChatterMs = IntOption(parser, "fault-dump-chatter", 0);
+    o.faults.dumpGapMs = IntOption(parser, "fault-dump-gap", 0);
     if (parser.isSet("verbose"))
         o.log = [](const QString& text) { std::cerr << "gcu-sim: " << text.toStdString() << "\n"; };
     return o;

@@ -87,22 +87,26 @@ constexpr PcbFlagField PcbFlagFields[] = {
     {&TCommandRecord::ActivePCB60, CommandOffset::ActivePCB60},
 };
 
-QByteArray ReadWholeFile(const QString& fileName) {
+// The whole file, refused by its size before a byte is read where the size is
+// known; a stream is read with a bound and refused by what it gave.
+QByteArray ReadRecordFile(const QString& fileName, int recordSize) {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         throw EInOutError(
             QStringLiteral("Cannot open file \"%1\": %2").arg(fileName, file.errorString()));
-    // Read with a bound, so that a device or an endless stream cannot exhaust memory.
-    const QByteArray bytes = file.read(MaxRecordFileSize + 1);
+    if (!file.isSequential()) {
+        if (const auto why = RecordFileShapeFault(file.size(), recordSize))
+            throw ERecordFileRefused(*why, fileName, file.size());
+    }
+    const QByteArray bytes = file.read(MaxRecordsInFile * recordSize + 1);
     if (file.error() != QFileDevice::NoError)
         throw EInOutError(
             QStringLiteral("Cannot read file \"%1\": %2").arg(fileName, file.errorString()));
-    if (bytes.size() > MaxRecordFileSize)
-        throw EInOutError(
-            QStringLiteral("File \"%1\" is too large for a record file").arg(fileName));
     if (!file.isSequential() && bytes.size() != file.size())
         throw EInOutError(
             QStringLiteral("Cannot read file \"%1\": it changed while being read").arg(fileName));
+    if (const auto why = RecordFileShapeFault(bytes.size(), recordSize))
+        throw ERecordFileRefused(*why, fileName, bytes.size());
     return bytes;
 }
 
@@ -253,12 +257,30 @@ RecordSeries<TSequenceRecord> DecodeSequenceRecords(const QByteArray& bytes) {
     return DecodeSeries<TSequenceRecord>(bytes, SequenceRecordSize, DecodeSequenceRecord);
 }
 
+ERecordFileRefused::ERecordFileRefused(Why why, const QString& fileName, qint64 size)
+    : EInOutError(why == Why::NotWholeRecords
+                      ? QStringLiteral("File \"%1\" (%2 bytes) is not a whole number of records")
+                            .arg(fileName)
+                            .arg(size)
+                      : QStringLiteral("File \"%1\" (%2 bytes) holds far too many records")
+                            .arg(fileName)
+                            .arg(size)),
+      why_(why), fileName_(fileName), size_(size) {}
+
+std::optional<ERecordFileRefused::Why> RecordFileShapeFault(qint64 size, int recordSize) {
+    if (size > MaxRecordsInFile * recordSize)
+        return ERecordFileRefused::Why::TooManyRecords;
+    if (size % recordSize != 0)
+        return ERecordFileRefused::Why::NotWholeRecords;
+    return std::nullopt;
+}
+
 RecordSeries<TCommandRecord> ReadConfigFile(const QString& fileName) {
-    return DecodeCommandRecords(ReadWholeFile(fileName));
+    return DecodeCommandRecords(ReadRecordFile(fileName, CommandRecordSize));
 }
 
 RecordSeries<TSequenceRecord> ReadSequenceFile(const QString& fileName) {
-    return DecodeSequenceRecords(ReadWholeFile(fileName));
+    return DecodeSequenceRecords(ReadRecordFile(fileName, SequenceRecordSize));
 }
 
 void WriteConfigFile(const QString& fileName, const QVector<TCommandRecord>& records) {

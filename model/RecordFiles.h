@@ -6,10 +6,12 @@
 // field's capacity in Windows-1252 bytes.
 #include "model/CommandTable.h"
 #include "model/Sequence.h"
+#include "util/Exceptions.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QVector>
+#include <optional>
 
 class ChangeSequence;
 
@@ -33,12 +35,34 @@ template <typename Record> struct RecordSeries {
 RecordSeries<TCommandRecord> DecodeCommandRecords(const QByteArray& bytes);
 RecordSeries<TSequenceRecord> DecodeSequenceRecords(const QByteArray& bytes);
 
-// Files this system writes hold at most 200 records; anything far larger is
-// refused before it is read.
-constexpr qint64 MaxRecordFileSize = 16 * 1024 * 1024;
+// Files this system writes hold at most 200 records. A file with far more is
+// not a file of its kind, and is refused before it is read.
+constexpr qint64 MaxRecordsInFile = 5 * CommandCount;
 
-// Reading raises EInOutError when the file cannot be opened or read, or is too
-// large; nothing is returned then.
+// A file that is plainly not a record file of its kind: its size is not a
+// whole number of records (cut short, or another kind of file), or it holds
+// far more records than any file of its kind.
+class ERecordFileRefused : public EInOutError {
+  public:
+    enum class Why { NotWholeRecords, TooManyRecords };
+    ERecordFileRefused(Why why, const QString& fileName, qint64 size);
+    Why Reason() const { return why_; }
+    const QString& FileName() const { return fileName_; }
+    qint64 Size() const { return size_; }
+
+  private:
+    Why why_;
+    QString fileName_;
+    qint64 size_;
+};
+
+// Why a file of Size bytes cannot be a series of records of RecordSize bytes;
+// nothing when it can. An empty file is a series of no records.
+std::optional<ERecordFileRefused::Why> RecordFileShapeFault(qint64 size, int recordSize);
+
+// Reading raises ERecordFileRefused for a file of the wrong shape (before its
+// bytes are read), and EInOutError when it cannot be opened or read; nothing
+// is returned then.
 RecordSeries<TCommandRecord> ReadConfigFile(const QString& fileName);
 RecordSeries<TSequenceRecord> ReadSequenceFile(const QString& fileName);
 // Writing replaces the file only when every byte was written; otherwise it

@@ -5,29 +5,15 @@
 #include "util/StringGridModel.h"
 #include "util/UnitUtils.h"
 
-#include <climits>
 #include <cmath>
 
 namespace {
-
-// Rounding for control values that stays defined for any double: values
-// beyond the integer range are held at its ends, NaN gives 0.
-int RoundToControlInt(double value) {
-    if (std::isnan(value))
-        return 0;
-    const double rounded = RoundHalfToEven(value);
-    if (rounded >= static_cast<double>(INT_MAX))
-        return INT_MAX;
-    if (rounded <= static_cast<double>(INT_MIN))
-        return INT_MIN;
-    return static_cast<int>(rounded);
-}
 
 ControlValueWrite WriteFor(const QString& type, const QString& name, double value, int digits) {
     ControlValueWrite write;
     write.controlType = type;
     write.controlName = name;
-    write.integer = RoundToControlInt(value);
+    write.integer = RoundHalfToEvenInt(value); // defined for any double
     if (type == QLatin1String("TEdit"))
         write.text = RealToStrDec(value, digits);
     write.checked = write.integer == 1;
@@ -201,7 +187,12 @@ QString SequenceController::TransmitFrameText(int row) const {
     const TSequenceRecord& entry = sequence_[row];
     if (!IsPendingStatus(entry.Status) || !CommandTable::IsValidId(entry.CommandID))
         return QString();
-    return ParameterWriteText(entry.Command, commands_[entry.CommandID], entry.ActualValueFW);
+    // The word is the command table's, never the entry's copy: an entry can
+    // only ever write the parameter its ID names.
+    const TCommandRecord& command = commands_[entry.CommandID];
+    if (command.Command.isEmpty())
+        return QString();
+    return ParameterWriteText(command.Command, command, entry.ActualValueFW);
 }
 
 std::optional<RefusedEntry> SequenceController::FirstRefusedPendingEntry() const {

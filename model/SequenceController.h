@@ -88,9 +88,11 @@ class SequenceController {
     void RefreshGridText();
 
     // The frame of entry Row for the GCU: "[" + command + " " + value + "]" CR LF,
-    // value with the firmware digits and a decimal point. Empty unless the entry
-    // is "M" or "L". A value outside its command's firmware limits is never
-    // framed: EValueOutOfLimits (model/ParameterLimits.h) is raised instead.
+    // the command word from the command table row of the entry's ID, the value
+    // with the firmware digits and a decimal point. Empty unless the entry is
+    // "M" or "L" and its ID has a command. A value outside its command's
+    // firmware limits is never framed: EValueOutOfLimits (model/ParameterLimits.h)
+    // is raised instead.
     QString TransmitFrameText(int row) const;
     // The first entry still to be sent ("M" or "L") whose value the frame
     // guard would refuse, in list order.

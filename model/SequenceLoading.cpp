@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QStringList>
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -14,43 +15,21 @@ LeftOutRecord LeftOut(int recordNumber, int id, const QString& command, LeftOutR
     return LeftOutRecord{recordNumber, id, command, reason};
 }
 
-bool ControlsAreBound(const QString& type, const QString& name1, const QString& name2, int id,
-                      const BoundControlCheck& isBoundControl) {
-    for (const QString& name : {name1, name2}) {
-        if (!name.isEmpty() && !(isBoundControl && isBoundControl(name, type, id)))
-            return false;
-    }
-    return true;
-}
-
 bool AllFinite(std::initializer_list<double> values) {
-    for (double v : values) {
-        if (!std::isfinite(v))
-            return false;
-    }
-    return true;
+    return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
 }
 
-// Why a configuration record of a valid ID cannot become an entry; nothing
-// when it can.
-std::optional<LeftOutReason> ConfigRecordFault(const TCommandRecord& r,
-                                               const BoundControlCheck& isBoundControl) {
-    if (!AllFinite({r.ActualValueFW, r.ActualValueSW}))
-        return LeftOutReason::ValueNotNumber;
-    if (!ControlsAreBound(r.SenderType, r.SenderName1, r.SenderName2, r.ID, isBoundControl))
-        return LeftOutReason::UnknownControl;
-    return std::nullopt;
+// Limits read from the command table; a pair of equal limits sets none (an
+// empty row). The slack only absorbs the last bits of a scaled value.
+bool WithinLimits(double value, double minimum, double maximum) {
+    if (minimum == maximum)
+        return true;
+    const double slack = 1e-9 * std::max({1.0, std::fabs(minimum), std::fabs(maximum)});
+    return value >= minimum - slack && value <= maximum + slack;
 }
 
-std::optional<LeftOutReason> SequenceRecordFault(const TSequenceRecord& r,
-                                                 const BoundControlCheck& isBoundControl) {
-    if (!CommandTable::IsValidId(r.CommandID))
-        return LeftOutReason::IdOutOfRange;
-    if (!AllFinite({r.PreviousValueFW, r.ActualValueFW, r.PreviousValueSW, r.ActualValueSW}))
-        return LeftOutReason::ValueNotNumber;
-    if (!ControlsAreBound(r.SenderType, r.SenderName1, r.SenderName2, r.CommandID, isBoundControl))
-        return LeftOutReason::UnknownControl;
-    return std::nullopt;
+bool IsChoice(double value, int choices) {
+    return value == std::nearbyint(value) && value >= 0 && value < choices;
 }
 
 TSequenceRecord EntryFromConfigRecord(const TCommandRecord& r, const QString& time) {
@@ -106,9 +85,52 @@ struct TableValues {
 
 } // namespace
 
+std::optional<LeftOutReason> LoadedValueFault(const TCommandRecord& row, double valueFW,
+                                              double valueSW,
+                                              const QVector<BoundControl>& controls) {
+    if (!AllFinite({valueFW, valueSW}))
+        return LeftOutReason::ValueNotNumber;
+    for (const BoundControl& control : controls) {
+        if (control.choices > 0 && !IsChoice(valueSW, control.choices))
+            return LeftOutReason::ValueNotAChoice;
+    }
+    if (!WithinLimits(valueSW, row.MinValueSW, row.MaxValueSW) ||
+        !WithinLimits(valueFW, row.MinValueFW, row.MaxValueFW))
+        return LeftOutReason::ValueOutsideLimits;
+    return std::nullopt;
+}
+
+std::optional<LeftOutReason> LoadedEntryFault(const CommandTable& commands,
+                                              const TSequenceRecord& entry,
+                                              const BoundControlLookup& boundControl) {
+    if (!CommandTable::IsValidId(entry.CommandID))
+        return LeftOutReason::IdOutOfRange;
+    const TCommandRecord& row = commands[entry.CommandID];
+    if (row.Command.isEmpty())
+        return LeftOutReason::NoSuchCommand;
+    // The word names the parameter the user sees; the frame is built from the
+    // table's word. A record whose two disagree is not trusted at all.
+    if (entry.Command != row.Command)
+        return LeftOutReason::WrongCommandWord;
+    if (!AllFinite({entry.PreviousValueFW, entry.ActualValueFW, entry.PreviousValueSW,
+                    entry.ActualValueSW}))
+        return LeftOutReason::ValueNotNumber;
+    QVector<BoundControl> controls;
+    for (const QString& name : {entry.SenderName1, entry.SenderName2}) {
+        if (name.isEmpty())
+            continue;
+        const std::optional<BoundControl> control =
+            boundControl ? boundControl(name, entry.SenderType, entry.CommandID) : std::nullopt;
+        if (!control)
+            return LeftOutReason::UnknownControl;
+        controls.append(*control);
+    }
+    return LoadedValueFault(row, entry.ActualValueFW, entry.ActualValueSW, controls);
+}
+
 ConfigLoadResult LoadConfiguration(SequenceController& controller,
                                    const RecordSeries<TCommandRecord>& file, int pcbVersion,
-                                   const BoundControlCheck& isBoundControl) {
+                                   const BoundControlLookup& boundControl) {
     ConfigLoadResult result;
     result.recordCount = static_cast<int>(file.records.size());
     result.trailingBytes = file.trailingBytes;
@@ -128,7 +150,8 @@ ConfigLoadResult LoadConfiguration(SequenceController& controller,
             ++result.notForPcb;
             continue;
         }
-        if (const auto fault = ConfigRecordFault(r, isBoundControl)) {
+        const TSequenceRecord entry = EntryFromConfigRecord(r, time);
+        if (const auto fault = LoadedEntryFault(controller.Commands(), entry, boundControl)) {
             result.leftOut.append(LeftOut(n + 1, r.ID, r.Command, *fault));
             continue;
         }
@@ -136,9 +159,12 @@ ConfigLoadResult LoadConfiguration(SequenceController& controller,
             result.leftOut.append(LeftOut(n + 1, r.ID, r.Command, LeftOutReason::NoFreePlace));
             continue;
         }
-        loaded[place++] = EntryFromConfigRecord(r, time);
+        loaded[place++] = entry;
         ++result.taken;
     }
+    // Nothing to load: the sequence the user has stays as it is.
+    if (result.taken == 0)
+        return result;
     // The entries it replaces go as with "Erase All": an edit is reverted, so
     // no control keeps a value that is in no list, and every colour is cleared.
     controller.EraseAll();
@@ -154,8 +180,8 @@ ConfigLoadResult LoadConfiguration(SequenceController& controller,
 }
 
 ConfigLoadResult LoadConfigurationFile(SequenceController& controller, const QString& fileName,
-                                       int pcbVersion, const BoundControlCheck& isBoundControl) {
-    return LoadConfiguration(controller, ReadConfigFile(fileName), pcbVersion, isBoundControl);
+                                       int pcbVersion, const BoundControlLookup& boundControl) {
+    return LoadConfiguration(controller, ReadConfigFile(fileName), pcbVersion, boundControl);
 }
 
 QString ComposeReplaceQuestion(const QString& message8, const QString& message9,
@@ -167,17 +193,19 @@ QString ComposeReplaceQuestion(const QString& message8, const QString& message9,
 
 namespace {
 
+// The user cancelled a replace question.
+struct LoadCancelled {};
+
 class SequenceMerge {
   public:
-    SequenceMerge(SequenceController& controller, const BoundControlCheck& isBoundControl,
+    SequenceMerge(SequenceController& controller, const BoundControlLookup& boundControl,
                   const ReplaceAsker& askReplace, SequenceLoadResult& result)
         : controller_(controller), sequence_(controller.Sequence()),
-          commands_(controller.Commands()), isBoundControl_(isBoundControl),
-          askReplace_(askReplace), result_(result), place_(sequence_.FirstFreePlace()),
-          time_(controller.timeText()) {}
+          commands_(controller.Commands()), boundControl_(boundControl), askReplace_(askReplace),
+          result_(result), place_(sequence_.FirstFreePlace()), time_(controller.timeText()) {}
 
     void Merge(int recordNumber, const TSequenceRecord& record) {
-        if (const auto fault = SequenceRecordFault(record, isBoundControl_)) {
+        if (const auto fault = LoadedEntryFault(commands_, record, boundControl_)) {
             result_.leftOut.append(LeftOut(recordNumber, record.CommandID, record.Command, *fault));
             return;
         }
@@ -187,26 +215,53 @@ class SequenceMerge {
     }
 
   private:
-    // Asks for every entry of the record's command; false when there is none.
+    // Asks for every entry of the record's command, unless an earlier answer
+    // was for all of them; false when there is no such entry.
     bool OfferReplacements(const TSequenceRecord& record) {
         bool matched = false;
         for (int j = 1; j <= SequenceCount; ++j) {
             if (sequence_[j].CommandID != record.CommandID)
                 continue;
             matched = true;
-            ShowEntry(j);
-            const ReplaceQuestion question{j, record.Command, record.ActualValueSW,
-                                           sequence_[j].ActualValueSW};
-            if (askReplace_ && askReplace_(question)) {
+            const bool asking = !forAll_;
+            if (asking)
+                ShowEntry(j);
+            if (Answer(j, record)) {
                 sequence_[j] = Loaded(record);
                 TakeValuesOf(sequence_[j]);
                 ++result_.replaced;
             } else {
                 ++result_.keptOnNo;
             }
-            ShowEntry(j);
+            if (asking)
+                ShowEntry(j);
         }
         return matched;
+    }
+
+    // Yes or No for replacing entry Row: the answer given for all, or the
+    // user's. Cancel ends the load.
+    bool Answer(int row, const TSequenceRecord& record) {
+        if (forAll_)
+            return *forAll_;
+        const ReplaceQuestion question{row, record.Command, record.ActualValueSW,
+                                       sequence_[row].ActualValueSW};
+        ++result_.questionsAsked;
+        const ReplaceAnswer answer = askReplace_ ? askReplace_(question) : ReplaceAnswer::No;
+        switch (answer) {
+        case ReplaceAnswer::Cancel:
+            throw LoadCancelled{};
+        case ReplaceAnswer::YesToAll:
+            forAll_ = true;
+            break;
+        case ReplaceAnswer::NoToAll:
+            forAll_ = false;
+            break;
+        case ReplaceAnswer::Yes:
+        case ReplaceAnswer::No:
+            break;
+        }
+        return answer == ReplaceAnswer::Yes || answer == ReplaceAnswer::YesToAll;
     }
 
     void Append(int recordNumber, const TSequenceRecord& record) {
@@ -251,19 +306,26 @@ class SequenceMerge {
     SequenceController& controller_;
     ChangeSequence& sequence_;
     CommandTable& commands_;
-    const BoundControlCheck& isBoundControl_;
+    const BoundControlLookup& boundControl_;
     const ReplaceAsker& askReplace_;
     SequenceLoadResult& result_;
     int place_;
     QString time_;
     QHash<int, TableValues> valuesBefore_;
+    std::optional<bool> forAll_; // the answer given for all later questions
 };
+
+void ShowWholeSequence(SequenceController& controller) {
+    controller.FillSGSequence();
+    SelectEveryEntry(controller);
+    controller.SGSequenceSelectCell(1);
+}
 
 } // namespace
 
 SequenceLoadResult LoadSequence(SequenceController& controller,
                                 const RecordSeries<TSequenceRecord>& file,
-                                const BoundControlCheck& isBoundControl,
+                                const BoundControlLookup& boundControl,
                                 const ReplaceAsker& askReplace) {
     SequenceLoadResult result;
     result.recordCount = static_cast<int>(file.records.size());
@@ -271,28 +333,35 @@ SequenceLoadResult LoadSequence(SequenceController& controller,
 
     const ChangeSequence sequenceBefore = controller.Sequence();
     const CommandTable commandsBefore = controller.Commands();
-    try {
-        SequenceMerge merge(controller, isBoundControl, askReplace, result);
-        for (int n = 0; n < file.records.size(); ++n)
-            merge.Merge(n + 1, file.records[n]);
-        controller.FillSGSequence();
-        SelectEveryEntry(controller);
-        controller.SGSequenceSelectCell(1);
-    } catch (...) {
+    const auto restore = [&] {
         controller.Sequence() = sequenceBefore;
         controller.Commands() = commandsBefore;
+    };
+    try {
+        SequenceMerge merge(controller, boundControl, askReplace, result);
+        for (int n = 0; n < file.records.size(); ++n)
+            merge.Merge(n + 1, file.records[n]);
+        ShowWholeSequence(controller);
+    } catch (const LoadCancelled&) {
+        restore();
+        ShowWholeSequence(controller);
+        result.cancelled = true;
+        result.appended = result.replaced = result.keptOnNo = 0;
+        result.leftOut.clear();
+    } catch (...) {
+        restore();
         throw;
     }
     return result;
 }
 
 SequenceLoadResult LoadSequenceFile(SequenceController& controller, const QString& fileName,
-                                    const BoundControlCheck& isBoundControl,
+                                    const BoundControlLookup& boundControl,
                                     const ReplaceAsker& askReplace) {
-    return LoadSequence(controller, ReadSequenceFile(fileName), isBoundControl, askReplace);
+    return LoadSequence(controller, ReadSequenceFile(fileName), boundControl, askReplace);
 }
 
-QString DescribeLeftOutRecords(const QVector<LeftOutRecord>& leftOut) {
+QStringList LeftOutRecordLines(const QVector<LeftOutRecord>& leftOut) {
     QStringList lines;
     for (const LeftOutRecord& r : leftOut) {
         QString why;
@@ -300,8 +369,20 @@ QString DescribeLeftOutRecords(const QVector<LeftOutRecord>& leftOut) {
         case LeftOutReason::IdOutOfRange:
             why = QStringLiteral("ID outside 1 to 200");
             break;
+        case LeftOutReason::NoSuchCommand:
+            why = QStringLiteral("no command with this ID");
+            break;
+        case LeftOutReason::WrongCommandWord:
+            why = QStringLiteral("command word differs from the command table's");
+            break;
         case LeftOutReason::ValueNotNumber:
             why = QStringLiteral("value is not a number");
+            break;
+        case LeftOutReason::ValueOutsideLimits:
+            why = QStringLiteral("value outside the command's limits");
+            break;
+        case LeftOutReason::ValueNotAChoice:
+            why = QStringLiteral("value is not one of the control's choices");
             break;
         case LeftOutReason::UnknownControl:
             why = QStringLiteral("control not found");
@@ -315,5 +396,9 @@ QString DescribeLeftOutRecords(const QVector<LeftOutRecord>& leftOut) {
                          .arg(r.id)
                          .arg(r.command, why));
     }
-    return lines.join(QLatin1Char('\n'));
+    return lines;
+}
+
+QString DescribeLeftOutRecords(const QVector<LeftOutRecord>& leftOut) {
+    return LeftOutRecordLines(leftOut).join(QLatin1Char('\n'));
 }

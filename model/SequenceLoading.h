@@ -6,23 +6,53 @@
 #include "model/RecordFiles.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVector>
 #include <functional>
+#include <optional>
 
 class SequenceController;
 
-// True when ControlName is a control of the window of kind ControlType that
-// shows command CommandId. Records naming anything else are left out: their
-// entries could be neither coloured nor applied.
-using BoundControlCheck =
-    std::function<bool(const QString& controlName, const QString& controlType, int commandId)>;
+// A control the binding tied to a command, as a record may name it.
+struct BoundControl {
+    // The values it can show: a radio group's item indices 0 .. Choices - 1, a
+    // check box's 0 and 1 (Choices 2); 0 for a control that shows any number.
+    int choices = 0;
+};
+// The control ControlName when it is a control of the window of kind
+// ControlType that shows command CommandId; nothing otherwise. Records naming
+// anything else are left out: their entries could be neither coloured nor
+// applied.
+using BoundControlLookup = std::function<std::optional<BoundControl>(
+    const QString& controlName, const QString& controlType, int commandId)>;
 
 enum class LeftOutReason {
-    IdOutOfRange,   // the ID is not a command ID 1..200
-    ValueNotNumber, // a value is NaN or infinite
-    UnknownControl, // a control name is not a bound control of its kind
-    NoFreePlace,    // the sequence has no place left
+    IdOutOfRange,       // the ID is not a command ID 1..200
+    NoSuchCommand,      // the command table has no command with the ID
+    WrongCommandWord,   // the command word is not the table's word for the ID
+    ValueNotNumber,     // a value is NaN or infinite
+    ValueOutsideLimits, // the value is outside the command's limits
+    ValueNotAChoice,    // the value is not one of its control's choices
+    UnknownControl,     // a control name is not a bound control of its kind
+    NoFreePlace,        // the sequence has no place left
 };
+
+// Why a value from a file cannot become the value of command row Row shown by
+// Controls: not finite, outside the row's limits (display and GCU units; a
+// pair of equal limits sets none), or not one of the controls' choices.
+// Nothing when it can. Values are never clamped: a wrong value is refused.
+std::optional<LeftOutReason> LoadedValueFault(const TCommandRecord& row, double valueFW,
+                                              double valueSW,
+                                              const QVector<BoundControl>& controls);
+
+// Why Entry, a change from a file, cannot be a pending change of its command:
+// no command with its ID and word in Commands, a value that is not a number
+// (previous values included), a control that is not bound, or a value its
+// command and controls do not take (LoadedValueFault). Nothing when it can.
+// Loading checks every record with it, and "Apply Config." every loaded entry.
+std::optional<LeftOutReason> LoadedEntryFault(const CommandTable& commands,
+                                              const TSequenceRecord& entry,
+                                              const BoundControlLookup& boundControl);
 
 struct LeftOutRecord {
     int recordNumber = 0; // 1-based position in the file
@@ -42,14 +72,17 @@ struct ConfigLoadResult {
 // Replaces the whole sequence by the records of the configuration that are
 // active for PcbVersion, as "L" entries in file order; the replaced entries go
 // as with "Erase All" (edits reverted, colours cleared). Then the new entries'
-// controls get their colours and entry 1 becomes the active one.
+// controls get their colours and entry 1 becomes the active one. A record is
+// taken only when the table has its command with the record's word, its value
+// fits the command and its controls are bound; the others are left out. When
+// no record is taken, the sequence stays as it was.
 ConfigLoadResult LoadConfiguration(SequenceController& controller,
                                    const RecordSeries<TCommandRecord>& file, int pcbVersion,
-                                   const BoundControlCheck& isBoundControl);
+                                   const BoundControlLookup& boundControl);
 // Reads the file first: a file that cannot be read raises EInOutError and
 // leaves the sequence as it was.
 ConfigLoadResult LoadConfigurationFile(SequenceController& controller, const QString& fileName,
-                                       int pcbVersion, const BoundControlCheck& isBoundControl);
+                                       int pcbVersion, const BoundControlLookup& boundControl);
 
 // The question before a loaded record replaces entry Row of the same command.
 struct ReplaceQuestion {
@@ -58,8 +91,14 @@ struct ReplaceQuestion {
     double newValue = 0;     // the record's ActualValueSW
     double currentValue = 0; // the entry's ActualValueSW
 };
-// Answers Yes (true) or No.
-using ReplaceAsker = std::function<bool(const ReplaceQuestion&)>;
+enum class ReplaceAnswer {
+    Yes,
+    No,
+    YesToAll, // Yes, and to every later question of the load without asking
+    NoToAll,  // No, and to every later question of the load without asking
+    Cancel,   // nothing of the file is loaded
+};
+using ReplaceAsker = std::function<ReplaceAnswer(const ReplaceQuestion&)>;
 // Message 8, command, message 9, new value, message 10, current value, message
 // 11, joined without separators; values in the general display format.
 QString ComposeReplaceQuestion(const QString& message8, const QString& message9,
@@ -70,7 +109,9 @@ struct SequenceLoadResult {
     int recordCount = 0;
     int appended = 0;
     int replaced = 0;
-    int keptOnNo = 0; // replace questions answered No
+    int keptOnNo = 0; // replacements answered No
+    int questionsAsked = 0;
+    bool cancelled = false; // the user cancelled: nothing was loaded
     QVector<LeftOutRecord> leftOut;
     qint64 trailingBytes = 0;
 };
@@ -78,15 +119,17 @@ struct SequenceLoadResult {
 // Merges the records into the sequence: a record whose command has entries
 // asks before replacing each of them; others are appended after the existing
 // entries. Loaded entries become "L" and their command rows take their values.
-// When an error leaves this call, the sequence and the command rows are
-// restored to what they were before it.
+// Records are checked as a configuration's are. When the user cancels a
+// question, or an error leaves this call, the sequence and the command rows
+// are restored to what they were before it.
 SequenceLoadResult LoadSequence(SequenceController& controller,
                                 const RecordSeries<TSequenceRecord>& file,
-                                const BoundControlCheck& isBoundControl,
+                                const BoundControlLookup& boundControl,
                                 const ReplaceAsker& askReplace);
 SequenceLoadResult LoadSequenceFile(SequenceController& controller, const QString& fileName,
-                                    const BoundControlCheck& isBoundControl,
+                                    const BoundControlLookup& boundControl,
                                     const ReplaceAsker& askReplace);
 
 // One English line per left-out record, for the report after a load.
+QStringList LeftOutRecordLines(const QVector<LeftOutRecord>& leftOut);
 QString DescribeLeftOutRecords(const QVector<LeftOutRecord>& leftOut);

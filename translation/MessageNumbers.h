@@ -56,8 +56,19 @@ constexpr int RefusedValueIs = 36;
 constexpr int RefusedLimitsAre = 37;
 
 // Link faults and requests (40 to 49)
+constexpr int LinkLost = 40; // the link closed while an answer was awaited
 
 // File faults and bounded reports (50 to 59)
+constexpr int ListAndMore = 50;    // the last line of a list cut short:
+constexpr int ListMore = 51;       // 50, the number of lines not shown, 51
+constexpr int ButtonYesToAll = 52; // captions of the question buttons
+constexpr int ButtonNoToAll = 53;
+constexpr int ButtonCancel = 54;
+constexpr int FileNotWholeRecords = 55;      // a reason after 33; + file name
+constexpr int FileTooManyRecords = 56;       // a reason after 33; + file name
+constexpr int FileHoldsNoRecords = 57;       // + file name
+constexpr int NoRecordLoaded = 58;           // + file name
+constexpr int CommandTableHoldsNothing = 59; // + path of the commands file
 
 // Read-back after store (60 to 64)
 

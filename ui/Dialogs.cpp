@@ -4,9 +4,11 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 IDialogs* installedDialogs = nullptr;
+DialogTextSource dialogTextSource;
 
 QtDialogs& DefaultDialogs() {
     static QtDialogs dialogs;
@@ -35,6 +37,57 @@ bool AskYesNo(const QString& question, TMsgDlgType type) {
     return Dialogs().MessageDlg(question, type, mbYes | mbNo) == mrYes;
 }
 
+void SetDialogTextSource(DialogTextSource source) {
+    dialogTextSource = std::move(source);
+}
+
+QString DialogTextOf(DialogText text) {
+    return dialogTextSource ? dialogTextSource(text) : QString();
+}
+
+QString ButtonCaption(TMsgDlgBtn button) {
+    switch (button) {
+    case mbYesToAll:
+        return DialogTextOf(DialogText::YesToAll);
+    case mbNoToAll:
+        return DialogTextOf(DialogText::NoToAll);
+    case mbCancel:
+        return DialogTextOf(DialogText::Cancel);
+    case mbYes:
+    case mbNo:
+    case mbOK:
+        break;
+    }
+    return QString();
+}
+
+QString MessageList(const QStringList& lines) {
+    const qsizetype shown = lines.size() > MessageListLines ? MessageListLines - 1 : lines.size();
+    QStringList kept;
+    for (qsizetype i = 0; i < shown; ++i) {
+        // One line stays one line: text from a file may hold line breaks and
+        // other control characters.
+        QString line = lines[i];
+        for (QChar& c : line) {
+            if (c.category() == QChar::Other_Control)
+                c = u'?';
+        }
+        if (line.size() > MessageListLineLength)
+            line = line.left(MessageListLineLength - 1) + QChar(0x2026);
+        kept.append(line);
+    }
+    if (shown < lines.size()) {
+        QString andMore = DialogTextOf(DialogText::ListAndMore);
+        QString more = DialogTextOf(DialogText::ListMore);
+        if (andMore.isEmpty() || more.isEmpty()) {
+            andMore = QStringLiteral("\u2026 and ");
+            more = QStringLiteral(" more");
+        }
+        kept.append(andMore + QString::number(lines.size() - shown) + more);
+    }
+    return kept.join(QLatin1Char('\n'));
+}
+
 QString FileFilterToQt(const QString& filter) {
     if (!filter.contains(u'|'))
         return filter;
@@ -54,6 +107,10 @@ TModalResult QtDialogs::MessageDlg(const QString& text, TMsgDlgType type, TMsgDl
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(QApplication::applicationName());
     box.setText(text);
+    // A message with a list is given the width its lines need, so that they
+    // do not wrap and the box keeps the height the list is bounded to.
+    if (text.count(u'\n') > 3)
+        box.setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: 640px; }"));
     switch (type) {
     case TMsgDlgType::mtWarning:
         box.setIcon(QMessageBox::Warning);
@@ -71,19 +128,25 @@ TModalResult QtDialogs::MessageDlg(const QString& text, TMsgDlgType type, TMsgDl
         break;
     }
     const std::pair<TMsgDlgBtn, QMessageBox::StandardButton> mapping[] = {
-        {mbYes, QMessageBox::Yes},
-        {mbNo, QMessageBox::No},
-        {mbOK, QMessageBox::Ok},
-        {mbCancel, QMessageBox::Cancel}};
+        {mbYes, QMessageBox::Yes}, {mbYesToAll, QMessageBox::YesToAll},
+        {mbNo, QMessageBox::No},   {mbNoToAll, QMessageBox::NoToAll},
+        {mbOK, QMessageBox::Ok},   {mbCancel, QMessageBox::Cancel}};
     for (const auto& [ours, theirs] : mapping) {
-        if (buttons & ours)
-            box.addButton(theirs);
+        if (!(buttons & ours))
+            continue;
+        QPushButton* button = box.addButton(theirs);
+        if (const QString caption = ButtonCaption(ours); !caption.isEmpty())
+            button->setText(caption);
     }
     switch (box.exec()) {
     case QMessageBox::Yes:
         return mrYes;
+    case QMessageBox::YesToAll:
+        return mrYesToAll;
     case QMessageBox::No:
         return mrNo;
+    case QMessageBox::NoToAll:
+        return mrNoToAll;
     case QMessageBox::Ok:
         return mrOK;
     default:
@@ -128,7 +191,7 @@ bool QtDialogs::SaveFileDialog(FileDialogRequest& request) {
 
 TModalResult ScriptedDialogs::MessageDlg(const QString& text, TMsgDlgType type,
                                          TMsgDlgButtons buttons) {
-    asked.push_back({QStringLiteral("message"), QString(), text, type});
+    asked.push_back({QStringLiteral("message"), QString(), text, type, buttons});
     if (messageAnswers.empty())
         return buttons == TMsgDlgButtons(mbOK) ? mrOK : mrCancel;
     const TModalResult answer = messageAnswers.front();

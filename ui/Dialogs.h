@@ -10,15 +10,44 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <vector>
 
 enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
 
-enum TMsgDlgBtn { mbYes = 0x1, mbNo = 0x2, mbOK = 0x4, mbCancel = 0x8 };
+enum TMsgDlgBtn {
+    mbYes = 0x1,
+    mbNo = 0x2,
+    mbOK = 0x4,
+    mbCancel = 0x8,
+    mbYesToAll = 0x10,
+    mbNoToAll = 0x20,
+};
 Q_DECLARE_FLAGS(TMsgDlgButtons, TMsgDlgBtn)
 Q_DECLARE_OPERATORS_FOR_FLAGS(TMsgDlgButtons)
 
-enum TModalResult { mrNone = 0, mrOK = 1, mrCancel = 2, mrYes = 6, mrNo = 7 };
+enum TModalResult {
+    mrNone = 0,
+    mrOK = 1,
+    mrCancel = 2,
+    mrYes = 6,
+    mrNo = 7,
+    mrNoToAll = 9,
+    mrYesToAll = 10,
+};
+
+// The texts of the dialogs themselves, in the language in use: the captions
+// of the buttons that carry the program's own texts, and the last line of a
+// list cut short ("... and N more": ListAndMore + N + ListMore).
+enum class DialogText { YesToAll, NoToAll, Cancel, ListAndMore, ListMore };
+using DialogTextSource = std::function<QString(DialogText)>;
+// Installs the source of those texts (the window, from its translation
+// table); an empty source, or an empty text, leaves the Qt or English text.
+void SetDialogTextSource(DialogTextSource source);
+QString DialogTextOf(DialogText text);
+// The caption the program gives Button; empty for a button that shows the
+// dialog's own text.
+QString ButtonCaption(TMsgDlgBtn button);
 
 // What a file dialog is asked; Execute fills FileName on success.
 struct FileDialogRequest {
@@ -54,6 +83,15 @@ void ShowMessage(const QString& text, TMsgDlgType type = TMsgDlgType::mtInformat
 // A question with Yes and No buttons; true when the answer is Yes.
 bool AskYesNo(const QString& question, TMsgDlgType type = TMsgDlgType::mtConfirmation);
 
+// Every list shown inside a message goes through this: at most
+// MessageListLines lines, each cut to MessageListLineLength characters and
+// with its control characters (line breaks included) shown as "?". A
+// longer list shows its first MessageListLines - 1 lines and then
+// "... and N more" in the language in use, so a message always fits the screen.
+constexpr int MessageListLines = 20;
+constexpr int MessageListLineLength = 100;
+QString MessageList(const QStringList& lines);
+
 // Turns a filter of the form "Name|*.x|Other|*.y" into Qt's "Name (*.x);;Other (*.y)".
 QString FileFilterToQt(const QString& filter);
 
@@ -75,6 +113,7 @@ class ScriptedDialogs : public IDialogs {
         QString caption;
         QString text;
         TMsgDlgType type = TMsgDlgType::mtInformation;
+        TMsgDlgButtons buttons = {}; // of a message box
     };
     std::vector<Question> asked;
     std::deque<TModalResult> messageAnswers;

@@ -577,6 +577,13 @@ std::span<const InventoryItem> MainWindowInventory() {
     return inventory;
 }
 
+const InventoryItem* FindInventoryItem(const QString& name) {
+    for (const InventoryItem& item : inventory)
+        if (name == QLatin1String(item.name))
+            return &item;
+    return nullptr;
+}
+
 std::span<const NonVisualItem> MainWindowNonVisualComponents() {
     return nonVisual;
 }

@@ -5,6 +5,7 @@
 // the order of the rows is the component order that the binding walks.
 #include "ui/Colors.h"
 
+#include <QString>
 #include <span>
 
 enum class ControlKind {
@@ -68,6 +69,8 @@ struct InventoryItem {
 };
 
 std::span<const InventoryItem> MainWindowInventory();
+// The row of the control called Name, or nullptr.
+const InventoryItem* FindInventoryItem(const QString& name);
 
 // The non-visual components, created after the controls in this order.
 struct NonVisualItem {

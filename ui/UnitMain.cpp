@@ -47,16 +47,40 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
         move(frame.topLeft());
     }
     qApp->installEventFilter(this);
-    if (!FormMain)
+    if (!FormMain) {
         FormMain = this;
+        InstallDialogTexts();
+    }
+}
+
+// The dialogs' own texts (button captions, the end of a list cut short) come
+// from the translation table, in the language in use when they are shown.
+void TFormMain::InstallDialogTexts() {
+    SetDialogTextSource([this](DialogText text) {
+        switch (text) {
+        case DialogText::YesToAll:
+            return TranslateString(Msg::ButtonYesToAll);
+        case DialogText::NoToAll:
+            return TranslateString(Msg::ButtonNoToAll);
+        case DialogText::Cancel:
+            return TranslateString(Msg::ButtonCancel);
+        case DialogText::ListAndMore:
+            return TranslateString(Msg::ListAndMore);
+        case DialogText::ListMore:
+            return TranslateString(Msg::ListMore);
+        }
+        return QString();
+    });
 }
 
 TFormMain::~TFormMain() {
     qApp->removeEventFilter(this);
     // The port's events call into the window: none may come once it goes.
     UnwireSerialPortEvents();
-    if (FormMain == this)
+    if (FormMain == this) {
+        SetDialogTextSource({});
         FormMain = nullptr;
+    }
 }
 
 // ---------------------------------------------------------------- registry
@@ -390,6 +414,7 @@ void TFormMain::FormShow(QObject* Sender) {
     LanguageGLOB = 1;
     LoadStandardTranslation();
     SilentControlsEventsGLOB = false;
+    WarnIfCommandTableHoldsNothing();
     // A known adapter that another driver took shows no port: say so once the
     // window is up.
     PostReported(this, [this] { ReportAdaptersWithoutPort(false); });

@@ -16,6 +16,7 @@
 #include "model/ParameterLimits.h"
 #include "model/Sequence.h"
 #include "model/SequenceController.h"
+#include "model/SequenceLoading.h"
 #include "serial/PortListing.h"
 #include "serial/PortMonitor.h"
 #include "serial/SerialPort.h"
@@ -116,6 +117,8 @@ class TFormMain : public QWidget {
 
     // ------------------------------------------------------------ commands page
     void BLoadCommandsClick(QObject* Sender);
+    // Message 59 when the command table holds no command at all.
+    void WarnIfCommandTableHoldsNothing();
     void BRefreshCommandsClick(QObject* Sender);
     void BSaveCommandsClick(QObject* Sender);
 
@@ -222,6 +225,30 @@ class TFormMain : public QWidget {
     // set to 27 or back to 0 is honoured too).
     LinkRouter& Router() { return linkRouter_; }
     LinkExchange& Exchange() { return *linkExchange_; }
+    // A request to the GCU awaits its answer (Get Config., a calibration step,
+    // a transmission). Other requests do nothing meanwhile, so that none takes
+    // the first one's answer.
+    bool RequestPending() const { return requestPending_; }
+    // Holds RequestPending() for its life, unless another request already did:
+    // then Claimed() is false and the handler does nothing.
+    class RequestScope {
+      public:
+        explicit RequestScope(TFormMain& form)
+            : pending_(form.requestPending_), claimed_(!form.requestPending_) {
+            pending_ = true;
+        }
+        ~RequestScope() {
+            if (claimed_)
+                pending_ = false;
+        }
+        RequestScope(const RequestScope&) = delete;
+        RequestScope& operator=(const RequestScope&) = delete;
+        bool Claimed() const { return claimed_; }
+
+      private:
+        bool& pending_;
+        bool claimed_;
+    };
     // Time limits of the waits (tests shorten them).
     void SetLinkLimits(const LinkExchange::Limits& limits);
     void SyncLinkGlobals();
@@ -347,6 +374,11 @@ class TFormMain : public QWidget {
     void BSequenceSaveClick(QObject* Sender);
     void BSequenceLoadClick(QObject* Sender);
     void WireFileHandlers();
+    // A control named in a file or a loaded entry, when the binding tied it to
+    // that command with that kind; with the values it can show.
+    BoundControlLookup BoundControls() const;
+    // Message 32 with the count and the bounded list of what was left out.
+    void ReportLeftOutRecords(const QVector<LeftOutRecord>& leftOut);
 
     // ------------------------------------------------------------ Firmware update
     // Firmware update (ui/UnitMainFirmware.cpp): an image picked in FW/ is
@@ -377,6 +409,8 @@ class TFormMain : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // Gives the dialogs their translated texts (the first window only).
+    void InstallDialogTexts();
     void BuildControls();
     QObject* CreateControl(const InventoryItem& item);
     void CreateNonVisualComponents();
@@ -399,6 +433,10 @@ class TFormMain : public QWidget {
     bool liveHourglassShown_ = false;
     quint64 liveLinesShown_ = 0;
     void ShowLiveHourglass(bool shown);
+    // Live mode on or off as the check box now stands (CBLiveActiveClick
+    // without its guard; a calibration step pauses live mode with it).
+    void SwitchLiveMode();
+    void ShowLiveNumbersInactive();
     void RunCalibrationStep(QObject* button);
     void RunOutputTest(QObject* button);
     void BindOutputTestDurations();
@@ -432,6 +470,7 @@ class TFormMain : public QWidget {
     void ShowCommandInControl(QObject* component, int id);
     void ShowDerivedValuesAfterDownload();
     enum class LoadedEntryStep { MarkedModified, Written, LeftAsIs };
+    QVector<LeftOutRecord> DiscardUnfitLoadedEntries();
     void ApplyLoadedEntries();
     LoadedEntryStep ApplyLoadedEntry(TSequenceRecord& entry, bool mayWrite);
     void EndApplyConfig();
@@ -455,6 +494,8 @@ class TFormMain : public QWidget {
     std::optional<TAdapterIdentity> lostAdapter_;
     QString lostEntry_;
     QElapsedTimer lostSince_;
+    bool requestPending_ = false;
+
     // Firmware update.
     QString ChooseFirmwareImage();
     FirmwareUpdateHooks FirmwareWindowHooks();

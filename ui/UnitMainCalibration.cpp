@@ -66,17 +66,20 @@ void TFormMain::RunCalibrationStep(QObject* button) {
     const CalibrationStep* step = CalibrationStepForButton(button->objectName());
     if (!step)
         throw std::logic_error("no calibration step for " + button->objectName().toStdString());
+    const RequestScope request(*this);
+    if (!request.Claimed())
+        return;
     CalibrationRunner::Hooks hooks;
     hooks.liveActive = [this] { return Control<TCheckBox>(LiveCheckBox).Checked(); };
-    // The box is set or cleared silently and its handler run here, so that a
-    // refused frame reaches the step instead of the general error report.
+    // The box is set or cleared silently and live mode switched here, so that
+    // a refused frame reaches the step instead of the general error report.
     hooks.switchLive = [this](bool on) {
         auto& live = Control<TCheckBox>(LiveCheckBox);
         {
             const QSignalBlocker silent(&live);
             live.SetChecked(on);
         }
-        CBLiveActiveClick(&live);
+        SwitchLiveMode();
     };
     hooks.showResult = [this](const CalibrationStep& shownStep, int value) {
         ShowLearnedValueAsRead(shownStep, value);
@@ -126,6 +129,8 @@ void TFormMain::RunOutputTest(QObject* button) {
     const std::optional<OutputTest> test = OutputTestForButton(button->objectName());
     if (!test)
         throw std::logic_error("no output test for " + button->objectName().toStdString());
+    if (RequestPending())
+        return; // its acknowledgement would reach the pending request
     auto& field = Control<TSpinEdit>(QString::fromLatin1(OutputTestInfoOf(*test).durationEdit));
     bool isNumber = false;
     const int typed = field.Text().trimmed().toInt(&isNumber);

@@ -43,16 +43,28 @@ bool IsDumpControlId(int helpContext) {
 void TFormMain::BCommunicationGetConfigClick(QObject*) {
     if (!Control<TButton>(QStringLiteral("BCommunicationGetConfig")).isEnabled())
         return;
+    const RequestScope request(*this);
+    if (!request.Claimed())
+        return;
     if (!Sequence.IsEmpty()) {
         if (!AskYesNo(TranslateString(Msg::GetConfigClearsSequence)))
             return;
         DiscardSequenceForDownload();
     }
     // The dump is applied by the receive handler the moment it is complete;
-    // the wait ends then, or when the GCU stays silent for too long.
-    if (Exchange().RequestConfigDump() == WaitResult::TimedOut) {
-        SyncLinkGlobals();
-        ShowMessage(TranslateString(Msg::NoAnswer), TMsgDlgType::mtError);
+    // the wait ends then, or when the download's time limit passes.
+    const WaitResult result =
+        Exchange().RequestConfigDump(MaxDumpLength(ExpectedDumpFieldCount(Commands)));
+    SyncLinkGlobals();
+    switch (result) {
+    case WaitResult::Completed:
+        return;
+    case WaitResult::TimedOut:
+        return ShowMessage(TranslateString(Msg::NoAnswer), TMsgDlgType::mtError);
+    case WaitResult::Unusable:
+        return ShowMessage(TranslateString(Msg::MalformedConfiguration), TMsgDlgType::mtError);
+    case WaitResult::LinkLost:
+        return ShowMessage(TranslateString(Msg::LinkLost), TMsgDlgType::mtError);
     }
 }
 
@@ -78,7 +90,7 @@ void TFormMain::GetConfig(const QString& AString) {
         ApplyConfigDump(AString, Commands, RPMFactorGLOB, PCBVersionGLOB, PCBForceVersionGLOB);
     bar.SetPosition(0);
     if (!result.ok) {
-        ShowMessage(TranslateString(Msg::MalformedConfiguration) + result.error,
+        ShowMessage(TranslateString(Msg::MalformedConfiguration) + u' ' + result.error,
                     TMsgDlgType::mtError);
         return;
     }
@@ -145,14 +157,36 @@ void TFormMain::ShowCommandInControl(QObject* component, int id) {
 
 // ---------------------------------------------------------------- Apply Config.
 
+// Loaded entries are checked again as a load checks them (the command table
+// may have been loaded anew since): one that does not fit is discarded, so it
+// is neither applied nor sent, and reported with the other records left out.
 void TFormMain::BApplyConfigClick(QObject*) {
+    QVector<LeftOutRecord> leftOut;
     try {
+        leftOut = DiscardUnfitLoadedEntries();
         ApplyLoadedEntries();
     } catch (...) {
         EndApplyConfig();
         throw;
     }
     EndApplyConfig();
+    ReportLeftOutRecords(leftOut);
+}
+
+QVector<LeftOutRecord> TFormMain::DiscardUnfitLoadedEntries() {
+    QVector<LeftOutRecord> leftOut;
+    const BoundControlLookup bound = BoundControls();
+    for (int i = 1; i <= SequenceCount && Sequence[i].CommandID > 0; ++i) {
+        const TSequenceRecord& entry = Sequence[i];
+        if (entry.Status != StatusLetter::Loaded)
+            continue;
+        if (const auto fault = LoadedEntryFault(Commands, entry, bound)) {
+            leftOut.append(LeftOutRecord{i, entry.CommandID, entry.Command, *fault});
+            SequenceRules.SelectGridRow(i);
+            SequenceRules.DiscardSelected();
+        }
+    }
+    return leftOut;
 }
 
 void TFormMain::EndApplyConfig() {

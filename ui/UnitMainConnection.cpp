@@ -131,9 +131,10 @@ void TFormMain::ShowLinkStateTexts() {
 }
 
 // A port still present stays selected for a manual reconnect; a vanished one
-// hands the box back to auto-connect.
+// hands the box back to auto-connect. Live numbers of the closed link go.
 void TFormMain::ShowClosedLinkAndRefreshPorts() {
     ShowLinkState(false);
+    ShowLiveNumbersInactive();
     SerialLoadComPorts();
     auto& box = Control<TComboBox>(PortBoxName);
     if (!PortBox::KeepSelectionAfterRefresh(box.Text(), box.Items()))
@@ -153,6 +154,7 @@ void TFormMain::LinkLost() {
     }
     qCInfo(lcLink) << "link lost on" << linkAdapter_.path;
     ShowLinkState(false);
+    ShowLiveNumbersInactive();
     SerialLoadComPorts();
     if (AwaitLostAdapter(linkAdapter_.path))
         return; // the box keeps the lost entry until the adapter is back or the wait ends

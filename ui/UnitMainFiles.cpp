@@ -51,21 +51,23 @@ QString WithoutFolder(const QString& fileName) {
     return QFileInfo(fileName).fileName();
 }
 
-// A control named in a file is accepted only when the binding tied it to that
-// command and it is of the kind the record says: anything else could be
-// neither coloured nor applied.
-BoundControlCheck BoundControlsOf(const TFormMain& form) {
-    return [&form](const QString& controlName, const QString& controlType, int commandId) {
-        if (!CommandTable::IsValidId(commandId) || controlName.isEmpty())
-            return false;
-        const TCommandRecord& row = form.Commands[commandId];
-        if (controlName != row.SenderName1 && controlName != row.SenderName2)
-            return false;
-        const QObject* control = form.FindComponent(controlName);
-        return control && TFormMain::ClassName(control) == controlType;
-    };
+ReplaceAnswer ReplaceAnswerOf(TModalResult result) {
+    switch (result) {
+    case mrYes:
+        return ReplaceAnswer::Yes;
+    case mrNo:
+        return ReplaceAnswer::No;
+    case mrYesToAll:
+        return ReplaceAnswer::YesToAll;
+    case mrNoToAll:
+        return ReplaceAnswer::NoToAll;
+    default:
+        return ReplaceAnswer::Cancel; // the Cancel button, or the box closed
+    }
 }
 
+// A file may repeat a command many times: besides Yes and No the question
+// offers the same answer for all that follow, and Cancel, which loads nothing.
 ReplaceAsker ReplaceQuestionOf(const TFormMain& form) {
     return [&form](const ReplaceQuestion& question) {
         const QString text =
@@ -73,34 +75,76 @@ ReplaceAsker ReplaceQuestionOf(const TFormMain& form) {
                                    form.TranslateString(Msg::ReplaceAlreadyHolds + 1),
                                    form.TranslateString(Msg::ReplaceAlreadyHolds + 2),
                                    form.TranslateString(Msg::ReplaceAlreadyHolds + 3), question);
-        return AskYesNo(text, TMsgDlgType::mtWarning);
+        return ReplaceAnswerOf(Dialogs().MessageDlg(
+            text, TMsgDlgType::mtWarning, mbYes | mbNo | mbYesToAll | mbNoToAll | mbCancel));
     };
 }
 
+// A file plainly not of its kind is refused with what is wrong with it, in
+// the user's language; other read errors give the system's text.
 void ReportFileNotLoaded(const TFormMain& form, const EInOutError& error) {
-    ShowMessage(form.TranslateString(Msg::FileNotLoaded) + error.Message(), TMsgDlgType::mtError);
+    QString reason = error.Message();
+    if (const auto* refused = dynamic_cast<const ERecordFileRefused*>(&error)) {
+        const int message = refused->Reason() == ERecordFileRefused::Why::NotWholeRecords
+                                ? Msg::FileNotWholeRecords
+                                : Msg::FileTooManyRecords;
+        reason = form.TranslateString(message) + WithoutFolder(refused->FileName());
+    }
+    ShowMessage(form.TranslateString(Msg::FileNotLoaded) + reason, TMsgDlgType::mtError);
 }
 
-// The count the message asks for, then one line per record saying why.
-void ReportLeftOutRecords(const TFormMain& form, const QVector<LeftOutRecord>& leftOut) {
-    if (leftOut.isEmpty())
-        return;
-    ShowMessage(form.TranslateString(Msg::RecordsLeftOut) + QString::number(leftOut.size()) +
-                    QStringLiteral("\n\n") + DescribeLeftOutRecords(leftOut),
-                TMsgDlgType::mtWarning);
-}
-
-// After a load: the grid shows the new entries, message N names the file, the
-// records left out follow, and the buttons fit the new sequence.
-void ReportLoaded(TFormMain& form, int message, const QString& fileName,
-                  const QVector<LeftOutRecord>& leftOut) {
+// After a load: the grid shows the new entries, message N names the file (or,
+// when the load took nothing, what it found instead), the records left out
+// follow, and the buttons fit the new sequence.
+void ReportLoaded(TFormMain& form, int message, const QString& fileName, int recordCount,
+                  int loaded, const QVector<LeftOutRecord>& leftOut) {
     form.Control<TStringGrid>(QStringLiteral("SGSequence")).viewport()->update();
-    ShowMessage(form.TranslateString(message) + WithoutFolder(fileName));
-    ReportLeftOutRecords(form, leftOut);
+    if (recordCount == 0) {
+        ShowMessage(form.TranslateString(Msg::FileHoldsNoRecords) + WithoutFolder(fileName),
+                    TMsgDlgType::mtWarning);
+    } else if (loaded == 0) {
+        ShowMessage(form.TranslateString(Msg::NoRecordLoaded) + WithoutFolder(fileName),
+                    TMsgDlgType::mtWarning);
+    } else {
+        ShowMessage(form.TranslateString(message) + WithoutFolder(fileName));
+    }
+    form.ReportLeftOutRecords(leftOut);
     form.EnableControls();
 }
 
 } // namespace
+
+// A control named in a file is accepted only when the binding tied it to that
+// command and it is of the kind the record says: anything else could be
+// neither coloured nor applied. A radio group takes only its items, a check
+// box 0 and 1.
+BoundControlLookup TFormMain::BoundControls() const {
+    return [this](const QString& controlName, const QString& controlType,
+                  int commandId) -> std::optional<BoundControl> {
+        if (!CommandTable::IsValidId(commandId) || controlName.isEmpty())
+            return std::nullopt;
+        const TCommandRecord& row = Commands[commandId];
+        if (controlName != row.SenderName1 && controlName != row.SenderName2)
+            return std::nullopt;
+        const QObject* control = FindComponent(controlName);
+        if (!control || ClassName(control) != controlType)
+            return std::nullopt;
+        if (const auto* radio = qobject_cast<const TRadioGroup*>(control))
+            return BoundControl{static_cast<int>(radio->Items().size())};
+        if (qobject_cast<const TCheckBox*>(control))
+            return BoundControl{2};
+        return BoundControl{};
+    };
+}
+
+// The count the message asks for, then one line per record saying why.
+void TFormMain::ReportLeftOutRecords(const QVector<LeftOutRecord>& leftOut) {
+    if (leftOut.isEmpty())
+        return;
+    ShowMessage(TranslateString(Msg::RecordsLeftOut) + QString::number(leftOut.size()) +
+                    QStringLiteral("\n\n") + MessageList(LeftOutRecordLines(leftOut)),
+                TMsgDlgType::mtWarning);
+}
 
 // ---------------------------------------------------------------- configuration files
 
@@ -116,7 +160,8 @@ void TFormMain::BSaveConfigClick(QObject*) {
 }
 
 // The file's records become "L" entries in place of the whole sequence; the
-// controls and the command table keep their values until "Apply Config.".
+// controls and the command table keep their values until "Apply Config.". A
+// file of which nothing can be taken changes nothing.
 void TFormMain::BLoadConfigClick(QObject*) {
     if (!ButtonEnabled(*this, "BLoadConfig") || !MayGoOnWithoutPcbVersion(*this))
         return;
@@ -128,13 +173,13 @@ void TFormMain::BLoadConfigClick(QObject*) {
         return;
     ConfigLoadResult result;
     try {
-        result =
-            LoadConfigurationFile(SequenceRules, fileName, PCBVersionGLOB, BoundControlsOf(*this));
+        result = LoadConfigurationFile(SequenceRules, fileName, PCBVersionGLOB, BoundControls());
     } catch (const EInOutError& error) {
         ReportFileNotLoaded(*this, error);
         return;
     }
-    ReportLoaded(*this, Msg::ConfigLoaded, fileName, result.leftOut);
+    ReportLoaded(*this, Msg::ConfigLoaded, fileName, result.recordCount, result.taken,
+                 result.leftOut);
 }
 
 // ---------------------------------------------------------------- sequence files
@@ -152,6 +197,7 @@ void TFormMain::BSequenceSaveClick(QObject*) {
 
 // The file's records join the sequence: a command that already has an entry
 // is replaced only when the user says so, the others follow the entries.
+// Cancelling a replace question loads nothing, and says nothing more.
 void TFormMain::BSequenceLoadClick(QObject*) {
     if (!ButtonEnabled(*this, "BSequenceLoad"))
         return;
@@ -163,13 +209,19 @@ void TFormMain::BSequenceLoadClick(QObject*) {
         return;
     SequenceLoadResult result;
     try {
-        result = LoadSequenceFile(SequenceRules, fileName, BoundControlsOf(*this),
-                                  ReplaceQuestionOf(*this));
+        result =
+            LoadSequenceFile(SequenceRules, fileName, BoundControls(), ReplaceQuestionOf(*this));
     } catch (const EInOutError& error) {
         ReportFileNotLoaded(*this, error);
         return;
     }
-    ReportLoaded(*this, Msg::SequenceLoaded, fileName, result.leftOut);
+    if (result.cancelled) {
+        Control<TStringGrid>(QStringLiteral("SGSequence")).viewport()->update();
+        EnableControls();
+        return;
+    }
+    ReportLoaded(*this, Msg::SequenceLoaded, fileName, result.recordCount,
+                 result.appended + result.replaced, result.leftOut);
 }
 
 // ---------------------------------------------------------------- wiring

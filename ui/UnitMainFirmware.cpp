@@ -38,7 +38,10 @@ void ShowHourglass(bool busy) {
 // The report of message N with the detail the update gives: the exit code of
 // message 29 follows its text directly; a reason after a whole sentence
 // (message 30) goes below it.
-QString FirmwareMessageText(const QString& message, const QString& detail) {
+// The detail (an exit code and avrdude's last lines) is a list like any
+// other: bounded, so that the box fits the screen.
+QString FirmwareMessageText(const QString& message, const QString& rawDetail) {
+    const QString detail = rawDetail.isEmpty() ? rawDetail : MessageList(rawDetail.split(u'\n'));
     if (detail.isEmpty() || message.isEmpty() || message.back().isSpace())
         return message + detail;
     return message + QStringLiteral("\n\n") + detail;

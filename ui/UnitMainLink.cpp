@@ -140,8 +140,9 @@ void TFormMain::SerialPortConnect(TSerialPort* Sender, TCommPort Port) {
 }
 
 void TFormMain::SerialPortDisconnect(TSerialPort* Sender, TCommPort Port) {
-    // A wait in progress ends now instead of running into its time limit.
-    linkRouter_.AbandonRequest();
+    // A wait in progress ends now instead of running into its time limit, and
+    // knows that the link, not the GCU, failed it.
+    linkRouter_.LoseLink();
     SyncLinkGlobals();
     qCInfo(lcLink).noquote() << "disconnected from" << FromCp1252(Sender->CommPortToString(Port));
     AppendTrafficLog(TrafficLog::DisconnectedLine(QTime::currentTime(),

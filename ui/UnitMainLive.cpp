@@ -6,8 +6,10 @@
 #include "device/LiveTelemetry.h"
 #include "model/CommandTable.h"
 #include "ui/LivePlots.h"
+#include "ui/Inventory.h"
 
 #include <QApplication>
+#include <QSignalBlocker>
 
 namespace {
 using Id = LiveFieldId;
@@ -124,9 +126,21 @@ void TFormMain::ShowLiveHourglass(bool shown) {
         QApplication::restoreOverrideCursor();
 }
 
+// While a request awaits its answer, live mode would take that answer as
+// status text: the box goes back to how it stood.
+void TFormMain::CBLiveActiveClick(QObject*) {
+    auto& box = Control<TCheckBox>(QStringLiteral("CBLiveActive"));
+    if (RequestPending()) {
+        const QSignalBlocker silent(&box);
+        box.SetChecked(!box.Checked());
+        return;
+    }
+    SwitchLiveMode();
+}
+
 // The router follows live mode before the frame goes out, so no line of the
 // stream's start is missed; a refused start leaves live routing off.
-void TFormMain::CBLiveActiveClick(QObject*) {
+void TFormMain::SwitchLiveMode() {
     const bool on = Control<TCheckBox>(QStringLiteral("CBLiveActive")).Checked();
     if (on)
         ShowLiveHourglass(true);
@@ -178,6 +192,18 @@ void TFormMain::SetLiveControls(const QString& Status) {
         led.SetColor(setup->ledOnColor);
         if (setup->ledsSwitchedOff)
             led.SetLit(false);
+    }
+}
+
+// No link, no live numbers: the labels show their inactive text, as at start.
+void TFormMain::ShowLiveNumbersInactive() {
+    for (const LiveField& field : LiveFields()) {
+        if (!field.label)
+            continue;
+        const InventoryItem* item = FindInventoryItem(QLatin1String(field.label));
+        if (!item)
+            throw std::logic_error(std::string("no inventory row for ") + field.label);
+        ShowLabel(*this, field.id, QString::fromUtf8(item->caption));
     }
 }
 

@@ -35,13 +35,13 @@ TStringGrid& SequenceGridOf(const TFormMain& form) {
     return form.Control<TStringGrid>(QStringLiteral("SGSequence"));
 }
 
-enum class TransmitOutcome { NothingToSend, Answered, NoAnswer, Refused };
+enum class TransmitOutcome { NothingToSend, Answered, NoAnswer, LinkLost, Refused };
 
 // Sends the selected entry and waits for the GCU's answer. Only an answered
-// entry becomes "T"; one the GCU leaves unanswered keeps its status. An entry
-// changed or erased while the answer was awaited is not marked either. A
-// value outside its command's limits is not framed: the user is told, and the
-// entry keeps its status.
+// entry becomes "T"; one the GCU leaves unanswered, or whose answer the lost
+// link kept away, keeps its status. An entry changed or erased while the
+// answer was awaited is not marked either. A value outside its command's
+// limits is not framed: the user is told, and the entry keeps its status.
 TransmitOutcome TransmitSelectedEntry(TFormMain& form) {
     const int row = form.Sequence.GridSelectedRow;
     QString frame;
@@ -54,10 +54,12 @@ TransmitOutcome TransmitSelectedEntry(TFormMain& form) {
     if (frame.isEmpty())
         return TransmitOutcome::NothingToSend;
     const TSequenceRecord sent = form.Sequence[row];
-    if (form.Exchange().SendAndAwaitAnyPiece(ToCp1252(frame)) == WaitResult::TimedOut) {
-        form.SyncLinkGlobals();
+    const WaitResult result = form.Exchange().SendAndAwaitAnyPiece(ToCp1252(frame));
+    form.SyncLinkGlobals();
+    if (result == WaitResult::LinkLost)
+        return TransmitOutcome::LinkLost;
+    if (result != WaitResult::Completed)
         return TransmitOutcome::NoAnswer;
-    }
     // Found by its command: a capture meanwhile may have moved it.
     const int at = form.Sequence.FindForCapture(sent.CommandID);
     if (at > 0 && form.Sequence[at].ActualValueFW == sent.ActualValueFW &&
@@ -66,29 +68,9 @@ TransmitOutcome TransmitSelectedEntry(TFormMain& form) {
     return TransmitOutcome::Answered;
 }
 
-// A transmission waits in a local event loop, where the buttons still work: a
-// second transmission started from there would interleave its frames and
-// answers with the first, so it does nothing.
-class TransmissionScope {
-  public:
-    explicit TransmissionScope(QObject& form) : form_(form) {
-        busy_ = form_.property(BusyProperty).toBool();
-        form_.setProperty(BusyProperty, true);
-    }
-    ~TransmissionScope() { form_.setProperty(BusyProperty, busy_); }
-    TransmissionScope(const TransmissionScope&) = delete;
-    TransmissionScope& operator=(const TransmissionScope&) = delete;
-    // Another transmission was running when this one began.
-    bool Nested() const { return busy_; }
-
-  private:
-    static constexpr const char* BusyProperty = "qvTransmitting";
-    QObject& form_;
-    bool busy_ = false;
-};
-
-void ReportNoAnswer(TFormMain& form) {
-    ShowMessage(form.TranslateString(Msg::NoAnswer), TMsgDlgType::mtError);
+void ReportUnanswered(TFormMain& form, TransmitOutcome outcome) {
+    const int message = outcome == TransmitOutcome::LinkLost ? Msg::LinkLost : Msg::NoAnswer;
+    ShowMessage(form.TranslateString(message), TMsgDlgType::mtError);
 }
 
 } // namespace
@@ -200,17 +182,20 @@ void TFormMain::SGSequenceDrawCell(QPainter* Canvas, int ACol, int ARow, const Q
 
 // ---------------------------------------------------------------- buttons
 
+// A transmission waits in a local event loop, where the buttons still work: a
+// second request started from there would interleave its frames and answers
+// with the first, so it does nothing.
 void TFormMain::BSequenceTransmitClick(QObject* Sender) {
-    const TransmissionScope transmission(*this);
-    if (transmission.Nested())
+    const RequestScope request(*this);
+    if (!request.Claimed())
         return;
     const bool alone = Sender == FindComponent(QStringLiteral("BSequenceTransmit"));
     const TransmitOutcome outcome = TransmitSelectedEntry(*this);
     if (outcome == TransmitOutcome::NothingToSend || outcome == TransmitOutcome::Refused || !alone)
         return;
-    if (outcome == TransmitOutcome::NoAnswer) {
+    if (outcome != TransmitOutcome::Answered) {
         EnableControls();
-        ReportNoAnswer(*this);
+        ReportUnanswered(*this, outcome);
         return;
     }
     SaveCPUParameters();
@@ -219,12 +204,13 @@ void TFormMain::BSequenceTransmitClick(QObject* Sender) {
 
 // Every entry still to be sent, in list order, each only after the GCU has
 // answered the one before. A run the GCU stops answering ends at that entry;
-// what was answered is still stored. A value outside its command's limits
-// stops the run before anything is sent (or, should one appear meanwhile, at
-// that entry), and then no store is sent.
+// what was answered is still stored. A lost link ends it too, with nothing
+// more sent. A value outside its command's limits stops the run before
+// anything is sent (or, should one appear meanwhile, at that entry), and then
+// no store is sent.
 void TFormMain::BSequenceTransmitAllClick(QObject*) {
-    const TransmissionScope transmission(*this);
-    if (transmission.Nested())
+    const RequestScope request(*this);
+    if (!request.Claimed())
         return;
     if (const std::optional<RefusedEntry> refused = SequenceRules.FirstRefusedPendingEntry()) {
         SequenceRules.SelectGridRow(refused->row);
@@ -232,7 +218,7 @@ void TFormMain::BSequenceTransmitAllClick(QObject*) {
         return;
     }
     int answered = 0;
-    bool stopped = false;
+    TransmitOutcome stop = TransmitOutcome::Answered;
     for (int i = 1; i <= SequenceCount && Sequence[i].CommandID > 0; ++i) {
         if (!IsPendingStatus(Sequence[i].Status))
             continue;
@@ -242,8 +228,8 @@ void TFormMain::BSequenceTransmitAllClick(QObject*) {
             EnableControls();
             return;
         }
-        if (outcome == TransmitOutcome::NoAnswer) {
-            stopped = true;
+        if (outcome == TransmitOutcome::NoAnswer || outcome == TransmitOutcome::LinkLost) {
+            stop = outcome;
             break;
         }
         if (outcome == TransmitOutcome::Answered)
@@ -251,10 +237,11 @@ void TFormMain::BSequenceTransmitAllClick(QObject*) {
     }
     SequenceRules.SelectGridRow(1);
     EnableControls();
-    if (!stopped || answered > 0)
+    const bool stopped = stop != TransmitOutcome::Answered;
+    if (stop != TransmitOutcome::LinkLost && (!stopped || answered > 0))
         SaveCPUParameters();
     if (stopped)
-        ReportNoAnswer(*this);
+        ReportUnanswered(*this, stop);
 }
 
 void TFormMain::BSequenceDiscardClick(QObject*) {

@@ -4,6 +4,7 @@
 
 #include <QRegularExpression>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -43,7 +44,14 @@ double RoundHalfToEven(double value) {
 }
 
 int RoundHalfToEvenInt(double value) {
-    return static_cast<int>(RoundHalfToEven(value));
+    if (std::isnan(value))
+        return 0;
+    const double rounded = RoundHalfToEven(value);
+    if (rounded <= static_cast<double>(std::numeric_limits<int>::min()))
+        return std::numeric_limits<int>::min();
+    if (rounded >= static_cast<double>(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    return static_cast<int>(rounded);
 }
 
 double RealToFixedDec(double value, int decimals) {

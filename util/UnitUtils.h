@@ -8,6 +8,8 @@
 
 // Nearest integer, halves to the even neighbour (2.5 -> 2, 3.5 -> 4, -2.5 -> -2).
 double RoundHalfToEven(double value);
+// The same as an int, defined for every double: values beyond the int range
+// give its nearest end, NaN gives 0.
 int RoundHalfToEvenInt(double value);
 
 // Value rounded to Decimals decimals after a nudge of 1e-8; positive halves round

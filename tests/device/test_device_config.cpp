@@ -25,8 +25,8 @@ void SetRow(CommandTable& table, int id, int field, const char* unitFW, const ch
 }
 
 // Row 15 reads the PCB field 2, row 107 (V -> mV) field 3, row 98 (Hz -> RPM)
-// field 4, row 5 (mS) field 5, row 160 field 6, row 20 field 45 (beyond a
-// 40-field dump).
+// field 4, row 5 (mS) field 5, row 160 field 6, row 20 field 45 (the last: a
+// whole dump has 45 fields).
 CommandTable MakeTable() {
     CommandTable table;
     SetRow(table, 15, 2, "Nr", "Nr", 1, 1);
@@ -42,13 +42,15 @@ CommandTable MakeTable() {
     return table;
 }
 
-// A dump of Count fields: field i holds i, with overrides.
+// A dump of Count fields: field i holds i, the PCB field 4.1, with overrides.
 QString Dump(int count, std::map<int, QString> fields = {}) {
+    fields.emplace(2, "4.1");
     QStringList parts;
     for (int i = 1; i <= count; ++i)
         parts << (fields.count(i) ? fields[i] : QString::number(i));
     return parts.join('&') + "#\r\n";
 }
+constexpr int Whole = 45;
 } // namespace
 
 TEST(ConfigDump, fieldsSplitBeforeEndMark) {
@@ -59,8 +61,8 @@ TEST(ConfigDump, fieldsSplitBeforeEndMark) {
 TEST(ConfigDump, wellFormedDump_scalesRowsAndReadsPcbAndReboots) {
     CommandTable table = MakeTable();
     const ConfigDumpResult result = ApplyConfigDump(
-        Dump(40, {{2, "4.1"}, {3, "4.41"}, {4, "100"}, {5, "12.5"}, {39, "1234.4"}}), table, Rpm, 0,
-        0);
+        Dump(Whole, {{3, "4.41"}, {4, "100"}, {5, "12.5"}, {39, "1234.4"}, {45, "0.25"}}), table,
+        Rpm, 0, 0);
     ASSERT_TRUE(result.ok) << result.error.toStdString();
     EXPECT_DOUBLE_EQ(table[107].ActualValueFW, 4.41);
     EXPECT_DOUBLE_EQ(table[107].ActualValueSW, 4410);
@@ -70,26 +72,26 @@ TEST(ConfigDump, wellFormedDump_scalesRowsAndReadsPcbAndReboots) {
     EXPECT_EQ(result.pcbVersionText, QString("4.1"));
     EXPECT_EQ(result.pcbVersion, 41);
     EXPECT_EQ(result.reboots, 1234);
-    EXPECT_EQ(result.fieldCount, 40);
-    // Row 15's own values are not touched; a row beyond the end keeps its value.
+    EXPECT_EQ(result.fieldCount, Whole);
+    // Row 15's own values are not touched; the last field is read like the others.
     EXPECT_TRUE(table[15].Status.isEmpty());
-    EXPECT_DOUBLE_EQ(table[20].ActualValueFW, 7);
-    EXPECT_EQ(table[20].Status, "M");
+    EXPECT_DOUBLE_EQ(table[20].ActualValueFW, 0.25);
+    EXPECT_EQ(table[20].Status, "A");
 }
 
 TEST(ConfigDump, pcbWithCommaAndForcedVersion) {
     CommandTable table = MakeTable();
-    ConfigDumpResult result = ApplyConfigDump(Dump(40, {{2, "4,1"}}), table, Rpm, 0, 0);
+    ConfigDumpResult result = ApplyConfigDump(Dump(Whole, {{2, "4,1"}}), table, Rpm, 0, 0);
     EXPECT_EQ(result.pcbVersionText, QString("4.1"));
     EXPECT_EQ(result.pcbVersion, 41);
-    result = ApplyConfigDump(Dump(40, {{2, "4.1"}}), table, Rpm, 0, 50);
+    result = ApplyConfigDump(Dump(Whole), table, Rpm, 0, 50);
     EXPECT_EQ(result.pcbVersion, 50);
 }
 
 TEST(ConfigDump, noPcbField_keepsPreviousVersion) {
     CommandTable table = MakeTable();
-    table[15].ReadFromGCUID = 60;
-    const ConfigDumpResult result = ApplyConfigDump(Dump(40), table, Rpm, 43, 0);
+    table[15].ReadFromGCUID = 0;
+    const ConfigDumpResult result = ApplyConfigDump(Dump(Whole), table, Rpm, 43, 0);
     ASSERT_TRUE(result.ok);
     EXPECT_FALSE(result.pcbVersionText.has_value());
     EXPECT_EQ(result.pcbVersion, 43);
@@ -102,10 +104,16 @@ TEST(ConfigDump, malformedDump_changesNothing) {
     };
     const std::vector<Case> cases{
         {"38 fields", Dump(38, {{3, "4.41"}})},
-        {"last row's field not a number", Dump(40, {{3, "4.41"}, {6, "1x"}})},
-        {"empty field", Dump(40, {{3, "4.41"}, {6, ""}})},
-        {"PCB field not a number", Dump(40, {{3, "4.41"}, {2, "v4"}})},
-        {"reboot counter not a number", Dump(40, {{3, "4.41"}, {39, "n/a"}})},
+        {"39 fields, the reboot counter's", Dump(39, {{3, "4.41"}})},
+        {"one field short", Dump(Whole - 1, {{3, "4.41"}})},
+        {"one field more", Dump(Whole + 1, {{3, "4.41"}})},
+        {"last row's field not a number", Dump(Whole, {{3, "4.41"}, {45, "1x"}})},
+        {"empty field", Dump(Whole, {{3, "4.41"}, {6, ""}})},
+        {"PCB field not a number", Dump(Whole, {{3, "4.41"}, {2, "v4"}})},
+        {"PCB version without flags", Dump(Whole, {{3, "4.41"}, {2, "4.5"}})},
+        {"PCB version 0", Dump(Whole, {{3, "4.41"}, {2, "0"}})},
+        {"PCB version of a shifted dump", Dump(Whole, {{3, "4.41"}, {2, "22.5"}})},
+        {"reboot counter not a number", Dump(Whole, {{3, "4.41"}, {39, "n/a"}})},
         {"no end mark", "1&2&3"},
     };
     for (const Case& c : cases) {
@@ -122,13 +130,14 @@ TEST(ConfigDump, malformedDump_changesNothing) {
     }
 }
 
-TEST(ConfigDump, fieldBeyondEndInShortButValidDump_isNotAnError) {
+TEST(ConfigDump, shortDump_isRefusedNamingTheFieldCounts) {
     CommandTable table = MakeTable();
-    table[107].ReadFromGCUID = 39; // the reboot field doubles as a row value
-    const ConfigDumpResult result = ApplyConfigDump(Dump(39, {{39, "2"}}), table, Rpm, 0, 0);
-    ASSERT_TRUE(result.ok) << result.error.toStdString();
-    EXPECT_DOUBLE_EQ(table[107].ActualValueSW, 2000);
-    EXPECT_EQ(table[20].Status, "M");
+    const ConfigDumpResult result = ApplyConfigDump(Dump(39), table, Rpm, 0, 0);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.error, "the dump holds 39 fields, 45 expected");
+    EXPECT_EQ(result.fieldCount, 39);
+    EXPECT_EQ(ExpectedDumpFieldCount(table), Whole);
+    EXPECT_EQ(ExpectedDumpFieldCount(CommandTable()), ConfigDump::RebootCounterField);
 }
 
 TEST(PcbVisibility, eachVersionReadsItsOwnFlag) {

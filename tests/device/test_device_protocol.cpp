@@ -101,11 +101,13 @@ TEST(LinkRouter, announcement_showsVersionOncePerConnection) {
     EXPECT_TRUE(first.announcement);
     EXPECT_EQ(first.firmwareVersion, "1.2.3");
 
-    // A second announcement on the same connection is routed like any text.
+    // A second announcement on the same connection is routed like any text
+    // (and is no answer to a query: its lines are not one number each).
     router.BeginRequest(RequestId::TpsFullOpen);
     ReceiveOutcome second = Feed(router, hello);
     EXPECT_FALSE(second.announcement);
-    EXPECT_TRUE(second.answerCompleted);
+    EXPECT_FALSE(second.answerCompleted);
+    EXPECT_EQ(router.PassedOverText(), "900 - Versione Firmware: 1.2.3");
 
     // A new connection recognises it again.
     router.ResetForConnection();
@@ -247,4 +249,158 @@ TEST(LinkRouter, abandonedRequest_dropsLateAnswer) {
     EXPECT_FALSE(late.answerCompleted);
     EXPECT_FALSE(router.AnswerReady());
     EXPECT_TRUE(router.ReceivedText().isEmpty());
+}
+
+// ------------------------------------------------------------------ answers among other text
+
+TEST(AnswerLine, oneNumberIsTheAnswer_acknowledgementsAndStatusLinesAreNot) {
+    const std::optional<AnswerRange> none;
+    struct Case {
+        const char* line;
+        AnswerLineKind kind;
+        const char* answer;
+    };
+    const Case cases[] = {
+        {"2.35", AnswerLineKind::Answer, "2.35"},
+        {"  4,5 ", AnswerLineKind::Answer, "4,5"},
+        {"-3", AnswerLineKind::Answer, "-3"},
+        {"", AnswerLineKind::Blank, ""},
+        {"OK", AnswerLineKind::Other, ""},
+        {"OK SOGLMAR1", AnswerLineKind::Other, ""}, // a digit in a word is no answer
+        {"ERR RANGE MINVATPS 0.00..5.00", AnswerLineKind::Other, ""},
+        {"1.2.3", AnswerLineKind::Other, ""},
+        {"*30&0&1&1&1&1&12.60&40&1.300&1&100&0.500&1&1&35&3#", AnswerLineKind::Status, ""},
+        {
+            "*30&0&1&1.3",
+            AnswerLineKind::Status,
+            "",
+        }, // cut short, nothing glued in range
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const AnswerLine line = ClassifyAnswerLine(c.line, AnswerRange{0, 1});
+        EXPECT_EQ(line.kind, c.kind);
+        EXPECT_EQ(line.answer, QString::fromLatin1(c.answer));
+    }
+    EXPECT_EQ(ClassifyAnswerLine("17.5", none).answer, "17.5"); // a plain line needs no range
+}
+
+TEST(AnswerLine, answerGluedToStatusLineCutShort_isTheLongestNumberInRangeAtItsEnd) {
+    const AnswerRange volts{0, 5};
+    const std::pair<const char*, const char*> cases[] = {
+        {"*30&1&0&1&1&1&12.60&40&1.0"
+         "3.90",
+         "3.90"}, // cut inside a field: "1.0" + "3.90"
+        {"*30&1&0&1&1&1&12.60&40&1.2"
+         "3.90",
+         "3.90"}, // "23.90" would lie outside the range
+        {"*30&1&0&1&1&1&12.6"
+         "4.50",
+         "4.50"}, // "64.50" outside as well
+        {"*30&1&0&1&1&1&"
+         "0.45",
+         "0.45"}, // cut right after a separator
+        {"*3"
+         "2.35",
+         "2.35"}, // cut inside the first field
+        {"*30&1&0&1.300&1&100&0.500&1&1&35&3#"
+         "2.35",
+         "2.35"}, // cut between "#" and line end
+    };
+    for (const auto& [line, answer] : cases) {
+        SCOPED_TRACE(line);
+        const AnswerLine found = ClassifyAnswerLine(line, volts);
+        EXPECT_EQ(found.kind, AnswerLineKind::Answer);
+        EXPECT_EQ(found.answer, QString::fromLatin1(answer));
+    }
+}
+
+TEST(LinkRouter, storedAnswer_passesOverAcknowledgements_keepsTheLastOneForTheReport) {
+    LinkRouter router;
+    router.BeginRequest(RequestId::BarrelGear6);
+    EXPECT_FALSE(Feed(router, "OK\r\nOK SOGLMAR6\r\n").answerCompleted);
+    EXPECT_EQ(router.PassedOverText(), "OK SOGLMAR6");
+    EXPECT_EQ(router.Request(), RequestId::BarrelGear6);
+    EXPECT_TRUE(Feed(router, "4.00\r\n").answerCompleted);
+    EXPECT_EQ(router.ReceivedText(), "4.00\r\n");
+}
+
+TEST(LinkRouter, storedAnswer_gluedToAStatusLineWhoseStartCameBeforeTheQuery) {
+    LinkRouter router;
+    router.BeginLive();
+    Feed(router, "*29&1&0&1&1&1&12.60&40&1.300&1&100&0.500&1&1&35&3#\r\n*30&1&0");
+    router.EndLive();
+    LinkRequestOptions options;
+    options.answerRange = AnswerRange{0, 5};
+    router.BeginRequest(RequestId::TpsFullOpen, options);
+    EXPECT_FALSE(Feed(router, "&1&1&1&12.6").answerCompleted);
+    EXPECT_TRUE(Feed(router, "3.90\r\n").answerCompleted);
+    EXPECT_EQ(router.ReceivedText(), "3.90");
+    EXPECT_TRUE(router.PassedOverText().isEmpty());
+}
+
+TEST(LinkRouter, requestAfterOneGivenUp_neverTakesTheTailOfTheEarlierLine) {
+    // A dump given up half-way: its tail comes after the next request was sent.
+    LinkRouter router;
+    router.BeginRequest(RequestId::ConfigDump);
+    Feed(router, "1&2&");
+    router.AbandonRequest();
+    router.BeginRequest(RequestId::ConfigDump);
+    EXPECT_FALSE(Feed(router, "3&4").completedDump.has_value());
+    ReceiveOutcome out = Feed(router, "&5#\r\n11&12&13#\r\n");
+    ASSERT_TRUE(out.completedDump.has_value());
+    EXPECT_EQ(*out.completedDump, "11&12&13#");
+
+    // A query after an answer given up: the rest of that answer is not the new one.
+    router.BeginRequest(RequestId::TpsIdle);
+    Feed(router, "0.4");
+    router.AbandonRequest();
+    router.BeginRequest(RequestId::TpsIdle);
+    EXPECT_FALSE(Feed(router, "5\r\n").answerCompleted);
+    EXPECT_TRUE(Feed(router, "0.52\r\n").answerCompleted);
+    EXPECT_EQ(router.ReceivedText(), "0.52\r\n");
+}
+
+TEST(LinkRouter, dumpAfterAStatusLineCutShort_beginsWithTheRequestsText) {
+    LinkRouter router;
+    router.BeginLive();
+    Feed(router, "*30&1&0&1.3");
+    router.EndLive();
+    router.BeginRequest(RequestId::ConfigDump);
+    ReceiveOutcome out = Feed(router, "4&5&6#\r\n");
+    ASSERT_TRUE(out.completedDump.has_value());
+    EXPECT_EQ(*out.completedDump, "4&5&6#");
+}
+
+TEST(LinkRouter, dump_linesWithoutEndMarkPassedOver_tooMuchTextEndsTheRequest) {
+    LinkRouter router;
+    router.BeginRequest(RequestId::ConfigDump);
+    EXPECT_FALSE(Feed(router, "OK SAVEPRMT\r\n").completedDump.has_value());
+    ReceiveOutcome out = Feed(router, "1&2#\r\n");
+    ASSERT_TRUE(out.completedDump.has_value());
+    EXPECT_EQ(*out.completedDump, "1&2#");
+
+    LinkRequestOptions options;
+    options.maxDumpLength = 40;
+    router.BeginRequest(RequestId::ConfigDump, options);
+    Feed(router, "12&0&3.50&1&12&0&3.50&1&");
+    EXPECT_EQ(router.Request(), RequestId::ConfigDump);
+    EXPECT_FALSE(Feed(router, "12&0&3.50&1&12&0&3.50&1&").completedDump.has_value());
+    EXPECT_TRUE(router.DumpOverflowed());
+    EXPECT_EQ(router.Request(), RequestId::None);
+    EXPECT_TRUE(router.ReceivedText().isEmpty());
+}
+
+TEST(LinkRouter, lostLink_abandonsTheRequestAndIsCounted) {
+    LinkRouter router;
+    router.BeginRequest(RequestId::TpsIdle);
+    Feed(router, "0.4");
+    const quint64 before = router.LinkLosses();
+    router.LoseLink();
+    EXPECT_EQ(router.LinkLosses(), before + 1);
+    EXPECT_EQ(router.Request(), RequestId::None);
+    EXPECT_FALSE(router.Waiting());
+    // The next connection starts on a fresh line.
+    router.BeginRequest(RequestId::TpsIdle);
+    EXPECT_TRUE(Feed(router, "0.45\r\n").answerCompleted);
 }

@@ -134,8 +134,9 @@ TEST_F(LinkExchangeTest, askWithoutAnswer_timesOutAndClearsRequest) {
     EXPECT_FALSE(router.Receive("5\r\n", QTime(), false).answerCompleted);
 }
 
-TEST_F(LinkExchangeTest, dumpMeasuredFromLastPiece) {
-    // Pieces 200 ms apart: the whole dump takes longer than the 300 ms limit.
+TEST_F(LinkExchangeTest, dumpLimit_coversTheWholeDownloadAtTheWireRate) {
+    // Pieces 200 ms apart: longer than the 300 ms the GCU gets to begin, within
+    // the time the longest dump takes on the wire on top of it.
     DeliverLater(router, 200, "1&2&");
     DeliverLater(router, 400, "3&4&");
     DeliverLater(router, 600, "5#\r\n");
@@ -193,4 +194,53 @@ TEST_F(LinkExchangeTest, requestDroppedDuringWait_countsAsNoAnswer) {
     QTimer::singleShot(5, [this] { router.BeginLive(); });
     EXPECT_EQ(exchange.Ask(RequestId::TpsIdle, DeviceFrames::Query("MINVATPS")),
               WaitResult::TimedOut);
+}
+
+TEST_F(LinkExchangeTest, linkLostDuringAnyWait_isToldApartFromNoAnswer) {
+    QTimer::singleShot(20, [this] { router.LoseLink(); });
+    EXPECT_EQ(exchange.RequestConfigDump(), WaitResult::LinkLost);
+    QTimer::singleShot(20, [this] { router.LoseLink(); });
+    EXPECT_EQ(exchange.Ask(RequestId::TpsIdle, DeviceFrames::Query("MINVATPS")),
+              WaitResult::LinkLost);
+    QTimer::singleShot(20, [this] { router.LoseLink(); });
+    EXPECT_EQ(exchange.SendAndAwaitAnyPiece("[UPACTPWR 80]\r\n"), WaitResult::LinkLost);
+    // A wait that ends otherwise is not lost.
+    EXPECT_EQ(exchange.SendAndAwaitAnyPiece("[UPACTPWR 80]\r\n"), WaitResult::TimedOut);
+}
+
+TEST_F(LinkExchangeTest, dumpLimit_holdsWhateverKeepsArriving_textThatIsNoDumpIsUnusable) {
+    // Fields without an end mark every 50 ms: the limit is not restarted by them.
+    QTimer chatter;
+    QObject::connect(&chatter, &QTimer::timeout,
+                     [this] { router.Receive("12&0&", QTime::currentTime(), false); });
+    chatter.start(50);
+    const int maxLength = 4000; // under the chatter's total: the limit ends it, not the bound
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(exchange.RequestConfigDump(maxLength), WaitResult::Unusable);
+    const qint64 limit = exchange.DumpLimit(maxLength).count();
+    EXPECT_GE(clock.elapsed(), limit - 20);
+    EXPECT_LT(clock.elapsed(), limit + 1000);
+    EXPECT_FALSE(router.DumpOverflowed());
+}
+
+TEST_F(LinkExchangeTest, dumpTextLongerThanADumpCanBe_endsTheWaitAtOnce) {
+    DeliverLater(router, 5, "12&0&3.50&1&12&0&3.50&1&12&0&3.50&1&");
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(exchange.RequestConfigDump(20), WaitResult::Unusable);
+    EXPECT_LT(clock.elapsed(), 250);
+    EXPECT_TRUE(router.DumpOverflowed());
+}
+
+TEST_F(LinkExchangeTest, askAnsweredOnlyByAnAcknowledgement_isUnusableWithItsText) {
+    DeliverLater(router, 5, "OK\r\n");
+    EXPECT_EQ(exchange.Ask(RequestId::TpsIdle, DeviceFrames::Query("MINVATPS")),
+              WaitResult::Unusable);
+    EXPECT_EQ(router.PassedOverText(), "OK");
+    DeliverLater(router, 5, "OK\r\n");
+    DeliverLater(router, 40, "0.50\r\n");
+    EXPECT_EQ(exchange.Ask(RequestId::TpsIdle, DeviceFrames::Query("MINVATPS")),
+              WaitResult::Completed);
+    EXPECT_EQ(router.ReceivedText(), "0.50\r\n");
 }

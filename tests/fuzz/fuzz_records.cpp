@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -44,6 +45,11 @@ void Require(bool condition, const char* what) {
     }
 }
 
+// Rows shown by a radio group of two items; the others by a spin edit.
+bool IsRadioRow(int id) {
+    return id % 5 == 0;
+}
+
 // A table whose every row is a shown command, as after the binding.
 CommandTable MakeBoundTable() {
     CommandTable table;
@@ -56,7 +62,11 @@ CommandTable MakeBoundTable() {
         r.MaxValueFW = r.MaxValueSW = 40;
         r.DigitsValueSW = id % 3;
         r.DigitsValueFW = id % 4;
-        r.SenderType = QStringLiteral("TSpinEdit");
+        if (id % 2 == 0) { // every other row has limits
+            r.MinValueFW = r.MinValueSW = -100;
+            r.MaxValueFW = r.MaxValueSW = 100;
+        }
+        r.SenderType = IsRadioRow(id) ? QStringLiteral("TRadioGroup") : QStringLiteral("TSpinEdit");
         r.SenderName1 = QStringLiteral("SE%1").arg(id);
         r.ActivePageIndex1 = 1 + id % 4;
         r.ActivePCB41 = QStringLiteral("1");
@@ -69,8 +79,12 @@ CommandTable BoundTable() {
     return table;
 }
 
-bool IsBound(const QString& name, const QString& type, int id) {
-    return type == QLatin1String("TSpinEdit") && name == QStringLiteral("SE%1").arg(id);
+std::optional<BoundControl> IsBound(const QString& name, const QString& type, int id) {
+    if (name != QStringLiteral("SE%1").arg(id))
+        return std::nullopt;
+    if (IsRadioRow(id))
+        return type == QLatin1String("TRadioGroup") ? std::optional(BoundControl{2}) : std::nullopt;
+    return type == QLatin1String("TSpinEdit") ? std::optional(BoundControl{}) : std::nullopt;
 }
 
 void CheckSequenceShape(const ChangeSequence& sequence) {
@@ -79,6 +93,19 @@ void CheckSequenceShape(const ChangeSequence& sequence) {
         Require(sequence[i].CommandID <= 0, "occupied entries stand together");
     Require(sequence.ActivePosition >= 0 && sequence.ActivePosition <= SequenceCount,
             "active position inside the list");
+}
+
+// Every loaded entry is a command of the table with its word and a value the
+// command takes.
+void CheckLoadedEntries(const ChangeSequence& sequence, const CommandTable& table) {
+    for (int i = 1; i <= sequence.Count(); ++i) {
+        const TSequenceRecord& entry = sequence[i];
+        Require(CommandTable::IsValidId(entry.CommandID), "entries name real commands");
+        if (entry.Status != StatusLetter::Loaded)
+            continue;
+        Require(entry.Command == table[entry.CommandID].Command, "loaded word is the table's");
+        Require(!LoadedEntryFault(table, entry, IsBound), "loaded entries pass the checks");
+    }
 }
 
 void RoundTripCommand(const TCommandRecord& r) {
@@ -110,9 +137,10 @@ void FuzzConfigRecords(const QByteArray& bytes, int pcb) {
             "every configuration record accounted for");
     Require(sequence.Count() == result.taken, "taken records are the entries");
     CheckSequenceShape(sequence);
+    CheckLoadedEntries(sequence, table);
 }
 
-void FuzzSequenceRecords(const QByteArray& bytes, bool answerYes) {
+void FuzzSequenceRecords(const QByteArray& bytes, int answerSeed) {
     const auto series = DecodeSequenceRecords(bytes);
     Require(series.trailingBytes == bytes.size() % SequenceRecordSize, "sequence trailing bytes");
     for (const TSequenceRecord& r : series.records)
@@ -123,14 +151,24 @@ void FuzzSequenceRecords(const QByteArray& bytes, bool answerYes) {
     SequenceController controller(sequence, table, view);
     controller.timeText = [] { return QStringLiteral("00.00.00"); };
     controller.AddSequenceRecord(5, 1.5); // something to replace
-    const SequenceLoadResult result = LoadSequence(
-        controller, series, IsBound, [&](const ReplaceQuestion&) { return answerYes; });
-    Require(result.appended + result.replaced + result.keptOnNo + result.leftOut.size() >=
-                series.records.size(),
-            "every sequence record accounted for");
+    const ChangeSequence before = sequence;
+    int asked = 0;
+    const SequenceLoadResult result =
+        LoadSequence(controller, series, IsBound, [&](const ReplaceQuestion&) {
+            return static_cast<ReplaceAnswer>((answerSeed + asked++) % 5);
+        });
+    Require(result.questionsAsked == asked, "questions counted");
+    if (result.cancelled) {
+        Require(sequence.Count() == before.Count() && sequence[1].CommandID == 5 &&
+                    sequence[1].ActualValueSW == 1.5,
+                "a cancelled load changes nothing");
+    } else {
+        Require(result.appended + result.replaced + result.keptOnNo + result.leftOut.size() >=
+                    series.records.size(),
+                "every sequence record accounted for");
+    }
     CheckSequenceShape(sequence);
-    for (int i = 1; i <= sequence.Count(); ++i)
-        Require(CommandTable::IsValidId(sequence[i].CommandID), "entries name real commands");
+    CheckLoadedEntries(sequence, table);
 }
 
 void FuzzCommandsFile(const QByteArray& bytes) {
@@ -228,7 +266,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FuzzConfigRecords(payload, (data[0] & 0x80) ? 41 : 0);
         break;
     case 1:
-        FuzzSequenceRecords(payload, (data[0] & 0x80) != 0);
+        FuzzSequenceRecords(payload, data[0] >> 2);
         break;
     case 2:
         FuzzCommandsFile(payload);

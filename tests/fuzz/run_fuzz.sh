@@ -25,7 +25,8 @@ sources=(
 )
 # shellcheck disable=SC2046
 clang++ -std=c++20 -g -O1 -fPIC -fno-omit-frame-pointer \
-    -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
+    -fsanitize=fuzzer,address,undefined,float-cast-overflow \
+    -fno-sanitize-recover=undefined,float-cast-overflow \
     -I"$root" $(pkg-config --cflags Qt6Core) "${sources[@]}" \
     $(pkg-config --libs Qt6Core) -o "$out/fuzz_records"
 

@@ -11,8 +11,10 @@
 #include <QMap>
 #include <QTemporaryDir>
 #include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -272,16 +274,42 @@ TEST_F(RecordFileTest, filesOfZeroOneAndTwoRecords_roundTripWithExactSizes) {
     }
 }
 
-TEST_F(RecordFileTest, sizeNotAMultiple_readsWholeRecordsAndCountsTheRest) {
+// A record file is read whole or not at all: a file cut short, or of another
+// kind, is refused with its reason instead of losing its last record quietly.
+TEST_F(RecordFileTest, sizeNotAWholeNumberOfRecords_isRefusedWithItsReason) {
+    const auto reasonReading = [](const std::function<void()>& read) {
+        try {
+            read();
+        } catch (const ERecordFileRefused& refused) {
+            return std::optional(refused.Reason());
+        }
+        return std::optional<ERecordFileRefused::Why>();
+    };
     WriteBytes(Path("c.QCF"), SampleCommandBytes() + SampleCommandBytes() + QByteArray(100, 'x'));
-    const auto c = ReadConfigFile(Path("c.QCF"));
-    EXPECT_EQ(c.records.size(), 2);
-    EXPECT_EQ(c.trailingBytes, 100);
-
+    EXPECT_EQ(reasonReading([&] { ReadConfigFile(Path("c.QCF")); }),
+              ERecordFileRefused::Why::NotWholeRecords);
     WriteBytes(Path("s.QSQ"), SampleEntryBytes().left(423));
-    const auto s = ReadSequenceFile(Path("s.QSQ"));
-    EXPECT_EQ(s.records.size(), 0);
-    EXPECT_EQ(s.trailingBytes, 423);
+    EXPECT_EQ(reasonReading([&] { ReadSequenceFile(Path("s.QSQ")); }),
+              ERecordFileRefused::Why::NotWholeRecords);
+    // Two sequence records are not a configuration record and a bit.
+    WriteBytes(Path("s2.QCF"), SampleEntryBytes() + SampleEntryBytes());
+    EXPECT_EQ(reasonReading([&] { ReadConfigFile(Path("s2.QCF")); }),
+              ERecordFileRefused::Why::NotWholeRecords);
+}
+
+TEST(RecordFileShape, wholeRecordsUpToFiveTimesTheTable_areRecordFiles) {
+    using Why = ERecordFileRefused::Why;
+    EXPECT_EQ(RecordFileShapeFault(0, CommandRecordSize), std::nullopt);
+    EXPECT_EQ(RecordFileShapeFault(3 * CommandRecordSize, CommandRecordSize), std::nullopt);
+    EXPECT_EQ(RecordFileShapeFault(3 * CommandRecordSize + 1, CommandRecordSize),
+              Why::NotWholeRecords);
+    EXPECT_EQ(RecordFileShapeFault(SequenceRecordSize - 1, SequenceRecordSize),
+              Why::NotWholeRecords);
+    EXPECT_EQ(RecordFileShapeFault(MaxRecordsInFile * SequenceRecordSize, SequenceRecordSize),
+              std::nullopt);
+    EXPECT_EQ(RecordFileShapeFault((MaxRecordsInFile + 1) * SequenceRecordSize, SequenceRecordSize),
+              Why::TooManyRecords);
+    EXPECT_EQ(RecordFileShapeFault(16 * 1024 * 1024, CommandRecordSize), Why::TooManyRecords);
 }
 
 TEST_F(RecordFileTest, unreadableOrMissingFile_raisesInOutError) {
@@ -293,9 +321,9 @@ TEST_F(RecordFileTest, unreadableOrMissingFile_raisesInOutError) {
 TEST_F(RecordFileTest, oversizedFile_isRefusedBeforeReading) {
     QFile f(Path("big.QSQ"));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    ASSERT_TRUE(f.resize(MaxRecordFileSize + 1));
+    ASSERT_TRUE(f.resize((MaxRecordsInFile + 1) * SequenceRecordSize));
     f.close();
-    EXPECT_THROW(ReadSequenceFile(Path("big.QSQ")), EInOutError);
+    EXPECT_THROW(ReadSequenceFile(Path("big.QSQ")), ERecordFileRefused);
     if (QFile::exists("/dev/zero")) { // an endless stream is cut off, not read to the end
         EXPECT_THROW(ReadConfigFile("/dev/zero"), EInOutError);
     }
@@ -415,9 +443,15 @@ class FileLoading : public RecordFileTest {
         controller.timeText = [] { return QStringLiteral("10.20.30"); };
         for (int id = 1; id <= CommandCount; ++id)
             MakeSaveableRow(commands, id, "1110000");
-        isBound = [this](const QString& name, const QString& type, int id) {
-            return type == "TSpinEdit" && name == QStringLiteral("SE%1").arg(id) &&
-                   !unbound.contains(name);
+        isBound = [this](const QString& name, const QString& type,
+                         int id) -> std::optional<BoundControl> {
+            if (name != QStringLiteral("SE%1").arg(id) || unbound.contains(name))
+                return std::nullopt;
+            if (type == "TRadioGroup" && radioRows.contains(id))
+                return BoundControl{2};
+            if (type == "TSpinEdit" && !radioRows.contains(id))
+                return BoundControl{};
+            return std::nullopt;
         };
     }
 
@@ -440,12 +474,13 @@ class FileLoading : public RecordFileTest {
     ChangeSequence sequence;
     RecordingView view;
     SequenceController controller;
-    BoundControlCheck isBound;
+    BoundControlLookup isBound;
     QStringList unbound;
+    QVector<int> radioRows; // shown by a radio group of two items
     QVector<ReplaceQuestion> questions;
     ReplaceAsker answer = [this](const ReplaceQuestion& q) {
         questions.append(q);
-        return q.command != "C9";
+        return q.command != "C9" ? ReplaceAnswer::Yes : ReplaceAnswer::No;
     };
 };
 
@@ -502,11 +537,21 @@ TEST_F(FileLoading, configLoadRevertsReplacedEdits_andDiscardingALoadedEntryWrit
     EXPECT_EQ(commands[4].ActualValueSW, 35);
 }
 
-TEST_F(FileLoading, emptyConfigFile_emptiesTheSequence) {
-    Entry(1, 50, 1, "M");
-    const auto result = LoadConfig({});
-    EXPECT_EQ(result.recordCount, 0);
-    EXPECT_TRUE(sequence.IsEmpty());
+// Nothing is replaced by nothing: an empty file, or one of which no record
+// can be taken, leaves the user's sequence and its controls as they are.
+TEST_F(FileLoading, configThatGivesNoEntry_leavesTheSequenceAsItWas) {
+    commands[50].ActualValueSW = 1;
+    controller.AddSequenceRecord(50, 80);
+    view.writes.clear();
+    for (const QVector<TCommandRecord>& file :
+         {QVector<TCommandRecord>{}, QVector<TCommandRecord>{ConfigRecord(0, 1)}}) {
+        const auto result = LoadConfig(file);
+        EXPECT_EQ(result.taken, 0);
+        ASSERT_EQ(sequence.Count(), 1);
+        EXPECT_EQ(sequence[1].CommandID, 50);
+        EXPECT_EQ(sequence[1].Status, "M");
+        EXPECT_TRUE(view.writes.isEmpty()); // the edit was not reverted
+    }
 }
 
 TEST_F(FileLoading, configRecordsNotOnThePcb_areSkippedWithoutBeingLeftOut) {
@@ -556,18 +601,21 @@ TEST_F(FileLoading, configWithMoreRecordsThanPlaces_keeps200AndReportsTheRest) {
 }
 
 TEST_F(FileLoading, configLengthBytesAboveCapacity_areCutOnLoad) {
-    QByteArray bytes = EncodeCommandRecord(ConfigRecord(4, 1));
-    bytes[4] = '\xFF';             // Command
-    bytes[515 + 0] = '\x40';       // SenderType: 64 > 50, reads on into its spare bytes
-    bytes += QByteArray(17, '\0'); // and a torn tail
+    TCommandRecord record = ConfigRecord(4, 1);
+    record.Command = "C4xxxxxx"; // the table's word below, filled to the capacity
+    commands[4].Command = record.Command;
+    QByteArray bytes = EncodeCommandRecord(record);
+    bytes[4] = '\xFF';       // Command: 255 > 8
+    bytes[515 + 0] = '\x40'; // SenderType: 64 > 50, reads on into its spare bytes
     WriteBytes(Path("c.QCF"), bytes);
-    isBound = [](const QString& name, const QString& type, int) {
-        return name == "SE4" && type.size() == 50;
+    isBound = [](const QString& name, const QString& type, int) -> std::optional<BoundControl> {
+        if (name == "SE4" && type.size() == 50)
+            return BoundControl{};
+        return std::nullopt;
     };
     const auto result = LoadConfigurationFile(controller, Path("c.QCF"), 0, isBound);
-    EXPECT_EQ(result.trailingBytes, 17);
     ASSERT_EQ(result.taken, 1);
-    EXPECT_EQ(sequence[1].Command.size(), 8);
+    EXPECT_EQ(sequence[1].Command, "C4xxxxxx");
     EXPECT_EQ(sequence[1].SenderType.size(), 50);
 }
 
@@ -669,7 +717,7 @@ TEST_F(FileLoading, sequenceLoadThatDoesNotFit_keepsWhatFitsAndReportsTheRest) {
 TEST_F(FileLoading, failurePartWayThroughASequenceLoad_restoresSequenceAndTable) {
     Entry(1, 9, 1, "M");
     commands[4].ActualValueSW = 44;
-    answer = [](const ReplaceQuestion&) -> bool { throw EInOutError("answer failed"); };
+    answer = [](const ReplaceQuestion&) -> ReplaceAnswer { throw EInOutError("answer failed"); };
     EXPECT_THROW(LoadSeq({FileEntry(4, 40), FileEntry(9, 90)}), EInOutError);
     EXPECT_EQ(sequence.Count(), 1);
     EXPECT_EQ(sequence[1].CommandID, 9);
@@ -677,9 +725,8 @@ TEST_F(FileLoading, failurePartWayThroughASequenceLoad_restoresSequenceAndTable)
     EXPECT_EQ(commands[4].ActualValueSW, 44);
 
     WriteBytes(Path("torn.QSQ"), EncodeSequenceRecord(FileEntry(5, 1)).left(300));
-    const auto torn = LoadSequenceFile(controller, Path("torn.QSQ"), isBound, answer);
-    EXPECT_EQ(torn.recordCount, 0);
-    EXPECT_EQ(torn.trailingBytes, 300);
+    EXPECT_THROW(LoadSequenceFile(controller, Path("torn.QSQ"), isBound, answer),
+                 ERecordFileRefused);
     EXPECT_EQ(sequence.Count(), 1);
 }
 
@@ -704,4 +751,170 @@ TEST(ReplaceQuestionText, joinsMessagesAndValuesInDisplayFormat) {
     q.currentValue = 40;
     EXPECT_EQ(ComposeReplaceQuestion("Replace ", " with ", " instead of ", "?", q),
               "Replace UPCUTTIM with 12,5 instead of 40?");
+}
+
+// ------------------------------------------------------------------ record checks
+
+// What reaches an entry is what the command table names and takes: the
+// table's word for the ID, a finite value within the command's limits in both
+// units, and one of its control's choices. Nothing is clamped into range.
+TEST_F(FileLoading, configRecordsTheCommandDoesNotTake_areLeftOutWithTheirReason) {
+    TCommandRecord& limited = commands[1];
+    limited.Command = "MINVBATT";
+    limited.MinValueSW = limited.MinValueFW = 6;
+    limited.MaxValueSW = limited.MaxValueFW = 16;
+    commands[112].MinValueSW = commands[112].MinValueFW = 0;
+    commands[112].MaxValueSW = commands[112].MaxValueFW = 1;
+    commands[112].SenderType = "TRadioGroup";
+    radioRows << 112;
+    commands[7].Command.clear(); // an ID without a command
+    const auto record = [](int id, double sw, double fw, const char* word = nullptr) {
+        TCommandRecord r = ConfigRecord(id, sw);
+        r.ActualValueFW = fw;
+        if (id == 1)
+            r.Command = "MINVBATT";
+        if (word)
+            r.Command = QString::fromUtf8(word);
+        if (id == 112)
+            r.SenderType = "TRadioGroup";
+        return r;
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        TCommandRecord record;
+        std::optional<LeftOutReason> reason;
+    };
+    const Case cases[] = {
+        {record(1, 12.3, 12.3), std::nullopt},
+        {record(1, 6, 6), std::nullopt},   // at the lower limit
+        {record(1, 16, 16), std::nullopt}, // at the upper limit
+        {record(1, 20, 20), LeftOutReason::ValueOutsideLimits},
+        {record(1, 5.9, 5.9), LeftOutReason::ValueOutsideLimits},
+        {record(1, 12, 20), LeftOutReason::ValueOutsideLimits}, // GCU value outside
+        {record(1, 1e308, 1e308), LeftOutReason::ValueOutsideLimits},
+        {record(1, nan, 12), LeftOutReason::ValueNotNumber},
+        {record(1, 12, -std::numeric_limits<double>::infinity()), LeftOutReason::ValueNotNumber},
+        {record(1, 12.3, 12.3, "M\u00CFNV\u20AC\u00C4TT"), LeftOutReason::WrongCommandWord},
+        {record(1, 12000, 200, "RPMLIMIT"), LeftOutReason::WrongCommandWord},
+        {record(1, 12.3, 12.3, "minvbatt"), LeftOutReason::WrongCommandWord},
+        {record(7, 1, 1, ""), LeftOutReason::NoSuchCommand},
+        {record(112, 1, 1), std::nullopt},
+        {record(112, -1, -1), LeftOutReason::ValueNotAChoice},
+        {record(112, 2, 2), LeftOutReason::ValueNotAChoice},
+        {record(112, 0.5, 0.5), LeftOutReason::ValueNotAChoice},
+        {record(112, 1e308, 1e308), LeftOutReason::ValueNotAChoice},
+        {record(50, 1e308, 1e307), std::nullopt}, // a row without limits takes any number
+    };
+    QVector<TCommandRecord> file;
+    for (const Case& c : cases)
+        file.append(c.record);
+    const auto result = LoadConfig(file);
+
+    int leftOut = 0;
+    int place = 1;
+    for (int n = 0; n < int(std::size(cases)); ++n) {
+        SCOPED_TRACE(n + 1);
+        if (cases[n].reason) {
+            ASSERT_LT(leftOut, result.leftOut.size());
+            EXPECT_EQ(result.leftOut[leftOut].recordNumber, n + 1);
+            EXPECT_EQ(result.leftOut[leftOut].reason, *cases[n].reason);
+            ++leftOut;
+        } else {
+            EXPECT_EQ(sequence[place].CommandID, cases[n].record.ID);
+            EXPECT_EQ(sequence[place].ActualValueSW, cases[n].record.ActualValueSW);
+            ++place;
+        }
+    }
+    EXPECT_EQ(result.leftOut.size(), leftOut);
+    EXPECT_EQ(sequence.Count(), place - 1);
+    EXPECT_EQ(result.taken, place - 1);
+}
+
+TEST_F(FileLoading, sequenceRecordsAreCheckedAsConfigurationRecordsAre) {
+    commands[1].Command = "MINVBATT";
+    commands[1].MinValueSW = commands[1].MinValueFW = 6;
+    commands[1].MaxValueSW = commands[1].MaxValueFW = 16;
+    TSequenceRecord wrongWord = FileEntry(1, 12);
+    wrongWord.Command = "RPMLIMIT";
+    TSequenceRecord aboveLimit = FileEntry(1, 20);
+    aboveLimit.Command = "MINVBATT";
+    aboveLimit.ActualValueFW = 20;
+    TSequenceRecord fits = aboveLimit;
+    fits.ActualValueSW = fits.ActualValueFW = 12.5;
+    fits.PreviousValueSW = 0; // a previous value is only ever shown, never sent
+    const auto result = LoadSeq({wrongWord, aboveLimit, fits});
+    ASSERT_EQ(result.leftOut.size(), 2);
+    EXPECT_EQ(result.leftOut[0].reason, LeftOutReason::WrongCommandWord);
+    EXPECT_EQ(result.leftOut[0].command, "RPMLIMIT");
+    EXPECT_EQ(result.leftOut[1].reason, LeftOutReason::ValueOutsideLimits);
+    ASSERT_EQ(sequence.Count(), 1);
+    EXPECT_EQ(sequence[1].ActualValueSW, 12.5);
+    EXPECT_EQ(commands[1].ActualValueSW, 12.5);
+    const QStringList lines = LeftOutRecordLines(result.leftOut);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[0], "Record 1 (ID 1, RPMLIMIT): command word differs from the command table's");
+}
+
+// ------------------------------------------------------------------ replace answers
+
+class ManyRepeats : public FileLoading {
+  protected:
+    // Four commands, each repeated: the first four records are appended, every
+    // later one asks to replace an entry of the same command.
+    QVector<TSequenceRecord> RepeatingFile(int records) const {
+        QVector<TSequenceRecord> file;
+        for (int n = 0; n < records; ++n)
+            file.append(FileEntry(11 + n % 4, n));
+        return file;
+    }
+    void AnswerInTurn(QVector<ReplaceAnswer> answers) {
+        answer = [this, answers](const ReplaceQuestion& q) {
+            questions.append(q);
+            return answers.value(questions.size() - 1, ReplaceAnswer::Yes);
+        };
+    }
+};
+
+TEST_F(ManyRepeats, yesToAll_replacesThisAndEveryLaterEntryWithoutAsking) {
+    AnswerInTurn({ReplaceAnswer::No, ReplaceAnswer::YesToAll, ReplaceAnswer::No});
+    const auto result = LoadSeq(RepeatingFile(600));
+    EXPECT_EQ(questions.size(), 2);
+    EXPECT_EQ(result.questionsAsked, 2);
+    EXPECT_EQ(result.appended, 4);
+    EXPECT_EQ(result.keptOnNo, 1);
+    EXPECT_EQ(result.replaced, 595);
+    ASSERT_EQ(sequence.Count(), 4);
+    for (int i = 1; i <= 4; ++i) {
+        EXPECT_EQ(sequence[i].ActualValueSW, 595 + i); // the file's last record of each
+        EXPECT_EQ(commands[10 + i].ActualValueSW, 595 + i);
+    }
+}
+
+TEST_F(ManyRepeats, noToAll_keepsThisAndEveryLaterEntryWithoutAsking) {
+    AnswerInTurn({ReplaceAnswer::Yes, ReplaceAnswer::NoToAll, ReplaceAnswer::Yes});
+    const auto result = LoadSeq(RepeatingFile(600));
+    EXPECT_EQ(questions.size(), 2);
+    EXPECT_EQ(result.replaced, 1);
+    EXPECT_EQ(result.keptOnNo, 595);
+    ASSERT_EQ(sequence.Count(), 4);
+    EXPECT_EQ(sequence[1].ActualValueSW, 4); // the one Yes
+    EXPECT_EQ(sequence[2].ActualValueSW, 1);
+    EXPECT_EQ(commands[11].ActualValueSW, 4);
+    EXPECT_EQ(commands[12].ActualValueSW, 1);
+}
+
+TEST_F(ManyRepeats, cancel_loadsNothing_sequenceAndTableAsBefore) {
+    Entry(1, 50, 5, "M");
+    commands[11].ActualValueSW = 33;
+    AnswerInTurn({ReplaceAnswer::Yes, ReplaceAnswer::Yes, ReplaceAnswer::Cancel});
+    const auto result = LoadSeq(RepeatingFile(600));
+    EXPECT_EQ(questions.size(), 3);
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_EQ(result.appended + result.replaced + result.keptOnNo, 0);
+    ASSERT_EQ(sequence.Count(), 1);
+    EXPECT_EQ(sequence[1].CommandID, 50);
+    EXPECT_EQ(sequence[1].ActualValueSW, 5);
+    EXPECT_EQ(commands[11].ActualValueSW, 33);
+    EXPECT_EQ(commands[12].ActualValueSW, 0);
+    EXPECT_EQ(view.grid.Cell(0, 2), ""); // the grid shows the sequence as it is
 }

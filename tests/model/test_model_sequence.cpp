@@ -371,6 +371,17 @@ TEST_F(SequenceRules, transmitFrame_usesFirmwareDigitsAndAPointOnlyForPendingEnt
     EXPECT_TRUE(controller.TransmitFrameText(3).isEmpty());
 }
 
+// The entry's copy of the word (from a file, say) never chooses the parameter
+// written: the ID's row in the command table does, and an ID without a
+// command gives no frame.
+TEST_F(SequenceRules, transmitFrame_takesTheWordFromTheCommandTable) {
+    Edit(10, 2.5);
+    sequence[1].Command = "RPMLIMIT";
+    EXPECT_EQ(controller.TransmitFrameText(1), "[MAXVBATT 2.5]\r\n");
+    commands[10].Command.clear();
+    EXPECT_TRUE(controller.TransmitFrameText(1).isEmpty());
+}
+
 TEST_F(SequenceRules, gridText_hasTitlesWidthsAndEmptyRowsWithoutEntry) {
     Edit(10, 13.25);
     EXPECT_EQ(view.grid.Cell(0, 0), " ID");

@@ -349,6 +349,67 @@ TEST_F(SimLink, fault_announceTwice_sendsTheAnnouncementTwice) {
     EXPECT_EQ(client.Received(), Announcement + Announcement);
 }
 
+TEST_F(SimLink, fault_cutStatusLineOnStop_nextAnswerFollowsTheCutLine) {
+    auto options = QuickOptions();
+    options.faults.cutStatusLineOnStop = true;
+    options.statusLinesPerSecond = 2; // stopped between lines: a fresh one is cut
+    Start(options);
+    Connect();
+    client.Send("[PRINTSTS 1]\r\n");
+    ASSERT_TRUE(client.ReadUntilContains("#\r\n", Patience));
+    client.Take();
+    client.Send("[PRINTSTS 0]\r\n[MAXVATPS ?]\r\n");
+    ASSERT_TRUE(client.ReadUntilContains("\r\n", Patience));
+    const QByteArray line = client.Take();
+    EXPECT_TRUE(line.startsWith('*')) << line.data();
+    EXPECT_FALSE(line.contains('#')) << line.data();
+    EXPECT_TRUE(line.endsWith("4.50\r\n")) << line.data();
+}
+
+TEST_F(SimLink, fault_dumpGap_twoPiecesCutInsideAField) {
+    auto options = QuickOptions();
+    options.commandTable.reset(); // the shipped table: fields of several characters
+    options.commandsFile = ShippedCommands;
+    options.faults.dumpGapMs = 400;
+    Start(options);
+    Connect();
+    const QByteArray dump = sim->DumpText();
+    client.Send("[INVPARAM 1]\r\n");
+    ASSERT_TRUE(client.ReadUntil([](const QByteArray& r) { return !r.isEmpty(); }, Patience));
+    EXPECT_FALSE(client.ReadUntilContains("#", 250ms));
+    const QByteArray first = client.Received();
+    ASSERT_TRUE(client.ReadUntilContains("#\r\n", Patience));
+    EXPECT_EQ(client.Received(), dump);
+    const QByteArray rest = client.Received().mid(first.size());
+    EXPECT_NE(first.back(), '&');
+    EXPECT_NE(rest.front(), '&');
+}
+
+TEST_F(SimLink, fault_acknowledgeFrames_okBeforeEveryAnswer) {
+    auto options = QuickOptions();
+    options.faults.acknowledgeFrames = true;
+    Start(options);
+    Connect();
+    EXPECT_EQ(client.Ask("[MAXVATPS 0]"), "OK\r\n");
+    client.Send("[MAXVATPS ?]\r\n");
+    ASSERT_TRUE(
+        client.ReadUntil([](const QByteArray& r) { return r.count("\r\n") == 2; }, Patience));
+    EXPECT_TRUE(client.Take().startsWith("OK\r\n"));
+}
+
+TEST_F(SimLink, fault_dumpChatter_fieldsWithoutEndMarkInsteadOfTheDump) {
+    auto options = QuickOptions();
+    options.faults.dumpChatterMs = 600;
+    Start(options);
+    Connect();
+    client.Send("[INVPARAM 1]\r\n");
+    EXPECT_FALSE(client.ReadUntilContains("#", 1000ms));
+    EXPECT_GE(client.Received().count('&'), 12) << client.Received().data();
+    EXPECT_FALSE(client.Received().contains("\r\n"));
+    client.Take();
+    EXPECT_FALSE(client.ReadUntil([](const QByteArray& r) { return !r.isEmpty(); }, 300ms));
+}
+
 namespace {
 
 // Opens Path in a child process as an ordinary user (root ignores exclusive

@@ -20,9 +20,11 @@
 #include "ui/UnitMain.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
@@ -51,6 +53,32 @@ inline void FillMessageTexts(TFormMain& form) {
 
 inline bool WaitFor(const std::function<bool()>& condition, int ms = Patience) {
     return QTest::qWaitFor(condition, ms);
+}
+
+// Runs Action from the event loop while a timer asks for the loop every 10 ms,
+// and returns the longest time in ms between two of its ticks: how long the
+// window did not answer while Action ran.
+inline qint64 LongestPauseWhile(const std::function<void()>& action) {
+    QElapsedTimer clock;
+    clock.start();
+    qint64 lastTick = 0;
+    qint64 longest = 0;
+    QTimer ticker;
+    ticker.setInterval(10);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        longest = std::max(longest, now - lastTick);
+        lastTick = now;
+    });
+    ticker.start();
+    bool done = false;
+    QTimer::singleShot(20, [&] {
+        action();
+        done = true;
+    });
+    WaitFor([&] { return done; });
+    QTest::qWait(50); // the first tick after the action ends its pause
+    return longest;
 }
 
 class ProgramDataFolder {
@@ -119,6 +147,22 @@ class WindowOnDataFolder : public ::testing::Test {
         return nullptr;
     }
     int MessagesAsked() const { return int(dialogs.asked.size()); }
+    // The texts of the message boxes shown, in order, without other dialogs.
+    QStringList Messages() const {
+        QStringList texts;
+        for (const auto& q : dialogs.asked)
+            if (q.kind == QLatin1String("message"))
+                texts << q.text;
+        return texts;
+    }
+    // The first message box that began with message N's text, or an empty text.
+    QString ShownStartingWith(int message) const {
+        const QString text = form->TranslateString(message);
+        for (const QString& shown : Messages())
+            if (shown.startsWith(text))
+                return shown;
+        return QString();
+    }
     // How many questions began with message N's text.
     int TimesAsked(int message) const {
         const QString text = form->TranslateString(message);
@@ -155,7 +199,7 @@ class WindowWithGcu : public WindowOnDataFolder {
     }
     void BeforeShow() override {
         LinkExchange::Limits limits;
-        limits.dumpPiece = std::chrono::milliseconds(2000);
+        limits.dump = std::chrono::milliseconds(2000);
         ConfigureLimits(limits);
         form->SetLinkLimits(limits);
     }

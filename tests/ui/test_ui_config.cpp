@@ -42,7 +42,7 @@ class ConfigWindow : public ::testing::Test {
     // A dump whose every field holds its row's default (GCU units), the PCB
     // version Pcb, and the fields given in Overrides (by position).
     QString Dump(const QString& pcb, const QMap<int, QString>& overrides = {}) const {
-        QStringList fields(ConfigDump::MinimumFieldCount, QStringLiteral("0"));
+        QStringList fields(ExpectedDumpFieldCount(form.Commands), QStringLiteral("0"));
         for (int id = 1; id <= CommandCount; ++id) {
             const int k = form.Commands[id].ReadFromGCUID;
             if (k <= 0)
@@ -111,18 +111,13 @@ TEST_F(ConfigWindow, pcbVersionWithCommaOrPoint_setsVersionAndShowsByItsFlag) {
     EXPECT_FALSE(form.SilentControlsEventsGLOB);
 }
 
-TEST_F(ConfigWindow, forcedVersion_decidesVisibility_unknownVersionHidesAll) {
+TEST_F(ConfigWindow, forcedVersion_decidesVisibility) {
     form.PCBForceVersionGLOB = 50;
     form.GetConfig(Dump(QStringLiteral("4.1")));
     EXPECT_EQ(form.PCBVersionGLOB, 50);
     const auto [check, id] = BoundCheckBox();
     ASSERT_TRUE(check);
     EXPECT_EQ(!check->isHidden(), form.Commands[id].ActivePCB50 == QLatin1String("1"));
-
-    form.PCBForceVersionGLOB = 0;
-    form.GetConfig(Dump(QStringLiteral("4.5")));
-    EXPECT_EQ(form.PCBVersionGLOB, 45);
-    EXPECT_EQ(ShownBoundControls(), 0);
 }
 
 TEST_F(ConfigWindow, checkBoxIsSetOnlyForOne_andItsMarkerHidesForValueRead) {
@@ -147,11 +142,14 @@ TEST_F(ConfigWindow, malformedDump_changesNeitherTableNorControls_andSaysSo) {
     const bool checkedBefore = check->Checked();
     const int field = form.Commands[id].ReadFromGCUID;
 
-    QStringList shortDump = Dump(QStringLiteral("4.0")).split(u'&').mid(0, 38);
+    // 39 fields hold the reboot counter but leave most rows unread.
+    QStringList shortDump = Dump(QStringLiteral("4.0")).split(u'&').mid(0, 39);
     const QString tooShort = shortDump.join(u'&') + QStringLiteral("&#\r\n");
     const QString notANumber =
         Dump(QStringLiteral("4.0"), {{field, checkedBefore ? "0" : "1"}, {5, "x1"}});
-    for (const QString& bad : {tooShort, notANumber}) {
+    // A version the table has no flags for would hide every control.
+    const QString unknownPcb = Dump(QStringLiteral("4.5"), {{field, checkedBefore ? "0" : "1"}});
+    for (const QString& bad : {tooShort, notANumber, unknownPcb}) {
         form.GetConfig(bad);
         EXPECT_EQ(form.PCBVersionGLOB, 43);
         EXPECT_EQ(pcb.Text(), pcbText);
@@ -161,7 +159,7 @@ TEST_F(ConfigWindow, malformedDump_changesNeitherTableNorControls_andSaysSo) {
             EXPECT_EQ(form.Commands[row].ActualValueFW, before[row].ActualValueFW) << row;
         EXPECT_FALSE(form.SilentControlsEventsGLOB);
     }
-    EXPECT_EQ(TimesAsked(Msg::MalformedConfiguration), 2);
+    EXPECT_EQ(TimesAsked(Msg::MalformedConfiguration), 3);
     EXPECT_EQ(TimesAsked(17), 1);
 }
 
@@ -184,6 +182,7 @@ class ApplyConfig : public ConfigWindow {
         entry.SenderType = form.Commands[id].SenderType;
         entry.SenderName1 = name;
         entry.ActualValueSW = value;
+        entry.ActualValueFW = SWValueToFWValue(form.Commands, id, value, form.RPMFactorGLOB);
     }
     // A command shown by a spin edit with a range, and that spin edit.
     std::pair<int, TSpinEdit*> RangedSpinEdit() const {
@@ -212,7 +211,9 @@ TEST_F(ApplyConfig, entryShowingItsValue_turnsModifiedInModifiedColour) {
     EXPECT_EQ(spin->Color(), form.GetStatusColor(StatusLetter::Modified, false));
 }
 
-TEST_F(ApplyConfig, entriesThatCannotBeApplied_endThePassesAndStayLoaded) {
+// Entries a load would have left out are discarded, not applied and not left
+// to be sent; a value beyond its limit is never written limited.
+TEST_F(ApplyConfig, entriesThatCannotBeApplied_areDiscardedAndReported_noneWrittenLimited) {
     const auto [id, spin] = RangedSpinEdit();
     ASSERT_TRUE(spin);
     const int other = id == 1 ? 2 : 1;
@@ -220,19 +221,16 @@ TEST_F(ApplyConfig, entriesThatCannotBeApplied_endThePassesAndStayLoaded) {
     AddLoaded(2, other, QStringLiteral("LFirmwareVersion"), 5);    // another kind
     AddLoaded(3, other, QStringLiteral("BSequenceTransmit"), 1);   // a button
     AddLoaded(4, id, spin->objectName(), spin->MaxValue() + 1000); // beyond its limit
-    form.BApplyConfigClick(nullptr);                               // returns: the passes end
-    // A captured write may move entries: find them by their control's name.
-    for (const char* name : {"SENoSuchControl", "LFirmwareVersion", "BSequenceTransmit"}) {
-        int found = 0;
-        for (int place = 1; place <= SequenceCount; ++place)
-            if (form.Sequence[place].SenderName1 == QLatin1String(name)) {
-                EXPECT_EQ(form.Sequence[place].Status, StatusLetter::Loaded) << name;
-                ++found;
-            }
-        EXPECT_EQ(found, 1) << name;
-    }
-    EXPECT_EQ(spin->Value(), spin->MaxValue()); // written once, limited
+    const int shown = spin->Value();
+    form.BApplyConfigClick(nullptr);
+    for (int place = 1; place <= 4; ++place)
+        EXPECT_EQ(form.Sequence[place].Status, StatusLetter::Discarded) << place;
+    EXPECT_EQ(spin->Value(), shown);
     EXPECT_EQ(form.Control<TStringGrid>(QStringLiteral("SGSequence")).Row(), 1);
+    ASSERT_EQ(TimesAsked(Msg::RecordsLeftOut), 1);
+    EXPECT_TRUE(
+        dialogs.asked.back().text.startsWith(form.TranslateString(Msg::RecordsLeftOut) + "4\n"));
+    EXPECT_FALSE(form.Control<TButton>(QStringLiteral("BApplyConfig")).isEnabled());
 }
 
 } // namespace

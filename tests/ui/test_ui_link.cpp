@@ -52,7 +52,7 @@ class LinkWithSimulator : public ::testing::Test {
                 ExtraPortsWith(QString(), port, QLatin1String(DemoAdapterName)).toLocal8Bit());
         form = std::make_unique<TFormMain>();
         LinkExchange::Limits limits;
-        limits.dumpPiece = std::chrono::milliseconds(2000);
+        limits.dump = std::chrono::milliseconds(2000);
         form->SetLinkLimits(limits);
         form->show();
         FillMessages(*form);

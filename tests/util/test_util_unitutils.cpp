@@ -2,6 +2,7 @@
 #include "util/UnitUtils.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 
 TEST(Rounding, halvesGoToTheEvenNeighbour) {
     EXPECT_EQ(RoundHalfToEven(2.5), 2.0);
@@ -10,6 +11,21 @@ TEST(Rounding, halvesGoToTheEvenNeighbour) {
     EXPECT_EQ(RoundHalfToEven(-3.5), -4.0);
     EXPECT_EQ(RoundHalfToEven(2.51), 3.0);
     EXPECT_EQ(RoundHalfToEvenInt(12.5), 12);
+}
+
+// Any double, from a file or a dump, turns into an int without undefined
+// behaviour: the nearest end of the range, or 0 for NaN.
+TEST(Rounding, toIntHoldsValuesBeyondTheRangeAtItsEnds) {
+    constexpr int max = std::numeric_limits<int>::max();
+    constexpr int min = std::numeric_limits<int>::min();
+    EXPECT_EQ(RoundHalfToEvenInt(1e308), max);
+    EXPECT_EQ(RoundHalfToEvenInt(std::numeric_limits<double>::infinity()), max);
+    EXPECT_EQ(RoundHalfToEvenInt(2147483647.4), max);
+    EXPECT_EQ(RoundHalfToEvenInt(2147483648.0), max);
+    EXPECT_EQ(RoundHalfToEvenInt(-1e308), min);
+    EXPECT_EQ(RoundHalfToEvenInt(-2147483649.0), min);
+    EXPECT_EQ(RoundHalfToEvenInt(std::numeric_limits<double>::quiet_NaN()), 0);
+    EXPECT_EQ(RoundHalfToEvenInt(-2147483647.6), -2147483648);
 }
 
 TEST(RealToFixedDec, positiveHalvesRoundUpNegativeHalvesTowardsZero) {

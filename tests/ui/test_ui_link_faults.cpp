@@ -1,0 +1,294 @@
+// Link faults in the real window against the simulated GCU: text of a request
+// that was given up never feeds a later one, a download has an overall time
+// limit, a lost link is not an answer, calibration answers are found after a
+// status line cut short and after acknowledgements, and one request at a time.
+#include "device/Calibration.h"
+#include "device/ConfigDump.h"
+#include "device/DeviceFrames.h"
+#include "support/WindowFixtures.h"
+#include "translation/MessageNumbers.h"
+#include "ui/Inventory.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <cmath>
+
+namespace {
+
+using namespace std::chrono_literals;
+using qvtest::WaitFor;
+
+// What the command table holds of every row the dump fills.
+std::map<int, double> DumpRowsOf(const TFormMain& form) {
+    std::map<int, double> values;
+    for (int id = 1; id <= CommandCount; ++id)
+        if (form.Commands[id].ReadFromGCUID > 0)
+            values[id] = form.Commands[id].ActualValueFW;
+    return values;
+}
+
+// The rows the dump fills hold what the simulated GCU holds.
+void ExpectTableHoldsGcuValues(const TFormMain& form, const GcuSimulator& gcu) {
+    int compared = 0;
+    for (int id = 1; id <= CommandCount; ++id) {
+        const TCommandRecord& row = form.Commands[id];
+        if (row.ReadFromGCUID <= 0 || id == ConfigDump::PcbVersionRow)
+            continue;
+        const std::optional<double> held = gcu.ParameterById(id);
+        ASSERT_TRUE(held) << id;
+        EXPECT_DOUBLE_EQ(row.ActualValueFW, *held) << id;
+        ++compared;
+    }
+    EXPECT_GT(compared, 100);
+}
+
+// What a calibration step's control shows.
+QString ShownBy(const TFormMain& form, const CalibrationStep& step) {
+    switch (step.display) {
+    case CalibrationDisplay::SpinEditText:
+        return form.Control<TSpinEdit>(step.controlName).Text();
+    case CalibrationDisplay::EditText:
+        return form.Control<TEdit>(step.controlName).Text();
+    case CalibrationDisplay::SpinEditValue:
+        return QString::number(form.Control<TSpinEdit>(step.controlName).Value());
+    }
+    return QString();
+}
+
+GcuSensor SensorOf(const CalibrationStep& step) {
+    if (step.display == CalibrationDisplay::SpinEditValue)
+        return GcuSensor::Barrel;
+    return step.display == CalibrationDisplay::EditText ? GcuSensor::KartAxle : GcuSensor::Throttle;
+}
+
+class LinkFaults : public qvtest::WindowWithGcu {
+  protected:
+    TButton& GetConfigButton() const { return Button("BCommunicationGetConfig"); }
+    TCheckBox& Live() const { return Check("CBLiveActive"); }
+    // Waits until the simulated GCU has sent everything and the window has read it.
+    void WaitUntilLineIsQuiet() {
+        ASSERT_TRUE(gcu->WaitUntil([this] { return gcu->OutputPending() == 0; }, 20s));
+        QTest::qWait(400); // the port's poll and the receive event
+    }
+};
+
+// ------------------------------------------------------------------ configuration download
+
+class DumpInPiecesWithALongGap : public LinkFaults {
+  protected:
+    void ConfigureLimits(LinkExchange::Limits& limits) override { limits.dump = 2000ms; }
+};
+
+TEST_F(DumpInPiecesWithALongGap, retryAtOnce_neverTakesTheOldDumpsTail_aWholeDumpIsTakenLater) {
+    ConnectAndRead();
+    const std::map<int, double> before = DumpRowsOf(*form);
+    const QString reboots = form->Control<TLabel>("LSystemInfoReboots").Caption();
+    const int limit = int(
+        form->Exchange().DumpLimit(MaxDumpLength(ExpectedDumpFieldCount(form->Commands))).count());
+    GcuFaultOptions gap;
+    gap.dumpGapMs = limit + 400; // the old tail comes early in the retry's wait
+    gcu->SetFaults(gap);
+
+    GetConfigButton().click();
+    EXPECT_EQ(TimesAsked(Msg::NoAnswer), 1);
+    GetConfigButton().click(); // at once: the first dump's tail arrives meanwhile
+    EXPECT_EQ(TimesAsked(Msg::NoAnswer) + TimesAsked(Msg::MalformedConfiguration), 2);
+    EXPECT_EQ(TimesAsked(Msg::ConfigRead), 1); // only the first download
+    EXPECT_EQ(DumpRowsOf(*form), before);
+    EXPECT_EQ(form->PCBVersionGLOB, 43);
+    EXPECT_EQ(Edit("EPCBVersion").Text(), QStringLiteral("4.3"));
+    EXPECT_EQ(form->Control<TLabel>("LSystemInfoReboots").Caption(), reboots);
+    EXPECT_TRUE(form->Sequence.IsEmpty());
+    EXPECT_FALSE(Spin("SEUpShiftActuationMainLoadActuationPower").isHidden());
+
+    // Once the line is quiet, a whole dump is read as usual.
+    WaitUntilLineIsQuiet();
+    gcu->SetFaults(GcuFaultOptions());
+    GetConfigButton().click();
+    EXPECT_EQ(TimesAsked(Msg::ConfigRead), 2);
+    ExpectTableHoldsGcuValues(*form, *gcu);
+    EXPECT_TRUE(form->Sequence.IsEmpty());
+}
+
+TEST_F(LinkFaults, textWithoutEndMarkKeepsComing_downloadEndsAtItsLimitWithMalformedMessage) {
+    AutoConnect(mrNo);
+    const std::map<int, double> before = DumpRowsOf(*form);
+    GcuFaultOptions chatter;
+    chatter.dumpChatterMs = 12000;
+    gcu->SetFaults(chatter);
+    const int limit = int(
+        form->Exchange().DumpLimit(MaxDumpLength(ExpectedDumpFieldCount(form->Commands))).count());
+    QElapsedTimer took;
+    took.start();
+    GetConfigButton().click();
+    EXPECT_LT(took.elapsed(), limit + 1500);
+    EXPECT_EQ(TimesAsked(Msg::MalformedConfiguration), 1);
+    EXPECT_EQ(TimesAsked(Msg::NoAnswer), 0);
+    EXPECT_EQ(TimesAsked(Msg::ConfigRead), 0);
+    EXPECT_EQ(DumpRowsOf(*form), before);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(form->Router().Request(), RequestId::None);
+}
+
+TEST_F(LinkFaults, dumpOfTheReportedFieldCount_isReportedWithASpaceBeforeTheReason) {
+    AutoConnect(mrNo);
+    QStringList fields(39, QStringLiteral("1"));
+    form->GetConfig(fields.join(u'&') + QStringLiteral("#\r\n"));
+    ASSERT_EQ(TimesAsked(Msg::MalformedConfiguration), 1);
+    EXPECT_TRUE(
+        dialogs.asked.back().text.endsWith(form->TranslateString(Msg::MalformedConfiguration) +
+                                           QStringLiteral(" the dump holds 39 fields, %1 expected")
+                                               .arg(ExpectedDumpFieldCount(form->Commands))));
+}
+
+// ------------------------------------------------------------------ a lost link is not an answer
+
+TEST_F(LinkFaults, linkDropsBeforeTheUnitAnswersAWrite_entriesKeepStatus_runStops_userToldLost) {
+    ConnectAndRead();
+    Spin("SEUpShiftActuationMainLoadActuationPower").SetValue(80);
+    Spin("SEDownShiftActuationMainLoadActuationPower").SetValue(70);
+    ASSERT_EQ(EntryCount(), 2);
+    GcuFaultOptions hangUp;
+    hangUp.hangUpAfterFrames = gcu->FramesReceived() + 1; // on the first write, unanswered
+    gcu->SetFaults(hangUp);
+    const int framesBefore = gcu->FramesReceived();
+
+    Button("BSequenceTransmitAll").click();
+    EXPECT_EQ(Entry(1).Status, StatusLetter::Modified);
+    EXPECT_EQ(Entry(2).Status, StatusLetter::Modified);
+    EXPECT_EQ(TimesAsked(Msg::LinkLost), 1);
+    EXPECT_EQ(TimesAsked(Msg::NoAnswer), 0);
+    for (const auto& question : dialogs.asked)
+        EXPECT_FALSE(question.text.contains(QStringLiteral("not open")))
+            << question.text.toStdString();
+    ASSERT_EQ(FramesSince(framesBefore).size(), 1); // no second entry, no store
+    EXPECT_TRUE(FramesSince(framesBefore)[0].startsWith("[DNACTPWR 70]"));
+    ASSERT_TRUE(WaitFor([this] { return !Connected(); }));
+}
+
+TEST_F(LinkFaults, windowClosedDuringADownload_saysTheLinkWasLost) {
+    AutoConnect(mrNo);
+    GcuFaultOptions silent;
+    silent.neverAnswer = true;
+    gcu->SetFaults(silent);
+    QTimer::singleShot(300, form.get(), [this] { form->close(); });
+    GetConfigButton().click();
+    EXPECT_EQ(TimesAsked(Msg::LinkLost), 1);
+    EXPECT_EQ(TimesAsked(Msg::NoAnswer), 0);
+    EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(LinkFaults, linkLostInLiveMode_barsAndNumbersShowTheInactiveState) {
+    AutoConnect(mrNo);
+    Live().SetChecked(true);
+    ASSERT_TRUE(WaitFor([this] { return form->LiveLinesShown() > 2; }));
+    const QString liveBattery = form->Control<TLabel>("LSerialLiveBattery").Caption();
+    gcu->HangUp();
+    ASSERT_TRUE(WaitFor([this] { return !Connected(); }));
+    EXPECT_FALSE(Live().Checked());
+    for (const char* label :
+         {"LSerialLiveBarrel", "LSerialLiveTPS", "LSerialLiveRPM", "LSerialLiveBattery",
+          "LSerialLiveGCUTemp", "LSerialLiveActuatorTemp"}) {
+        const InventoryItem* item = FindInventoryItem(QString::fromLatin1(label));
+        ASSERT_NE(item, nullptr) << label;
+        EXPECT_EQ(form->Control<TLabel>(label).Caption(), QString::fromUtf8(item->caption))
+            << label << " showed " << liveBattery.toStdString();
+    }
+    for (const char* bar :
+         {"PBSerialLiveBarrel", "PBSerialLiveTPS", "PBSerialLiveRPM", "PBSerialLiveBattery",
+          "PBSerialLiveGCUTemp", "PBSerialLiveActuatorTemp"}) {
+        const auto& shown = form->Control<TProgressBar>(bar);
+        EXPECT_EQ(shown.Position(), shown.Min()) << bar;
+    }
+}
+
+// ------------------------------------------------------------------ calibration answers
+
+class StatusLineCutWhenStopped : public LinkFaults {
+  protected:
+    void ConfigureGcu(GcuSimulatorOptions& options) override {
+        options.faults.cutStatusLineOnStop = true;
+        options.statusLinesPerSecond = 50;
+    }
+};
+
+TEST_F(StatusLineCutWhenStopped, tpsSetInLiveMode_findsTheAnswerGluedToTheCutLine_20Tries) {
+    ConnectAndRead();
+    const int asked = MessagesAsked();
+    Live().SetChecked(true);
+    const CalibrationStep& step = *CalibrationStepForButton("BThrottlePositionSensorFullOpenSet");
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        SCOPED_TRACE(attempt);
+        const double volts = 3.5 + 0.05 * attempt;
+        gcu->OverrideSensor(GcuSensor::Throttle, volts);
+        const quint64 lines = form->LiveLinesShown();
+        ASSERT_TRUE(WaitFor([&] { return form->LiveLinesShown() > lines + 1; }));
+        Button("BThrottlePositionSensorFullOpenSet").click();
+        EXPECT_EQ(ShownBy(*form, step), QString::number(std::lround(volts * 1000)));
+        EXPECT_DOUBLE_EQ(form->Commands[step.row].ActualValueFW, *gcu->ParameterById(step.row));
+        EXPECT_TRUE(Live().Checked());
+    }
+    EXPECT_EQ(MessagesAsked(), asked);
+}
+
+class AcknowledgingGcu : public LinkFaults {
+  protected:
+    void ConfigureGcu(GcuSimulatorOptions& options) override {
+        options.faults.acknowledgeFrames = true;
+    }
+};
+
+TEST_F(AcknowledgingGcu, everySetButton_takesTheQueriedValueNotTheAcknowledgement) {
+    ConnectAndRead();
+    const int asked = MessagesAsked();
+    double volts = 0.40;
+    for (const CalibrationStep& step : CalibrationSteps()) {
+        SCOPED_TRACE(step.buttonName.toStdString());
+        volts += 0.25;
+        gcu->OverrideSensor(SensorOf(step), volts);
+        form->Control<TButton>(step.buttonName).Click();
+        EXPECT_EQ(ShownBy(*form, step), QString::number(std::lround(volts * 1000)));
+        EXPECT_NEAR(form->Commands[step.row].ActualValueFW, volts, 1e-9);
+        EXPECT_EQ(MessagesAsked(), asked);
+    }
+}
+
+// ------------------------------------------------------------------ one request at a time
+
+class SlowGcu : public LinkFaults {
+  protected:
+    void ConfigureGcu(GcuSimulatorOptions& options) override {
+        options.faults.answerPieces = 2;
+        options.faults.piecePauseMs = 1200;
+    }
+};
+
+TEST_F(SlowGcu, otherRequestsDuringAWait_changeNothing_theFirstEndsNormally) {
+    ConnectAndRead();
+    const int asked = MessagesAsked();
+    Spin("SEUpShiftActuationMainLoadActuationPower").SetValue(80); // something to transmit
+    gcu->OverrideSensor(GcuSensor::Throttle, 0.62);
+    const int framesBefore = gcu->FramesReceived();
+    QTimer::singleShot(400, form.get(), [this] {
+        GetConfigButton().click();
+        Button("BThrottlePositionSensorFullOpenSet").click();
+        Button("BKartAxlePositionLowSet").click();
+        Button("BRecoveryOutputTestLedTest").click();
+        Button("BSequenceTransmit").click();
+        Button("BSequenceTransmitAll").click();
+        Live().click();
+    });
+    Button("BThrottlePositionSensorIdleSet").click();
+    EXPECT_EQ(MessagesAsked(), asked);
+    EXPECT_EQ(Spin("SEThrottlePositionSensorIdleMillivolts").Text(), QStringLiteral("620"));
+    QList<QByteArray> frames = FramesSince(framesBefore);
+    for (QByteArray& frame : frames)
+        frame = frame.trimmed();
+    EXPECT_EQ(frames, (QList<QByteArray>{"[MINVATPS 0]", "[MINVATPS ?]"}));
+    EXPECT_FALSE(Live().Checked());
+    EXPECT_EQ(Entry(1).Status, StatusLetter::Modified);
+    EXPECT_FALSE(form->RequestPending());
+}
+
+} // namespace
