@@ -369,7 +369,7 @@ void GcuSimulator::Impl::HandleFrames(const QByteArray& bytes, Clock::time_point
             ClosePort();
             return;
         }
-        if (options.faults.neverAnswer)
+        if (options.faults.neverAnswer || options.faults.droppedWords.contains(frame.word))
             continue;
         StepRide(now);
         GcuReply reply = processor->Handle(frame);

@@ -19,6 +19,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -46,6 +47,9 @@ struct GcuFaultOptions {
     // > 0: the dump goes out in two pieces this far apart, cut inside a field
     // near its middle (the second piece begins with the rest of that field).
     int dumpGapMs = 0;
+    // Frames with these command words ("SAVEPRMT") are read, but neither
+    // carried out nor answered, as if they had been lost on the way.
+    QStringList droppedWords;
 };
 
 struct GcuSimulatorOptions {

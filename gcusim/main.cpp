@@ -40,6 +40,8 @@ const OptionSpec Specs[] = {
     {"fault-acknowledge", "Acknowledge every frame with OK before its answer.", nullptr},
     {"fault-dump-chatter", "Answer the dump request with fields without an end mark for ms.", "ms"},
     {"fault-dump-gap", "Send the dump in two pieces this many ms apart, cut inside a field.", "ms"},
+    {"fault-drop", "Neither carry out nor answer frames with this command word (repeatable).",
+     "word"},
     {"verbose", "Trace the link on stderr.", nullptr},
 };
 
@@ -95,6 +97,7 @@ GcuSimulatorOptions ParseOptions(const QCoreApplication& app) {
     o.faults.acknowledgeFrames = parser.isSet("fault-acknowledge");
     o.faults.dumpChatterMs = IntOption(parser, "fault-dump-chatter", 0);
     o.faults.dumpGapMs = IntOption(parser, "fault-dump-gap", 0);
+    o.faults.droppedWords = parser.values("fault-drop");
     if (parser.isSet("verbose"))
         o.log = [](const QString& text) { std::cerr << "gcu-sim: " << text.toStdString() << "\n"; };
     return o;

@@ -186,7 +186,7 @@ QVector<int> RowsToRestore(const Comparison& comparison) {
 
 SequenceLoadResult TakeIntoSequence(SequenceController& controller,
                                     const QVector<TakenValue>& values, int rpmFactor,
-                                    const BoundControlCheck& isBoundControl) {
+                                    const BoundControlLookup& boundControl) {
     const CommandTable& table = controller.Commands();
     RecordSeries<TSequenceRecord> records;
     for (const TakenValue& value : values) {
@@ -213,8 +213,9 @@ SequenceLoadResult TakeIntoSequence(SequenceController& controller,
         records.records.append(record);
     }
     const int page = controller.View().CurrentPageIndex();
-    const SequenceLoadResult result = LoadSequence(controller, records, isBoundControl,
-                                                   [](const ReplaceQuestion&) { return true; });
+    const SequenceLoadResult result =
+        LoadSequence(controller, records, boundControl,
+                     [](const ReplaceQuestion&) { return ReplaceAnswer::Yes; });
     controller.View().ShowPage(page);
     return result;
 }

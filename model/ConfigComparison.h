@@ -108,7 +108,7 @@ QVector<int> RowsToRestore(const Comparison& comparison);
 // main page control showed stays shown.
 SequenceLoadResult TakeIntoSequence(SequenceController& controller,
                                     const QVector<TakenValue>& values, int rpmFactor,
-                                    const BoundControlCheck& isBoundControl);
+                                    const BoundControlLookup& boundControl);
 
 // The rows as ";"-separated text with a title line (Titles: ID, command,
 // description, the three sets, and the last column, which is 1 for a row

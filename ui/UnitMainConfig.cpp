@@ -5,6 +5,7 @@
 #include "device/ConfigDump.h"
 #include "device/DeviceFrames.h"
 #include "translation/MessageNumbers.h"
+#include "ui/RestorePointsPage.h"
 #include "ui/UnitMain.h"
 #include "util/UnitUtils.h"
 
@@ -101,6 +102,8 @@ void TFormMain::GetConfig(const QString& AString) {
         .SetCaption(QString::number(result.reboots));
     ShowConfigurationInControls();
     ShowDerivedValuesAfterDownload();
+    // What the unit holds now, kept apart from the working values.
+    RestorePoints().Downloaded(ReadingOfDump(Commands, result));
     ShowMessage(TranslateString(Msg::ConfigRead));
     EnableControls();
 }
@@ -287,7 +290,12 @@ TFormMain::LoadedEntryStep TFormMain::ApplyLoadedEntry(TSequenceRecord& entry, b
 
 // ---------------------------------------------------------------- storing
 
+// The GCU's answer is awaited: only an answered store is kept as the restore
+// point "stored". A GCU that does not answer it is not asked again.
 void TFormMain::SaveCPUParameters() {
-    SendFrame(DeviceFrames::SaveParameters());
+    const WaitResult answer = Exchange().SendAndAwaitAnyPiece(DeviceFrames::SaveParameters());
+    SyncLinkGlobals();
     QApplication::beep();
+    if (answer == WaitResult::Completed)
+        RestorePoints().StoreAnswered();
 }

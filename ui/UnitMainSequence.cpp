@@ -6,6 +6,7 @@
 #include "translation/MessageNumbers.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorReport.h"
+#include "ui/RestorePointsPage.h"
 #include "ui/UnitMain.h"
 #include "util/UnitUtils.h"
 
@@ -60,12 +61,22 @@ TransmitOutcome TransmitSelectedEntry(TFormMain& form) {
         return TransmitOutcome::LinkLost;
     if (result != WaitResult::Completed)
         return TransmitOutcome::NoAnswer;
+    form.RestorePoints().ValueSent(sent.CommandID, sent.ActualValueFW);
     // Found by its command: a capture meanwhile may have moved it.
     const int at = form.Sequence.FindForCapture(sent.CommandID);
     if (at > 0 && form.Sequence[at].ActualValueFW == sent.ActualValueFW &&
         IsPendingStatus(form.Sequence[at].Status))
         form.SequenceRules.MarkTransmitted(at);
     return TransmitOutcome::Answered;
+}
+
+// The selected entry has a frame to send (it is pending and within its limits).
+bool SelectedEntryWouldBeSent(const TFormMain& form) {
+    try {
+        return !form.SequenceRules.TransmitFrameText(form.Sequence.GridSelectedRow).isEmpty();
+    } catch (const EValueOutOfLimits&) {
+        return false;
+    }
 }
 
 void ReportUnanswered(TFormMain& form, TransmitOutcome outcome) {
@@ -190,6 +201,9 @@ void TFormMain::BSequenceTransmitClick(QObject* Sender) {
     if (!request.Claimed())
         return;
     const bool alone = Sender == FindComponent(QStringLiteral("BSequenceTransmit"));
+    // What the unit holds is kept before anything is written to it.
+    if (SelectedEntryWouldBeSent(*this))
+        RestorePoints().BeforeTransmission();
     const TransmitOutcome outcome = TransmitSelectedEntry(*this);
     if (outcome == TransmitOutcome::NothingToSend || outcome == TransmitOutcome::Refused || !alone)
         return;
@@ -217,6 +231,9 @@ void TFormMain::BSequenceTransmitAllClick(QObject*) {
         ReportValueOutOfLimits(refused->refusal);
         return;
     }
+    // What the unit holds is kept before anything is written to it.
+    if (GetSequenceFlags(Sequence).pending)
+        RestorePoints().BeforeTransmission();
     int answered = 0;
     TransmitOutcome stop = TransmitOutcome::Answered;
     for (int i = 1; i <= SequenceCount && Sequence[i].CommandID > 0; ++i) {

@@ -227,7 +227,9 @@ TEST_F(Comparing, takeMakesExactlyTheLoadedEntriesAndReplacesAnEntryOfTheSameCom
     ASSERT_EQ(sequence.Count(), 2);
     view.page = 8;
 
-    const auto bound = [](const QString&, const QString&, int) { return true; };
+    const auto bound = [](const QString&, const QString&, int) {
+        return std::optional<BoundControl>(BoundControl{});
+    };
     const SequenceLoadResult result = TakeIntoSequence(
         controller, {{3, "UPCUTTIM", 40}, {2, "TPSIDLEV", 0.7}, {150, "FUTURECM", 3}}, 60, bound);
 
@@ -262,8 +264,11 @@ TEST_F(Comparing, takeLeavesOutWhatTheLoadingRulesRefuse) {
     PageView view;
     SequenceController controller(sequence, table, view);
     // A control that is not bound to the command refuses the record.
-    const auto onlyTpsBound = [](const QString& name, const QString&, int) {
-        return name == "SETPSIDLEV";
+    const auto onlyTpsBound = [](const QString& name, const QString&,
+                                 int) -> std::optional<BoundControl> {
+        if (name == "SETPSIDLEV")
+            return BoundControl{};
+        return std::nullopt;
     };
     const SequenceLoadResult result =
         TakeIntoSequence(controller, {{3, "UPCUTTIM", 40}, {2, "TPSIDLEV", 0.7}}, 60, onlyTpsBound);
