@@ -198,7 +198,7 @@ void RestorePointsPage::TakePoint(const QString& reason, const UnitReading& read
         return;
     }
     linkKey_ = key;
-    if (form_.Control<TTabSheet>(PageName).isVisible())
+    if (PageInFront())
         Refresh();
 }
 
@@ -262,6 +262,12 @@ void RestorePointsPage::WireControls() {
     });
 }
 
+// The page the main page control shows, whether or not the window is on screen.
+bool RestorePointsPage::PageInFront() const {
+    return form_.Control<TPageControl>(QStringLiteral("PCMain")).currentWidget() ==
+           &form_.Control<TTabSheet>(PageName);
+}
+
 void RestorePointsPage::Refresh() {
     UpdateTexts();
     FillUnitList();
@@ -291,7 +297,7 @@ void RestorePointsPage::WorkingCopyChanged() {
     recomparePending_ = true;
     QTimer::singleShot(0, this, [this] {
         recomparePending_ = false;
-        if (form_.Control<TTabSheet>(PageName).isVisible())
+        if (PageInFront())
             RunReported([this] { Recompare(); });
     });
 }

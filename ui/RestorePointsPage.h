@@ -76,6 +76,7 @@ class RestorePointsPage : public QObject {
 
   private:
     void WireControls();
+    bool PageInFront() const;
     std::optional<UnitReading> ReadingForPoint(bool readFirst);
     void TakePoint(const QString& reason, const UnitReading& reading);
     void ReportFailure(const QString& reason);

@@ -75,7 +75,10 @@ class RestorePointsWithGcu : public qvtest::WindowWithGcu {
     void StoreBehindTheProgramsBack(const QList<QByteArray>& frames) {
         SimPtyClient other(gcu->PortPath());
         ASSERT_TRUE(other.IsOpen());
-        ASSERT_TRUE(other.ReadUntilContains("Versione Firmware"));
+        // The whole announcement, its version line included.
+        ASSERT_TRUE(other.ReadUntil([](const QByteArray& r) {
+            return r.contains("Versione Firmware") && r.endsWith("\r\n");
+        }));
         for (const QByteArray& frame : frames)
             ASSERT_TRUE(other.Ask(frame).startsWith("OK")) << frame.toStdString();
         ASSERT_TRUE(other.Ask("[SAVEPRMT 0]").startsWith("OK"));
@@ -171,7 +174,9 @@ TEST_F(RestorePointsWithGcu,
     ConnectButton().Click(); // disconnect
     ASSERT_FALSE(Connected());
     StoreBehindTheProgramsBack({"[UPACTPWR 55]", "[DNACTPWR 65]"});
-    dialogs.messageAnswers.push_back(mrYes); // the offer to read
+    // The offer to read, and yes to clearing the transmitted entries.
+    dialogs.messageAnswers.push_back(mrYes);
+    dialogs.messageAnswers.push_back(mrYes);
     ConnectButton().Click();
     ASSERT_TRUE(WaitFor([this] { return TimesAsked(Msg::ConfigRead) == 2; }));
     ASSERT_EQ(Store().List().size(), 3);
@@ -232,7 +237,9 @@ TEST_F(RestorePointsWithGcu,
     const RestorePointInfo restored = Store().List().value(0);
     EXPECT_EQ(restored.reason, RestoreReason::Stored);
     EXPECT_EQ(restored.hash, stored.hash);
-    QApplication::processEvents();
+    // Back on the page (the transmission showed the entries' pages), the unit
+    // holds the point's values.
+    ShowRestorePage();
     EXPECT_EQ(Page().CurrentComparison().counts.unitVsChosen, 0);
 }
 
@@ -298,13 +305,18 @@ TEST_F(RestorePointsWithGcu, pageShowsHistoryAndComparisonWholeInEveryLanguage) 
         form->Control<TButton>(buttons[language - 1]).click();
         QApplication::processEvents();
         EXPECT_EQ(form->size(), QSize(1200, 729));
+        // Captions whole: a button's text with its margins, a check box's and
+        // a group's as their style needs them.
         for (QWidget* widget : page.findChildren<QWidget*>()) {
-            if (!widget->isVisible() ||
-                !(qobject_cast<TButton*>(widget) || qobject_cast<TCheckBox*>(widget) ||
-                  qobject_cast<TGroupBox*>(widget)))
+            if (!widget->isVisible())
                 continue;
-            EXPECT_GE(widget->width(), widget->minimumSizeHint().width())
-                << widget->objectName().toStdString();
+            if (auto* button = qobject_cast<TButton*>(widget))
+                EXPECT_GE(button->width(),
+                          button->fontMetrics().horizontalAdvance(button->text()) + 20)
+                    << widget->objectName().toStdString();
+            else if (qobject_cast<TCheckBox*>(widget) || qobject_cast<TGroupBox*>(widget))
+                EXPECT_GE(widget->width(), widget->minimumSizeHint().width())
+                    << widget->objectName().toStdString();
         }
         const QStringList titles =
             form->TranslateString(Msg::RestorePointsCompareTitles).split('|');
