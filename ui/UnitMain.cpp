@@ -1,6 +1,6 @@
 #include "ui/UnitMain.h"
-#include "app/BuildInfo.h"
 #include "translation/MessageNumbers.h"
+#include "util/BuildInfo.h"
 
 #include "translation/TranslationTable.h"
 #include "ui/ErrorReport.h"

@@ -1,5 +1,5 @@
 // Open, close, send and receive over pseudo-terminals listed as extra ports.
-#include "SerialTestSupport.h"
+#include "support/SerialTestSupport.h"
 
 #include "serial/SerialDevice.h"
 

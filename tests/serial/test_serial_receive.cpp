@@ -1,6 +1,6 @@
 // When the receive thread hands received text over: at a line end at once, after
 // a quiet line otherwise, and without losing or reordering a byte.
-#include "SerialTestSupport.h"
+#include "support/SerialTestSupport.h"
 
 #include <QEventLoop>
 #include <QTimer>

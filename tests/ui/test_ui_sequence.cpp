@@ -4,8 +4,8 @@
 // All", a GCU that does not answer, "Discard" and "Erase All".
 #include "app/DemoMode.h"
 #include "gcusim/GcuSimulator.h"
-#include "test_ui_editing_window.h"
 #include "translation/MessageNumbers.h"
+#include "ui/test_ui_editing_window.h"
 
 #include <QApplication>
 #include <QImage>
