@@ -584,6 +584,21 @@ const InventoryItem* FindInventoryItem(const QString& name) {
     return nullptr;
 }
 
+const InventoryItem* LabelOfEdit(const InventoryItem& edit) {
+    if ((edit.kind != K::Edit && edit.kind != K::SpinEdit) || edit.helpContext <= 0)
+        return nullptr;
+    const InventoryItem* label = nullptr;
+    for (const InventoryItem& item : inventory) {
+        if (item.kind != K::Label || item.helpContext != edit.helpContext ||
+            qstrcmp(item.parent, edit.parent) != 0)
+            continue;
+        if (label)
+            return nullptr;
+        label = &item;
+    }
+    return label;
+}
+
 std::span<const NonVisualItem> MainWindowNonVisualComponents() {
     return nonVisual;
 }

@@ -71,6 +71,10 @@ struct InventoryItem {
 std::span<const InventoryItem> MainWindowInventory();
 // The row of the control called Name, or nullptr.
 const InventoryItem* FindInventoryItem(const QString& name);
+// The label that names an edit or spin edit: the one label in the edit's
+// container that carries the edit's command ID. Nothing when the edit has no
+// command ID, or when no label or several labels (column captions) carry it.
+const InventoryItem* LabelOfEdit(const InventoryItem& edit);
 
 // The non-visual components, created after the controls in this order.
 struct NonVisualItem {
