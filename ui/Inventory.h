@@ -51,19 +51,20 @@ struct GridShape {
 
 constexpr TColor NoDesignColor = 0xFFFFFFFF;
 
+// A row leaves out the fields that hold their default.
 struct InventoryItem {
     const char* parent; // "" = the window itself
     ControlKind kind;
     const char* name;
-    const char* caption; // caption, title or tab text as designed (English)
-    int helpContext;     // command ID of a parameter control; 0 = none
-    int tag;
-    unsigned flags;
-    int increment; // spin edit arrow step
-    const char* helpKeyword;
-    const char* items;     // radio group items, separated by "|"
-    int columns;           // radio group columns
-    const char* text = ""; // design-time text of an edit or combo box
+    const char* caption = ""; // caption, title or tab text as designed (English)
+    int helpContext = 0;      // command ID of a parameter control; 0 = none
+    int tag = 0;
+    unsigned flags = 0;
+    int increment = 1; // spin edit arrow step
+    const char* helpKeyword = "";
+    const char* items = ""; // radio group items, separated by "|"
+    int columns = 1;        // radio group columns
+    const char* text = "";  // design-time text of an edit or combo box
     TColor color = NoDesignColor;
     GridShape grid = {};
 };
