@@ -183,9 +183,7 @@ class SequenceWithGcu : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(dataDir.isValid());
-        QDir(dataDir.path()).mkpath("CFG");
-        ASSERT_TRUE(QFile::copy(QStringLiteral(QV_SOURCE_DIR "/CFG/Commands.CSV"),
-                                dataDir.filePath("CFG/Commands.CSV")));
+        ASSERT_TRUE(qvtest::CopyShippedCommands(dataDir.path()));
         SetProgramFolder(dataDir.path());
         GcuSimulatorOptions options;
         options.commandsFile = CfgFolder() + QStringLiteral("/Commands.CSV");
@@ -197,9 +195,7 @@ class SequenceWithGcu : public ::testing::Test {
                 ExtraPortsWith(QString(), port, QLatin1String(DemoAdapterName)).toLocal8Bit());
         form = std::make_unique<TFormMain>();
         form->show();
-        FillTranslationTableFromFolder(
-            form->Control<TStringGrid>(QStringLiteral("SGTranslation")).Model(),
-            QStringLiteral(QV_SOURCE_DIR "/translation/texts"));
+        qvtest::FillMessageTexts(*form);
     }
     void TearDown() override {
         dialogs.messageAnswers = {mrYes}; // closing with unsent changes
