@@ -11,10 +11,22 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
 namespace bench {
+
+// The window draws offscreen unless a platform is named.
+inline void PreferOffscreen() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+// The number of rounds the command line asks for, at least 1; Fallback without one.
+inline int Rounds(int argc, char** argv, int fallback) {
+    return argc > 1 ? std::max(1, atoi(argv[1])) : fallback;
+}
 
 class GcuOnDataFolder {
   public:

@@ -51,10 +51,9 @@ using bench::Median;
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::PreferOffscreen();
     QApplication app(argc, argv);
-    const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 10;
+    const int rounds = bench::Rounds(argc, argv, 10);
 
     bench::GcuOnDataFolder setup;
     GcuSimulator& gcu = setup.Gcu();
