@@ -1,6 +1,6 @@
 #include "app/Application.h"
 
-#include "app/BuildInfo.h"
+#include "util/BuildInfo.h"
 
 #include "ui/ErrorReport.h"
 

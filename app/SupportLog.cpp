@@ -1,7 +1,7 @@
 #include "app/SupportLog.h"
 
-#include "app/BuildInfo.h"
 #include "ui/ProgramPaths.h"
+#include "util/BuildInfo.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -4,7 +4,7 @@
 // time the dump alone needs on the wire at 115200 baud.
 //
 //     QT_QPA_PLATFORM=offscreen ./bench_config_download [rounds]
-#include "app/DemoMode.h"
+#include "bench/BenchSupport.h"
 #include "gcusim/GcuSimulator.h"
 #include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
@@ -47,31 +47,16 @@ class TimingDialogs : public IDialogs {
     bool SaveFileDialog(FileDialogRequest&) override { return false; }
 };
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+using bench::Median;
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::PreferOffscreen();
     QApplication app(argc, argv);
-    const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 10;
+    const int rounds = bench::Rounds(argc, argv, 10);
 
-    QTemporaryDir data;
-    QDir(data.path()).mkpath(QStringLiteral("CFG"));
-    QFile::copy(QCoreApplication::applicationDirPath() + QStringLiteral("/CFG/Commands.CSV"),
-                data.filePath(QStringLiteral("CFG/Commands.CSV")));
-    SetProgramFolder(data.path());
-
-    GcuSimulatorOptions options;
-    options.commandsFile = CfgFolder() + QStringLiteral("/Commands.CSV");
-    options.stateFile = data.filePath(QStringLiteral("gcu-state.txt"));
-    GcuSimulator gcu(options);
-    const QString port = gcu.start();
-    qputenv("GCU_EXTRA_PORTS",
-            ExtraPortsWith(QString(), port, QLatin1String(DemoAdapterName)).toLocal8Bit());
+    bench::GcuOnDataFolder setup;
+    GcuSimulator& gcu = setup.Gcu();
 
     TimingDialogs dialogs;
     SetDialogs(&dialogs);

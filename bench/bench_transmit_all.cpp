@@ -6,7 +6,7 @@
 // alone need on the wire at 115200 baud.
 //
 //     QT_QPA_PLATFORM=offscreen ./bench_transmit_all [rounds]
-#include "app/DemoMode.h"
+#include "bench/BenchSupport.h"
 #include "gcusim/GcuCommandProcessor.h"
 #include "gcusim/GcuSimulator.h"
 #include "ui/ProgramPaths.h"
@@ -100,32 +100,17 @@ double WindowOnlyMillis(TFormMain& form) {
     return clock.nsecsElapsed() / 1e6;
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+using bench::Median;
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::PreferOffscreen();
     QApplication app(argc, argv);
-    const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
+    const int rounds = bench::Rounds(argc, argv, 5);
 
-    QTemporaryDir data;
-    QDir(data.path()).mkpath(QStringLiteral("CFG"));
-    QFile::copy(QCoreApplication::applicationDirPath() + QStringLiteral("/CFG/Commands.CSV"),
-                data.filePath(QStringLiteral("CFG/Commands.CSV")));
-    SetProgramFolder(data.path());
-
-    GcuSimulatorOptions options;
-    options.commandsFile = CfgFolder() + QStringLiteral("/Commands.CSV");
-    options.stateFile = data.filePath(QStringLiteral("gcu-state.txt"));
-    GcuSimulator gcu(options);
-    const QString port = gcu.start();
-    qputenv("GCU_EXTRA_PORTS",
-            ExtraPortsWith(QString(), port, QLatin1String(DemoAdapterName)).toLocal8Bit());
+    bench::GcuOnDataFolder setup;
+    GcuSimulator& gcu = setup.Gcu();
 
     CountingDialogs dialogs;
     SetDialogs(&dialogs);

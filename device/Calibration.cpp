@@ -1,7 +1,7 @@
-#include "Calibration.h"
+#include "device/Calibration.h"
 
-#include "DeviceFrames.h"
-#include "DeviceNumbers.h"
+#include "device/DeviceFrames.h"
+#include "device/DeviceNumbers.h"
 #include "model/CommandTable.h"
 #include "translation/MessageNumbers.h"
 #include "util/Exceptions.h"

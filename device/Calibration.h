@@ -2,7 +2,7 @@
 // Calibration steps: the GCU learns a sensor position from the present
 // reading ("teach" frame), is asked for the learned value ("?" query), and the
 // answer is stored in the step's command row and shown in its control.
-#include "LinkExchange.h"
+#include "device/LinkExchange.h"
 
 #include <QString>
 #include <functional>

@@ -1,6 +1,6 @@
-#include "ConfigDump.h"
+#include "device/ConfigDump.h"
 
-#include "DeviceNumbers.h"
+#include "device/DeviceNumbers.h"
 
 #include "model/CommandTable.h"
 #include "model/RecordFiles.h"

@@ -1,4 +1,4 @@
-#include "ConnectionRules.h"
+#include "device/ConnectionRules.h"
 
 #include "translation/MessageNumbers.h"
 

@@ -1,4 +1,4 @@
-#include "DeviceFrames.h"
+#include "device/DeviceFrames.h"
 
 #include "model/CommandTable.h"
 #include "model/ParameterLimits.h"

@@ -1,4 +1,4 @@
-#include "DeviceNumbers.h"
+#include "device/DeviceNumbers.h"
 
 #include "util/Exceptions.h"
 #include "util/UnitUtils.h"

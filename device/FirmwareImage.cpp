@@ -1,4 +1,4 @@
-#include "FirmwareImage.h"
+#include "device/FirmwareImage.h"
 
 #include <QFile>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "FirmwareProgrammer.h"
+#include "device/FirmwareProgrammer.h"
 
 #include "util/Exceptions.h"
 

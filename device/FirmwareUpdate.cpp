@@ -1,8 +1,8 @@
-#include "FirmwareUpdate.h"
+#include "device/FirmwareUpdate.h"
 #include "device/LinkLogging.h"
 
-#include "FirmwareImage.h"
-#include "FirmwareProgrammer.h"
+#include "device/FirmwareImage.h"
+#include "device/FirmwareProgrammer.h"
 #include "util/ProcessUtils.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "LinkExchange.h"
+#include "device/LinkExchange.h"
 
-#include "DeviceFrames.h"
+#include "device/DeviceFrames.h"
 
 namespace {
 // A refused send (port not open) leaves nothing pending behind it.

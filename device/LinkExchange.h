@@ -3,8 +3,8 @@
 // The router decides when an answer is complete; the waiter keeps the window
 // responsive meanwhile. A time-out clears the request, so nothing is marked
 // done; so does a link lost during the wait, which is told apart.
-#include "LinkRouter.h"
-#include "ResponseWaiter.h"
+#include "device/LinkRouter.h"
+#include "device/ResponseWaiter.h"
 
 #include <QByteArray>
 #include <chrono>

@@ -1,7 +1,7 @@
-#include "LinkRouter.h"
+#include "device/LinkRouter.h"
 
-#include "DeviceFrames.h"
-#include "TrafficLog.h"
+#include "device/DeviceFrames.h"
+#include "device/TrafficLog.h"
 #include "util/UnitUtils.h"
 
 #include <QRegularExpression>

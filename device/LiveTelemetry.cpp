@@ -1,6 +1,6 @@
-#include "LiveTelemetry.h"
+#include "device/LiveTelemetry.h"
 
-#include "DeviceNumbers.h"
+#include "device/DeviceNumbers.h"
 #include "model/CommandTable.h"
 #include "util/Exceptions.h"
 #include "util/UnitUtils.h"

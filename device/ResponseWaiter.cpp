@@ -1,4 +1,4 @@
-#include "ResponseWaiter.h"
+#include "device/ResponseWaiter.h"
 
 #include <QEventLoop>
 #include <QTimer>

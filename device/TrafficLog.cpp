@@ -1,4 +1,4 @@
-#include "TrafficLog.h"
+#include "device/TrafficLog.h"
 
 QString TrafficLog::TimeStamp(const QTime& time) {
     return time.toString(QStringLiteral("hh.mm.ss.zzz"));

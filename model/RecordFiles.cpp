@@ -9,83 +9,155 @@
 #include <QtEndian>
 #include <bit>
 #include <cstring>
+#include <type_traits>
+#include <variant>
 
 namespace {
 
-// Writes fields at fixed offsets into a zero-filled record.
-class RecordWriter {
-  public:
-    explicit RecordWriter(int size) : bytes_(size, '\0') {}
-
-    void Integer(int offset, int value) { qToLittleEndian<qint32>(value, bytes_.data() + offset); }
-    void Double(int offset, double value) {
-        qToLittleEndian<quint64>(std::bit_cast<quint64>(value), bytes_.data() + offset);
-    }
-    void Text(int offset, int capacity, const QString& text) {
-        const QByteArray encoded = ToCp1252(text.left(capacity)).left(capacity);
-        bytes_[offset] = static_cast<char>(encoded.size());
-        std::memcpy(bytes_.data() + offset + 1, encoded.constData(),
-                    static_cast<size_t>(encoded.size()));
-    }
-    QByteArray Bytes() const { return bytes_; }
-
-  private:
-    QByteArray bytes_;
-};
-
-// Reads fields at fixed offsets; a length byte above the capacity is cut to it.
-class RecordReader {
-  public:
-    explicit RecordReader(const char* data) : data_(data) {}
-
-    int Integer(int offset) const { return qFromLittleEndian<qint32>(data_ + offset); }
-    double Double(int offset) const {
-        return std::bit_cast<double>(qFromLittleEndian<quint64>(data_ + offset));
-    }
-    QString Text(int offset, int capacity) const {
-        const int length = std::min<int>(static_cast<unsigned char>(data_[offset]), capacity);
-        return FromCp1252(data_ + offset + 1, length);
-    }
-
-  private:
-    const char* data_;
-};
-
-// Byte offsets of the configuration record.
-namespace CommandOffset {
-constexpr int ID = 0, Command = 4, Description = 13, MinValueFW = 120, MaxValueFW = 128,
-              DigitsValueFW = 136, StepValueFW = 144, MeasureUnitFW = 152, DefaultValueFW = 160,
-              ActualValueFW = 168, FWtoSWFactor = 176, MinValueSW = 184, MaxValueSW = 192,
-              DigitsValueSW = 200, StepValueSW = 208, MeasureUnitSW = 216, DefaultValueSW = 224,
-              ActualValueSW = 232, ActivePCB3X = 240, ActivePCB40 = 242, ActivePCB41 = 244,
-              ActivePCB42 = 246, ActivePCB43 = 248, ActivePCB50 = 250, ActivePCB60 = 252,
-              ReadFromGCUID = 256, WriteToGCUID = 260, Hint = 264, SenderType = 515,
-              SenderName1 = 566, SenderName2 = 667, ActivePageIndex1 = 768, ActivePageIndex2 = 772,
-              Status = 776;
-} // namespace CommandOffset
-
-// Byte offsets of the sequence record.
-namespace SequenceOffset {
-constexpr int CommandID = 0, Command = 4, Description = 13, PreviousValueFW = 120,
-              ActualValueFW = 128, PreviousValueSW = 136, ActualValueSW = 144, Time = 152,
-              Status = 161, SenderType = 163, SenderName1 = 214, SenderName2 = 315,
-              ActivePageIndex1 = 416, ActivePageIndex2 = 420;
-} // namespace SequenceOffset
-
-// The PCB flag texts paired with their offsets, in record order.
-struct PcbFlagField {
-    QString TCommandRecord::*field;
+// One field of a record: where it lies, and the member it holds. The member's
+// type says how it is stored: an int as 4 bytes, a double as 8 (both
+// little-endian), a text as a length byte followed by Capacity Windows-1252
+// bytes.
+template <typename Record> struct RecordField {
     int offset;
+    std::variant<int Record::*, double Record::*, QString Record::*> member;
+    int capacity = 0; // texts only
 };
-constexpr PcbFlagField PcbFlagFields[] = {
-    {&TCommandRecord::ActivePCB3X, CommandOffset::ActivePCB3X},
-    {&TCommandRecord::ActivePCB40, CommandOffset::ActivePCB40},
-    {&TCommandRecord::ActivePCB41, CommandOffset::ActivePCB41},
-    {&TCommandRecord::ActivePCB42, CommandOffset::ActivePCB42},
-    {&TCommandRecord::ActivePCB43, CommandOffset::ActivePCB43},
-    {&TCommandRecord::ActivePCB50, CommandOffset::ActivePCB50},
-    {&TCommandRecord::ActivePCB60, CommandOffset::ActivePCB60},
+
+template <typename Record> constexpr int FieldSize(const RecordField<Record>& field) {
+    if (std::holds_alternative<int Record::*>(field.member))
+        return 4;
+    if (std::holds_alternative<double Record::*>(field.member))
+        return 8;
+    return 1 + field.capacity;
+}
+
+// Fields in offset order, none overlapping the next, the last within the record.
+template <typename Record, size_t N>
+constexpr bool FieldsFitRecord(const RecordField<Record> (&fields)[N], int recordSize) {
+    for (size_t i = 0; i < N; ++i) {
+        const int end = fields[i].offset + FieldSize(fields[i]);
+        if (end > (i + 1 < N ? fields[i + 1].offset : recordSize))
+            return false;
+    }
+    return true;
+}
+
+using CommandField = RecordField<TCommandRecord>;
+using TC = TCommandRecord;
+namespace CCap = CommandTextCapacity;
+// The configuration record, 784 bytes.
+constexpr CommandField CommandLayout[] = {
+    {0, &TC::ID},
+    {4, &TC::Command, CCap::Command},
+    {13, &TC::Description, CCap::Description},
+    {120, &TC::MinValueFW},
+    {128, &TC::MaxValueFW},
+    {136, &TC::DigitsValueFW},
+    {144, &TC::StepValueFW},
+    {152, &TC::MeasureUnitFW, CCap::MeasureUnit},
+    {160, &TC::DefaultValueFW},
+    {168, &TC::ActualValueFW},
+    {176, &TC::FWtoSWFactor},
+    {184, &TC::MinValueSW},
+    {192, &TC::MaxValueSW},
+    {200, &TC::DigitsValueSW},
+    {208, &TC::StepValueSW},
+    {216, &TC::MeasureUnitSW, CCap::MeasureUnit},
+    {224, &TC::DefaultValueSW},
+    {232, &TC::ActualValueSW},
+    {240, &TC::ActivePCB3X, CCap::ActivePCB},
+    {242, &TC::ActivePCB40, CCap::ActivePCB},
+    {244, &TC::ActivePCB41, CCap::ActivePCB},
+    {246, &TC::ActivePCB42, CCap::ActivePCB},
+    {248, &TC::ActivePCB43, CCap::ActivePCB},
+    {250, &TC::ActivePCB50, CCap::ActivePCB},
+    {252, &TC::ActivePCB60, CCap::ActivePCB},
+    {256, &TC::ReadFromGCUID},
+    {260, &TC::WriteToGCUID},
+    {264, &TC::Hint, CCap::Hint},
+    {515, &TC::SenderType, CCap::SenderType},
+    {566, &TC::SenderName1, CCap::SenderName},
+    {667, &TC::SenderName2, CCap::SenderName},
+    {768, &TC::ActivePageIndex1},
+    {772, &TC::ActivePageIndex2},
+    {776, &TC::Status, CCap::Status},
 };
+static_assert(FieldsFitRecord(CommandLayout, CommandRecordSize));
+
+using SequenceField = RecordField<TSequenceRecord>;
+using TS = TSequenceRecord;
+namespace SCap = SequenceTextCapacity;
+// The sequence record, 424 bytes.
+constexpr SequenceField SequenceLayout[] = {
+    {0, &TS::CommandID},
+    {4, &TS::Command, SCap::Command},
+    {13, &TS::Description, SCap::Description},
+    {120, &TS::PreviousValueFW},
+    {128, &TS::ActualValueFW},
+    {136, &TS::PreviousValueSW},
+    {144, &TS::ActualValueSW},
+    {152, &TS::Time, SCap::Time},
+    {161, &TS::Status, SCap::Status},
+    {163, &TS::SenderType, SCap::SenderType},
+    {214, &TS::SenderName1, SCap::SenderName},
+    {315, &TS::SenderName2, SCap::SenderName},
+    {416, &TS::ActivePageIndex1},
+    {420, &TS::ActivePageIndex2},
+};
+static_assert(FieldsFitRecord(SequenceLayout, SequenceRecordSize));
+
+// A zero-filled record with every field of the layout written into it. Texts
+// are cut to their capacity in Windows-1252 characters, one byte each.
+template <typename Record, size_t N>
+QByteArray EncodeRecord(const Record& record, const RecordField<Record> (&layout)[N], int size) {
+    QByteArray bytes(size, '\0');
+    for (const RecordField<Record>& field : layout) {
+        char* at = bytes.data() + field.offset;
+        std::visit(
+            [&](auto member) {
+                const auto& value = record.*member;
+                using Value = std::remove_cvref_t<decltype(value)>;
+                if constexpr (std::is_same_v<Value, int>) {
+                    qToLittleEndian<qint32>(value, at);
+                } else if constexpr (std::is_same_v<Value, double>) {
+                    qToLittleEndian<quint64>(std::bit_cast<quint64>(value), at);
+                } else {
+                    const QByteArray text = ToCp1252(value).left(field.capacity);
+                    at[0] = static_cast<char>(text.size());
+                    std::memcpy(at + 1, text.constData(), static_cast<size_t>(text.size()));
+                }
+            },
+            field.member);
+    }
+    return bytes;
+}
+
+// Every field of the layout read from one record's bytes; a length byte above
+// its text's capacity is read as the capacity.
+template <typename Record, size_t N>
+Record DecodeRecord(const char* data, const RecordField<Record> (&layout)[N]) {
+    Record record;
+    for (const RecordField<Record>& field : layout) {
+        const char* at = data + field.offset;
+        std::visit(
+            [&](auto member) {
+                auto& value = record.*member;
+                using Value = std::remove_cvref_t<decltype(value)>;
+                if constexpr (std::is_same_v<Value, int>) {
+                    value = qFromLittleEndian<qint32>(at);
+                } else if constexpr (std::is_same_v<Value, double>) {
+                    value = std::bit_cast<double>(qFromLittleEndian<quint64>(at));
+                } else {
+                    const int length =
+                        std::min<int>(static_cast<unsigned char>(at[0]), field.capacity);
+                    value = FromCp1252(at + 1, length);
+                }
+            },
+            field.member);
+    }
+    return record;
+}
 
 // The whole file, refused by its size before a byte is read where the size is
 // known; a stream is read with a bound and refused by what it gave.
@@ -133,120 +205,20 @@ RecordSeries<Record> DecodeSeries(const QByteArray& bytes, int recordSize, Decod
 
 } // namespace
 
-QByteArray EncodeCommandRecord(const TCommandRecord& r) {
-    namespace O = CommandOffset;
-    namespace Cap = CommandTextCapacity;
-    RecordWriter w(CommandRecordSize);
-    w.Integer(O::ID, r.ID);
-    w.Text(O::Command, Cap::Command, r.Command);
-    w.Text(O::Description, Cap::Description, r.Description);
-    w.Double(O::MinValueFW, r.MinValueFW);
-    w.Double(O::MaxValueFW, r.MaxValueFW);
-    w.Integer(O::DigitsValueFW, r.DigitsValueFW);
-    w.Double(O::StepValueFW, r.StepValueFW);
-    w.Text(O::MeasureUnitFW, Cap::MeasureUnit, r.MeasureUnitFW);
-    w.Double(O::DefaultValueFW, r.DefaultValueFW);
-    w.Double(O::ActualValueFW, r.ActualValueFW);
-    w.Double(O::FWtoSWFactor, r.FWtoSWFactor);
-    w.Double(O::MinValueSW, r.MinValueSW);
-    w.Double(O::MaxValueSW, r.MaxValueSW);
-    w.Integer(O::DigitsValueSW, r.DigitsValueSW);
-    w.Double(O::StepValueSW, r.StepValueSW);
-    w.Text(O::MeasureUnitSW, Cap::MeasureUnit, r.MeasureUnitSW);
-    w.Double(O::DefaultValueSW, r.DefaultValueSW);
-    w.Double(O::ActualValueSW, r.ActualValueSW);
-    for (const PcbFlagField& flag : PcbFlagFields)
-        w.Text(flag.offset, Cap::ActivePCB, r.*flag.field);
-    w.Integer(O::ReadFromGCUID, r.ReadFromGCUID);
-    w.Integer(O::WriteToGCUID, r.WriteToGCUID);
-    w.Text(O::Hint, Cap::Hint, r.Hint);
-    w.Text(O::SenderType, Cap::SenderType, r.SenderType);
-    w.Text(O::SenderName1, Cap::SenderName, r.SenderName1);
-    w.Text(O::SenderName2, Cap::SenderName, r.SenderName2);
-    w.Integer(O::ActivePageIndex1, r.ActivePageIndex1);
-    w.Integer(O::ActivePageIndex2, r.ActivePageIndex2);
-    w.Text(O::Status, Cap::Status, r.Status);
-    return w.Bytes();
+QByteArray EncodeCommandRecord(const TCommandRecord& record) {
+    return EncodeRecord(record, CommandLayout, CommandRecordSize);
 }
 
 TCommandRecord DecodeCommandRecord(const char* data) {
-    namespace O = CommandOffset;
-    namespace Cap = CommandTextCapacity;
-    const RecordReader rd(data);
-    TCommandRecord r;
-    r.ID = rd.Integer(O::ID);
-    r.Command = rd.Text(O::Command, Cap::Command);
-    r.Description = rd.Text(O::Description, Cap::Description);
-    r.MinValueFW = rd.Double(O::MinValueFW);
-    r.MaxValueFW = rd.Double(O::MaxValueFW);
-    r.DigitsValueFW = rd.Integer(O::DigitsValueFW);
-    r.StepValueFW = rd.Double(O::StepValueFW);
-    r.MeasureUnitFW = rd.Text(O::MeasureUnitFW, Cap::MeasureUnit);
-    r.DefaultValueFW = rd.Double(O::DefaultValueFW);
-    r.ActualValueFW = rd.Double(O::ActualValueFW);
-    r.FWtoSWFactor = rd.Double(O::FWtoSWFactor);
-    r.MinValueSW = rd.Double(O::MinValueSW);
-    r.MaxValueSW = rd.Double(O::MaxValueSW);
-    r.DigitsValueSW = rd.Integer(O::DigitsValueSW);
-    r.StepValueSW = rd.Double(O::StepValueSW);
-    r.MeasureUnitSW = rd.Text(O::MeasureUnitSW, Cap::MeasureUnit);
-    r.DefaultValueSW = rd.Double(O::DefaultValueSW);
-    r.ActualValueSW = rd.Double(O::ActualValueSW);
-    for (const PcbFlagField& flag : PcbFlagFields)
-        r.*flag.field = rd.Text(flag.offset, Cap::ActivePCB);
-    r.ReadFromGCUID = rd.Integer(O::ReadFromGCUID);
-    r.WriteToGCUID = rd.Integer(O::WriteToGCUID);
-    r.Hint = rd.Text(O::Hint, Cap::Hint);
-    r.SenderType = rd.Text(O::SenderType, Cap::SenderType);
-    r.SenderName1 = rd.Text(O::SenderName1, Cap::SenderName);
-    r.SenderName2 = rd.Text(O::SenderName2, Cap::SenderName);
-    r.ActivePageIndex1 = rd.Integer(O::ActivePageIndex1);
-    r.ActivePageIndex2 = rd.Integer(O::ActivePageIndex2);
-    r.Status = rd.Text(O::Status, Cap::Status);
-    return r;
+    return DecodeRecord(data, CommandLayout);
 }
 
-QByteArray EncodeSequenceRecord(const TSequenceRecord& r) {
-    namespace O = SequenceOffset;
-    namespace Cap = SequenceTextCapacity;
-    RecordWriter w(SequenceRecordSize);
-    w.Integer(O::CommandID, r.CommandID);
-    w.Text(O::Command, Cap::Command, r.Command);
-    w.Text(O::Description, Cap::Description, r.Description);
-    w.Double(O::PreviousValueFW, r.PreviousValueFW);
-    w.Double(O::ActualValueFW, r.ActualValueFW);
-    w.Double(O::PreviousValueSW, r.PreviousValueSW);
-    w.Double(O::ActualValueSW, r.ActualValueSW);
-    w.Text(O::Time, Cap::Time, r.Time);
-    w.Text(O::Status, Cap::Status, r.Status);
-    w.Text(O::SenderType, Cap::SenderType, r.SenderType);
-    w.Text(O::SenderName1, Cap::SenderName, r.SenderName1);
-    w.Text(O::SenderName2, Cap::SenderName, r.SenderName2);
-    w.Integer(O::ActivePageIndex1, r.ActivePageIndex1);
-    w.Integer(O::ActivePageIndex2, r.ActivePageIndex2);
-    return w.Bytes();
+QByteArray EncodeSequenceRecord(const TSequenceRecord& record) {
+    return EncodeRecord(record, SequenceLayout, SequenceRecordSize);
 }
 
 TSequenceRecord DecodeSequenceRecord(const char* data) {
-    namespace O = SequenceOffset;
-    namespace Cap = SequenceTextCapacity;
-    const RecordReader rd(data);
-    TSequenceRecord r;
-    r.CommandID = rd.Integer(O::CommandID);
-    r.Command = rd.Text(O::Command, Cap::Command);
-    r.Description = rd.Text(O::Description, Cap::Description);
-    r.PreviousValueFW = rd.Double(O::PreviousValueFW);
-    r.ActualValueFW = rd.Double(O::ActualValueFW);
-    r.PreviousValueSW = rd.Double(O::PreviousValueSW);
-    r.ActualValueSW = rd.Double(O::ActualValueSW);
-    r.Time = rd.Text(O::Time, Cap::Time);
-    r.Status = rd.Text(O::Status, Cap::Status);
-    r.SenderType = rd.Text(O::SenderType, Cap::SenderType);
-    r.SenderName1 = rd.Text(O::SenderName1, Cap::SenderName);
-    r.SenderName2 = rd.Text(O::SenderName2, Cap::SenderName);
-    r.ActivePageIndex1 = rd.Integer(O::ActivePageIndex1);
-    r.ActivePageIndex2 = rd.Integer(O::ActivePageIndex2);
-    return r;
+    return DecodeRecord(data, SequenceLayout);
 }
 
 RecordSeries<TCommandRecord> DecodeCommandRecords(const QByteArray& bytes) {

@@ -2,10 +2,10 @@
 
 #include "serial/SerialPort.h"
 
+#include <QCollator>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -110,22 +110,14 @@ std::optional<TPresentPort> PortFromSysfs(const TPortListingOptions& options, co
     return port;
 }
 
-// ttyUSB2 before ttyUSB10: compare the letters, then the number at the end.
-bool NaturalLess(const QString& a, const QString& b) {
-    static const QRegularExpression tail(QStringLiteral("^(.*?)(\\d*)$"));
-    const auto ma = tail.match(a);
-    const auto mb = tail.match(b);
-    if (ma.captured(1) != mb.captured(1))
-        return ma.captured(1) < mb.captured(1);
-    const qulonglong na = ma.captured(2).toULongLong();
-    const qulonglong nb = mb.captured(2).toULongLong();
-    return na != nb ? na < nb : a < b;
-}
-
 std::vector<TPresentPort> SysfsPorts(const TPortListingOptions& options) {
     QStringList names = QDir(options.sysfsRoot + QStringLiteral("/class/tty"))
                             .entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System);
-    std::sort(names.begin(), names.end(), NaturalLess);
+    // ttyUSB2 before ttyUSB10, the same whatever the user's language.
+    QCollator collator{QLocale(QLocale::English)};
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseSensitive);
+    std::sort(names.begin(), names.end(), collator);
     const QString root = QDir(options.sysfsRoot).canonicalPath();
     std::vector<TPresentPort> ports;
     for (const QString& name : names)

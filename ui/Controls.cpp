@@ -439,21 +439,28 @@ void TLed::paintEvent(QPaintEvent*) {
 
 // ---------------------------------------------------------------- TProgressBar
 
-TProgressBar::TProgressBar(QWidget* parent) : QWidget(parent), TControl(this, clBtnFace) {}
+TProgressBar::TProgressBar(QWidget* parent) : QProgressBar(parent), TControl(this, clBtnFace) {
+    setTextVisible(false);
+    setRange(0, 100);
+    setValue(0);
+}
 
+// A changed range leaves the position where it was, held within the new range
+// (QProgressBar would reset a position outside it to below the minimum).
 void TProgressBar::SetMin(int value) {
-    min_ = value;
-    update();
+    const int kept = this->value();
+    setMinimum(value);
+    SetPosition(kept);
 }
 
 void TProgressBar::SetMax(int value) {
-    max_ = value;
-    update();
+    const int kept = this->value();
+    setMaximum(value);
+    SetPosition(kept);
 }
 
 void TProgressBar::SetPosition(int value) {
-    position_ = value;
-    update();
+    setValue(std::clamp(value, minimum(), maximum()));
 }
 
 void TProgressBar::SetState(TProgressBarState state) {
@@ -473,9 +480,9 @@ QColor TProgressBar::StateColor(TProgressBarState state) {
 }
 
 int TProgressBar::FilledWidth(int width) const {
-    if (max_ <= min_)
+    if (maximum() <= minimum())
         return 0;
-    const double share = double(std::clamp(position_, min_, max_) - min_) / double(max_ - min_);
+    const double share = double(value() - minimum()) / double(maximum() - minimum());
     return int(share * width + 0.5);
 }
 

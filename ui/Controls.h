@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
@@ -322,15 +323,17 @@ class TLed : public QWidget, public TControl {
 
 enum class TProgressBarState { pbsNormal, pbsError, pbsPaused };
 
-class TProgressBar : public QWidget, public TControl {
+// A QProgressBar (so that styles and screen readers know it as one) drawn in
+// the program's state colours. The position is held within the range.
+class TProgressBar : public QProgressBar, public TControl {
     Q_OBJECT
   public:
     explicit TProgressBar(QWidget* parent = nullptr);
-    int Min() const { return min_; }
+    int Min() const { return minimum(); }
     void SetMin(int value);
-    int Max() const { return max_; }
+    int Max() const { return maximum(); }
     void SetMax(int value);
-    int Position() const { return position_; }
+    int Position() const { return value(); }
     void SetPosition(int value);
     TProgressBarState State() const { return state_; }
     void SetState(TProgressBarState state);
@@ -339,15 +342,13 @@ class TProgressBar : public QWidget, public TControl {
     // The filled part of a bar Width pixels wide.
     int FilledWidth(int width) const;
     QSize sizeHint() const override { return {100, 14}; }
+    QSize minimumSizeHint() const override { return {}; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
     void ApplyColor(const QColor&) override { update(); }
 
   private:
-    int min_ = 0;
-    int max_ = 100;
-    int position_ = 0;
     TProgressBarState state_ = TProgressBarState::pbsNormal;
 };
 

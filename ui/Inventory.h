@@ -51,19 +51,20 @@ struct GridShape {
 
 constexpr TColor NoDesignColor = 0xFFFFFFFF;
 
+// A row leaves out the fields that hold their default.
 struct InventoryItem {
     const char* parent; // "" = the window itself
     ControlKind kind;
     const char* name;
-    const char* caption; // caption, title or tab text as designed (English)
-    int helpContext;     // command ID of a parameter control; 0 = none
-    int tag;
-    unsigned flags;
-    int increment; // spin edit arrow step
-    const char* helpKeyword;
-    const char* items;     // radio group items, separated by "|"
-    int columns;           // radio group columns
-    const char* text = ""; // design-time text of an edit or combo box
+    const char* caption = ""; // caption, title or tab text as designed (English)
+    int helpContext = 0;      // command ID of a parameter control; 0 = none
+    int tag = 0;
+    unsigned flags = 0;
+    int increment = 1; // spin edit arrow step
+    const char* helpKeyword = "";
+    const char* items = ""; // radio group items, separated by "|"
+    int columns = 1;        // radio group columns
+    const char* text = "";  // design-time text of an edit or combo box
     TColor color = NoDesignColor;
     GridShape grid = {};
 };
@@ -71,6 +72,10 @@ struct InventoryItem {
 std::span<const InventoryItem> MainWindowInventory();
 // The row of the control called Name, or nullptr.
 const InventoryItem* FindInventoryItem(const QString& name);
+// The label that names an edit or spin edit: the one label in the edit's
+// container that carries the edit's command ID. Nothing when the edit has no
+// command ID, or when no label or several labels (column captions) carry it.
+const InventoryItem* LabelOfEdit(const InventoryItem& edit);
 
 // The non-visual components, created after the controls in this order.
 struct NonVisualItem {

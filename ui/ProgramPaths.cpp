@@ -1,6 +1,6 @@
 #include "ui/ProgramPaths.h"
 
-#include "app/BuildInfo.h"
+#include "util/BuildInfo.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "ui/UnitMain.h"
-#include "app/BuildInfo.h"
 #include "translation/MessageNumbers.h"
+#include "util/BuildInfo.h"
 
 #include "translation/TranslationTable.h"
 #include "ui/ErrorReport.h"
@@ -112,6 +112,12 @@ void TFormMain::SetShowHint(bool show) {
 void TFormMain::BuildControls() {
     for (const InventoryItem& item : MainWindowInventory())
         Register(CreateControl(item), QString::fromLatin1(item.name));
+    // Alt+letter and screen readers reach an edit through its label.
+    for (const InventoryItem& item : MainWindowInventory()) {
+        if (const InventoryItem* label = LabelOfEdit(item))
+            Control<TLabel>(QString::fromLatin1(label->name))
+                .setBuddy(&Control<QWidget>(QString::fromLatin1(item.name)));
+    }
 }
 
 namespace {

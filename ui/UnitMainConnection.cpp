@@ -2,13 +2,13 @@
 // box, status label and LED, the port list, auto-connect, a link that is lost
 // by itself, and the offer to read the configuration once the GCU announced
 // itself.
-#include "app/BuildInfo.h"
 #include "device/ConnectionRules.h"
 #include "device/LinkLogging.h"
 #include "model/LiveRecording.h"
 #include "serial/SerialDevice.h"
 #include "translation/MessageNumbers.h"
 #include "ui/UnitMain.h"
+#include "util/BuildInfo.h"
 
 #include <QRegularExpression>
 #include <cerrno>

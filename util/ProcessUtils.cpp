@@ -1,4 +1,4 @@
-#include "ProcessUtils.h"
+#include "util/ProcessUtils.h"
 
 #include <QEventLoop>
 #include <QProcess>

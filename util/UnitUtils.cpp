@@ -197,8 +197,15 @@ QString FloatToPointText(double value, int decimals) {
 QByteArray ToCp1252(const QString& text) {
     QByteArray bytes;
     bytes.reserve(text.size());
-    for (const QChar c : text) {
-        const char16_t code = c.unicode();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        // A character outside the basic plane (a surrogate pair) is one
+        // character the code page lacks: one "?".
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            bytes.append('?');
+            ++i;
+            continue;
+        }
+        const char16_t code = text[i].unicode();
         const bool unassignedHigh = code >= 0x80 && code < 0xA0 && Cp1252High[code - 0x80] == 0;
         if (code < 0x80 || (code >= 0xA0 && code <= 0xFF) || unassignedHigh) {
             bytes.append(static_cast<char>(code));

@@ -50,7 +50,9 @@ QString FloatToFixedDisplayText(double value, int decimals);
 // Point text for the GCU: fixed Decimals decimals with a decimal point.
 QString FloatToPointText(double value, int decimals);
 
-// Windows-1252 at every 8-bit border (files, records, frames on the wire).
+// Windows-1252 at every 8-bit border (files, records, frames on the wire). A
+// character the code page lacks, inside the basic plane or outside it, is one
+// "?".
 QByteArray ToCp1252(const QString& text);
 QString FromCp1252(const QByteArray& bytes);
 QString FromCp1252(const char* data, int size);

@@ -203,6 +203,28 @@ TEST(CommandRecordLayout, encode_cutsTextsLongerThanTheirCapacity) {
     EXPECT_EQ(bytes[515], '\0'); // SenderType's length byte is untouched
 }
 
+// A character outside the basic plane is one character: one "?" in the file,
+// and one place of the field's capacity.
+TEST(CommandRecordLayout,
+     encode_cutsTextsByCharactersAndWritesOneQuestionMarkForACharacterOutsideTheBasicPlane) {
+    const QString grin = QString::fromUtf8("\xF0\x9F\x98\x80"); // U+1F600
+    TCommandRecord r;
+    r.Command = "AB" + grin + "CDEFGH"; // 9 characters, 10 UTF-16 units
+    r.MeasureUnitSW = grin + "C";
+    const QByteArray bytes = EncodeCommandRecord(r);
+    EXPECT_EQ(static_cast<unsigned char>(bytes[4]), 8);
+    EXPECT_EQ(bytes.mid(5, 8), "AB?CDEFG");
+    EXPECT_EQ(static_cast<unsigned char>(bytes[216]), 2);
+    EXPECT_EQ(bytes.mid(217, 2), "?C");
+    EXPECT_EQ(DecodeCommandRecord(bytes.constData()).MeasureUnitSW, "?C");
+
+    TSequenceRecord e;
+    e.Time = grin + grin + "12345678";
+    const QByteArray entry = EncodeSequenceRecord(e);
+    EXPECT_EQ(static_cast<unsigned char>(entry[152]), 8);
+    EXPECT_EQ(entry.mid(153, 8), "??123456");
+}
+
 TEST(CommandRecordLayout, lengthByteAboveCapacity_isCutToTheCapacity) {
     QByteArray bytes = SampleCommandBytes();
     bytes[4] = '\xFF';   // Command: capacity 8

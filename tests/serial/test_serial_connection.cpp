@@ -1,5 +1,5 @@
 // Open, close, send and receive over pseudo-terminals listed as extra ports.
-#include "SerialTestSupport.h"
+#include "support/SerialTestSupport.h"
 
 #include "serial/SerialDevice.h"
 
@@ -12,27 +12,20 @@
 
 namespace {
 
-// A port object set up as the window sets it up, on a listed pseudo-terminal.
-class SerialConnection : public ::testing::Test {
+// A port object set up as the window sets it up, on a listed pseudo-terminal,
+// with every event it reports logged.
+class SerialConnection : public ListedPtyTest {
   protected:
-    SerialConnection() : listed_({pty_.Path()}) {}
-    void SetUp() override { ASSERT_TRUE(pty_.Valid()); }
-
-    static void Configure(TSerialPort& port, const QByteArray& path) {
-        port.SetBaudRate(br115200);
-        port.SetCustomPortName(path);
-        port.SetPort(spCustom);
-        port.SetNeedSynchronization(true);
+    void SetUp() override {
+        ListedPtyTest::SetUp();
+        Configure(port, pty_.Path());
     }
 
-    Pty pty_;
-    ListedPorts listed_;
+    TSerialPort port;
+    EventLog log{port};
 };
 
 TEST_F(SerialConnection, openAndClose_reportConnectInsideOpenAndDisconnectInsideClose) {
-    TSerialPort port;
-    EventLog log(port);
-    Configure(port, pty_.Path());
     ASSERT_TRUE(port.Open());
     EXPECT_EQ(log.Events(), QList<QByteArray>{"connect"}) << "OnConnect runs before Open returns";
     EXPECT_EQ(port.ConnectedTo(), spCustom);
@@ -50,9 +43,6 @@ TEST_F(SerialConnection, openAndClose_reportConnectInsideOpenAndDisconnectInside
 }
 
 TEST_F(SerialConnection, received_bytesArriveInOrderWholeWithNulBytesOnTheWindowThread) {
-    TSerialPort port;
-    EventLog log(port);
-    Configure(port, pty_.Path());
     ASSERT_TRUE(port.Open());
     const QByteArray announcement = "901 - Init OK\r\n900 - Versione Firmware: 5.0.9\r\n";
     pty_.Write(announcement);
@@ -73,9 +63,6 @@ TEST_F(SerialConnection, received_bytesArriveInOrderWholeWithNulBytesOnTheWindow
 }
 
 TEST_F(SerialConnection, keepEntireBuffer_collectsAllChunksSinceOpen) {
-    TSerialPort port;
-    EventLog log(port);
-    Configure(port, pty_.Path());
     port.SetKeepEntireBuffer(true);
     ASSERT_TRUE(port.Open());
     pty_.Write("abc");
@@ -87,9 +74,6 @@ TEST_F(SerialConnection, keepEntireBuffer_collectsAllChunksSinceOpen) {
 }
 
 TEST_F(SerialConnection, packetSize_deliversOnlyWholePacketsAndKeepsTheRestQueued) {
-    TSerialPort port;
-    EventLog log(port);
-    Configure(port, pty_.Path());
     port.SetPacketSize(8);
     port.SetDelay(20);
     ASSERT_TRUE(port.Open());
@@ -104,9 +88,6 @@ TEST_F(SerialConnection, packetSize_deliversOnlyWholePacketsAndKeepsTheRestQueue
 }
 
 TEST_F(SerialConnection, idle_firesOnceAfterQuietAndResumeComesBeforeTheNextChunk) {
-    TSerialPort port;
-    EventLog log(port);
-    Configure(port, pty_.Path());
     port.SetDelay(20);
     port.SetIdleInterval(100);
     ASSERT_TRUE(port.Open());
@@ -123,9 +104,6 @@ TEST_F(SerialConnection, idle_firesOnceAfterQuietAndResumeComesBeforeTheNextChun
 }
 
 TEST_F(SerialConnection, send_writesUpToTheFirstNulAndReportsWhatWasWritten) {
-    TSerialPort port;
-    EventLog log(port);
-    Configure(port, pty_.Path());
     ASSERT_TRUE(port.Open());
     EXPECT_EQ(port.SendString(QByteArray("[MAXVATPS ?]\r\n\0tail", 19)), 14u);
     EXPECT_EQ(pty_.Read(14), QByteArray("[MAXVATPS ?]\r\n"));
@@ -143,8 +121,6 @@ TEST_F(SerialConnection, send_writesUpToTheFirstNulAndReportsWhatWasWritten) {
 }
 
 TEST_F(SerialConnection, errors_carryTheirFixedTexts) {
-    TSerialPort port;
-    Configure(port, pty_.Path());
     try {
         port.SendString("x");
         FAIL() << "sending on a closed port succeeded";
@@ -184,9 +160,6 @@ TEST_F(SerialConnection, open_refusesTheOpenPortAnUnlistedPortAndNoPort) {
     EXPECT_FALSE(stray.Open());
     EXPECT_TRUE(strayLog.Events().isEmpty());
 
-    TSerialPort port;
-    EventLog log(port);
-    Configure(port, pty_.Path());
     ASSERT_TRUE(port.Open());
     EXPECT_FALSE(port.Open());
     EXPECT_EQ(log.Count("connect"), 1);
@@ -196,9 +169,6 @@ TEST_F(SerialConnection, open_refusesTheOpenPortAnUnlistedPortAndNoPort) {
 TEST_F(SerialConnection, openOfAnotherDevicePath_movesTheConnection) {
     Pty second;
     ListedPorts both({pty_.Path(), second.Path()});
-    TSerialPort port;
-    EventLog log(port);
-    Configure(port, pty_.Path());
     ASSERT_TRUE(port.Open());
     port.SetCustomPortName(second.Path());
     ASSERT_TRUE(port.Open());
@@ -209,9 +179,6 @@ TEST_F(SerialConnection, openOfAnotherDevicePath_movesTheConnection) {
 }
 
 TEST_F(SerialConnection, hangUp_endsTheConnectionWithFaultThenDisconnectOnce) {
-    TSerialPort port;
-    EventLog log(port);
-    Configure(port, pty_.Path());
     ASSERT_TRUE(port.Open());
     QElapsedTimer clock;
     clock.start();
@@ -230,9 +197,6 @@ TEST_F(SerialConnection, hangUp_endsTheConnectionWithFaultThenDisconnectOnce) {
 }
 
 TEST_F(SerialConnection, handlers_mayCloseAndReopenFromInsideEvents) {
-    TSerialPort port;
-    EventLog log(port);
-    Configure(port, pty_.Path());
     int reopened = 0;
     port.OnReceive = [&](TSerialPort* sender, const QByteArray&) { sender->Close(); };
     port.OnDisconnect = [&](TSerialPort* sender, TCommPort) {
@@ -272,9 +236,6 @@ TEST_F(SerialConnection, secondOpener_isRefusedAsBusy) {
 }
 
 TEST_F(SerialConnection, withoutSynchronization_eventsRunOnTheReceiveThread) {
-    TSerialPort port;
-    EventLog log(port);
-    Configure(port, pty_.Path());
     port.SetNeedSynchronization(false);
     ASSERT_TRUE(port.Open());
     pty_.Write("direct");
@@ -290,9 +251,6 @@ TEST_F(SerialConnection, withoutSynchronization_eventsRunOnTheReceiveThread) {
 }
 
 TEST_F(SerialConnection, pullMode_signalsWithEmptyBuffersAndReadsLines) {
-    TSerialPort port;
-    EventLog log(port);
-    Configure(port, pty_.Path());
     port.SetAutoReceive(false);
     ASSERT_TRUE(port.Open());
     pty_.Write("OK\r\nrest");
@@ -315,8 +273,6 @@ TEST_F(SerialConnection, pullMode_signalsWithEmptyBuffersAndReadsLines) {
 }
 
 TEST_F(SerialConnection, testDevice_findsTheAnswerToAToken) {
-    TSerialPort port;
-    Configure(port, pty_.Path());
     ASSERT_TRUE(port.Open());
     std::thread responder([&] {
         if (pty_.Read(6) == "PING\r\n")
@@ -348,9 +304,6 @@ TEST_F(SerialConnection, destroyingAnOpenPort_endsItsThreadsWithoutEvents) {
 
 TEST_F(SerialConnection, logInput_appendsEveryChunkAndABadFileRaises) {
     QTemporaryDir dir;
-    TSerialPort port;
-    EventLog log(port);
-    Configure(port, pty_.Path());
     port.SetLogFile(dir.filePath(QStringLiteral("input.log")));
     port.SetLogInput(true);
     ASSERT_TRUE(port.Open());
@@ -376,8 +329,6 @@ TEST_F(SerialConnection, logInput_appendsEveryChunkAndABadFileRaises) {
 }
 
 TEST_F(SerialConnection, smallOperations_answerOnlyWhileOpen) {
-    TSerialPort port;
-    Configure(port, pty_.Path());
     EXPECT_FALSE(port.ClearInputBuffer());
     EXPECT_FALSE(port.SetBreak(true));
     EXPECT_FALSE(port.GetCTS());

@@ -2,7 +2,7 @@
 // holds: every line setting read back from a pseudo-terminal. A pty keeps its
 // own data width and parity (always 8 bits, no parity); those two are checked
 // on the termios record that is handed to the device.
-#include "SerialTestSupport.h"
+#include "support/SerialTestSupport.h"
 
 #include "serial/SerialDevice.h"
 

@@ -1,6 +1,6 @@
 // When the receive thread hands received text over: at a line end at once, after
 // a quiet line otherwise, and without losing or reordering a byte.
-#include "SerialTestSupport.h"
+#include "support/SerialTestSupport.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -59,19 +59,15 @@ class PiecesWriter {
 
 // A port set up as the window sets it up, at a chosen line rate; each received
 // chunk is kept with the time it reached the window thread.
-class SerialReceive : public ::testing::Test {
+class SerialReceive : public ListedPtyTest {
   protected:
-    SerialReceive() : listed_({pty_.Path()}) {
+    SerialReceive() {
         timeout_.setSingleShot(true);
         QObject::connect(&timeout_, &QTimer::timeout, &loop_, &QEventLoop::quit);
     }
-    void SetUp() override { ASSERT_TRUE(pty_.Valid()); }
 
     void Open(TBaudRate rate) {
-        port_.SetBaudRate(rate);
-        port_.SetCustomPortName(pty_.Path());
-        port_.SetPort(spCustom);
-        port_.SetNeedSynchronization(true);
+        Configure(port_, pty_.Path(), rate);
         port_.OnReceive = [this](TSerialPort*, const QByteArray& chunk) {
             chunks_.append(chunk);
             arrivals_.push_back(Clock::now());
@@ -97,8 +93,6 @@ class SerialReceive : public ::testing::Test {
         received_.clear();
     }
 
-    Pty pty_;
-    ListedPorts listed_;
     QEventLoop loop_;
     QTimer timeout_;
     QList<QByteArray> chunks_;

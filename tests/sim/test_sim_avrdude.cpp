@@ -1,8 +1,8 @@
 // Debian's avrdude writes and verifies firmware through the simulated GCU's
 // boot loader, exactly as the firmware update runs it.
-#include "SimPtyClient.h"
 #include "gcusim/GcuSimulator.h"
 #include "gcusim/IntelHex.h"
+#include "sim/SimPtyClient.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
 // The simulated GCU over its pseudo-terminal, talked to as the program would:
 // announcement on every open, dump, writes and storing, status stream,
 // teaching, pacing and each fault.
-#include "SimPtyClient.h"
 #include "gcusim/GcuParameterSet.h"
 #include "gcusim/GcuSimulator.h"
+#include "sim/SimPtyClient.h"
 #include "util/StringGridModel.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 // The gcu-sim program: publishes its port, answers on it, hangs up and plugs
 // in again on signals, ends cleanly, and refuses bad input with a message.
-#include "SimPtyClient.h"
+#include "sim/SimPtyClient.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,7 @@
 // Binding of the command table to the window's controls: limits, defaults,
 // hints, colours, sender names and pages; the status colours; the enabled
 // states that follow from the link, live mode and the change sequence.
+#include "support/WindowFixtures.h"
 #include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
 #include "util/UnitUtils.h"
@@ -53,9 +54,7 @@ class Binding : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(dataDir.isValid());
-        QDir(dataDir.path()).mkpath("CFG");
-        ASSERT_TRUE(QFile::copy(QStringLiteral(QV_SOURCE_DIR "/CFG/Commands.CSV"),
-                                dataDir.filePath("CFG/Commands.CSV")));
+        ASSERT_TRUE(qvtest::CopyShippedCommands(dataDir.path()));
         SetProgramFolder(dataDir.path());
     }
     void TearDown() override { SetProgramFolder(QString()); }

@@ -3,6 +3,7 @@
 #include "ui/Controls.h"
 #include "util/StringGridModel.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
@@ -286,6 +287,28 @@ TEST(ProgressBar, statesDrawGreenRedYellow) {
     EXPECT_EQ(bar.FilledWidth(100), 100);
     bar.SetMax(0); // an empty range draws nothing
     EXPECT_EQ(bar.FilledWidth(100), 0);
+}
+
+// Screen readers see a progress bar with its range and position; a range
+// change keeps the position, held within the new range.
+TEST(ProgressBar, isAnAccessibleProgressBarWhosePositionStaysWithinItsRange) {
+    TProgressBar bar;
+    EXPECT_EQ(bar.Position(), 0);
+    bar.SetMin(10);
+    bar.SetMax(130);
+    bar.SetPosition(100);
+    QAccessibleInterface* shown = QAccessible::queryAccessibleInterface(&bar);
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->role(), QAccessible::ProgressBar);
+    ASSERT_NE(shown->valueInterface(), nullptr);
+    EXPECT_EQ(shown->valueInterface()->currentValue().toInt(), 100);
+    EXPECT_EQ(shown->valueInterface()->maximumValue().toInt(), 130);
+    bar.SetMax(200);
+    EXPECT_EQ(bar.Position(), 100);
+    bar.SetMax(50);
+    EXPECT_EQ(bar.Position(), 50);
+    bar.SetPosition(-5);
+    EXPECT_EQ(bar.Position(), 10);
 }
 
 TEST(StringGrid, showsItsModelAndMeasuresInItsFont) {

@@ -1,7 +1,7 @@
 // Derived values in the window: the RPM factor and the RPM values it
 // re-expresses, ratios and down-shift limits, barrel degrees and their timer,
 // the three spin buttons at their limits, and the two coupled timing groups.
-#include "test_ui_editing_window.h"
+#include "ui/test_ui_editing_window.h"
 #include "util/UnitUtils.h"
 
 #include <QSignalBlocker>

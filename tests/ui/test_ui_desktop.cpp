@@ -2,13 +2,13 @@
 // and without a translation file, the command line (--help and --version
 // without a display), the support log, and the per-user copy of a read-only
 // program folder.
-#include "app/BuildInfo.h"
 #include "app/CommandLine.h"
 #include "app/SupportLog.h"
 #include "device/LinkLogging.h"
 #include "support/WindowFixtures.h"
 #include "translation/MessageNumbers.h"
 #include "ui/ProgramPaths.h"
+#include "util/BuildInfo.h"
 
 #include <QProcess>
 #include <QTest>

@@ -2,8 +2,8 @@
 // changes (colour, entry, grid), silenced writes do not, typed-back values
 // undo, the gearbox pair, which derived values each edit recomputes, and text
 // that is not a number.
-#include "test_ui_editing_window.h"
 #include "translation/MessageNumbers.h"
+#include "ui/test_ui_editing_window.h"
 
 #include <QApplication>
 #include <QTest>

@@ -4,7 +4,7 @@
 // are left out, and files that cannot be read.
 #include "model/RecordFiles.h"
 #include "model/SequenceLoading.h"
-#include "test_ui_editing_window.h"
+#include "ui/test_ui_editing_window.h"
 #include "util/UnitUtils.h"
 
 #include <QAbstractButton>

@@ -275,6 +275,48 @@ TEST_F(WindowTest, shippedCommandsFileHasAFittingRowForEveryParameterControl) {
 
 // ------------------------------------------------------------------ layout
 
+// Alt+letter and screen readers reach a parameter edit through its label: on
+// the four parameter pages every spin edit whose container has a label of its
+// own command ID is that label's buddy, and no label names an edit of another
+// command or another container.
+TEST_F(WindowTest, parameterEditsAreTheBuddiesOfTheLabelsOfTheirCommands) {
+    const QStringList pages = {"TSMainSetting", "TSUpshift", "TSDownShift", "TSRecovery"};
+    auto onParameterPage = [&](const QWidget* control) {
+        for (const QWidget* w = control; w; w = w->parentWidget())
+            if (pages.contains(w->objectName()))
+                return true;
+        return false;
+    };
+    int spinEditsWithLabels = 0;
+    for (const InventoryItem& item : MainWindowInventory()) {
+        if (item.kind == ControlKind::Label) {
+            const QWidget* buddy = form.Control<TLabel>(item.name).buddy();
+            if (!buddy)
+                continue;
+            const InventoryItem* edit = FindInventoryItem(buddy->objectName());
+            ASSERT_NE(edit, nullptr) << item.name;
+            EXPECT_EQ(edit->helpContext, item.helpContext) << item.name;
+            EXPECT_STREQ(edit->parent, item.parent) << item.name;
+            continue;
+        }
+        if (item.kind != ControlKind::SpinEdit || item.helpContext <= 0 ||
+            !onParameterPage(&form.Control<QWidget>(item.name)))
+            continue;
+        QList<const TLabel*> labels;
+        for (const InventoryItem& other : MainWindowInventory())
+            if (other.kind == ControlKind::Label && other.helpContext == item.helpContext &&
+                qstrcmp(other.parent, item.parent) == 0)
+                labels.append(&form.Control<TLabel>(other.name));
+        if (labels.size() != 1)
+            continue; // none, or column captions that share the ID
+        EXPECT_EQ(labels.front()->buddy(), &form.Control<QWidget>(item.name)) << item.name;
+        ++spinEditsWithLabels;
+    }
+    EXPECT_GE(spinEditsWithLabels, 60);
+    EXPECT_EQ(form.Control<TLabel>("LRatiosRpmRPMDivisor").buddy(),
+              &form.Control<QWidget>("SERatiosRpmDivisor"));
+}
+
 TEST(LayoutRows, tokensGiveCellsSpansAndAlignment) {
     const auto cells = ParseLayoutRows({"A . ^B:2 >C", "[D|E]:3x2 +F"});
     ASSERT_EQ(cells.size(), 5u);

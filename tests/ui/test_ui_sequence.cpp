@@ -4,8 +4,8 @@
 // All", a GCU that does not answer, "Discard" and "Erase All".
 #include "app/DemoMode.h"
 #include "gcusim/GcuSimulator.h"
-#include "test_ui_editing_window.h"
 #include "translation/MessageNumbers.h"
+#include "ui/test_ui_editing_window.h"
 
 #include <QApplication>
 #include <QImage>
@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr int Patience = 20000; // ms; generous for a loaded machine
+using qvtest::WaitFor;
 
 class SequenceWindow : public EditingWindow {
   protected:
@@ -179,62 +179,11 @@ TEST_F(SequenceWindow, closingWithOnlySentOrDiscardedEntries_asksNothing) {
 
 namespace {
 
-class SequenceWithGcu : public ::testing::Test {
+// The shared window with the simulated GCU; frames compared without their
+// line ends.
+class SequenceWithGcu : public qvtest::WindowWithGcu {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(dataDir.isValid());
-        QDir(dataDir.path()).mkpath("CFG");
-        ASSERT_TRUE(QFile::copy(QStringLiteral(QV_SOURCE_DIR "/CFG/Commands.CSV"),
-                                dataDir.filePath("CFG/Commands.CSV")));
-        SetProgramFolder(dataDir.path());
-        GcuSimulatorOptions options;
-        options.commandsFile = CfgFolder() + QStringLiteral("/Commands.CSV");
-        options.stateFile = dataDir.filePath(QStringLiteral("gcu-state.txt"));
-        options.bootWindowMs = 200;
-        gcu = std::make_unique<GcuSimulator>(options);
-        const QString port = gcu->start();
-        qputenv("GCU_EXTRA_PORTS",
-                ExtraPortsWith(QString(), port, QLatin1String(DemoAdapterName)).toLocal8Bit());
-        form = std::make_unique<TFormMain>();
-        form->show();
-        FillTranslationTableFromFolder(
-            form->Control<TStringGrid>(QStringLiteral("SGTranslation")).Model(),
-            QStringLiteral(QV_SOURCE_DIR "/translation/texts"));
-    }
-    void TearDown() override {
-        dialogs.messageAnswers = {mrYes}; // closing with unsent changes
-        form->close();
-        form.reset();
-        gcu->stop();
-        qunsetenv("GCU_EXTRA_PORTS");
-        SetProgramFolder(QString());
-    }
-
-    bool WaitFor(const std::function<bool()>& condition) {
-        return QTest::qWaitFor(condition, Patience);
-    }
-    int TimesAsked(int message) const {
-        const QString text = form->TranslateString(message);
-        return int(std::count_if(dialogs.asked.begin(), dialogs.asked.end(),
-                                 [&text](const auto& q) { return q.text == text; }));
-    }
-    TButton& Button(const char* name) const { return form->Control<TButton>(name); }
-    TSpinEdit& Spin(const char* name) const { return form->Control<TSpinEdit>(name); }
-    const TSequenceRecord& Entry(int index) const { return form->Sequence[index]; }
-    bool Connected() const { return Button("BSerialCommunicationConnectDisconnect").Tag() == 1; }
-    // Auto-connect, then Yes to the offer to read the configuration.
-    void ConnectAndRead() {
-        dialogs.messageAnswers = {mrYes};
-        ASSERT_TRUE(WaitFor([this] { return Connected(); }));
-        ASSERT_TRUE(WaitFor([this] { return TimesAsked(17) == 1; }));
-    }
-    QList<QByteArray> FramesSince(int count) const { return gcu->ReceivedFrames().mid(count); }
     static QByteArray Trimmed(const QByteArray& frame) { return frame.trimmed(); }
-
-    QTemporaryDir dataDir;
-    ScopedScriptedDialogs dialogs;
-    std::unique_ptr<GcuSimulator> gcu;
-    std::unique_ptr<TFormMain> form;
 };
 
 } // namespace

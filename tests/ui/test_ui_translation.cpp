@@ -6,6 +6,7 @@
 // language switch writes the file. With QV_WRITE_TRANSLATIONS=1 in the
 // environment, the shipped file test writes CFG/Translations.CSV afresh (after
 // captions or texts have changed) instead of comparing.
+#include "support/WindowFixtures.h"
 #include "translation/MessageNumbers.h"
 #include "translation/TranslationTable.h"
 #include "translation/TranslationTexts.h"
@@ -59,9 +60,7 @@ class Translation : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(dataDir.isValid());
-        QDir(dataDir.path()).mkpath("CFG");
-        ASSERT_TRUE(QFile::copy(QStringLiteral(QV_SOURCE_DIR "/CFG/Commands.CSV"),
-                                dataDir.filePath("CFG/Commands.CSV")));
+        ASSERT_TRUE(qvtest::CopyShippedCommands(dataDir.path()));
         SetProgramFolder(dataDir.path());
     }
     void TearDown() override {

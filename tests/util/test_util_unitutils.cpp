@@ -157,3 +157,13 @@ TEST(Cp1252, roundTripsEveryByteAndMapsTheHighRange) {
     EXPECT_EQ(ToCp1252(QStringLiteral("\u20AC")), QByteArray("\x80"));
     EXPECT_EQ(ToCp1252(QStringLiteral("\u4E2D")), QByteArray("?")); // not in the code page
 }
+
+TEST(Cp1252, aCharacterOutsideTheBasicPlaneIsOneQuestionMark_aLoneSurrogateToo) {
+    EXPECT_EQ(ToCp1252(QString::fromUtf8("a\xF0\x9F\x98\x80"
+                                         "b")),
+              QByteArray("a?b"));
+    QString lone = QStringLiteral("x");
+    lone.append(QChar(char16_t(0xD83D))); // a high surrogate with no low one after it
+    lone.append(u'y');
+    EXPECT_EQ(ToCp1252(lone), QByteArray("x?y"));
+}

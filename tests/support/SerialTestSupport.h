@@ -10,6 +10,7 @@
 #include <QThread>
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <mutex>
 #include <poll.h>
 #include <pty.h>
@@ -167,3 +168,22 @@ class EventLog {
 template <typename Pred> bool WaitFor(Pred pred, int timeoutMs = 3000) {
     return QTest::qWaitFor(pred, timeoutMs);
 }
+
+// A pseudo-terminal listed as the one extra port, for the tests of port
+// objects.
+class ListedPtyTest : public ::testing::Test {
+  protected:
+    ListedPtyTest() : listed_({pty_.Path()}) {}
+    void SetUp() override { ASSERT_TRUE(pty_.Valid()); }
+
+    // Sets Port up as the window sets it up, on the device at Path.
+    static void Configure(TSerialPort& port, const QByteArray& path, TBaudRate rate = br115200) {
+        port.SetBaudRate(rate);
+        port.SetCustomPortName(path);
+        port.SetPort(spCustom);
+        port.SetNeedSynchronization(true);
+    }
+
+    Pty pty_;
+    ListedPorts listed_;
+};
