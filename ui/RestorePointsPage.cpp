@@ -100,8 +100,6 @@ void RestorePointsPage::StoreAnswered() {
     beforeStore_.reset();
     sentValues_.clear();
     Stored(reading);
-    // Not read back: the next transmission reads the unit first.
-    unitCurrent_ = false;
 }
 
 void RestorePointsPage::Stored(const UnitReading& reading) {
@@ -125,6 +123,9 @@ void RestorePointsPage::ValueLearned(int id, double valueFW) {
 // one may be out of date, else the last one. A unit that does not answer
 // leaves the last reading of this link, if there is one.
 std::optional<UnitReading> RestorePointsPage::ReadingForPoint(bool readFirst) {
+    // Without a link there is no unit to keep (and nothing will be written to it).
+    if (!form_.SerialConnectedGLOB)
+        return std::nullopt;
     if (readFirst || !unitCurrent_) {
         QString why;
         if (std::optional<UnitReading> fresh = form_.ReadUnitSilently(&why)) {

@@ -364,6 +364,14 @@ QString ShownText(QWidget* widget) {
 // were given a fixed width on purpose.
 void ExpectNotSqueezed(QWidget* widget) {
     const QString text = ShownText(widget);
+    // A label that wraps its text needs the lines the text takes at its width.
+    if (auto* label = qobject_cast<QLabel*>(widget); label && label->wordWrap()) {
+        const QRect needed = label->fontMetrics().boundingRect(QRect(0, 0, label->width(), 10000),
+                                                               Qt::TextWordWrap, text);
+        EXPECT_LE(needed.height(), label->height())
+            << widget->objectName().toStdString() << " cuts its text";
+        return;
+    }
     if (!text.isEmpty()) {
         int needed = widget->fontMetrics().horizontalAdvance(text);
         if (qobject_cast<QAbstractButton*>(widget))

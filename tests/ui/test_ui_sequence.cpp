@@ -256,13 +256,16 @@ TEST_F(SequenceWithGcu, unansweredEntryKeepsItsStatus_runStops_userIsTold_discar
     EXPECT_EQ(TimesAsked(Msg::NoAnswer), 2);
     EXPECT_EQ(Entry(1).Status, "M");
 
-    // The GCU answers again: a single transmit sends the frame and the store.
+    // The GCU answers again: a single transmit sends the frame and the store
+    // (after reading the unit, which the unanswered frames may have changed).
     gcu->SetFaults(GcuFaultOptions());
     before = gcu->FramesReceived();
     Button("BSequenceTransmit").click();
     EXPECT_EQ(Entry(1).Status, "T");
     ASSERT_TRUE(WaitFor([&] { return gcu->FramesReceived() >= before + 2; }));
-    EXPECT_EQ(FramesSince(before)[1].trimmed(), "[SAVEPRMT 0]");
+    ASSERT_GE(FramesSince(before).size(), 2);
+    EXPECT_EQ(FramesSince(before).last().trimmed(), "[SAVEPRMT 0]");
+    EXPECT_EQ(FramesSince(before).value(FramesSince(before).size() - 2).trimmed(), "[DNACTPWR 70]");
 
     // Discard of the unsent up-shift change: the value read comes back, and it
     // is not captured as a change.
