@@ -117,6 +117,7 @@ TEST_F(TransmitAllPainting,
     const int entries = LoadWritableParameters();
     ASSERT_GE(entries, 100);
     const int framesBefore = gcu->FramesReceived();
+    const int asked = MessagesAsked();
 
     PaintCounter paints(Grid().viewport());
     QElapsedTimer took;
@@ -131,12 +132,13 @@ TEST_F(TransmitAllPainting,
         EXPECT_EQ(Grid().model()->index(i, 0).data().toString(),
                   QString::number(Entry(i).CommandID));
     }
-    EXPECT_EQ(FramesSince(framesBefore).size(), entries + 1); // and the store
+    // The store goes out last, without a wait for its answer.
+    EXPECT_TRUE(WaitFor([&] { return FramesSince(framesBefore).size() == entries + 1; }));
     EXPECT_EQ(Grid().Row(), 1);
     EXPECT_EQ(form->Sequence.GridSelectedRow, 1);
     EXPECT_EQ(form->Sequence.ActivePosition, 1);
     EXPECT_EQ(ShownPage(), Entry(1).ActivePageIndex1 - 1);
-    EXPECT_EQ(MessagesAsked(), 0);
+    EXPECT_EQ(MessagesAsked(), asked);
 
     // A paint every 100 ms and a few more, not one for each entry.
     EXPECT_LE(paintsDuringRun, ms / 100 + 4) << entries << " entries in " << ms << " ms";
@@ -149,10 +151,10 @@ TEST_F(TransmitAllPainting, progressIsPaintedWhileTheRunGoesOn) {
     ConnectAndRead();
     LoadWritableParameters();
     PaintCounter paints(Grid().viewport());
-    int paintsAfterFortyFrames = -1;
-    AfterFrames(40, [&] { paintsAfterFortyFrames = paints.count; });
+    int paintsAfterSixtyFrames = -1;
+    AfterFrames(60, [&] { paintsAfterSixtyFrames = paints.count; });
     Button("BSequenceTransmitAll").click();
-    EXPECT_GT(paintsAfterFortyFrames, 0);
+    EXPECT_GT(paintsAfterSixtyFrames, 0);
 }
 
 TEST_F(TransmitAllPainting, gcuStopsAnsweringMidRun_windowShowsWhatWasAndWasNotSent) {
