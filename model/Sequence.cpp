@@ -196,6 +196,15 @@ void FillSGSequenceText(const ChangeSequence& sequence, const CommandTable& comm
         FillSequenceGridRow(sequence[row], commands, row, grid);
 }
 
+void FillSGSequenceRowText(const ChangeSequence& sequence, const CommandTable& commands, int row,
+                           StringGridModel& grid) {
+    if (!ChangeSequence::IsValidIndex(row))
+        return;
+    if (grid.ColCount() < SequenceGridColumns || grid.RowCount() < SequenceCount + 1)
+        SetSGSequenceStructure(grid);
+    FillSequenceGridRow(sequence[row], commands, row, grid);
+}
+
 bool SequenceRowColor(const ChangeSequence& sequence, int row, int selectedRow, quint32& color) {
     if (!ChangeSequence::IsValidIndex(row))
         return false;

@@ -147,6 +147,9 @@ void SetSGSequenceStructure(StringGridModel& grid);
 // Rows 1..200 from the entries; rows without an entry are empty.
 void FillSGSequenceText(const ChangeSequence& sequence, const CommandTable& commands,
                         StringGridModel& grid);
+// Row Row alone, from entry Row (an entry changed in place).
+void FillSGSequenceRowText(const ChangeSequence& sequence, const CommandTable& commands, int row,
+                           StringGridModel& grid);
 // The fill colour of a grid row; the title row has none (returns false).
 bool SequenceRowColor(const ChangeSequence& sequence, int row, int selectedRow, quint32& color);
 

@@ -157,19 +157,34 @@ void SequenceController::SelectGridRow(int row) {
     SGSequenceSelectCell(row);
 }
 
+// The previously active entry and the first other entry on the shown page in
+// their normal colours, entry ActualRow in its selected colours and active,
+// its page shown: what selecting the other entry and then ActualRow leaves,
+// with each control painted once and the enabled states worked out once.
 void SequenceController::UpdateSequenceControlsColor(int actualRow) {
     if (!ChangeSequence::IsValidIndex(actualRow))
         return;
     const int page = view_.CurrentPageIndex();
+    int other = 0;
     for (int r = 1; r <= SequenceCount; ++r) {
         // Compared without subtracting: page indices come from files as well.
         const bool onShownPage = static_cast<long long>(sequence_[r].ActivePageIndex1) - 1 == page;
         if (r != actualRow && onShownPage) {
-            SGSequenceSelectCell(r);
+            other = r;
             break;
         }
     }
-    SGSequenceSelectCell(actualRow);
+    const int previous = sequence_.ActivePosition;
+    if (ChangeSequence::IsValidIndex(previous) && previous != actualRow && previous != other)
+        PaintEntryControls(sequence_[previous], GetStatusColor(sequence_[previous].Status, false));
+    if (other > 0)
+        PaintEntryControls(sequence_[other], GetStatusColor(sequence_[other].Status, false));
+    const TSequenceRecord& entry = sequence_[actualRow];
+    PaintEntryControls(entry, GetStatusColor(entry.Status, true));
+    sequence_.ActivePosition = actualRow;
+    if (!sequence_.SilentActivePageChange)
+        ShowPageOfEntry(entry);
+    view_.EnableControls();
 }
 
 void SequenceController::FillSGSequence() {
@@ -179,6 +194,10 @@ void SequenceController::FillSGSequence() {
 
 void SequenceController::RefreshGridText() {
     FillSGSequenceText(sequence_, commands_, view_.SequenceGrid());
+}
+
+void SequenceController::RefreshGridRow(int row) {
+    FillSGSequenceRowText(sequence_, commands_, row, view_.SequenceGrid());
 }
 
 QString SequenceController::TransmitFrameText(int row) const {
@@ -210,7 +229,7 @@ void SequenceController::MarkTransmitted(int row) {
     if (!ChangeSequence::IsValidIndex(row))
         return;
     sequence_[row].Status = StatusLetter::Transmitted;
-    RefreshGridText(); // the status column shows the new letter too
+    RefreshGridRow(row); // the status column shows the new letter too
     UpdateSequenceControlsColor(row);
 }
 
@@ -226,7 +245,7 @@ bool SequenceController::DiscardSelected() {
     else
         RestoreTableValuesBeforeLoad(sequence_[row]);
     sequence_[row].Status = StatusLetter::Discarded;
-    RefreshGridText();
+    RefreshGridRow(row);
     UpdateSequenceControlsColor(row);
     view_.EnableControls();
     return true;

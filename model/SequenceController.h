@@ -86,6 +86,8 @@ class SequenceController {
     void FillSGSequence();
     // All rows' texts without touching the selection (the grid's repaint).
     void RefreshGridText();
+    // The texts of row Row alone: an entry changed in place.
+    void RefreshGridRow(int row);
 
     // The frame of entry Row for the GCU: "[" + command + " " + value + "]" CR LF,
     // the command word from the command table row of the entry's ID, the value
@@ -97,7 +99,8 @@ class SequenceController {
     // The first entry still to be sent ("M" or "L") whose value the frame
     // guard would refuse, in list order.
     std::optional<RefusedEntry> FirstRefusedPendingEntry() const;
-    // After the frame of entry Row went out: "T", grid repainted, colours.
+    // After the frame of entry Row went out: "T", its grid row rewritten,
+    // colours.
     void MarkTransmitted(int row);
 
     // Discard of the selected row; false when the entry is not "M" or "L". An

@@ -56,7 +56,12 @@ void TControl::UpdateToolTip() {
 }
 
 void TControl::SetColor(TColor color) {
+    // The colour a control already shows is not applied again: each new
+    // palette costs the control a repaint.
+    if (colorApplied_ && color == color_)
+        return;
     color_ = color;
+    colorApplied_ = true;
     ApplyColor(ToQColor(color));
 }
 
@@ -585,6 +590,13 @@ class StringGridTableModel : public QAbstractTableModel {
             Q_EMIT dataChanged(index(0, 0), index(rows_ - 1, cols_ - 1));
         }
     }
+    // One cell's new text repaints that cell alone.
+    void CellChanged(int col, int row) {
+        if (rows_ != cells_.RowCount() || cols_ != cells_.ColCount())
+            Sync();
+        else
+            Q_EMIT dataChanged(index(row, col), index(row, col));
+    }
 
   private:
     TStringGrid* grid_;
@@ -632,6 +644,7 @@ TStringGrid::TStringGrid(QWidget* parent)
         return fontMetrics().horizontalAdvance(text);
     };
     grid_->changed = [this] { ModelChanged(); };
+    grid_->cellChanged = [this](int col, int row) { tableModel_->CellChanged(col, row); };
     setModel(tableModel_);
     setItemDelegate(new StringGridDelegate(this));
     horizontalHeader()->hide();
@@ -646,6 +659,7 @@ TStringGrid::TStringGrid(QWidget* parent)
 
 TStringGrid::~TStringGrid() {
     grid_->changed = nullptr;
+    grid_->cellChanged = nullptr;
     grid_->textWidth = nullptr;
 }
 
@@ -708,6 +722,13 @@ void TStringGrid::SetRow(int row) {
         return;
     const QScopedValueRollback<bool> guard(selecting_, true);
     setCurrentIndex(tableModel_->index(row, col_));
+}
+
+void TStringGrid::UpdateRow(int row) {
+    if (row < 0 || row >= RowCount())
+        return;
+    const int top = rowViewportPosition(row);
+    viewport()->update(QRect(0, top, viewport()->width(), rowHeight(row)));
 }
 
 void TStringGrid::SetCol(int col) {

@@ -83,6 +83,7 @@ class TControl : public TComponent {
     bool parentShowHint_ = true;
     bool windowShowHint_ = true;
     TColor color_;
+    bool colorApplied_ = false;
 };
 
 // The component properties of Object, or nullptr when it is not one of ours.
@@ -412,6 +413,8 @@ class TStringGrid : public QTableView, public TControl {
     int Col() const { return col_; }
     void SetRow(int row);
     void SetCol(int col);
+    // Repaints the cells of Row (their look depends on more than their text).
+    void UpdateRow(int row);
 
   Q_SIGNALS:
     // After the default drawing of a cell; a handler may paint over it.

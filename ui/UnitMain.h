@@ -228,6 +228,8 @@ class TFormMain : public QWidget {
     // set to 27 or back to 0 is honoured too).
     LinkRouter& Router() { return linkRouter_; }
     LinkExchange& Exchange() { return *linkExchange_; }
+    // A run of entries sent one after the other (ui/UnitMainSequence.cpp).
+    class EntryRun;
     // A request to the GCU awaits its answer (Get Config., a calibration step,
     // a transmission). Other requests do nothing meanwhile, so that none takes
     // the first one's answer.

@@ -135,7 +135,10 @@ void TFormMain::SetControlColor(const QString& ControlType, const QString& Contr
         return;
     // A check box cannot show a background: its marker shows the colour, and
     // white (a value read from the GCU) needs no marker at all.
-    if (auto* marker = Find<TShape>(MarkerPrefix + ControlName)) {
+    auto* marker = Find<TShape>(MarkerPrefix + ControlName);
+    if (marker && marker->BrushColor() == AColor && marker->isHidden() == (AColor == clWhite))
+        return; // already shows it
+    if (marker) {
         marker->SetBrushColor(AColor);
         marker->setVisible(AColor != clWhite);
     }

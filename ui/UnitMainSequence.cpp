@@ -4,14 +4,47 @@
 // live in SequenceController; this file does the widget side.
 #include "model/ParameterLimits.h"
 #include "translation/MessageNumbers.h"
+#include "ui/BatchedPainting.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorReport.h"
 #include "ui/RestorePointsPage.h"
 #include "ui/UnitMain.h"
 #include "util/UnitUtils.h"
 
+#include <QApplication>
 #include <QPainter>
 #include <QScopedValueRollback>
+
+// A run of entries sent one after the other ("Transmit All"). Each entry is
+// selected, its page shown and its controls coloured as the run reaches it,
+// but the window is painted at most every 100 ms meanwhile and once more when
+// the run ends, however it ends: a paint for every entry inside the answer
+// waits would hold back every next frame. The hourglass shows for the whole
+// run instead of once for each answer.
+class TFormMain::EntryRun {
+  public:
+    explicit EntryRun(TFormMain& form) : form_(form), painting_(&form) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        form_.linkWaiter_.SetBusyIndicator({});
+    }
+    ~EntryRun() { End(); }
+    EntryRun(const EntryRun&) = delete;
+    EntryRun& operator=(const EntryRun&) = delete;
+    // The window as usual again, before a message box or when the run is over.
+    void End() {
+        if (ended_)
+            return;
+        ended_ = true;
+        painting_.Stop();
+        form_.linkWaiter_.SetBusyIndicator(HourglassIndicator());
+        QApplication::restoreOverrideCursor();
+    }
+
+  private:
+    TFormMain& form_;
+    BatchedPainting painting_;
+    bool ended_ = false;
+};
 
 namespace {
 
@@ -43,12 +76,14 @@ enum class TransmitOutcome { NothingToSend, Answered, NoAnswer, LinkLost, Refuse
 // link kept away, keeps its status. An entry changed or erased while the
 // answer was awaited is not marked either. A value outside its command's
 // limits is not framed: the user is told, and the entry keeps its status.
-TransmitOutcome TransmitSelectedEntry(TFormMain& form) {
+TransmitOutcome TransmitSelectedEntry(TFormMain& form, TFormMain::EntryRun* run = nullptr) {
     const int row = form.Sequence.GridSelectedRow;
     QString frame;
     try {
         frame = form.SequenceRules.TransmitFrameText(row);
     } catch (const EValueOutOfLimits& refused) {
+        if (run)
+            run->End();
         form.ReportValueOutOfLimits(refused.Refusal());
         return TransmitOutcome::Refused;
     }
@@ -119,9 +154,13 @@ void TFormMain::SequenceWindowView::ShowPage(int pageIndex) {
 
 void TFormMain::SequenceWindowView::SetGridSelectedRow(int row) {
     TStringGrid& grid = SequenceGridOf(form_);
+    const int before = grid.Row();
     const QScopedValueRollback<bool> moving(movingSelection, true);
     grid.SetRow(row);
-    grid.viewport()->update();
+    // A row's colour depends on whether it is the selected one: the two rows
+    // change, not the rest of the grid.
+    grid.UpdateRow(before);
+    grid.UpdateRow(grid.Row());
 }
 
 StringGridModel& TFormMain::SequenceWindowView::SequenceGrid() {
@@ -234,13 +273,14 @@ void TFormMain::BSequenceTransmitAllClick(QObject*) {
     // What the unit holds is kept before anything is written to it.
     if (GetSequenceFlags(Sequence).pending)
         RestorePoints().BeforeTransmission();
+    EntryRun run(*this);
     int answered = 0;
     TransmitOutcome stop = TransmitOutcome::Answered;
     for (int i = 1; i <= SequenceCount && Sequence[i].CommandID > 0; ++i) {
         if (!IsPendingStatus(Sequence[i].Status))
             continue;
         SequenceRules.SelectGridRow(i);
-        const TransmitOutcome outcome = TransmitSelectedEntry(*this);
+        const TransmitOutcome outcome = TransmitSelectedEntry(*this, &run);
         if (outcome == TransmitOutcome::Refused) {
             EnableControls();
             return;
@@ -257,6 +297,7 @@ void TFormMain::BSequenceTransmitAllClick(QObject*) {
     const bool stopped = stop != TransmitOutcome::Answered;
     if (stop != TransmitOutcome::LinkLost && (!stopped || answered > 0))
         SaveCPUParameters();
+    run.End();
     if (stopped)
         ReportUnanswered(*this, stop);
 }

@@ -53,7 +53,10 @@ void StringGridModel::SetCell(int col, int row, const QString& text) {
     if (cells_[row][col] == text)
         return;
     cells_[row][col] = text;
-    NotifyChanged();
+    if (cellChanged)
+        cellChanged(col, row);
+    else
+        NotifyChanged();
 }
 
 void StringGridModel::SetDefaultColWidth(int width) {

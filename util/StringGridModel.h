@@ -30,8 +30,11 @@ class StringGridModel {
     std::function<int(const QString&)> textWidth;
     int TextWidth(const QString& text) const;
 
-    // Called after any change, so that a widget can repaint.
+    // Called after any change, so that a widget can repaint. A changed cell
+    // text is told to CellChanged instead when that is set, so that a widget
+    // repaints that cell alone.
     std::function<void()> changed;
+    std::function<void(int col, int row)> cellChanged;
 
   private:
     void NotifyChanged();

@@ -291,8 +291,42 @@ TEST_F(SequenceRules, updateColours_selectsAnEntryOfTheShownPageFirst) {
     controller.UpdateSequenceControlsColor(1);
     EXPECT_EQ(sequence.ActivePosition, 1);
     EXPECT_EQ(view.colors["SEUpShiftEngineCutTime"], ModifiedNormal);
-    EXPECT_EQ(view.paintLog.count("SEUpShiftEngineCutTime"), 2); // selected, then normal
+    EXPECT_EQ(view.paintLog.count("SEUpShiftEngineCutTime"), 1); // normal, painted once
     EXPECT_EQ(view.colors["EBatteryMaximum"], StatusColors::clYellow);
+}
+
+TEST_F(SequenceRules, updateColours_paintsEachControlOnceAndWorksOutEnabledStatesOnce) {
+    Edit(7, 60);   // page 2
+    Edit(20, 1);   // page 3
+    Edit(10, 13);  // page 1 (index 0)
+    view.page = 1; // page of command 7, now entry 3
+    controller.SGSequenceSelectCell(3);
+    view.paintLog.clear();
+    view.enableCalls = 0;
+    controller.UpdateSequenceControlsColor(2);
+    EXPECT_EQ(view.enableCalls, 1);
+    for (const QString& name : view.paintLog)
+        EXPECT_EQ(view.paintLog.count(name), 1) << name.toStdString();
+    EXPECT_EQ(view.colors["SEUpShiftEngineCutTime"], ModifiedNormal); // was active, on the page
+    EXPECT_EQ(view.colors["CBInputsOutputsCANRPMInput"], StatusColors::clYellow);
+    EXPECT_EQ(sequence.ActivePosition, 2);
+    EXPECT_EQ(view.page, 2);
+}
+
+TEST_F(SequenceRules, markingAndDiscarding_rewriteOnlyTheEntrysGridRow) {
+    Edit(7, 60);
+    Edit(10, 13);
+    Edit(115, 3);
+    view.grid.SetCell(1, 2, "untouched");
+    view.grid.SetCell(1, 3, "untouched");
+    controller.SelectGridRow(1);
+    controller.MarkTransmitted(1);
+    EXPECT_EQ(view.grid.Cell(5, 1), "T");
+    controller.SelectGridRow(3);
+    ASSERT_TRUE(controller.DiscardSelected());
+    EXPECT_EQ(view.grid.Cell(5, 3), "D");
+    EXPECT_EQ(view.grid.Cell(1, 3), "UPCUTTIM");  // the discarded entry's own row
+    EXPECT_EQ(view.grid.Cell(1, 2), "untouched"); // the others are not written
 }
 
 TEST_F(SequenceRules, discard_revertsKeepsEntryAsDAndRefusesOtherStatuses) {

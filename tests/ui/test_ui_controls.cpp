@@ -325,6 +325,23 @@ TEST(StringGrid, showsItsModelAndMeasuresInItsFont) {
     EXPECT_EQ(grid.columnWidth(1), 123);
 }
 
+TEST(StringGrid, newCellTextSignalsThatCellAlone_sameTextNothing_newShapeResets) {
+    TStringGrid grid;
+    grid.SetColCount(6);
+    grid.SetRowCount(201);
+    QSignalSpy changes(grid.model(), &QAbstractItemModel::dataChanged);
+    QSignalSpy resets(grid.model(), &QAbstractItemModel::modelReset);
+    grid.SetCells(5, 17, QStringLiteral("T"));
+    ASSERT_EQ(changes.size(), 1);
+    EXPECT_EQ(changes[0][0].toModelIndex(), grid.model()->index(17, 5));
+    EXPECT_EQ(changes[0][1].toModelIndex(), grid.model()->index(17, 5));
+    grid.SetCells(5, 17, QStringLiteral("T"));
+    EXPECT_EQ(changes.size(), 1);
+    grid.SetRowCount(5);
+    EXPECT_EQ(resets.size(), 1);
+    EXPECT_EQ(grid.model()->rowCount(), 5);
+}
+
 TEST(StringGrid, selectingRowsAsksFirstAndSkipsFixedRows) {
     TStringGrid grid;
     grid.SetColCount(6);
