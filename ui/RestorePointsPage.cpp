@@ -26,9 +26,9 @@ const QString CountsName = QStringLiteral("LRestorePointsCounts");
 const QString DifferencesOnlyName = QStringLiteral("CBRestorePointsDifferencesOnly");
 
 // Column widths in pixels: time, reason, last seen, firmware, PCB, differ.
-constexpr int HistoryWidths[] = {130, 220, 130, 70, 50, 90};
+constexpr int HistoryWidths[] = {130, 300, 130, 70, 50, 80};
 // ID, command, description, unit, working copy, point or file.
-constexpr int CompareWidths[] = {34, 76, 370, 90, 90, 90};
+constexpr int CompareWidths[] = {34, 76, 280, 90, 90, 110};
 constexpr int CompareValueColumn = 3; // the first of the three sets
 
 // Differing rows in the pale colour of a change, the values that differ from
@@ -289,6 +289,9 @@ void RestorePointsPage::UpdateTexts() {
         compare.SetCells(col, 0, compareTitles.value(col));
     if (!history_.isEmpty())
         FillHistory();
+    form_.Control<TLabel>(ComparedWithName)
+        .SetCaption(chosen_ ? form_.TranslateString(Msg::RestorePointsComparedWith) + ChosenLabel()
+                            : QString());
     FillComparisonGrid();
 }
 
@@ -415,6 +418,17 @@ QString RestorePointsPage::PointLabel(const RestorePointInfo& point) const {
         .arg(LocalTimeText(point.time), QString::number(point.number), ReasonText(point.reason));
 }
 
+QString RestorePointsPage::ChosenLabel() const {
+    if (!chosen_)
+        return {};
+    if (chosen_->pointFile.isEmpty())
+        return chosen_->fileName;
+    QString label = PointLabel(chosen_->point);
+    if (!chosen_->intact)
+        label += QStringLiteral(" - ") + form_.TranslateString(Msg::RestorePointDamaged);
+    return label;
+}
+
 void RestorePointsPage::ComparePoint(int row) {
     if (row < 1 || row > history_.size())
         return;
@@ -427,10 +441,7 @@ void RestorePointsPage::ComparePoint(int row) {
                     TMsgDlgType::mtWarning);
         return;
     }
-    QString label = PointLabel(point);
-    if (!read->intact)
-        label += QStringLiteral(" - ") + form_.TranslateString(Msg::RestorePointDamaged);
-    chosen_ = Chosen{label, read->column, store.ConfigFilePath(point)};
+    chosen_ = Chosen{QString(), read->column, store.ConfigFilePath(point), point, read->intact};
     Recompare();
 }
 
@@ -443,7 +454,8 @@ void RestorePointsPage::CompareFile(const QString& fileName) {
                     TMsgDlgType::mtWarning);
         return;
     }
-    chosen_ = Chosen{QFileInfo(fileName).fileName(), ColumnOfRecords(file.records), QString()};
+    chosen_ =
+        Chosen{QFileInfo(fileName).fileName(), ColumnOfRecords(file.records), QString(), {}, true};
     auto& history = form_.Control<TStringGrid>(HistoryGridName);
     history.clearSelection();
     Recompare();
@@ -460,7 +472,7 @@ void RestorePointsPage::Recompare() {
         CompareParameterSets(form_.Commands, form_.PCBVersionGLOB, form_.RPMFactorGLOB, unit,
                              ColumnOfWorkingCopy(form_.Commands, form_.Sequence), chosen);
     form_.Control<TLabel>(ComparedWithName)
-        .SetCaption(chosen_ ? form_.TranslateString(Msg::RestorePointsComparedWith) + chosen_->label
+        .SetCaption(chosen_ ? form_.TranslateString(Msg::RestorePointsComparedWith) + ChosenLabel()
                             : QString());
     FillComparisonGrid();
 }

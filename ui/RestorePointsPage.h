@@ -99,10 +99,14 @@ class RestorePointsPage : public QObject {
                                  QString* error = nullptr);
 
     struct Chosen {
-        QString label;
+        QString fileName; // a file's name; empty for a point
         ComparedColumn column;
         QString pointFile; // the point's configuration file, for the history's selection
+        RestorePointInfo point;
+        bool intact = true;
     };
+    // What the comparison's third column holds, in the current language.
+    QString ChosenLabel() const;
 
     TFormMain& form_;
     std::optional<UnitReading> unit_;

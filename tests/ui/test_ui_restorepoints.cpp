@@ -310,13 +310,14 @@ TEST_F(RestorePointsWithGcu, pageShowsHistoryAndComparisonWholeInEveryLanguage) 
         for (QWidget* widget : page.findChildren<QWidget*>()) {
             if (!widget->isVisible())
                 continue;
-            if (auto* button = qobject_cast<TButton*>(widget))
+            if (auto* button = qobject_cast<TButton*>(widget)) {
                 EXPECT_GE(button->width(),
                           button->fontMetrics().horizontalAdvance(button->text()) + 20)
                     << widget->objectName().toStdString();
-            else if (qobject_cast<TCheckBox*>(widget) || qobject_cast<TGroupBox*>(widget))
+            } else if (qobject_cast<TCheckBox*>(widget) || qobject_cast<TGroupBox*>(widget)) {
                 EXPECT_GE(widget->width(), widget->minimumSizeHint().width())
                     << widget->objectName().toStdString();
+            }
         }
         const QStringList titles =
             form->TranslateString(Msg::RestorePointsCompareTitles).split('|');
@@ -329,9 +330,10 @@ TEST_F(RestorePointsWithGcu, pageShowsHistoryAndComparisonWholeInEveryLanguage) 
         const QRect needed = counts.fontMetrics().boundingRect(QRect(0, 0, counts.width(), 1000),
                                                                Qt::TextWordWrap, counts.text());
         EXPECT_LE(needed.height(), counts.height()) << counts.text().toStdString();
-        if (!folder.isEmpty())
+        if (!folder.isEmpty()) {
             EXPECT_TRUE(
                 form->grab().save(folder + QStringLiteral("/restore-points-%1.png").arg(language)));
+        }
     }
 }
 
