@@ -42,7 +42,7 @@ enum class TransmitOutcome { NothingToSend, Answered, NoAnswer, LinkLost, Refuse
 // link kept away, keeps its status. An entry changed or erased while the
 // answer was awaited is not marked either. A value outside its command's
 // limits is not framed: the user is told, and the entry keeps its status.
-TransmitOutcome TransmitSelectedEntry(TFormMain& form) {
+TransmitOutcome TransmitSelectedEntry(TFormMain& form, StoreReadBack& run) {
     const int row = form.Sequence.GridSelectedRow;
     QString frame;
     try {
@@ -63,8 +63,10 @@ TransmitOutcome TransmitSelectedEntry(TFormMain& form) {
     // Found by its command: a capture meanwhile may have moved it.
     const int at = form.Sequence.FindForCapture(sent.CommandID);
     if (at > 0 && form.Sequence[at].ActualValueFW == sent.ActualValueFW &&
-        IsPendingStatus(form.Sequence[at].Status))
+        IsPendingStatus(form.Sequence[at].Status)) {
         form.SequenceRules.MarkTransmitted(at);
+        run.RecordSent(sent.CommandID, sent.ActualValueFW);
+    }
     return TransmitOutcome::Answered;
 }
 
@@ -190,7 +192,8 @@ void TFormMain::BSequenceTransmitClick(QObject* Sender) {
     if (!request.Claimed())
         return;
     const bool alone = Sender == FindComponent(QStringLiteral("BSequenceTransmit"));
-    const TransmitOutcome outcome = TransmitSelectedEntry(*this);
+    StoreReadBack run;
+    const TransmitOutcome outcome = TransmitSelectedEntry(*this, run);
     if (outcome == TransmitOutcome::NothingToSend || outcome == TransmitOutcome::Refused || !alone)
         return;
     if (outcome != TransmitOutcome::Answered) {
@@ -200,6 +203,7 @@ void TFormMain::BSequenceTransmitClick(QObject* Sender) {
     }
     SaveCPUParameters();
     EnableControls();
+    ReadBackAfterStore(run);
 }
 
 // Every entry still to be sent, in list order, each only after the GCU has
@@ -207,7 +211,7 @@ void TFormMain::BSequenceTransmitClick(QObject* Sender) {
 // what was answered is still stored. A lost link ends it too, with nothing
 // more sent. A value outside its command's limits stops the run before
 // anything is sent (or, should one appear meanwhile, at that entry), and then
-// no store is sent.
+// no store is sent. What was stored is read back and checked.
 void TFormMain::BSequenceTransmitAllClick(QObject*) {
     const RequestScope request(*this);
     if (!request.Claimed())
@@ -218,12 +222,13 @@ void TFormMain::BSequenceTransmitAllClick(QObject*) {
         return;
     }
     int answered = 0;
+    StoreReadBack run;
     TransmitOutcome stop = TransmitOutcome::Answered;
     for (int i = 1; i <= SequenceCount && Sequence[i].CommandID > 0; ++i) {
         if (!IsPendingStatus(Sequence[i].Status))
             continue;
         SequenceRules.SelectGridRow(i);
-        const TransmitOutcome outcome = TransmitSelectedEntry(*this);
+        const TransmitOutcome outcome = TransmitSelectedEntry(*this, run);
         if (outcome == TransmitOutcome::Refused) {
             EnableControls();
             return;
@@ -238,10 +243,13 @@ void TFormMain::BSequenceTransmitAllClick(QObject*) {
     SequenceRules.SelectGridRow(1);
     EnableControls();
     const bool stopped = stop != TransmitOutcome::Answered;
-    if (stop != TransmitOutcome::LinkLost && (!stopped || answered > 0))
+    const bool store = stop != TransmitOutcome::LinkLost && (!stopped || answered > 0);
+    if (store)
         SaveCPUParameters();
     if (stopped)
         ReportUnanswered(*this, stop);
+    if (store)
+        ReadBackAfterStore(run);
 }
 
 void TFormMain::BSequenceDiscardClick(QObject*) {
