@@ -748,6 +748,11 @@ std::optional<double> GcuSimulator::ParameterById(int commandId) const {
     return impl_->parameters ? impl_->parameters->ValueOfCommand(commandId) : std::nullopt;
 }
 
+std::optional<double> GcuSimulator::StoredParameterById(int commandId) const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->parameters ? impl_->parameters->StoredValueOfCommand(commandId) : std::nullopt;
+}
+
 std::optional<double> GcuSimulator::ParameterAtDumpPosition(int position) const {
     std::lock_guard lock(impl_->mutex);
     return impl_->parameters ? impl_->parameters->ValueAtDumpPosition(position) : std::nullopt;

@@ -114,6 +114,8 @@ class GcuSimulator {
 
     // What the GCU holds, in GCU units.
     std::optional<double> ParameterById(int commandId) const;
+    // What the GCU keeps over a restart (the values of its last store).
+    std::optional<double> StoredParameterById(int commandId) const;
     std::optional<double> ParameterAtDumpPosition(int position) const;
     QByteArray DumpText() const;
     int RebootCounter() const;

@@ -46,8 +46,8 @@ TEST_F(ReadBack, everyValueTaken_entriesStayTransmitted_userToldTheyAreHeld) {
     Button("BSequenceTransmitAll").click();
     EXPECT_EQ(TrimmedFramesSince(before), (QList<QByteArray>{"[DNACTPWR 70]", "[UPACTPWR 80]",
                                                              "[SAVEPRMT 0]", "[INVPARAM 1]"}));
-    EXPECT_EQ(gcu->ParameterById(DownPower), 70);
-    EXPECT_EQ(gcu->ParameterById(UpPower), 80);
+    EXPECT_EQ(gcu->StoredParameterById(DownPower), 70);
+    EXPECT_EQ(gcu->StoredParameterById(UpPower), 80);
     EXPECT_EQ(Entry(1).Status, StatusLetter::Transmitted);
     EXPECT_EQ(Entry(2).Status, StatusLetter::Transmitted);
     EXPECT_EQ(Spin(DownPowerSpin).Value(), 70);
@@ -69,8 +69,8 @@ TEST_F(GcuKeepsAnOldValue, itsEntryGoesBackToModified_controlShowsTheUnitsValue_
     ConnectAndRead();
     EditBothPowers(80);
     Button("BSequenceTransmitAll").click();
-    EXPECT_EQ(gcu->ParameterById(DownPower), 100);
-    EXPECT_EQ(gcu->ParameterById(UpPower), 80);
+    EXPECT_EQ(gcu->StoredParameterById(DownPower), 100);
+    EXPECT_EQ(gcu->StoredParameterById(UpPower), 80);
     EXPECT_EQ(Entry(1).Status, StatusLetter::Modified);
     EXPECT_EQ(Entry(1).ActualValueFW, 70); // still what the user wants
     EXPECT_EQ(Grid().Cells(5, 1), StatusLetter::Modified);
@@ -102,7 +102,7 @@ TEST_F(GcuClampsToItsOwnLimits, singleTransmit_clampedValueListedAndShown_entryM
     Button("BSequenceTransmit").click();
     EXPECT_EQ(TrimmedFramesSince(before),
               (QList<QByteArray>{"[UPACTPWR 95]", "[SAVEPRMT 0]", "[INVPARAM 1]"}));
-    EXPECT_EQ(gcu->ParameterById(UpPower), 90);
+    EXPECT_EQ(gcu->StoredParameterById(UpPower), 90);
     EXPECT_EQ(Entry(1).Status, StatusLetter::Modified);
     ExpectShownAsRead(UpPowerSpin, 90);
     ASSERT_EQ(TimesAsked(Msg::ReadBackNotHeld), 1);
@@ -118,8 +118,8 @@ TEST_F(ReadBack, readBackUnanswered_entriesStayTransmitted_storeNotVerified) {
     noDump.dumpUnanswered = true;
     gcu->SetFaults(noDump);
     Button("BSequenceTransmitAll").click();
-    EXPECT_EQ(gcu->ParameterById(DownPower), 70);
-    EXPECT_EQ(gcu->ParameterById(UpPower), 80);
+    EXPECT_EQ(gcu->StoredParameterById(DownPower), 70);
+    EXPECT_EQ(gcu->StoredParameterById(UpPower), 80);
     EXPECT_EQ(Entry(1).Status, StatusLetter::Transmitted);
     EXPECT_EQ(Entry(2).Status, StatusLetter::Transmitted);
     EXPECT_EQ(Spin(DownPowerSpin).Value(), 70);
