@@ -116,7 +116,9 @@ void TFormMain::SerialPortReceive(TSerialPort*, const QByteArray& Buffer) {
         TimerConnection->SetEnabled(true);
     for (const QString& line : outcome.liveLines)
         GetLive(line);
-    if (outcome.completedDump)
+    if (outcome.completedDump && readingBack_)
+        readBackDump_ = *outcome.completedDump;
+    else if (outcome.completedDump)
         GetConfig(*outcome.completedDump);
 }
 

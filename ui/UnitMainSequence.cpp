@@ -75,7 +75,8 @@ enum class TransmitOutcome { NothingToSend, Answered, NoAnswer, LinkLost, Refuse
 // link kept away, keeps its status. An entry changed or erased while the
 // answer was awaited is not marked either. A value outside its command's
 // limits is not framed: the user is told, and the entry keeps its status.
-TransmitOutcome TransmitSelectedEntry(TFormMain& form, TFormMain::EntryRun* run = nullptr) {
+TransmitOutcome TransmitSelectedEntry(TFormMain& form, StoreReadBack& readBack,
+                                      TFormMain::EntryRun* run = nullptr) {
     const int row = form.Sequence.GridSelectedRow;
     QString frame;
     try {
@@ -98,8 +99,10 @@ TransmitOutcome TransmitSelectedEntry(TFormMain& form, TFormMain::EntryRun* run 
     // Found by its command: a capture meanwhile may have moved it.
     const int at = form.Sequence.FindForCapture(sent.CommandID);
     if (at > 0 && form.Sequence[at].ActualValueFW == sent.ActualValueFW &&
-        IsPendingStatus(form.Sequence[at].Status))
+        IsPendingStatus(form.Sequence[at].Status)) {
         form.SequenceRules.MarkTransmitted(at);
+        readBack.RecordSent(sent.CommandID, sent.ActualValueFW);
+    }
     return TransmitOutcome::Answered;
 }
 
@@ -229,7 +232,8 @@ void TFormMain::BSequenceTransmitClick(QObject* Sender) {
     if (!request.Claimed())
         return;
     const bool alone = Sender == FindComponent(QStringLiteral("BSequenceTransmit"));
-    const TransmitOutcome outcome = TransmitSelectedEntry(*this);
+    StoreReadBack readBack;
+    const TransmitOutcome outcome = TransmitSelectedEntry(*this, readBack);
     if (outcome == TransmitOutcome::NothingToSend || outcome == TransmitOutcome::Refused || !alone)
         return;
     if (outcome != TransmitOutcome::Answered) {
@@ -239,6 +243,7 @@ void TFormMain::BSequenceTransmitClick(QObject* Sender) {
     }
     SaveCPUParameters();
     EnableControls();
+    ReadBackAfterStore(readBack);
 }
 
 // Every entry still to be sent, in list order, each only after the GCU has
@@ -246,7 +251,7 @@ void TFormMain::BSequenceTransmitClick(QObject* Sender) {
 // what was answered is still stored. A lost link ends it too, with nothing
 // more sent. A value outside its command's limits stops the run before
 // anything is sent (or, should one appear meanwhile, at that entry), and then
-// no store is sent.
+// no store is sent. What was stored is read back and checked.
 void TFormMain::BSequenceTransmitAllClick(QObject*) {
     const RequestScope request(*this);
     if (!request.Claimed())
@@ -258,12 +263,13 @@ void TFormMain::BSequenceTransmitAllClick(QObject*) {
     }
     EntryRun run(*this);
     int answered = 0;
+    StoreReadBack readBack;
     TransmitOutcome stop = TransmitOutcome::Answered;
     for (int i = 1; i <= SequenceCount && Sequence[i].CommandID > 0; ++i) {
         if (!IsPendingStatus(Sequence[i].Status))
             continue;
         SequenceRules.SelectGridRow(i);
-        const TransmitOutcome outcome = TransmitSelectedEntry(*this, &run);
+        const TransmitOutcome outcome = TransmitSelectedEntry(*this, readBack, &run);
         if (outcome == TransmitOutcome::Refused) {
             EnableControls();
             return;
@@ -278,11 +284,14 @@ void TFormMain::BSequenceTransmitAllClick(QObject*) {
     SequenceRules.SelectGridRow(1);
     EnableControls();
     const bool stopped = stop != TransmitOutcome::Answered;
-    if (stop != TransmitOutcome::LinkLost && (!stopped || answered > 0))
+    const bool store = stop != TransmitOutcome::LinkLost && (!stopped || answered > 0);
+    if (store)
         SaveCPUParameters();
     run.End();
     if (stopped)
         ReportUnanswered(*this, stop);
+    if (store)
+        ReadBackAfterStore(readBack, stop == TransmitOutcome::NoAnswer);
 }
 
 void TFormMain::BSequenceDiscardClick(QObject*) {

@@ -197,11 +197,13 @@ TEST_F(SequenceWithGcu, transmitAll_sendsThreeEditsInListOrderAndStoresOnce_read
     const int before = gcu->FramesReceived();
     ASSERT_TRUE(Button("BSequenceTransmitAll").isEnabled());
     Button("BSequenceTransmitAll").click();
-    ASSERT_TRUE(WaitFor([&] { return gcu->FramesReceived() >= before + 4; }));
+    ASSERT_TRUE(WaitFor([&] { return gcu->FramesReceived() >= before + 5; }));
     QList<QByteArray> frames = FramesSince(before);
     std::transform(frames.begin(), frames.end(), frames.begin(), Trimmed);
+    // The store is read back and checked.
     EXPECT_EQ(frames, (QList<QByteArray>{"[DNACTPWR 70]", "[UPACTPWR 80]", "[GEARTOLR 0.12]",
-                                         "[SAVEPRMT 0]"}));
+                                         "[SAVEPRMT 0]", "[INVPARAM 1]"}));
+    EXPECT_EQ(TimesAsked(Msg::ReadBackAllHeld), 1);
     for (int i = 1; i <= 3; ++i)
         EXPECT_EQ(Entry(i).Status, "T") << i;
     EXPECT_EQ(form->Control<TStringGrid>("SGSequence").Row(), 1);
