@@ -2,10 +2,12 @@
 // its pseudo-terminal: every writable parameter that a control shows is
 // loaded as an "L" entry (as a configuration file loads them), then "Transmit
 // All" sends them one by one, each after the GCU's answer to the one before,
-// and stores them. Printed next to it: the time the frames and the answers
-// alone need on the wire at 115200 baud, and the paint events the window
-// received during the runs (the window is shown: the platform paints it as a
-// screen would). The last line is the median over the wire time ("ratio 1.38").
+// and stores them, then reads the configuration back to check the store.
+// Printed next to it: the time the frames and the answers alone need on the
+// wire at 115200 baud, the read-back's own share, and the paint events the
+// window received during the runs (the window is shown: the platform paints it
+// as a screen would). The last line is the median over the wire time
+// ("ratio 1.38").
 //
 //     QT_QPA_PLATFORM=offscreen ./bench_transmit_all [rounds]
 #include "bench/BenchSupport.h"
@@ -145,6 +147,7 @@ int main(int argc, char** argv) {
     SetDialogs(&dialogs);
     std::vector<double> millis;
     std::vector<double> windowMillis;
+    std::vector<double> readBackMillis;
     int entries = 0;
     qint64 wireBytes = 0;
     long windowPaints = 0;
@@ -184,6 +187,21 @@ int main(int argc, char** argv) {
         gridPaints = paints.grid;
         for (int round = 0; round < rounds; ++round)
             windowMillis.push_back(WindowOnlyMillis(form));
+        // The read-back alone: one download, the comparison of every value.
+        for (int round = 0; round < rounds; ++round) {
+            StoreReadBack run;
+            for (int i = 1; i <= entries; ++i)
+                run.RecordSent(form.Sequence[i].CommandID, form.Sequence[i].ActualValueFW);
+            const int reportsBefore = dialogs.reports;
+            QElapsedTimer clock;
+            clock.start();
+            form.ReadBackAfterStore(run);
+            readBackMillis.push_back(clock.nsecsElapsed() / 1e6);
+            if (dialogs.reports != reportsBefore + 1 || dialogs.errors > 0) {
+                std::fprintf(stderr, "read-back round %d not verified\n", round + 1);
+                return 1;
+            }
+        }
         form.Sequence.ClearAll(); // closing asks nothing
         form.close();
     }
@@ -202,6 +220,8 @@ int main(int argc, char** argv) {
     std::printf("  the window's share alone (select, mark, repaint; nothing sent): median "
                 "%.1f ms\n",
                 Median(windowMillis));
+    std::printf("  read-back after store (one download, %d values compared): median %.1f ms\n",
+                entries, Median(readBackMillis));
     std::printf("  paint events during the runs, per round: %.1f in the window, %.1f of the grid\n",
                 double(windowPaints) / rounds, double(gridPaints) / rounds);
     std::printf("ratio %.2f\n", median / wireMs);

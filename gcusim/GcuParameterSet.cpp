@@ -54,6 +54,13 @@ std::optional<int> GcuParameterSet::CommandIdOfWord(const QString& word) const {
     return it->second;
 }
 
+std::optional<double> GcuParameterSet::StoredValueOfCommand(int commandId) const {
+    const auto it = stored_.find(commandId);
+    if (it == stored_.end())
+        return std::nullopt;
+    return it->second;
+}
+
 std::optional<int> GcuParameterSet::CommandIdAtDumpPosition(int position) const {
     const auto it = idAtPosition_.find(position);
     if (it == idAtPosition_.end())

@@ -52,6 +52,7 @@ class GcuParameterSet {
     // Working values <-> the permanently stored copy.
     void StorePermanently() { stored_ = values_; }
     void RestoreStored() { values_ = stored_; }
+    std::optional<double> StoredValueOfCommand(int commandId) const;
 
     // State file: the stored copy and the reboot counter as "key=value" lines.
     QByteArray StateText() const;

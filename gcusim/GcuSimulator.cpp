@@ -132,6 +132,8 @@ struct GcuSimulator::Impl {
     void StepRide(Clock::time_point now);
     void SetStreaming(bool on, Clock::time_point now);
     void Chatter(Clock::time_point now);
+    std::optional<int> WrittenCommand(const GcuFrame& frame) const;
+    void ApplyWriteFaults(int commandId, double before);
     void EnqueueAnswer(const QByteArray& text, Clock::time_point now);
     void EnqueueDumpWithGap(const QByteArray& dump, Clock::time_point now);
     void PumpOutput(Clock::time_point now);
@@ -369,10 +371,16 @@ void GcuSimulator::Impl::HandleFrames(const QByteArray& bytes, Clock::time_point
             ClosePort();
             return;
         }
-        if (options.faults.neverAnswer || options.faults.droppedWords.contains(frame.word))
+        if (options.faults.neverAnswer)
             continue;
         StepRide(now);
+        const std::optional<int> written = WrittenCommand(frame);
+        const double before = written ? parameters->ValueOfCommand(*written).value_or(0.0) : 0.0;
         GcuReply reply = processor->Handle(frame);
+        if (written)
+            ApplyWriteFaults(*written, before);
+        if (frame.word == QLatin1String("INVPARAM") && options.faults.dumpUnanswered)
+            continue;
         if (frame.word == QLatin1String("INVPARAM") && options.faults.dumpChatterMs > 0) {
             reply.text.clear();
             chatterUntil = now + std::chrono::milliseconds(options.faults.dumpChatterMs);
@@ -412,6 +420,29 @@ void GcuSimulator::Impl::EnqueueDumpWithGap(const QByteArray& dump, Clock::time_
     transmitter.Enqueue(now, dump.mid(cut), false,
                         std::chrono::milliseconds(options.faults.dumpGapMs));
     Log(QStringLiteral("answered the dump in two pieces"));
+}
+
+// The command a parameter write names; none for queries and fixed frames.
+std::optional<int> GcuSimulator::Impl::WrittenCommand(const GcuFrame& frame) const {
+    if (!frame.wellFormed || frame.argument == QLatin1String("?"))
+        return std::nullopt;
+    return parameters->CommandIdOfWord(frame.word);
+}
+
+// The write was answered as usual; what the GCU keeps may still differ.
+void GcuSimulator::Impl::ApplyWriteFaults(int commandId, double before) {
+    const GcuFaultOptions& f = options.faults;
+    if (std::find(f.keepOldValueOf.begin(), f.keepOldValueOf.end(), commandId) !=
+        f.keepOldValueOf.end()) {
+        parameters->SetValue(commandId, before);
+        Log(QStringLiteral("kept the old value of command %1").arg(commandId));
+    }
+    for (const GcuOwnLimits& limits : f.clampTo) {
+        const std::optional<double> taken = parameters->ValueOfCommand(commandId);
+        if (limits.commandId != commandId || !taken)
+            continue;
+        parameters->SetValue(commandId, std::clamp(*taken, limits.minimum, limits.maximum));
+    }
 }
 
 void GcuSimulator::Impl::SetStreaming(bool on, Clock::time_point now) {
@@ -715,6 +746,11 @@ void GcuSimulator::OverrideSensor(GcuSensor sensor, std::optional<double> volts)
 std::optional<double> GcuSimulator::ParameterById(int commandId) const {
     std::lock_guard lock(impl_->mutex);
     return impl_->parameters ? impl_->parameters->ValueOfCommand(commandId) : std::nullopt;
+}
+
+std::optional<double> GcuSimulator::StoredParameterById(int commandId) const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->parameters ? impl_->parameters->StoredValueOfCommand(commandId) : std::nullopt;
 }
 
 std::optional<double> GcuSimulator::ParameterAtDumpPosition(int position) const {

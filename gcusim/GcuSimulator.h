@@ -27,6 +27,13 @@
 #include <optional>
 #include <vector>
 
+// Limits of the simulated GCU's own for one command (GCU units).
+struct GcuOwnLimits {
+    int commandId = 0;
+    double minimum = 0.0;
+    double maximum = 0.0;
+};
+
 // Misbehaviour on purpose, for the program's error handling.
 struct GcuFaultOptions {
     bool neverAnswer = false;    // frames are read but never answered or streamed
@@ -47,9 +54,13 @@ struct GcuFaultOptions {
     // > 0: the dump goes out in two pieces this far apart, cut inside a field
     // near its middle (the second piece begins with the rest of that field).
     int dumpGapMs = 0;
-    // Frames with these command words ("SAVEPRMT") are read, but neither
-    // carried out nor answered, as if they had been lost on the way.
-    QStringList droppedWords;
+    // "[INVPARAM 1]" is read but never answered (other frames are).
+    bool dumpUnanswered = false;
+    // Writes of these commands are answered as usual, but the old value stays.
+    std::vector<int> keepOldValueOf;
+    // Writes of these commands are answered as usual, but the value taken is
+    // held within these limits.
+    std::vector<GcuOwnLimits> clampTo;
 };
 
 struct GcuSimulatorOptions {
@@ -104,6 +115,8 @@ class GcuSimulator {
 
     // What the GCU holds, in GCU units.
     std::optional<double> ParameterById(int commandId) const;
+    // What the GCU keeps over a restart (the values of its last store).
+    std::optional<double> StoredParameterById(int commandId) const;
     std::optional<double> ParameterAtDumpPosition(int position) const;
     QByteArray DumpText() const;
     int RebootCounter() const;

@@ -1,12 +1,14 @@
 // gcu-sim: a virtual GCU on a pseudo-terminal. Prints the port's path, then
 // runs until SIGINT or SIGTERM. SIGUSR1 hangs the port up as an unplugged
 // adapter would; SIGUSR2 plugs it in again.
+#include "gcusim/GcuParameterSet.h"
 #include "gcusim/GcuSimulator.h"
 #include "util/Exceptions.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QRegularExpression>
 
 #include <csignal>
 #include <cstdio>
@@ -40,8 +42,9 @@ const OptionSpec Specs[] = {
     {"fault-acknowledge", "Acknowledge every frame with OK before its answer.", nullptr},
     {"fault-dump-chatter", "Answer the dump request with fields without an end mark for ms.", "ms"},
     {"fault-dump-gap", "Send the dump in two pieces this many ms apart, cut inside a field.", "ms"},
-    {"fault-drop", "Neither carry out nor answer frames with this command word (repeatable).",
-     "word"},
+    {"fault-dump-unanswered", "Never answer the dump request.", nullptr},
+    {"fault-keep-old", "Answer writes of these command IDs but keep the old value.", "id,id"},
+    {"fault-clamp", "Answer writes of a command but hold the value within limits.", "id=min..max"},
     {"verbose", "Trace the link on stderr.", nullptr},
 };
 
@@ -53,6 +56,18 @@ int IntOption(const QCommandLineParser& parser, const char* name, int fallback) 
     if (!ok)
         throw EConvertError(QStringLiteral("--%1 needs a whole number").arg(name));
     return value;
+}
+
+// "id=min..max"
+GcuOwnLimits ParseClamp(const QString& text) {
+    static const QRegularExpression shape(
+        QStringLiteral(R"(^(\d+)=([-+]?[\d.]+)\.\.([-+]?[\d.]+)$)"));
+    const auto match = shape.match(text.trimmed());
+    const auto minimum = match.hasMatch() ? ParseGcuNumber(match.captured(2)) : std::nullopt;
+    const auto maximum = match.hasMatch() ? ParseGcuNumber(match.captured(3)) : std::nullopt;
+    if (!minimum || !maximum)
+        throw EConvertError(QStringLiteral("--fault-clamp needs id=min..max, not ") + text);
+    return {match.captured(1).toInt(), *minimum, *maximum};
 }
 
 GcuSimulatorOptions ParseOptions(const QCoreApplication& app) {
@@ -97,7 +112,15 @@ GcuSimulatorOptions ParseOptions(const QCoreApplication& app) {
     o.faults.acknowledgeFrames = parser.isSet("fault-acknowledge");
     o.faults.dumpChatterMs = IntOption(parser, "fault-dump-chatter", 0);
     o.faults.dumpGapMs = IntOption(parser, "fault-dump-gap", 0);
-    o.faults.droppedWords = parser.values("fault-drop");
+    o.faults.dumpUnanswered = parser.isSet("fault-dump-unanswered");
+    for (const QString& id : parser.value("fault-keep-old").split(',', Qt::SkipEmptyParts)) {
+        bool ok = false;
+        o.faults.keepOldValueOf.push_back(id.trimmed().toInt(&ok));
+        if (!ok)
+            throw EConvertError("--fault-keep-old needs command IDs separated by commas");
+    }
+    for (const QString& clamp : parser.values("fault-clamp"))
+        o.faults.clampTo.push_back(ParseClamp(clamp));
     if (parser.isSet("verbose"))
         o.log = [](const QString& text) { std::cerr << "gcu-sim: " << text.toStdString() << "\n"; };
     return o;

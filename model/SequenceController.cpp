@@ -233,6 +233,26 @@ void SequenceController::MarkTransmitted(int row) {
     UpdateSequenceControlsColor(row);
 }
 
+void SequenceController::MarkNotHeld(int row, std::optional<double> heldFW) {
+    if (!ChangeSequence::IsValidIndex(row))
+        return;
+    TSequenceRecord& entry = sequence_[row];
+    entry.Status = StatusLetter::Modified;
+    if (heldFW && CommandTable::IsValidId(entry.CommandID)) {
+        TCommandRecord& command = commands_[entry.CommandID];
+        command.ActualValueFW = *heldFW;
+        command.ActualValueSW = FWValueToSWValue(commands_, entry.CommandID, *heldFW, rpmFactor());
+        command.Status = StatusLetter::Read;
+        entry.PreviousValueFW = command.ActualValueFW;
+        entry.PreviousValueSW = command.ActualValueSW;
+        view_.WriteControlValues(ControlValueWritesFor(entry, command.ActualValueSW, commands_));
+        PaintEntryControls(entry, GetStatusColor(StatusLetter::Read, false));
+    } else {
+        PaintEntryControls(entry, GetStatusColor(entry.Status, false));
+    }
+    RefreshGridText();
+}
+
 bool SequenceController::DiscardSelected() {
     const int row = sequence_.GridSelectedRow;
     if (!ChangeSequence::IsValidIndex(row) || !IsPendingStatus(sequence_[row].Status))

@@ -102,6 +102,13 @@ class SequenceController {
     // After the frame of entry Row went out: "T", its grid row rewritten,
     // colours.
     void MarkTransmitted(int row);
+    // The configuration read back after storing shows that the GCU does not
+    // hold entry Row's value: the entry is to be sent again ("M") and keeps the
+    // value the user wants. When the GCU holds a value of its own (HeldFW),
+    // the command row, the entry's previous value and its controls take it,
+    // the controls in the colour of a value read; otherwise the controls show
+    // the entry's colour.
+    void MarkNotHeld(int row, std::optional<double> heldFW);
 
     // Discard of the selected row; false when the entry is not "M" or "L". An
     // "M" entry's previous value goes back into its controls; an "L" entry

@@ -71,6 +71,10 @@ constexpr int NoRecordLoaded = 58;           // + file name
 constexpr int CommandTableHoldsNothing = 59; // + path of the commands file
 
 // Read-back after store (60 to 64)
+constexpr int ReadBackAllHeld = 60;
+constexpr int ReadBackNotHeld = 61; // + one line per value the GCU does not hold
+constexpr int ReadBackMissing = 62; // a value the configuration read back lacks
+constexpr int ReadBackNotVerified = 64;
 
 // Installation, ports and adapters (65 to 74)
 constexpr int PermissionJoinGroup = 65; // + the command that adds the user to the group

@@ -62,8 +62,6 @@ void RestorePointsPage::LinkOpened() {
     unit_.reset();
     unitCurrent_ = false;
     linkKey_.clear();
-    beforeStore_.reset();
-    sentValues_.clear();
 }
 
 void RestorePointsPage::Downloaded(const UnitReading& reading) {
@@ -74,38 +72,18 @@ void RestorePointsPage::Downloaded(const UnitReading& reading) {
 }
 
 void RestorePointsPage::BeforeTransmission() {
-    beforeStore_ = ReadingForPoint(false);
-    sentValues_.clear();
-    if (beforeStore_)
-        TakePoint(RestoreReason::BeforeStore, *beforeStore_);
+    if (const std::optional<UnitReading> reading = ReadingForPoint(false))
+        TakePoint(RestoreReason::BeforeStore, *reading);
     // The frames about to go out change the unit: its values are read again
     // before they are taken as what it holds.
     unitCurrent_ = false;
 }
 
-void RestorePointsPage::ValueSent(int id, double valueFW) {
-    sentValues_.insert(id, valueFW);
-}
-
-// Only values of parameters the reading had: a frame for one the dump does
-// not carry cannot be told from here.
-void RestorePointsPage::StoreAnswered() {
-    if (!beforeStore_ || sentValues_.isEmpty())
-        return;
-    UnitReading reading = *beforeStore_;
-    for (auto sent = sentValues_.cbegin(); sent != sentValues_.cend(); ++sent) {
-        if (reading.values.Has(sent.key()))
-            reading.values.fw[sent.key()] = sent.value();
-    }
-    beforeStore_.reset();
-    sentValues_.clear();
-    Stored(reading);
-}
-
-void RestorePointsPage::Stored(const UnitReading& reading) {
+void RestorePointsPage::ReadBack(const UnitReading& reading, bool verified) {
     unit_ = reading;
     unitCurrent_ = true;
-    TakePoint(RestoreReason::Stored, reading);
+    if (verified)
+        TakePoint(RestoreReason::Stored, reading);
     WorkingCopyChanged();
 }
 

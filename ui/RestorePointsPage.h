@@ -32,15 +32,10 @@ class RestorePointsPage : public QObject {
     // Before the first frame of a transmission: point "before store" of what the
     // unit held before it. A unit not read on this link is read first, silently.
     void BeforeTransmission();
-    // The GCU answered a frame of the transmission: it holds Value now.
-    void ValueSent(int id, double valueFW);
-    // The GCU answered the store of a transmission. Until the store is read
-    // back, what it holds is taken to be its reading before the transmission
-    // with the values it answered: that is kept as the point "stored".
-    void StoreAnswered();
-    // What the unit holds after a store, as it was verified: point "stored",
-    // and the unit's values from now on.
-    void Stored(const UnitReading& reading);
+    // The configuration read back after a store: what the unit holds from
+    // now on. Verified (it holds every value sent): kept as the point "stored";
+    // a store that is not verified keeps no point.
+    void ReadBack(const UnitReading& reading, bool verified);
     // While the link is still open before a firmware update: the unit is read
     // silently (its last reading on this link when that fails) for the point
     // "before firmware update".
@@ -111,11 +106,7 @@ class RestorePointsPage : public QObject {
     TFormMain& form_;
     std::optional<UnitReading> unit_;
     bool unitCurrent_ = false; // nothing was written to the unit since it was read
-    // The reading before the running transmission and the values the GCU
-    // answered since; empty outside a transmission.
-    std::optional<UnitReading> beforeStore_;
-    QMap<int, double> sentValues_;
-    QString linkKey_; // the key points of this link went to
+    QString linkKey_;          // the key points of this link went to
     bool failureShown_ = false;
     bool recomparePending_ = false;
     QString pickedKey_; // the unit the user picked in the list, until the next link

@@ -12,6 +12,7 @@
 #include "device/ConnectionRules.h"
 #include "device/FirmwareUpdate.h"
 #include "device/LinkExchange.h"
+#include "device/StoreReadBack.h"
 #include "model/CommandTable.h"
 #include "model/ParameterLimits.h"
 #include "model/Sequence.h"
@@ -363,6 +364,13 @@ class TFormMain : public QWidget {
     // A value the frame guard refused: message 35 naming the parameter, the
     // value and its limits.
     void ReportValueOutOfLimits(const LimitRefusal& refusal);
+    // After a transmission run has stored its values: the configuration is read
+    // back silently and every value sent in the run compared with what the GCU
+    // holds; the user is told the outcome (ui/UnitMainReadBack.cpp). True when
+    // the GCU holds every value sent (the store is verified); Run then holds
+    // the values sent and the values read back. SilenceAlreadyReported: the
+    // user has just been told the GCU stopped answering.
+    bool ReadBackAfterStore(StoreReadBack& run, bool silenceAlreadyReported = false);
     // Closing with changes never sent asks first (message 31); true = close.
     bool ConfirmCloseWithPendingChanges();
     // The handlers of editing and of the sequence page; once, by WireLayoutHandlers.
@@ -518,6 +526,11 @@ class TFormMain : public QWidget {
     QString lostEntry_;
     QElapsedTimer lostSince_;
     bool requestPending_ = false;
+    // Read-back after store: the dump goes to the read-back, not into the controls.
+    std::optional<CommandTable> ReadBackConfiguration(bool silenceAlreadyReported);
+    bool readingBack_ = false;
+    std::optional<QString> readBackDump_;
+    std::optional<UnitReading> readBackReading_; // the last read-back, for the restore points
 
     // Firmware update.
     QString ChooseFirmwareImage();

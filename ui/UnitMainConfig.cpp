@@ -290,12 +290,7 @@ TFormMain::LoadedEntryStep TFormMain::ApplyLoadedEntry(TSequenceRecord& entry, b
 
 // ---------------------------------------------------------------- storing
 
-// The GCU's answer is awaited: only an answered store is kept as the restore
-// point "stored". A GCU that does not answer it is not asked again.
 void TFormMain::SaveCPUParameters() {
-    const WaitResult answer = Exchange().SendAndAwaitAnyPiece(DeviceFrames::SaveParameters());
-    SyncLinkGlobals();
+    SendFrame(DeviceFrames::SaveParameters());
     QApplication::beep();
-    if (answer == WaitResult::Completed)
-        RestorePoints().StoreAnswered();
 }

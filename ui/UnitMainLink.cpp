@@ -119,8 +119,10 @@ void TFormMain::SerialPortReceive(TSerialPort*, const QByteArray& Buffer) {
         TimerConnection->SetEnabled(true);
     for (const QString& line : outcome.liveLines)
         GetLive(line);
+    if (outcome.completedDump && readingBack_)
+        readBackDump_ = *outcome.completedDump;
     // A dump read for a restore point is not shown.
-    if (outcome.completedDump && silentDumpSink_)
+    else if (outcome.completedDump && silentDumpSink_)
         *silentDumpSink_ = *outcome.completedDump;
     else if (outcome.completedDump)
         GetConfig(*outcome.completedDump);

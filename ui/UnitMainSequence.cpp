@@ -76,7 +76,8 @@ enum class TransmitOutcome { NothingToSend, Answered, NoAnswer, LinkLost, Refuse
 // link kept away, keeps its status. An entry changed or erased while the
 // answer was awaited is not marked either. A value outside its command's
 // limits is not framed: the user is told, and the entry keeps its status.
-TransmitOutcome TransmitSelectedEntry(TFormMain& form, TFormMain::EntryRun* run = nullptr) {
+TransmitOutcome TransmitSelectedEntry(TFormMain& form, StoreReadBack& readBack,
+                                      TFormMain::EntryRun* run = nullptr) {
     const int row = form.Sequence.GridSelectedRow;
     QString frame;
     try {
@@ -96,12 +97,13 @@ TransmitOutcome TransmitSelectedEntry(TFormMain& form, TFormMain::EntryRun* run 
         return TransmitOutcome::LinkLost;
     if (result != WaitResult::Completed)
         return TransmitOutcome::NoAnswer;
-    form.RestorePoints().ValueSent(sent.CommandID, sent.ActualValueFW);
     // Found by its command: a capture meanwhile may have moved it.
     const int at = form.Sequence.FindForCapture(sent.CommandID);
     if (at > 0 && form.Sequence[at].ActualValueFW == sent.ActualValueFW &&
-        IsPendingStatus(form.Sequence[at].Status))
+        IsPendingStatus(form.Sequence[at].Status)) {
         form.SequenceRules.MarkTransmitted(at);
+        readBack.RecordSent(sent.CommandID, sent.ActualValueFW);
+    }
     return TransmitOutcome::Answered;
 }
 
@@ -243,7 +245,8 @@ void TFormMain::BSequenceTransmitClick(QObject* Sender) {
     // What the unit holds is kept before anything is written to it.
     if (SelectedEntryWouldBeSent(*this))
         RestorePoints().BeforeTransmission();
-    const TransmitOutcome outcome = TransmitSelectedEntry(*this);
+    StoreReadBack readBack;
+    const TransmitOutcome outcome = TransmitSelectedEntry(*this, readBack);
     if (outcome == TransmitOutcome::NothingToSend || outcome == TransmitOutcome::Refused || !alone)
         return;
     if (outcome != TransmitOutcome::Answered) {
@@ -253,6 +256,7 @@ void TFormMain::BSequenceTransmitClick(QObject* Sender) {
     }
     SaveCPUParameters();
     EnableControls();
+    ReadBackAfterStore(readBack);
 }
 
 // Every entry still to be sent, in list order, each only after the GCU has
@@ -260,7 +264,7 @@ void TFormMain::BSequenceTransmitClick(QObject* Sender) {
 // what was answered is still stored. A lost link ends it too, with nothing
 // more sent. A value outside its command's limits stops the run before
 // anything is sent (or, should one appear meanwhile, at that entry), and then
-// no store is sent.
+// no store is sent. What was stored is read back and checked.
 void TFormMain::BSequenceTransmitAllClick(QObject*) {
     const RequestScope request(*this);
     if (!request.Claimed())
@@ -275,12 +279,13 @@ void TFormMain::BSequenceTransmitAllClick(QObject*) {
         RestorePoints().BeforeTransmission();
     EntryRun run(*this);
     int answered = 0;
+    StoreReadBack readBack;
     TransmitOutcome stop = TransmitOutcome::Answered;
     for (int i = 1; i <= SequenceCount && Sequence[i].CommandID > 0; ++i) {
         if (!IsPendingStatus(Sequence[i].Status))
             continue;
         SequenceRules.SelectGridRow(i);
-        const TransmitOutcome outcome = TransmitSelectedEntry(*this, &run);
+        const TransmitOutcome outcome = TransmitSelectedEntry(*this, readBack, &run);
         if (outcome == TransmitOutcome::Refused) {
             EnableControls();
             return;
@@ -295,11 +300,14 @@ void TFormMain::BSequenceTransmitAllClick(QObject*) {
     SequenceRules.SelectGridRow(1);
     EnableControls();
     const bool stopped = stop != TransmitOutcome::Answered;
-    if (stop != TransmitOutcome::LinkLost && (!stopped || answered > 0))
+    const bool store = stop != TransmitOutcome::LinkLost && (!stopped || answered > 0);
+    if (store)
         SaveCPUParameters();
     run.End();
     if (stopped)
         ReportUnanswered(*this, stop);
+    if (store)
+        ReadBackAfterStore(readBack, stop == TransmitOutcome::NoAnswer);
 }
 
 void TFormMain::BSequenceDiscardClick(QObject*) {

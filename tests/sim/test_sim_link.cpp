@@ -274,24 +274,6 @@ TEST_F(SimLink, fault_neverAnswer_readsFramesButStaysSilent) {
     EXPECT_FALSE(client.ReadUntil([](const QByteArray& r) { return !r.isEmpty(); }, 300ms));
 }
 
-TEST_F(SimLink, fault_droppedWords_neitherCarriedOutNorAnswered_othersAre) {
-    QTemporaryDir dir;
-    auto options = QuickOptions();
-    options.stateFile = dir.filePath("gcu.state");
-    options.faults.droppedWords = {"SAVEPRMT"};
-    Start(options);
-    Connect();
-    EXPECT_EQ(client.Ask("[MINVBATT 11.5]"), "OK MINVBATT 11.5\r\n");
-    client.Send("[SAVEPRMT 0]\r\n");
-    ASSERT_TRUE(sim->WaitUntil([this] { return sim->FramesReceived() == 2; }, Patience));
-    EXPECT_FALSE(client.ReadUntil([](const QByteArray& r) { return !r.isEmpty(); }, 300ms));
-    EXPECT_EQ(Dump()[0], "11.5");
-    // Nothing was stored: a reopen resets the board to the stored values.
-    Disconnect();
-    Connect();
-    EXPECT_EQ(Dump()[0], "10.5");
-}
-
 TEST_F(SimLink, fault_answerInPieces_arrivesSplitWithPausesAndJoinsToTheDump) {
     auto options = QuickOptions();
     options.faults.answerPieces = 3;

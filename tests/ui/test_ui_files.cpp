@@ -507,7 +507,7 @@ TEST_F(FilesWithGcu, sequenceRecordsWithAnotherCommandWord_areLeftOutAndNeverSen
     EXPECT_TRUE(report.contains(garbled.Command));
     EXPECT_TRUE(report.contains("RPMLIMIT"));
 
-    EXPECT_EQ(TransmitAll(), (QList<QByteArray>{"[UPACTPWR 80]", "[SAVEPRMT 0]"}));
+    EXPECT_EQ(TransmitAll(), (QList<QByteArray>{"[UPACTPWR 80]", "[SAVEPRMT 0]", "[INVPARAM 1]"}));
     EXPECT_EQ(gcu->ParameterById(1), batteryInGcu);
     EXPECT_EQ(gcu->ParameterById(98), limiterInGcu);
     EXPECT_EQ(gcu->ParameterById(11), 80);

@@ -105,7 +105,8 @@ TEST_F(LimitsWithGcu, typedAboveTheLimit_isHeldToItWhenTypingEnds_andOnlyTheHeld
     int before = gcu->FramesReceived();
     form->Control<TStringGrid>(QStringLiteral("SGSequence")).SetRow(RowOf(11));
     Button("BSequenceTransmit").click();
-    EXPECT_EQ(FramesUpToMarker(before), (QList<QByteArray>{"[UPACTPWR 100]", "[SAVEPRMT 0]"}));
+    EXPECT_EQ(FramesUpToMarker(before),
+              (QList<QByteArray>{"[UPACTPWR 100]", "[SAVEPRMT 0]", "[INVPARAM 1]"}));
     EXPECT_EQ(gcu->ParameterById(11), 100);
     EXPECT_EQ(StatusOf(11), "T");
 
@@ -124,8 +125,8 @@ TEST_F(LimitsWithGcu, typedAboveTheLimit_isHeldToItWhenTypingEnds_andOnlyTheHeld
     before = gcu->FramesReceived();
     Button("BSequenceTransmitAll").click();
     EXPECT_EQ(power.Text(), "10");
-    EXPECT_EQ(FramesUpToMarker(before),
-              (QList<QByteArray>{"[UPACTPWR 10]", "[DNACTPWR 70]", "[SAVEPRMT 0]"}));
+    EXPECT_EQ(FramesUpToMarker(before), (QList<QByteArray>{"[UPACTPWR 10]", "[DNACTPWR 70]",
+                                                           "[SAVEPRMT 0]", "[INVPARAM 1]"}));
     EXPECT_EQ(gcu->ParameterById(11), 10);
     EXPECT_EQ(TimesAsked(Msg::ValueOutOfLimitsNotSent), 0);
 }
@@ -374,7 +375,8 @@ TEST_F(LimitsWithGcu, outOfLimitValueInAnEntry_isNeverFramed_entryKeepsStatus_no
     form->Control<TStringGrid>(QStringLiteral("SGSequence")).SetRow(RowOf(8));
     before = gcu->FramesReceived();
     Button("BSequenceTransmit").click();
-    EXPECT_EQ(FramesUpToMarker(before), (QList<QByteArray>{"[DNACTPWR 70]", "[SAVEPRMT 0]"}));
+    EXPECT_EQ(FramesUpToMarker(before),
+              (QList<QByteArray>{"[DNACTPWR 70]", "[SAVEPRMT 0]", "[INVPARAM 1]"}));
     EXPECT_EQ(StatusOf(8), "T");
 }
 
@@ -394,11 +396,14 @@ TEST_F(LimitsWithGcu, derivedValuesInsideTheirLimits_areNotRefused) {
     const int before = gcu->FramesReceived();
     Button("BSequenceTransmitAll").click();
     EXPECT_EQ(TimesAsked(Msg::ValueOutOfLimitsNotSent), 0);
-    EXPECT_EQ(FramesUpToMarker(before).size(), entries + 1); // every entry, then the store
+    // Every entry, then the store and its read-back.
+    EXPECT_EQ(FramesUpToMarker(before).size(), entries + 2);
     for (int i = 1; i <= EntryCount(); ++i)
         EXPECT_EQ(Entry(i).Status, "T") << Entry(i).Command.toStdString();
     for (int id : {17, 18, 56})
         EXPECT_EQ(gcu->ParameterById(id), FirmwareValueOf(id)) << id;
+    // Derived values are read back as sent, at the GCU's precision.
+    EXPECT_EQ(TimesAsked(Msg::ReadBackAllHeld), 1);
 }
 
 TEST_F(LimitsWithGcu, typedCommandLine_isNoNumberField_itsButtonSendsIt) {

@@ -55,9 +55,11 @@ class RestorePointsWithGcu : public qvtest::WindowWithGcu {
         const int before = gcu->FramesReceived();
         ASSERT_TRUE(Button("BSequenceTransmitAll").isEnabled());
         Button("BSequenceTransmitAll").click();
+        // The store, then its read-back.
         ASSERT_TRUE(WaitFor([&] {
             const QList<QByteArray> frames = FramesSince(before);
-            return !frames.isEmpty() && frames.last().startsWith("[SAVEPRMT 0]");
+            return frames.size() >= 2 && frames.last().startsWith("[INVPARAM 1]") &&
+                   frames[frames.size() - 2].startsWith("[SAVEPRMT 0]");
         }));
     }
     void ShowRestorePage() {
@@ -145,17 +147,23 @@ TEST_F(RestorePointsWithGcu, transmission_keepsTheUnitBeforeItAndAfterTheStore_n
     EXPECT_EQ(TimesAsked(Msg::RestorePointsNotWritten), 0);
 }
 
-// A store the GCU does not answer is no "stored" point.
-TEST_F(RestorePointsWithGcu, storeLeftUnanswered_noStoredPoint) {
+// A store the read-back does not verify is no "stored" point; the unit's
+// values are what was read back.
+TEST_F(RestorePointsWithGcu, storeNotVerified_noStoredPoint_unitAsReadBack) {
     ConnectAndRead();
     GcuFaultOptions faults;
-    faults.droppedWords = {"SAVEPRMT"};
+    faults.keepOldValueOf = {11};
     gcu->SetFaults(faults);
-    Spin("SEUpShiftActuationMainLoadActuationPower").SetValue(80);
+    Spin("SEUpShiftActuationMainLoadActuationPower").SetValue(80);   // 11, kept at 100
+    Spin("SEDownShiftActuationMainLoadActuationPower").SetValue(70); // 8
     TransmitAll();
+    ASSERT_EQ(TimesAsked(Msg::ReadBackNotHeld), 1);
     const QVector<RestorePointInfo> points = Store().List();
     ASSERT_EQ(points.size(), 1);
     EXPECT_EQ(points[0].reason, RestoreReason::Downloaded);
+    ASSERT_TRUE(Page().Unit().has_value());
+    EXPECT_EQ(Page().Unit()->values.fw.value(11), 100);
+    EXPECT_EQ(Page().Unit()->values.fw.value(8), 70);
 }
 
 // ------------------------------------------------------------------ compare and restore

@@ -197,11 +197,13 @@ TEST_F(SequenceWithGcu, transmitAll_sendsThreeEditsInListOrderAndStoresOnce_read
     const int before = gcu->FramesReceived();
     ASSERT_TRUE(Button("BSequenceTransmitAll").isEnabled());
     Button("BSequenceTransmitAll").click();
-    ASSERT_TRUE(WaitFor([&] { return gcu->FramesReceived() >= before + 4; }));
+    ASSERT_TRUE(WaitFor([&] { return gcu->FramesReceived() >= before + 5; }));
     QList<QByteArray> frames = FramesSince(before);
     std::transform(frames.begin(), frames.end(), frames.begin(), Trimmed);
+    // The store is read back and checked.
     EXPECT_EQ(frames, (QList<QByteArray>{"[DNACTPWR 70]", "[UPACTPWR 80]", "[GEARTOLR 0.12]",
-                                         "[SAVEPRMT 0]"}));
+                                         "[SAVEPRMT 0]", "[INVPARAM 1]"}));
+    EXPECT_EQ(TimesAsked(Msg::ReadBackAllHeld), 1);
     for (int i = 1; i <= 3; ++i)
         EXPECT_EQ(Entry(i).Status, "T") << i;
     EXPECT_EQ(form->Control<TStringGrid>("SGSequence").Row(), 1);
@@ -257,15 +259,18 @@ TEST_F(SequenceWithGcu, unansweredEntryKeepsItsStatus_runStops_userIsTold_discar
     EXPECT_EQ(Entry(1).Status, "M");
 
     // The GCU answers again: a single transmit sends the frame and the store
-    // (after reading the unit, which the unanswered frames may have changed).
+    // (the unit, which the unanswered frames may have changed, is read first
+    // for its restore point, and the store is read back after).
     gcu->SetFaults(GcuFaultOptions());
     before = gcu->FramesReceived();
     Button("BSequenceTransmit").click();
     EXPECT_EQ(Entry(1).Status, "T");
     ASSERT_TRUE(WaitFor([&] { return gcu->FramesReceived() >= before + 2; }));
-    ASSERT_GE(FramesSince(before).size(), 2);
-    EXPECT_EQ(FramesSince(before).last().trimmed(), "[SAVEPRMT 0]");
-    EXPECT_EQ(FramesSince(before).value(FramesSince(before).size() - 2).trimmed(), "[DNACTPWR 70]");
+    QList<QByteArray> frames = FramesSince(before);
+    std::transform(frames.begin(), frames.end(), frames.begin(), Trimmed);
+    const qsizetype sent = frames.indexOf("[DNACTPWR 70]");
+    ASSERT_GE(sent, 0);
+    EXPECT_EQ(frames.value(sent + 1), "[SAVEPRMT 0]");
 
     // Discard of the unsent up-shift change: the value read comes back, and it
     // is not captured as a change.
