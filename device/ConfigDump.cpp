@@ -167,3 +167,13 @@ bool CheckBoxSetForValue(const TCommandRecord& row) {
 QString EditTextForValue(const TCommandRecord& row) {
     return RealToStrDec(row.ActualValueSW, row.DigitsValueSW);
 }
+
+UnitValues UnitValuesOfDump(const CommandTable& table, int fieldCount) {
+    UnitValues unit;
+    for (int id = 1; id <= CommandCount; ++id) {
+        const int k = table[id].ReadFromGCUID;
+        if (k > 0 && k <= fieldCount && id != ConfigDump::PcbVersionRow)
+            unit.fw.insert(id, table[id].ActualValueFW);
+    }
+    return unit;
+}

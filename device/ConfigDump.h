@@ -4,6 +4,8 @@
 // scaled to display units, status "A". A dump is taken only whole: exactly the
 // fields the command table's dump positions need, every one a number, and a
 // PCB version the table has flags for. Anything else changes nothing.
+#include "model/UnitValues.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -55,3 +57,8 @@ bool IsCommandVisibleOnPcb(const CommandTable& table, int helpContext, int pcbVe
 int RoundedDisplayValue(const TCommandRecord& row);  // spin edit value, radio index
 bool CheckBoxSetForValue(const TCommandRecord& row); // set only when it rounds to 1
 QString EditTextForValue(const TCommandRecord& row); // DigitsValueSW decimals
+
+// What the unit holds after a dump of FieldCount fields was applied to Table:
+// the values of the rows whose field the dump had. The PCB version's row is
+// not among them (its field sets the version, not the row).
+UnitValues UnitValuesOfDump(const CommandTable& table, int fieldCount);

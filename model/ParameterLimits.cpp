@@ -16,21 +16,19 @@ int FrameDigits(int digits) {
 // Beyond this a value has no exact text with five decimals in a double.
 constexpr double LargestWritable = 1e12;
 
-// The value as the frame writes it, counted in units of its last decimal;
-// nothing for a value no frame can hold.
-std::optional<long long> FrameUnits(double value, int digits) {
+} // namespace
+
+std::optional<long long> FirmwareValueUnits(double value, int digits) {
     if (!std::isfinite(value) || std::fabs(value) > LargestWritable)
         return std::nullopt;
     const int d = FrameDigits(digits);
     return std::llround(RealToFixedDec(value, d) * std::pow(10.0, d));
 }
 
-} // namespace
-
 std::optional<LimitRefusal> CheckFirmwareLimits(const TCommandRecord& row, double firmwareValue) {
-    const std::optional<long long> value = FrameUnits(firmwareValue, row.DigitsValueFW);
-    const std::optional<long long> minimum = FrameUnits(row.MinValueFW, row.DigitsValueFW);
-    const std::optional<long long> maximum = FrameUnits(row.MaxValueFW, row.DigitsValueFW);
+    const std::optional<long long> value = FirmwareValueUnits(firmwareValue, row.DigitsValueFW);
+    const std::optional<long long> minimum = FirmwareValueUnits(row.MinValueFW, row.DigitsValueFW);
+    const std::optional<long long> maximum = FirmwareValueUnits(row.MaxValueFW, row.DigitsValueFW);
     if (value && minimum && maximum && *value >= *minimum && *value <= *maximum)
         return std::nullopt;
     LimitRefusal refusal;

@@ -44,6 +44,12 @@ class EValueOutOfLimits : public QvException {
 // row's firmware limits.
 QString ParameterWriteText(const QString& word, const TCommandRecord& row, double firmwareValue);
 
+// A value as a frame writes it with Digits firmware decimals (at most five),
+// counted in units of its last decimal; nothing for a value no frame can hold
+// (not finite, or too large). Two values are the same to the GCU exactly when
+// these are equal.
+std::optional<long long> FirmwareValueUnits(double value, int digits);
+
 // Number text of a value or limit in a refusal report: the display format
 // with the firmware digits, or the general format for magnitudes no frame
 // could hold.

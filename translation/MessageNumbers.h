@@ -93,4 +93,21 @@ constexpr int LivePlotsShiftTitles = 78;   // the shift table's column titles, "
 constexpr int LivePlotsNotARecording = 79; // + reason
 
 // Restore points and comparison (80 to 95)
+constexpr int RestorePointsNotWritten = 80;    // + reason; once per run
+constexpr int RestorePointsHistoryTitles = 81; // the history's column titles, "|"-separated
+constexpr int RestorePointsCompareTitles = 82; // the comparison's (and its CSV's) column titles
+constexpr int RestoreReasonDownloaded = 83;    // 83 to 86: why a point was taken
+constexpr int RestoreReasonBeforeStore = 84;
+constexpr int RestoreReasonStored = 85;
+constexpr int RestoreReasonBeforeFirmwareUpdate = 86;
+constexpr int RestorePointsCounts =
+    87; // %1 rows, %2 differing, %3..%5 pairs, %6 missing, %7 unknown
+constexpr int RestorePointsComparedWith = 88; // + the point's or file's name
+constexpr int RestorePointsTaken = 89;        // + how many values
+constexpr int RestorePointsExported = 90;     // + file name
+constexpr int RestorePointsNoUnitValues = 91;
+constexpr int RestorePointsFileNotCompared = 92; // + reason
+constexpr int RestorePointDamaged = 93;
+constexpr int RestorePointsNothingToTake = 94;
+constexpr int RestorePointsNothingToRestore = 95;
 } // namespace Msg

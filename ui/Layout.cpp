@@ -371,6 +371,21 @@ const std::vector<GridRecipe>& Recipes() {
         "CBLivePlotsBrake CBLivePlotsBattery", "CBLivePlotsGCUTemp CBLivePlotsActuatorTemp"},
         {1, 1}},
 
+    // ------------------------------------------------------------ restore points
+    {"TSRestorePoints", {"GBRestorePointsHistory", "GBRestorePointsCompare"},
+        {1}, {2, 5}, 4, 4},
+    {"GBRestorePointsHistory", {
+        "LRestorePointsUnit CBRestorePointsUnit LRestorePointsFolder BRestorePointsRefresh",
+        "SGRestorePointsHistory:4"},
+        {0, 0, 1, 0}, {0, 1}},
+    {"GBRestorePointsCompare", {
+        "LRestorePointsComparedWith:4 BRestorePointsCompareFile",
+        "LRestorePointsCounts:5",
+        "SGRestorePointsCompare:5",
+        "CBRestorePointsDifferencesOnly BRestorePointsTake BRestorePointsRestore "
+            "BRestorePointsExport ."},
+        {0, 0, 0, 0, 1}, {0, 0, 1, 0}},
+
     // ------------------------------------------------------------ change sequence
     {"TSSequence", {"PSequenceProgressBar", "PSequenceButtons", "PSequenceGrid"},
         {1}, {0, 0, 1}, 4, 4},
@@ -404,6 +419,7 @@ const SizeOverride sizeOverrides[] = {
     {"PBottom", -1, 88},
     {"PRight", 320, -1},
     {"PLivePlotsSide", 280, -1},
+    {"CBRestorePointsUnit", 220, -1},
     {"ESerialLiveGear", 30, 18},
     {"ESerialLiveSelector", 30, 18},
     {"EPCBVersion", 46, 18},

@@ -366,6 +366,8 @@ void TFormMain::WireLayoutHandlers() {
     // Live plots and recordings: the buttons that need the window; the page's
     // view controls belong to the plots.
     WireLivePlotsHandlers();
+    // Restore points: the page's buttons; the page follows the link and the sequence.
+    WireRestorePointsHandlers();
     // Translation page; the five language buttons share one handler.
     AttachHandler(QStringLiteral("BCreateTranslation"), &TFormMain::BCreateTranslationClick);
     AttachHandler(QStringLiteral("BEmptyTranslation"), &TFormMain::BEmptyTranslationClick);

@@ -18,6 +18,7 @@
 #include "model/Sequence.h"
 #include "model/SequenceController.h"
 #include "model/SequenceLoading.h"
+#include "model/UnitValues.h"
 #include "serial/PortListing.h"
 #include "serial/PortMonitor.h"
 #include "serial/SerialPort.h"
@@ -41,6 +42,8 @@ struct CalibrationStep;
 struct InventoryItem;
 class LivePlots;
 struct ComponentTexts;
+class RestorePointsPage;
+struct ConfigDumpResult;
 
 class TFormMain : public QWidget {
     Q_OBJECT
@@ -403,6 +406,24 @@ class TFormMain : public QWidget {
     bool FirmwareUpdateRunning() const;
     void WireFirmwareHandlers();
 
+    // ------------------------------------------------------------ restore points
+    // The "Restore Points" page (ui/UnitMainRestorePoints.cpp, ui/RestorePointsPage):
+    // the connected unit's points, taken after a download, before a
+    // transmission is stored and before a firmware update, and the comparison
+    // of unit, working copy and a point or file.
+    RestorePointsPage& RestorePoints() const { return *restorePoints_; }
+    // The unit's configuration read without showing it (the controls, the
+    // command table and the sequence stay as they are). Nothing when no link
+    // is open, live values stream, or no complete dump came; Why says why.
+    std::optional<UnitReading> ReadUnitSilently(QString* why = nullptr);
+    void BRestorePointsRefreshClick(QObject* Sender);
+    void BRestorePointsCompareFileClick(QObject* Sender);
+    void BRestorePointsTakeClick(QObject* Sender);
+    void BRestorePointsRestoreClick(QObject* Sender);
+    void BRestorePointsExportClick(QObject* Sender);
+    // The folder a comparison is offered to be exported in.
+    static QString ComparisonsFolder();
+
     // ------------------------------------------------------------ adapters that come and go
     // The adapter of the open link (serial number, by-id name, path, USB
     // socket); empty while the link is closed. Restore points and the like
@@ -509,6 +530,7 @@ class TFormMain : public QWidget {
     std::optional<CommandTable> ReadBackConfiguration(bool silenceAlreadyReported);
     bool readingBack_ = false;
     std::optional<QString> readBackDump_;
+    std::optional<UnitReading> readBackReading_; // the last read-back, for the restore points
 
     // Firmware update.
     QString ChooseFirmwareImage();
@@ -519,6 +541,13 @@ class TFormMain : public QWidget {
     void ShowFirmwareProgress(const QString& chunk);
     bool firmwareUpdateRunning_ = false;
     bool firmwareOutputEndsWithCR_ = false;
+    // Restore points.
+    void WireRestorePointsHandlers();
+    UnitReading ReadingOfDump(const CommandTable& table, const ConfigDumpResult& result) const;
+    RestorePointsPage* restorePoints_ = nullptr; // a child of the window
+    // While set, a complete dump goes here instead of into the controls.
+    std::optional<QString>* silentDumpSink_ = nullptr;
+    QString announcedFirmware_; // the firmware version the link's GCU announced
     // Live plots and recordings.
     void WireLivePlotsHandlers();
     void EndLiveRecording(const char* reason);

@@ -3,6 +3,7 @@
 // the step's command row and shows it; a test sends one frame.
 #include "device/Calibration.h"
 #include "device/DeviceFrames.h"
+#include "ui/RestorePointsPage.h"
 #include "ui/UnitMain.h"
 
 #include <QApplication>
@@ -53,6 +54,7 @@ void TFormMain::ShowLearnedValueAsRead(const CalibrationStep& step, int shown) {
     const TCommandRecord learned = Commands[step.row];
     ShowLearnedValue(*this, step, shown);
     TCommandRecord& row = Commands[step.row];
+    RestorePoints().ValueLearned(step.row, learned.ActualValueFW);
     if (!row.Status.isEmpty())
         return;
     row.ActualValueFW = learned.ActualValueFW;

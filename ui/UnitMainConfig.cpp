@@ -5,6 +5,7 @@
 #include "device/ConfigDump.h"
 #include "device/DeviceFrames.h"
 #include "translation/MessageNumbers.h"
+#include "ui/RestorePointsPage.h"
 #include "ui/UnitMain.h"
 #include "util/UnitUtils.h"
 
@@ -101,6 +102,8 @@ void TFormMain::GetConfig(const QString& AString) {
         .SetCaption(QString::number(result.reboots));
     ShowConfigurationInControls();
     ShowDerivedValuesAfterDownload();
+    // What the unit holds now, kept apart from the working values.
+    RestorePoints().Downloaded(ReadingOfDump(Commands, result));
     ShowMessage(TranslateString(Msg::ConfigRead));
     EnableControls();
 }

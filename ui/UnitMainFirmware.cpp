@@ -7,6 +7,7 @@
 #include "device/FirmwareProgrammer.h"
 #include "device/FirmwareUpdate.h"
 #include "ui/ProgramPaths.h"
+#include "ui/RestorePointsPage.h"
 #include "ui/UnitMain.h"
 
 #include <QApplication>
@@ -116,10 +117,13 @@ void TFormMain::ShowFirmwarePage(bool shown) {
 // While avrdude has the port, neither the user nor auto-connect may open it:
 // the port box and the connect button stay out of reach until the link is
 // reopened.
+// The unit's settings are kept in a restore point first, while the link is open.
 void TFormMain::CloseLinkForFirmwareUpdate() {
     Control<TGroupBox>(CommunicationGroupName).setEnabled(false);
-    if (Control<TButton>(ConnectButtonName).Tag() != 0)
-        BSerialCommunicationConnectDisconnectClick(&Control<TButton>(ConnectButtonName));
+    if (Control<TButton>(ConnectButtonName).Tag() == 0)
+        return;
+    RestorePoints().BeforeFirmwareUpdate();
+    BSerialCommunicationConnectDisconnectClick(&Control<TButton>(ConnectButtonName));
 }
 
 // The connect branch opens the port the box still shows. A port that is gone

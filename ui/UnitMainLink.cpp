@@ -5,6 +5,7 @@
 #include "device/LinkLogging.h"
 #include "device/TrafficLog.h"
 #include "ui/ErrorReport.h"
+#include "ui/RestorePointsPage.h"
 #include "ui/UnitMain.h"
 #include "util/UnitUtils.h"
 
@@ -110,14 +111,19 @@ void TFormMain::SerialPortReceive(TSerialPort*, const QByteArray& Buffer) {
     SyncLinkGlobals();
     if (!outcome.logLine.isEmpty())
         Control<TMemo>(QStringLiteral("Memo")).Append(outcome.logLine);
-    if (outcome.announcement || !outcome.firmwareVersion.isEmpty())
+    if (outcome.announcement || !outcome.firmwareVersion.isEmpty()) {
         Control<TLabel>(QStringLiteral("LFirmwareVersion")).SetCaption(outcome.firmwareVersion);
+        announcedFirmware_ = outcome.firmwareVersion;
+    }
     if (outcome.announcement)
         TimerConnection->SetEnabled(true);
     for (const QString& line : outcome.liveLines)
         GetLive(line);
     if (outcome.completedDump && readingBack_)
         readBackDump_ = *outcome.completedDump;
+    // A dump read for a restore point is not shown.
+    else if (outcome.completedDump && silentDumpSink_)
+        *silentDumpSink_ = *outcome.completedDump;
     else if (outcome.completedDump)
         GetConfig(*outcome.completedDump);
 }
@@ -136,6 +142,9 @@ void TFormMain::SerialPortConnect(TSerialPort* Sender, TCommPort Port) {
     // announces itself again and nothing from the last connection is pending.
     linkRouter_.ResetForConnection();
     SyncLinkGlobals();
+    announcedFirmware_.clear();
+    if (restorePoints_)
+        restorePoints_->LinkOpened();
     qCInfo(lcLink).noquote() << "connected to" << FromCp1252(Sender->CommPortToString(Port));
     AppendTrafficLog(TrafficLog::ConnectedLine(QTime::currentTime(),
                                                FromCp1252(Sender->CommPortToString(Port))));

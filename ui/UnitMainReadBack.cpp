@@ -7,6 +7,7 @@
 #include "device/ConfigDump.h"
 #include "translation/MessageNumbers.h"
 #include "ui/Dialogs.h"
+#include "ui/RestorePointsPage.h"
 #include "ui/UnitMain.h"
 
 bool TFormMain::ReadBackAfterStore(StoreReadBack& run, bool silenceAlreadyReported) {
@@ -17,6 +18,9 @@ bool TFormMain::ReadBackAfterStore(StoreReadBack& run, bool silenceAlreadyReport
         return false; // reported
     run.SetHeldValues(DumpedValues(*held));
     const QVector<ReadBackMismatch> mismatches = run.Mismatches(Commands);
+    // What the unit holds now; kept as the point "stored" only when verified.
+    if (readBackReading_)
+        RestorePoints().ReadBack(*readBackReading_, mismatches.isEmpty());
     if (mismatches.isEmpty()) {
         ShowMessage(TranslateString(Msg::ReadBackAllHeld));
         return true;
@@ -41,6 +45,7 @@ bool TFormMain::ReadBackAfterStore(StoreReadBack& run, bool silenceAlreadyReport
 // verified.
 std::optional<CommandTable> TFormMain::ReadBackConfiguration(bool silenceAlreadyReported) {
     readBackDump_.reset();
+    readBackReading_.reset();
     readingBack_ = true;
     WaitResult result = WaitResult::TimedOut;
     try {
@@ -70,8 +75,10 @@ std::optional<CommandTable> TFormMain::ReadBackConfiguration(bool silenceAlready
         CommandTable copy = Commands;
         const ConfigDumpResult parsed =
             ApplyConfigDump(*readBackDump_, copy, RPMFactorGLOB, PCBVersionGLOB, 0);
-        if (parsed.ok)
+        if (parsed.ok) {
+            readBackReading_ = ReadingOfDump(copy, parsed);
             return copy;
+        }
         failure = TranslateString(Msg::MalformedConfiguration) + u' ' + parsed.error;
     } else if (failure.isEmpty()) {
         failure = TranslateString(Msg::NoAnswer);

@@ -7,6 +7,7 @@
 #include "ui/BatchedPainting.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorReport.h"
+#include "ui/RestorePointsPage.h"
 #include "ui/UnitMain.h"
 #include "util/UnitUtils.h"
 
@@ -104,6 +105,15 @@ TransmitOutcome TransmitSelectedEntry(TFormMain& form, StoreReadBack& readBack,
         readBack.RecordSent(sent.CommandID, sent.ActualValueFW);
     }
     return TransmitOutcome::Answered;
+}
+
+// The selected entry has a frame to send (it is pending and within its limits).
+bool SelectedEntryWouldBeSent(const TFormMain& form) {
+    try {
+        return !form.SequenceRules.TransmitFrameText(form.Sequence.GridSelectedRow).isEmpty();
+    } catch (const EValueOutOfLimits&) {
+        return false;
+    }
 }
 
 void ReportUnanswered(TFormMain& form, TransmitOutcome outcome) {
@@ -232,6 +242,9 @@ void TFormMain::BSequenceTransmitClick(QObject* Sender) {
     if (!request.Claimed())
         return;
     const bool alone = Sender == FindComponent(QStringLiteral("BSequenceTransmit"));
+    // What the unit holds is kept before anything is written to it.
+    if (SelectedEntryWouldBeSent(*this))
+        RestorePoints().BeforeTransmission();
     StoreReadBack readBack;
     const TransmitOutcome outcome = TransmitSelectedEntry(*this, readBack);
     if (outcome == TransmitOutcome::NothingToSend || outcome == TransmitOutcome::Refused || !alone)
@@ -261,6 +274,9 @@ void TFormMain::BSequenceTransmitAllClick(QObject*) {
         ReportValueOutOfLimits(refused->refusal);
         return;
     }
+    // What the unit holds is kept before anything is written to it.
+    if (GetSequenceFlags(Sequence).pending)
+        RestorePoints().BeforeTransmission();
     EntryRun run(*this);
     int answered = 0;
     StoreReadBack readBack;

@@ -2,8 +2,9 @@
 // Shared fixtures of the window tests.
 //
 // ProgramDataFolder: a temporary program folder holding a copy of the shipped
-// CFG/Commands.CSV, made the program's folder for the fixture's life; its
-// subfolder "user" stands for the per-user data folder meanwhile.
+// CFG/Commands.CSV, made the program's folder for the fixture's life; a
+// second temporary folder beside it stands for the per-user data folder
+// meanwhile (as the real one, never below the program's folder).
 //
 // WindowOnDataFolder: the real main window started on such a folder, with the
 // message texts of the translation table filled in and every dialog answered
@@ -84,9 +85,9 @@ inline qint64 LongestPauseWhile(const std::function<void()>& action) {
 class ProgramDataFolder {
   public:
     ProgramDataFolder() {
-        valid_ = dir_.isValid() && CopyShippedCommands(dir_.path());
+        valid_ = dir_.isValid() && userDir_.isValid() && CopyShippedCommands(dir_.path());
         SetProgramFolder(dir_.path());
-        SetUserDataFolder(dir_.filePath(QStringLiteral("user")));
+        SetUserDataFolder(UserPath());
     }
     ~ProgramDataFolder() {
         SetProgramFolder(QString());
@@ -98,10 +99,11 @@ class ProgramDataFolder {
     bool IsValid() const { return valid_; }
     QString Path() const { return dir_.path(); }
     QString FilePath(const QString& name) const { return dir_.filePath(name); }
-    QString UserPath() const { return dir_.filePath(QStringLiteral("user")); }
+    QString UserPath() const { return userDir_.filePath(QStringLiteral("user")); }
 
   private:
     QTemporaryDir dir_;
+    QTemporaryDir userDir_;
     bool valid_ = false;
 };
 

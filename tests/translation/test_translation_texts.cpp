@@ -65,7 +65,7 @@ TEST(ShippedTexts, holdEveryMessageFrom1To34) {
 TEST(ShippedTexts, messagePiecesLeaveRoomForWhatTheProgramAppends) {
     const TranslationMessages messages = LoadTranslationMessages(TextsFolder + "Messages.csv");
     // A file name, command word, value or reason follows these directly.
-    for (int n : {2, 3, 6, 8, 9, 10, 12, 19, 29, 32, 33})
+    for (int n : {2, 3, 6, 8, 9, 10, 12, 19, 29, 32, 33, 80, 88, 89, 90, 92})
         for (const QString& text : messages.texts.value(n))
             EXPECT_TRUE(text.endsWith(u' ')) << "message " << n << ": " << text.toStdString();
     // These follow a value directly.
@@ -188,4 +188,19 @@ TEST(FillTranslationTable, shippedTextsSurviveTheTableFile) {
     EXPECT_EQ(TranslateString(loaded, 3, 2), TranslateString(grid, 3, 2));
     EXPECT_TRUE(TranslateString(loaded, 3, 2).endsWith(u' '));
     EXPECT_TRUE(TranslateString(loaded, 4, 25).startsWith(QStringLiteral("La versión")));
+}
+
+// The program splits these texts at "|" into column titles and fills the
+// counts' placeholders: a translation with a title or a placeholder missing
+// would shift or lose a column or a count.
+TEST(ShippedTexts, restorePointTitlesAndCountsHaveEveryPartInEveryLanguage) {
+    const TranslationMessages messages = LoadTranslationMessages(TextsFolder + "Messages.csv");
+    for (const QString& text : messages.texts.value(81))
+        EXPECT_EQ(text.split(u'|').size(), 6) << text.toStdString();
+    for (const QString& text : messages.texts.value(82))
+        EXPECT_EQ(text.split(u'|').size(), 7) << text.toStdString();
+    for (const QString& text : messages.texts.value(87))
+        for (int n = 1; n <= 7; ++n)
+            EXPECT_EQ(text.count(QStringLiteral("%%1").arg(n)), 1)
+                << n << ": " << text.toStdString();
 }

@@ -7,6 +7,7 @@
 #include "device/FirmwareUpdate.h"
 #include "gcusim/GcuSimulator.h"
 #include "gcusim/IntelHex.h"
+#include "model/RestorePoints.h"
 #include "translation/TranslationTexts.h"
 #include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
@@ -56,6 +57,7 @@ class FirmwareUpdateInWindow : public ::testing::Test {
         ASSERT_TRUE(QFile::copy(QStringLiteral(QV_BINARY_DIR "/CFG/Commands.CSV"),
                                 dataDir.filePath(QStringLiteral("CFG/Commands.CSV"))));
         SetProgramFolder(dataDir.path());
+        SetUserDataFolder(userDir.path());
         GcuSimulatorOptions options;
         options.commandsFile = CfgFolder() + QStringLiteral("/Commands.CSV");
         options.stateFile = dataDir.filePath(QStringLiteral("gcu-state.txt"));
@@ -85,6 +87,7 @@ class FirmwareUpdateInWindow : public ::testing::Test {
             gcu->stop();
         qunsetenv("GCU_EXTRA_PORTS");
         SetProgramFolder(QString());
+        SetUserDataFolder(QString());
     }
 
     // The stand-in avrdude beside the program, with its configuration. It
@@ -186,6 +189,7 @@ class FirmwareUpdateInWindow : public ::testing::Test {
     }
 
     QTemporaryDir dataDir;
+    QTemporaryDir userDir; // the per-user data folder: restore points
     QTemporaryDir workParent;
     QTemporaryDir record;
     ScopedScriptedDialogs dialogs;
@@ -311,6 +315,50 @@ TEST_F(FirmwareUpdateWithStandIn, whileAvrdudeRuns_pageShownLinkClosedAndKeptClo
 
 // Nothing is asked, closed or run for a corrupt image, a cancelled dialog, a
 // No to the question or a closed link.
+// ------------------------------------------------------------------ restore point first
+
+// The configuration was not read on connecting: the unit is read silently
+// while the link is still open, and its values are kept before avrdude runs.
+TEST_F(FirmwareUpdateWithStandIn, beforeAvrdudeRuns_aPointOfTheUnitsSettingsIsTaken) {
+    InstallStandIn(0);
+    const int framesBefore = gcu->FramesReceived();
+    ClickUpdate(WriteImage(SmallImage()));
+    ASSERT_NE(Asked(Msg::FirmwareUpdated), nullptr);
+    EXPECT_EQ(TimesAsked(Msg::RestorePointsNotWritten), 0);
+    EXPECT_EQ(gcu->ReceivedFrames().mid(framesBefore).value(0).trimmed(), "[INVPARAM 1]");
+
+    const RestorePointStore store(UnitsFolder(userDir.path()) + "/pcb-4.3-fw-5.0.9");
+    const QVector<RestorePointInfo> points = store.List();
+    ASSERT_EQ(points.size(), 1);
+    EXPECT_EQ(points[0].reason, RestoreReason::BeforeFirmwareUpdate);
+    const auto read = store.Read(points[0]);
+    EXPECT_TRUE(read.intact);
+    EXPECT_GT(read.records.size(), 100);
+    for (const TCommandRecord& record : read.records)
+        EXPECT_EQ(record.ActualValueFW, gcu->ParameterById(record.ID))
+            << record.Command.toStdString();
+    // Written before avrdude started.
+    const QDateTime avrdudeStarted = QFileInfo(record.filePath("args")).lastModified();
+    EXPECT_LE(QFileInfo(store.SideFilePath(points[0])).lastModified(), avrdudeStarted);
+    // Nothing was left in the controls: the download was not shown.
+    EXPECT_EQ(form->PCBVersionGLOB, 0);
+    ExpectEndStepsDone();
+}
+
+TEST_F(FirmwareUpdateWithStandIn, pointsThatCannotBeWritten_oneMessage_theUpdateStillRuns) {
+    QFile blocker(UnitsFolder(userDir.path())); // a file where the folder should be
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    InstallStandIn(0);
+    ClickUpdate(WriteImage(SmallImage()));
+    EXPECT_EQ(TimesAsked(Msg::RestorePointsNotWritten), 1);
+    EXPECT_EQ(TimesAsked(Msg::FirmwareUpdated), 1);
+    ExpectEndStepsDone();
+    ClickUpdate(WriteImage(SmallImage()));
+    EXPECT_EQ(TimesAsked(Msg::FirmwareUpdated), 2);
+    EXPECT_EQ(TimesAsked(Msg::RestorePointsNotWritten), 1);
+}
+
 TEST_F(FirmwareUpdateWithStandIn, refusedOrCancelled_leavesLinkOpenAndAvrdudeUnstarted) {
     InstallStandIn(0);
     QByteArray corrupt = SmallImage();

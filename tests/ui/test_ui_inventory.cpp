@@ -197,19 +197,21 @@ TEST_F(WindowTest, everyBoundCheckBoxHasItsMarker) {
 
 TEST_F(WindowTest, pagesInOrderWithThreeMaintenanceTabsHidden) {
     auto& pages = form.Control<TPageControl>("PCMain");
-    const QStringList expected{"TSMainSetting", "TSUpshift",        "TSDownShift",   "TSRecovery",
-                               "TSCommands",    "TSFirmwareUpdate", "TSTranslation", "TSLivePlots"};
-    ASSERT_EQ(pages.PageCount(), 8);
-    for (int i = 0; i < 8; ++i) {
+    const QStringList expected{"TSMainSetting", "TSUpshift",   "TSDownShift",
+                               "TSRecovery",    "TSCommands",  "TSFirmwareUpdate",
+                               "TSTranslation", "TSLivePlots", "TSRestorePoints"};
+    ASSERT_EQ(pages.PageCount(), 9);
+    for (int i = 0; i < 9; ++i) {
         EXPECT_EQ(pages.Pages(i)->objectName(), expected[i]);
-        EXPECT_EQ(pages.Pages(i)->TabVisible(), i < 4 || i == 7);
+        EXPECT_EQ(pages.Pages(i)->TabVisible(), i < 4 || i >= 7);
         if (i < 4) {
             EXPECT_EQ(pages.Pages(i)->TabIndex(), i);
         }
     }
-    // The live plots come after the parameter pages, so the pages that hold
-    // bound controls keep their tab positions.
+    // The live plots and the restore points come after the parameter pages,
+    // so the pages that hold bound controls keep their tab positions.
     EXPECT_EQ(pages.Pages(7)->TabIndex(), 4);
+    EXPECT_EQ(pages.Pages(8)->TabIndex(), 5);
     EXPECT_EQ(pages.tabText(3), "Recovery && Special  ");
 }
 
@@ -362,6 +364,14 @@ QString ShownText(QWidget* widget) {
 // were given a fixed width on purpose.
 void ExpectNotSqueezed(QWidget* widget) {
     const QString text = ShownText(widget);
+    // A label that wraps its text needs the lines the text takes at its width.
+    if (auto* label = qobject_cast<QLabel*>(widget); label && label->wordWrap()) {
+        const QRect needed = label->fontMetrics().boundingRect(QRect(0, 0, label->width(), 10000),
+                                                               Qt::TextWordWrap, text);
+        EXPECT_LE(needed.height(), label->height())
+            << widget->objectName().toStdString() << " cuts its text";
+        return;
+    }
     if (!text.isEmpty()) {
         int needed = widget->fontMetrics().horizontalAdvance(text);
         if (qobject_cast<QAbstractButton*>(widget))

@@ -258,13 +258,19 @@ TEST_F(SequenceWithGcu, unansweredEntryKeepsItsStatus_runStops_userIsTold_discar
     EXPECT_EQ(TimesAsked(Msg::NoAnswer), 2);
     EXPECT_EQ(Entry(1).Status, "M");
 
-    // The GCU answers again: a single transmit sends the frame and the store.
+    // The GCU answers again: a single transmit sends the frame and the store
+    // (the unit, which the unanswered frames may have changed, is read first
+    // for its restore point, and the store is read back after).
     gcu->SetFaults(GcuFaultOptions());
     before = gcu->FramesReceived();
     Button("BSequenceTransmit").click();
     EXPECT_EQ(Entry(1).Status, "T");
     ASSERT_TRUE(WaitFor([&] { return gcu->FramesReceived() >= before + 2; }));
-    EXPECT_EQ(FramesSince(before)[1].trimmed(), "[SAVEPRMT 0]");
+    QList<QByteArray> frames = FramesSince(before);
+    std::transform(frames.begin(), frames.end(), frames.begin(), Trimmed);
+    const qsizetype sent = frames.indexOf("[DNACTPWR 70]");
+    ASSERT_GE(sent, 0);
+    EXPECT_EQ(frames.value(sent + 1), "[SAVEPRMT 0]");
 
     // Discard of the unsent up-shift change: the value read comes back, and it
     // is not captured as a change.

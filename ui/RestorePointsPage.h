@@ -1,0 +1,119 @@
+#pragma once
+// Restore points in the window: what the connected unit holds, the points
+// taken of it on the way (after a download, before a store, before a firmware
+// update), and the "Restore Points" page with the unit's history and the
+// comparison of unit, working copy and a point or file, from which values are
+// taken into the change sequence. The points and the comparison themselves
+// are model/RestorePoints and model/ConfigComparison; this class asks, shows
+// and tells.
+#include "model/ConfigComparison.h"
+#include "model/RestorePoints.h"
+#include "model/UnitValues.h"
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <optional>
+
+class TFormMain;
+class QPainter;
+class QRect;
+
+class RestorePointsPage : public QObject {
+    Q_OBJECT
+  public:
+    explicit RestorePointsPage(TFormMain& form);
+
+    // ------------------------------------------------------------ the unit and its points
+    // A new link: what the unit holds is not known until it is read.
+    void LinkOpened();
+    // A complete download: the reading is what the unit holds; point "downloaded".
+    void Downloaded(const UnitReading& reading);
+    // Before the first frame of a transmission: point "before store" of what the
+    // unit held before it. A unit not read on this link is read first, silently.
+    void BeforeTransmission();
+    // The configuration read back after a store: what the unit holds from
+    // now on. Verified (it holds every value sent): kept as the point "stored";
+    // a store that is not verified keeps no point.
+    void ReadBack(const UnitReading& reading, bool verified);
+    // While the link is still open before a firmware update: the unit is read
+    // silently (its last reading on this link when that fails) for the point
+    // "before firmware update".
+    void BeforeFirmwareUpdate();
+    // A calibration step taught the unit a value.
+    void ValueLearned(int id, double valueFW);
+    // What the connected unit holds, when known.
+    const std::optional<UnitReading>& Unit() const { return unit_; }
+    // The folder name of the connected unit ("" when not known).
+    QString ConnectedUnitKey() const;
+
+    // ------------------------------------------------------------ the page
+    // History and comparison anew (the page is shown, Refresh).
+    void Refresh();
+    // Column titles and texts in the current language.
+    void UpdateTexts();
+    // The working copy changed: the comparison follows when the page is shown.
+    void WorkingCopyChanged();
+    // Compare with history row Row (1-based grid row).
+    void ComparePoint(int row);
+    // Compare with a configuration file.
+    void CompareFile(const QString& fileName);
+    // The buttons.
+    void TakeSelected();
+    void RestoreChosen();
+    void ExportCsv(const QString& fileName);
+    const Comparison& CurrentComparison() const { return comparison_; }
+    // Comparison rows the grid shows, by grid row - 1.
+    const QVector<int>& ShownRows() const { return shown_; }
+    // The history's points of the unit the page shows, newest first.
+    const QVector<RestorePointInfo>& HistoryPoints() const { return history_; }
+    QString ShownUnitKey() const { return shownKey_; }
+
+  private:
+    void WireControls();
+    bool PageInFront() const;
+    std::optional<UnitReading> ReadingForPoint(bool readFirst);
+    void TakePoint(const QString& reason, const UnitReading& reading);
+    void ReportFailure(const QString& reason);
+    QString FolderOf(const QString& key) const;
+    void FillUnitList();
+    void FillHistory();
+    void Recompare();
+    void FillComparisonGrid();
+    void UpdateButtons();
+    void TakeRows(const QVector<int>& rows);
+    QString ReasonText(const QString& reason) const;
+    QString PointLabel(const RestorePointInfo& point) const;
+    void DrawComparisonCell(QPainter* canvas, int col, int row, const QRect& rect, bool selected);
+
+    struct ReadPoint {
+        ComparedColumn column;
+        bool intact = false;
+    };
+    const ReadPoint* CachedPoint(const RestorePointStore& store, const RestorePointInfo& point,
+                                 QString* error = nullptr);
+
+    struct Chosen {
+        QString fileName; // a file's name; empty for a point
+        ComparedColumn column;
+        QString pointFile; // the point's configuration file, for the history's selection
+        RestorePointInfo point;
+        bool intact = true;
+    };
+    // What the comparison's third column holds, in the current language.
+    QString ChosenLabel() const;
+
+    TFormMain& form_;
+    std::optional<UnitReading> unit_;
+    bool unitCurrent_ = false; // nothing was written to the unit since it was read
+    QString linkKey_;          // the key points of this link went to
+    bool failureShown_ = false;
+    bool recomparePending_ = false;
+    QString pickedKey_; // the unit the user picked in the list, until the next link
+    QString shownKey_;
+    QVector<RestorePointInfo> history_;
+    QHash<QString, ReadPoint> readPoints_; // by configuration file path
+    std::optional<Chosen> chosen_;
+    Comparison comparison_;
+    QVector<int> shown_;
+};
