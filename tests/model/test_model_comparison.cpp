@@ -6,6 +6,8 @@
 #include "model/SequenceController.h"
 #include "util/StringGridModel.h"
 
+#include "support/CommandRows.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -26,21 +28,9 @@ class PageView : public SequenceView {
 
 void Row(CommandTable& table, int id, const char* word, const char* fwUnit, const char* swUnit,
          double factor, int digitsFW, int digitsSW, double value) {
-    TCommandRecord& row = table[id];
-    row.ID = id;
-    row.Command = word;
-    row.Description = QStringLiteral("%1 description").arg(word);
-    row.MeasureUnitFW = QString::fromUtf8(fwUnit);
-    row.MeasureUnitSW = QString::fromUtf8(swUnit);
-    row.FWtoSWFactor = factor;
-    row.DigitsValueFW = digitsFW;
-    row.DigitsValueSW = digitsSW;
-    row.MinValueFW = row.MinValueSW = -1e6;
-    row.MaxValueFW = row.MaxValueSW = 1e6;
-    row.WriteToGCUID = 1;
-    row.ReadFromGCUID = id;
+    TCommandRecord& row =
+        qvtest::WritableRow(table, id, word, fwUnit, swUnit, factor, digitsFW, digitsSW);
     row.ActivePCB43 = QStringLiteral("1");
-    row.SenderType = QStringLiteral("TSpinEdit");
     row.SenderName1 = QStringLiteral("SE%1").arg(word);
     row.ActivePageIndex1 = 2;
     row.ActualValueFW = value;

@@ -6,35 +6,25 @@
 #include "model/UnitValues.h"
 #include "util/Exceptions.h"
 
+#include "support/CommandRows.h"
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 namespace {
 
 void Row(CommandTable& table, int id, const char* word, const char* fwUnit, const char* swUnit,
          double factor, int digitsFW, int digitsSW, const char* control) {
-    TCommandRecord& row = table[id];
-    row.ID = id;
-    row.Command = word;
-    row.Description = QStringLiteral("%1 description").arg(word);
-    row.MeasureUnitFW = QString::fromUtf8(fwUnit);
-    row.MeasureUnitSW = QString::fromUtf8(swUnit);
-    row.FWtoSWFactor = factor;
-    row.DigitsValueFW = digitsFW;
-    row.DigitsValueSW = digitsSW;
-    row.MinValueFW = row.MinValueSW = -1e6;
-    row.MaxValueFW = row.MaxValueSW = 1e6;
-    row.WriteToGCUID = 1;
-    row.ReadFromGCUID = id;
+    TCommandRecord& row =
+        qvtest::WritableRow(table, id, word, fwUnit, swUnit, factor, digitsFW, digitsSW);
     for (QString* flag : {&row.ActivePCB3X, &row.ActivePCB40, &row.ActivePCB41, &row.ActivePCB42,
                           &row.ActivePCB43, &row.ActivePCB50, &row.ActivePCB60})
         *flag = QStringLiteral("1");
-    row.SenderType = QStringLiteral("TSpinEdit");
     row.SenderName1 = QString::fromLatin1(control);
     row.ActivePageIndex1 = 1;
 }
