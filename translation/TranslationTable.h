@@ -9,7 +9,9 @@
 //                title of the language in use is written in brackets;
 //   rows 1..501  control texts, one per row: name, "Caption" or "Item i", text
 //                per language;
-//   rows 502..601 message texts 1..100, labelled "String 001" .. "String 100".
+//   rows 502..1000 message texts 1..499, labelled "String 001" .. "String 499"
+//                (the first 100 are the designed set; the program's own
+//                messages continue the numbering in the rows after them).
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -25,7 +27,7 @@ constexpr int ComponentColumn = 0;
 constexpr int PropertyColumn = 1;
 constexpr int FirstControlRow = 1;
 constexpr int LastControlRow = 501;
-constexpr int MessageCount = 100;
+constexpr int MessageCount = 499; // rows 502..1000
 constexpr int FirstLanguage = 1; // English
 constexpr int LastLanguage = 5;  // German
 // Below the program's folder.
@@ -45,9 +47,9 @@ int MessageRow(int messageNumber);
 // Column-0 label of message N: "String " and N with three digits ("String 007").
 QString MessageLabel(int messageNumber);
 
-// Message N (1..100) in the given language. A cell left empty gives the
+// Message N (1..499) in the given language. A cell left empty gives the
 // English text of the table, else the English text built into the program
-// (translation/texts/Messages.csv); a number outside 1..100, an unknown
+// (translation/texts/Messages.csv); a number outside 1..499, an unknown
 // language or a message nobody wrote give an empty text.
 QString TranslateString(const StringGridModel& grid, int language, int messageNumber);
 // The English text of message N as built into the program; empty when none.
@@ -75,7 +77,7 @@ struct CreateResult {
     int textsLeftOut = 0; // control texts that did not fit into rows 1..501
 };
 
-// "Create": empties rows 0..501, labels the 100 message rows (their texts stay),
+// "Create": empties rows 0..501, labels the 499 message rows (their texts stay),
 // writes the titles with English marked and one row per control text of the
 // given components, in their order. Components with a tag other than 0, of
 // another kind, or whose caption equals their name are left out; group box

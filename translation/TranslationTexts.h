@@ -32,7 +32,7 @@ inline const char* const MessagesHeader = "N;ENGLISH;ITALIANO;FRANCAIS;ESPANOL;D
 
 // Reads the files. Empty lines are skipped; a wrong header, a line with another
 // number of fields, an empty field, a repeated English text or message number,
-// or a message number outside 1..100 raise EInOutError naming the file and line.
+// or a message number outside 1..499 raise EInOutError naming the file and line.
 TranslationDictionary LoadTranslationDictionary(const QString& fileName);
 TranslationMessages LoadTranslationMessages(const QString& fileName);
 

@@ -65,7 +65,7 @@ TEST(TranslateString, numbersAndLanguagesOutsideTheTableGiveEmptyText) {
         for (int col = 0; col < L::ColumnCount; ++col)
             grid.SetCell(col, row, QStringLiteral("x"));
     EXPECT_EQ(TranslateString(grid, 1, 0), QString());   // would be a control row
-    EXPECT_EQ(TranslateString(grid, 1, 101), QString()); // past the message rows
+    EXPECT_EQ(TranslateString(grid, 1, 500), QString()); // past the message rows
     EXPECT_EQ(TranslateString(grid, 0, 5), QString());
     EXPECT_EQ(TranslateString(grid, 6, 5), QString());
     EXPECT_EQ(TranslateString(grid, 5, 100), QStringLiteral("x"));
@@ -144,6 +144,8 @@ TEST(CreateTranslationTable, clearsOldControlRowsAndKeepsMessageTexts) {
     EXPECT_EQ(grid.Cell(6, 506), QStringLiteral("Löschen?"));
     EXPECT_EQ(grid.Cell(0, 502), QStringLiteral("String 001"));
     EXPECT_EQ(grid.Cell(0, 601), QStringLiteral("String 100"));
+    // The program's own messages continue the numbering up to the last row.
+    EXPECT_EQ(grid.Cell(0, 1000), QStringLiteral("String 499"));
     EXPECT_EQ(grid.Cell(2, 700), QStringLiteral("unused row"));
 }
 
