@@ -19,19 +19,24 @@ std::chrono::milliseconds LinkExchange::DumpLimit(int maxDumpLength) const {
            std::chrono::milliseconds(qint64(maxDumpLength) * 1000 / WireBytesPerSecond);
 }
 
-WaitResult LinkExchange::RequestConfigDump(int maxDumpLength) {
+LinkExchange::DumpAnswer LinkExchange::RequestConfigDump(int maxDumpLength) {
     LinkRequestOptions options;
     options.maxDumpLength = maxDumpLength;
     router_.BeginRequest(RequestId::ConfigDump, options);
     SendOrAbandon(send_, DeviceFrames::GetConfiguration(), router_);
-    const WaitResult result = AwaitAnswer(RequestId::ConfigDump, DumpLimit(maxDumpLength));
-    if (result != WaitResult::TimedOut)
-        return result;
+    DumpAnswer answer;
+    answer.result = AwaitAnswer(RequestId::ConfigDump, DumpLimit(maxDumpLength));
+    if (answer.result == WaitResult::Completed) {
+        answer.dump = router_.CompletedDump();
+        return answer;
+    }
+    if (answer.result != WaitResult::TimedOut)
+        return answer;
     const qint64 sinceText = router_.MsSinceDumpText();
     const bool stillSending = sinceText >= 0 && sinceText < StillSending.count();
     if (router_.DumpOverflowed() || stillSending)
-        return WaitResult::Unusable;
-    return WaitResult::TimedOut;
+        answer.result = WaitResult::Unusable;
+    return answer;
 }
 
 WaitResult LinkExchange::Ask(int requestId, const QByteArray& queryFrame,
@@ -62,7 +67,8 @@ WaitResult LinkExchange::AwaitAnswer(int requestId, std::chrono::milliseconds li
     return router_.AnswerReady() ? WaitResult::Completed : WaitResult::TimedOut;
 }
 
-WaitResult LinkExchange::SendAndAwaitAnyPiece(const QByteArray& frame) {
+WaitResult LinkExchange::SendAndAwaitAnyPiece(const QByteArray& frame,
+                                             std::optional<std::chrono::milliseconds> limit) {
     const quint64 losses = router_.LinkLosses();
     router_.BeginPlainWait();
     try {
@@ -72,7 +78,7 @@ WaitResult LinkExchange::SendAndAwaitAnyPiece(const QByteArray& frame) {
         throw;
     }
     ResponseWaiter::Options options;
-    options.limit = limits_.anyPiece;
+    options.limit = limit.value_or(limits_.anyPiece);
     options.onTimeout = [this] { router_.EndPlainWait(); };
     const WaitResult result = waiter_.Wait([this] { return !router_.Waiting(); }, options);
     if (router_.LinkLosses() != losses)

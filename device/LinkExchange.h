@@ -33,12 +33,16 @@ class LinkExchange {
     LinkExchange(LinkRouter& router, const ResponseWaiter& waiter, Sender send)
         : LinkExchange(router, waiter, std::move(send), Limits{}) {}
 
-    // "[INVPARAM 1]" and wait until the dump is complete (the router hands it to
-    // the receive handler, which applies it). MaxDumpLength bounds the text a
-    // dump can be; it also sets the time limit. Unusable: the GCU sent text
-    // that is no dump (more than a dump can be, or text still coming at the
-    // limit).
-    WaitResult RequestConfigDump(int maxDumpLength = LinkRouter::DefaultMaxDumpLength);
+    // "[INVPARAM 1]" and wait until the dump is complete; the dump is returned
+    // to the caller (on Completed, the whole text up to its "#"). MaxDumpLength
+    // bounds the text a dump can be; it also sets the time limit. Unusable: the
+    // GCU sent text that is no dump (more than a dump can be, or text still
+    // coming at the limit).
+    struct DumpAnswer {
+        WaitResult result = WaitResult::TimedOut;
+        QString dump;
+    };
+    DumpAnswer RequestConfigDump(int maxDumpLength = LinkRouter::DefaultMaxDumpLength);
     // The whole download's time limit for a dump of at most MaxDumpLength characters.
     std::chrono::milliseconds DumpLimit(int maxDumpLength) const;
     // Query frame for a stored-answer request; on Completed the answer is the
@@ -47,8 +51,10 @@ class LinkExchange {
     // is the router's PassedOverText()).
     WaitResult Ask(int requestId, const QByteArray& queryFrame,
                    const std::optional<AnswerRange>& range = std::nullopt);
-    // A parameter write: waits for the next piece of any text.
-    WaitResult SendAndAwaitAnyPiece(const QByteArray& frame);
+    // A parameter write: waits for the next piece of any text (Limit: the
+    // link's own for an acknowledgement).
+    WaitResult SendAndAwaitAnyPiece(const QByteArray& frame,
+                                    std::optional<std::chrono::milliseconds> limit = std::nullopt);
 
     // Live mode on: the router takes every piece as status text, then
     // "[PRINTSTS 1]" is sent; off: the router stops, then "[PRINTSTS 0]". A
@@ -57,6 +63,7 @@ class LinkExchange {
 
     void Send(const QByteArray& frame) const { send_(frame); }
     LinkRouter& Router() const { return router_; }
+    const Limits& TimeLimits() const { return limits_; }
 
   private:
     WaitResult AwaitAnswer(int requestId, std::chrono::milliseconds limit);

@@ -130,6 +130,7 @@ void LinkRouter::LoseLink() {
 // query finds glued to it, and a dump begins afresh after it.
 void LinkRouter::BeginRequest(int requestId, const LinkRequestOptions& options) {
     received_.clear();
+    completedDump_.clear();
     answerReady_ = false;
     request_ = requestId;
     waiting_ = true;
@@ -347,6 +348,7 @@ void LinkRouter::RouteDump(const QString& text, ReceiveOutcome& outcome) {
         }
         if (endMark >= 0 && (lineEnd < 0 || endMark < lineEnd)) {
             outcome.completedDump = received_.left(endMark + 1);
+            completedDump_ = *outcome.completedDump;
             EndDumpRequest();
             answerReady_ = true;
             return;

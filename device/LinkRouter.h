@@ -103,6 +103,9 @@ class LinkRouter {
     const QString& ReceivedText() const { return received_; }
     // The awaited answer (stored answer or whole dump) has come in completely.
     bool AnswerReady() const { return answerReady_; }
+    // The whole dump (up to its "#") the last dump request received; empty
+    // until it is complete. The exchange hands it to whoever asked.
+    const QString& CompletedDump() const { return completedDump_; }
     // Counts every piece.
     quint64 PiecesReceived() const { return pieces_; }
 
@@ -137,6 +140,7 @@ class LinkRouter {
     QString versionText_;  // text since the announcement, while its version line is awaited
     bool answerReady_ = false;
     QString received_;
+    QString completedDump_;
     QString liveBuffer_;
     quint64 pieces_ = 0;
     quint64 linkLosses_ = 0;

@@ -3,16 +3,15 @@
 #include "ConfigDump.h"
 
 #include "model/CommandTable.h"
+#include "model/UnitValues.h"
 #include "util/UnitUtils.h"
 
 #include <cmath>
 
-// As the frame writes a value: rounded to the command's firmware decimals.
+// The one rule: as a frame writes the two values, with the command's firmware
+// decimals.
 bool SameAtFirmwarePrecision(double a, double b, int digits) {
-    if (!std::isfinite(a) || !std::isfinite(b))
-        return false;
-    digits = std::max(digits, 0);
-    return RealToStrDec(a, digits) == RealToStrDec(b, digits);
+    return SameAtFirmwareDigits(a, b, digits);
 }
 
 void StoreReadBack::RecordSent(int commandId, double valueFW) {

@@ -19,7 +19,8 @@ struct ReadBackMismatch {
     std::optional<double> heldFW; // empty: the read-back does not carry the command
 };
 
-// Whether two GCU values are the same at Digits decimals.
+// Whether two GCU values are the same at Digits decimals: written alike in a
+// frame (the same rule the comparison and the change sequence use).
 bool SameAtFirmwarePrecision(double a, double b, int digits);
 
 // One transmission run: the values sent, then the values the GCU holds

@@ -1,4 +1,5 @@
 #include "model/ConfigComparison.h"
+#include "model/WorkingCopy.h"
 
 #include "model/RecordFiles.h"
 #include "model/Sequence.h"
@@ -7,6 +8,7 @@
 #include "util/UnitUtils.h"
 
 #include <QSet>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -188,6 +190,14 @@ SequenceLoadResult TakeIntoSequence(SequenceController& controller,
                                     const QVector<TakenValue>& values, int rpmFactor,
                                     const BoundControlLookup& boundControl) {
     const CommandTable& table = controller.Commands();
+    // RPM values mean what the divisor and "x 2" taken with them make them.
+    QMap<int, double> factorValues;
+    for (const TakenValue& value : values)
+        if ((value.id == WorkingIds::RPMDivisor || value.id == WorkingIds::RPMTimes2) &&
+            HasCommand(table, value.id))
+            factorValues.insert(value.id, value.fw * table[value.id].FWtoSWFactor);
+    if (!factorValues.isEmpty())
+        rpmFactor = RpmFactorOfLoaded(table, factorValues);
     RecordSeries<TSequenceRecord> records;
     for (const TakenValue& value : values) {
         TSequenceRecord record;
@@ -204,7 +214,8 @@ SequenceLoadResult TakeIntoSequence(SequenceController& controller,
             record.ActivePageIndex1 = row.ActivePageIndex1;
             record.ActivePageIndex2 = row.ActivePageIndex2;
             try {
-                record.ActualValueSW = FWValueToSWValue(table, value.id, value.fw, rpmFactor);
+                record.ActualValueSW = ShownValueOf(
+                    row, FWValueToSWValue(table, value.id, value.fw, rpmFactor));
             } catch (const EConvertError&) {
                 // Left as not a number: the loading rules leave the value out.
             }
@@ -218,6 +229,66 @@ SequenceLoadResult TakeIntoSequence(SequenceController& controller,
                      [](const ReplaceQuestion&) { return ReplaceAnswer::Yes; });
     controller.View().ShowPage(page);
     return result;
+}
+
+QVector<int> RowsWithCoupledGroups(const Comparison& comparison, const CommandTable& table,
+                                   const QVector<int>& rows) {
+    QSet<int> ids;
+    for (int index : rows)
+        if (index >= 0 && index < comparison.rows.size())
+            ids.insert(comparison.rows[index].id);
+    const QSet<int> grouped = WithCoupledGroups(table, ids);
+    QVector<int> all = rows;
+    for (int i = 0; i < comparison.rows.size(); ++i) {
+        const ComparisonRow& row = comparison.rows[i];
+        if (!all.contains(i) && grouped.contains(row.id) && row.known &&
+            row.fw[int(CompareColumn::Chosen)] && row.workingVsChosen)
+            all.append(i);
+    }
+    std::sort(all.begin(), all.end());
+    return all;
+}
+
+TakenCheck CheckTakenValues(const WorkingCopy& working, const QVector<TakenValue>& values) {
+    const CommandTable& table = working.Commands();
+    TakenCheck check;
+    QMap<int, double> factorValues;
+    for (const TakenValue& value : values)
+        if ((value.id == WorkingIds::RPMDivisor || value.id == WorkingIds::RPMTimes2) &&
+            HasCommand(table, value.id))
+            factorValues.insert(value.id, value.fw * table[value.id].FWtoSWFactor);
+    check.rpmFactor = factorValues.isEmpty() ? working.TargetRpmFactor()
+                                             : RpmFactorOfLoaded(table, factorValues);
+    QMap<int, double> taken;
+    for (const TakenValue& value : values) {
+        if (!HasCommand(table, value.id))
+            continue;
+        try {
+            taken.insert(value.id,
+                         ShownValueOf(table[value.id], FWValueToSWValue(table, value.id, value.fw,
+                                                                        check.rpmFactor)));
+        } catch (const EConvertError&) {
+            // Left to the loading rules, which leave it out.
+        }
+    }
+    check.following = working.FollowingValues(taken);
+    return check;
+}
+
+QVector<TakenValue> WithFollowingValues(const CommandTable& table, QVector<TakenValue> values,
+                                        const TakenCheck& check) {
+    for (const FollowingValue& value : check.following) {
+        const TakenValue followed{value.id, table[value.id].Command,
+                                  FirmwareValueOf(table, value.id, value.following,
+                                                  check.rpmFactor)};
+        auto at = std::find_if(values.begin(), values.end(),
+                               [&](const TakenValue& v) { return v.id == value.id; });
+        if (at != values.end())
+            *at = followed;
+        else
+            values.append(followed);
+    }
+    return values;
 }
 
 QString ComparisonCsv(const Comparison& comparison, const QVector<int>& rows,

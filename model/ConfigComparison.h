@@ -9,6 +9,7 @@
 #include "model/CommandTable.h"
 #include "model/SequenceLoading.h"
 #include "model/UnitValues.h"
+#include "model/WorkingCopy.h"
 
 #include <QMap>
 #include <QString>
@@ -109,6 +110,24 @@ QVector<int> RowsToRestore(const Comparison& comparison);
 SequenceLoadResult TakeIntoSequence(SequenceController& controller,
                                     const QVector<TakenValue>& values, int rpmFactor,
                                     const BoundControlLookup& boundControl);
+
+// Rows and, for every command of a coupled group one of them belongs to, the
+// known rows of the group where the chosen set differs from the working copy:
+// a value is taken together with the values it only makes sense with.
+QVector<int> RowsWithCoupledGroups(const Comparison& comparison, const CommandTable& table,
+                                   const QVector<int>& rows);
+
+// Values to take, checked against the rules that tie them to others: the RPM
+// factor they will be sent under, and the values that follow from them
+// (display units) where they are not what is taken or shown.
+struct TakenCheck {
+    int rpmFactor = 60;
+    QVector<FollowingValue> following;
+};
+TakenCheck CheckTakenValues(const WorkingCopy& working, const QVector<TakenValue>& values);
+// Values with the values that follow from them taken in their place, or added.
+QVector<TakenValue> WithFollowingValues(const CommandTable& table, QVector<TakenValue> values,
+                                        const TakenCheck& check);
 
 // The rows as ";"-separated text with a title line (Titles: ID, command,
 // description, the three sets, and the last column, which is 1 for a row

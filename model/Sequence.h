@@ -36,12 +36,11 @@ struct TSequenceRecord {
     QString SenderName2;
     int ActivePageIndex1 = 0; // 1-based page of PCMain; 0 = none
     int ActivePageIndex2 = 0;
-    // Kept in memory only, never in a file: the command row's values before a
-    // loaded sequence file replaced them, so that discarding the loaded entry
-    // gives them back.
-    bool HasTableValuesBeforeLoad = false;
-    double TableValueBeforeLoadFW = 0.0;
-    double TableValueBeforeLoadSW = 0.0;
+    // Kept in memory only, never in a file: the command whose edit made this
+    // change by a rule (a ratio by its teeth, a timeout by its pre-load, an RPM
+    // value by the divisor); 0 for the user's own change. Going back on that
+    // edit goes back on this change too.
+    int CausedBy = 0;
 };
 
 // Status letters of entries and command rows.

@@ -2,6 +2,7 @@
 
 #include "model/CommandTable.h"
 #include "model/ParameterLimits.h"
+#include "model/UnitValues.h"
 #include "util/StringGridModel.h"
 #include "util/UnitUtils.h"
 
@@ -44,11 +45,13 @@ SequenceController::SequenceController(ChangeSequence& sequence, CommandTable& c
                                        SequenceView& view)
     : sequence_(sequence), commands_(commands), view_(view) {}
 
-void SequenceController::AddSequenceRecord(int id, double actualValue) {
+void SequenceController::AddSequenceRecord(int id, double actualValue,
+                                           std::optional<double> givenFW) {
     if (!CommandTable::IsValidId(id))
         return;
     // Scaled first, so that a value the command cannot scale changes nothing.
-    const double actualValueFW = SWValueToFWValue(commands_, id, actualValue, rpmFactor());
+    const double actualValueFW =
+        givenFW ? *givenFW : SWValueToFWValue(commands_, id, actualValue, rpmFactor());
 
     const int found = sequence_.FindForCapture(id);
     if (found == 0) {
@@ -73,8 +76,17 @@ void SequenceController::AddSequenceRecord(int id, double actualValue) {
     FollowActiveEntry(found);
 
     TSequenceRecord& first = sequence_[1];
-    if (first.Status == StatusLetter::Transmitted)
-        first.PreviousValueSW = first.ActualValueSW; // the sent value is the one to return to
+    if (first.Status == StatusLetter::Transmitted) {
+        // The sent value is the one to return to, in both its forms.
+        first.PreviousValueSW = first.ActualValueSW;
+        first.PreviousValueFW = first.ActualValueFW;
+    } else if (first.Status == StatusLetter::Loaded || first.Status == StatusLetter::Discarded) {
+        // A loaded entry never changed the controls, and a discarded one gave
+        // them back: what they show until now is the value to return to.
+        const TCommandRecord& shown = commands_[first.CommandID];
+        first.PreviousValueSW = shown.ActualValueSW;
+        first.PreviousValueFW = shown.ActualValueFW;
+    }
     first.ActualValueSW = actualValue;
     first.ActualValueFW = actualValueFW;
     first.Time = ShortText(timeText(), SequenceTextCapacity::Time);
@@ -87,8 +99,11 @@ void SequenceController::AddSequenceRecord(int id, double actualValue) {
 
     UpdateSequenceControlsColor(1);
 
-    if (first.PreviousValueSW == first.ActualValueSW) {
-        // Typed back to the value before the change: the change is undone.
+    const TCommandRecord& command = commands_[first.CommandID];
+    if (first.PreviousValueSW == first.ActualValueSW &&
+        SameAtFirmwareDigits(first.PreviousValueFW, first.ActualValueFW, command.DigitsValueFW)) {
+        // Back to the value before the change, as shown and as the GCU holds
+        // it: the change is undone.
         RevertToPreviousValueSequence(1);
         PaintEntryControlsWhite(sequence_[1]);
         sequence_.Remove(1);
@@ -124,6 +139,7 @@ void SequenceController::RevertToPreviousValueSequence(int row) {
     if (CommandTable::IsValidId(entry.CommandID)) {
         TCommandRecord& command = commands_[entry.CommandID];
         command.ActualValueSW = entry.PreviousValueSW;
+        command.ActualValueFW = entry.PreviousValueFW;
         command.Status.clear();
     }
 }
@@ -253,30 +269,30 @@ void SequenceController::MarkNotHeld(int row, std::optional<double> heldFW) {
     RefreshGridText();
 }
 
+void SequenceController::MarkNotStored(int row, const QString& status) {
+    if (!ChangeSequence::IsValidIndex(row) || !IsPendingStatus(status))
+        return;
+    TSequenceRecord& entry = sequence_[row];
+    entry.Status = status;
+    RefreshGridRow(row);
+    PaintEntryControls(entry, GetStatusColor(entry.Status, row == sequence_.ActivePosition));
+    view_.EnableControls();
+}
+
 bool SequenceController::DiscardSelected() {
     const int row = sequence_.GridSelectedRow;
     if (!ChangeSequence::IsValidIndex(row) || !IsPendingStatus(sequence_[row].Status))
         return false;
-    // A loaded entry never changed its controls, and its previous value is 0 or
-    // a value from another session: writing it back would replace a real
-    // setting. Only an edit is reverted.
+    // A loaded entry never changed its controls or its command row, and its
+    // previous value is 0 or a value from another session: writing it back
+    // would replace a real setting. Only an edit is reverted.
     if (sequence_[row].Status == StatusLetter::Modified)
         RevertToPreviousValueSequence(row);
-    else
-        RestoreTableValuesBeforeLoad(sequence_[row]);
     sequence_[row].Status = StatusLetter::Discarded;
     RefreshGridRow(row);
     UpdateSequenceControlsColor(row);
     view_.EnableControls();
     return true;
-}
-
-void SequenceController::RestoreTableValuesBeforeLoad(const TSequenceRecord& entry) {
-    if (!entry.HasTableValuesBeforeLoad || !CommandTable::IsValidId(entry.CommandID))
-        return;
-    TCommandRecord& command = commands_[entry.CommandID];
-    command.ActualValueFW = entry.TableValueBeforeLoadFW;
-    command.ActualValueSW = entry.TableValueBeforeLoadSW;
 }
 
 void SequenceController::DiscardAll() {
@@ -294,8 +310,6 @@ void SequenceController::EraseSelected() {
         const TSequenceRecord entry = sequence_[row];
         if (entry.Status == StatusLetter::Modified)
             RevertToPreviousValueSequence(row);
-        else if (entry.Status == StatusLetter::Loaded)
-            RestoreTableValuesBeforeLoad(entry);
         PaintEntryControlsWhite(entry);
         sequence_.Remove(row);
     }
@@ -309,8 +323,6 @@ void SequenceController::EraseAll() {
     for (int i = 1; i <= SequenceCount && sequence_[i].CommandID > 0; ++i) {
         if (sequence_[i].Status == StatusLetter::Modified)
             RevertToPreviousValueSequence(i);
-        else if (sequence_[i].Status == StatusLetter::Loaded)
-            RestoreTableValuesBeforeLoad(sequence_[i]);
         PaintEntryControlsWhite(sequence_[i]);
     }
     sequence_.ClearAll();

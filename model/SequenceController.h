@@ -67,10 +67,15 @@ class SequenceController {
     // "hh.nn.ss" stamped on changed and loaded entries.
     std::function<QString()> timeText = CurrentTimeText;
 
-    // A captured edit of command Id to display value ActualValue. A value that
-    // cannot be scaled raises EConvertError before anything changes.
-    void AddSequenceRecord(int id, double actualValue);
-    // Previous value of entry Row back into its controls and its command row.
+    // A captured edit of command Id to display value ActualValue, whose GCU
+    // value is ActualValueFW (by default the display value scaled with the
+    // RPM factor). A value that cannot be scaled raises EConvertError before
+    // anything changes. The change is undone (the entry goes) only when both
+    // its display and its GCU value are back where they were.
+    void AddSequenceRecord(int id, double actualValue,
+                           std::optional<double> actualValueFW = std::nullopt);
+    // Previous value of entry Row, in both its forms, back into its controls
+    // and its command row.
     void RevertToPreviousValueSequence(int row);
 
     // Makes entry Row the active one: colours, page (unless
@@ -109,16 +114,18 @@ class SequenceController {
     // the controls in the colour of a value read; otherwise the controls show
     // the entry's colour.
     void MarkNotHeld(int row, std::optional<double> heldFW);
+    // Entry Row was answered but its store was never confirmed: it is again
+    // what it was before it was sent (Status "M" or "L"), to be sent again.
+    void MarkNotStored(int row, const QString& status);
 
     // Discard of the selected row; false when the entry is not "M" or "L". An
-    // "M" entry's previous value goes back into its controls; an "L" entry
-    // leaves them as they are, and gives its command row back the values a
-    // sequence load replaced.
+    // "M" entry's previous value goes back into its controls and its command
+    // row; an "L" entry never changed either.
     bool DiscardSelected();
     // Every entry in turn, then row 1 selected.
     void DiscardAll();
     // Erase of the selected row, after the user confirmed. An "M" entry is
-    // reverted; an "L" entry gives back the values a sequence load replaced.
+    // reverted.
     void EraseSelected();
     // Erase of every entry, after the user confirmed.
     void EraseAll();
@@ -134,7 +141,6 @@ class SequenceController {
     void FollowActiveEntry(int movedToFront);
     void PaintEntryControls(const TSequenceRecord& entry, quint32 color);
     void PaintEntryControlsWhite(const TSequenceRecord& entry);
-    void RestoreTableValuesBeforeLoad(const TSequenceRecord& entry);
     void ShowPageOfEntry(const TSequenceRecord& entry);
 
     ChangeSequence& sequence_;

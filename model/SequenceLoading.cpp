@@ -1,6 +1,9 @@
 #include "model/SequenceLoading.h"
 
+#include "model/DerivedValues.h"
 #include "model/SequenceController.h"
+#include "model/WorkingCopy.h"
+#include "util/Exceptions.h"
 #include "util/UnitUtils.h"
 
 #include <QHash>
@@ -72,17 +75,6 @@ void SelectEveryEntry(SequenceController& controller) {
     }
 }
 
-void TakeLoadedValues(CommandTable& commands, const TSequenceRecord& entry) {
-    TCommandRecord& row = commands[entry.CommandID];
-    row.ActualValueFW = entry.ActualValueFW;
-    row.ActualValueSW = entry.ActualValueSW;
-}
-
-struct TableValues {
-    double fw = 0.0;
-    double sw = 0.0;
-};
-
 } // namespace
 
 std::optional<LeftOutReason> LoadedValueFault(const TCommandRecord& row, double valueFW,
@@ -100,9 +92,15 @@ std::optional<LeftOutReason> LoadedValueFault(const TCommandRecord& row, double 
     return std::nullopt;
 }
 
+int RpmFactorOfLoaded(const CommandTable& commands, const QMap<int, double>& values) {
+    const auto value = [&](int id) { return values.value(id, commands[id].ActualValueSW); };
+    return RPMFactorFor(value(WorkingIds::RPMDivisor), value(WorkingIds::RPMTimes2));
+}
+
 std::optional<LeftOutReason> LoadedEntryFault(const CommandTable& commands,
                                               const TSequenceRecord& entry,
-                                              const BoundControlLookup& boundControl) {
+                                              const BoundControlLookup& boundControl,
+                                              int rpmFactor) {
     if (!CommandTable::IsValidId(entry.CommandID))
         return LeftOutReason::IdOutOfRange;
     const TCommandRecord& row = commands[entry.CommandID];
@@ -125,7 +123,20 @@ std::optional<LeftOutReason> LoadedEntryFault(const CommandTable& commands,
             return LeftOutReason::UnknownControl;
         controls.append(*control);
     }
-    return LoadedValueFault(row, entry.ActualValueFW, entry.ActualValueSW, controls);
+    if (const auto fault = LoadedValueFault(row, entry.ActualValueFW, entry.ActualValueSW, controls))
+        return fault;
+    if (rpmFactor > 0) {
+        try {
+            const double sent =
+                FirmwareValueOf(commands, entry.CommandID,
+                                ShownValueOf(row, entry.ActualValueSW), rpmFactor);
+            if (!SameAtFirmwareDigits(sent, entry.ActualValueFW, row.DigitsValueFW))
+                return LeftOutReason::FormsDisagree;
+        } catch (const EConvertError&) {
+            return LeftOutReason::ValueNotNumber;
+        }
+    }
+    return std::nullopt;
 }
 
 ConfigLoadResult LoadConfiguration(SequenceController& controller,
@@ -140,6 +151,11 @@ ConfigLoadResult LoadConfiguration(SequenceController& controller,
     loaded.ClearAll();
     const QString time = controller.timeText();
     int place = 1;
+    QMap<int, double> factorValues;
+    for (const TCommandRecord& r : file.records)
+        if (r.ID == WorkingIds::RPMDivisor || r.ID == WorkingIds::RPMTimes2)
+            factorValues.insert(r.ID, r.ActualValueSW);
+    const int rpmFactor = RpmFactorOfLoaded(controller.Commands(), factorValues);
     for (int n = 0; n < file.records.size(); ++n) {
         const TCommandRecord& r = file.records[n];
         if (!CommandTable::IsValidId(r.ID)) {
@@ -151,7 +167,8 @@ ConfigLoadResult LoadConfiguration(SequenceController& controller,
             continue;
         }
         const TSequenceRecord entry = EntryFromConfigRecord(r, time);
-        if (const auto fault = LoadedEntryFault(controller.Commands(), entry, boundControl)) {
+        if (const auto fault =
+                LoadedEntryFault(controller.Commands(), entry, boundControl, rpmFactor)) {
             result.leftOut.append(LeftOut(n + 1, r.ID, r.Command, *fault));
             continue;
         }
@@ -199,13 +216,14 @@ struct LoadCancelled {};
 class SequenceMerge {
   public:
     SequenceMerge(SequenceController& controller, const BoundControlLookup& boundControl,
-                  const ReplaceAsker& askReplace, SequenceLoadResult& result)
+                  const ReplaceAsker& askReplace, SequenceLoadResult& result, int rpmFactor)
         : controller_(controller), sequence_(controller.Sequence()),
           commands_(controller.Commands()), boundControl_(boundControl), askReplace_(askReplace),
-          result_(result), place_(sequence_.FirstFreePlace()), time_(controller.timeText()) {}
+          result_(result), place_(sequence_.FirstFreePlace()), time_(controller.timeText()),
+          rpmFactor_(rpmFactor) {}
 
     void Merge(int recordNumber, const TSequenceRecord& record) {
-        if (const auto fault = LoadedEntryFault(commands_, record, boundControl_)) {
+        if (const auto fault = LoadedEntryFault(commands_, record, boundControl_, rpmFactor_)) {
             result_.leftOut.append(LeftOut(recordNumber, record.CommandID, record.Command, *fault));
             return;
         }
@@ -227,8 +245,11 @@ class SequenceMerge {
             if (asking)
                 ShowEntry(j);
             if (Answer(j, record)) {
+                // An edit the record replaces goes back first: its control
+                // and command row show again what they showed before it.
+                if (sequence_[j].Status == StatusLetter::Modified)
+                    controller_.RevertToPreviousValueSequence(j);
                 sequence_[j] = Loaded(record);
-                TakeValuesOf(sequence_[j]);
                 ++result_.replaced;
             } else {
                 ++result_.keptOnNo;
@@ -272,7 +293,6 @@ class SequenceMerge {
         }
         TSequenceRecord entry = Loaded(record);
         entry.PreviousValueSW = 0.0;
-        TakeValuesOf(entry);
         sequence_[place_++] = entry;
         ++result_.appended;
     }
@@ -283,19 +303,6 @@ class SequenceMerge {
         entry.Status = StatusLetter::Loaded;
         CutSequenceTexts(entry);
         return entry;
-    }
-
-    // The command row takes the entry's values; the entry remembers what the
-    // row held before this load (the first time the load touched it).
-    void TakeValuesOf(TSequenceRecord& entry) {
-        const TCommandRecord& row = commands_[entry.CommandID];
-        const TableValues before =
-            valuesBefore_.value(entry.CommandID, TableValues{row.ActualValueFW, row.ActualValueSW});
-        valuesBefore_.insert(entry.CommandID, before);
-        entry.HasTableValuesBeforeLoad = true;
-        entry.TableValueBeforeLoadFW = before.fw;
-        entry.TableValueBeforeLoadSW = before.sw;
-        TakeLoadedValues(commands_, entry);
     }
 
     void ShowEntry(int row) {
@@ -311,7 +318,7 @@ class SequenceMerge {
     SequenceLoadResult& result_;
     int place_;
     QString time_;
-    QHash<int, TableValues> valuesBefore_;
+    int rpmFactor_ = 0;
     std::optional<bool> forAll_; // the answer given for all later questions
 };
 
@@ -337,8 +344,20 @@ SequenceLoadResult LoadSequence(SequenceController& controller,
         controller.Sequence() = sequenceBefore;
         controller.Commands() = commandsBefore;
     };
+    // The factor the entries will be sent under: the divisor and "x 2" of
+    // the file, else of the entries pending, else as shown.
+    QMap<int, double> factorValues;
+    for (const int id : {WorkingIds::RPMDivisor, WorkingIds::RPMTimes2}) {
+        for (int i = 1; i <= SequenceCount && sequenceBefore[i].CommandID > 0; ++i)
+            if (sequenceBefore[i].CommandID == id && IsPendingStatus(sequenceBefore[i].Status))
+                factorValues.insert(id, sequenceBefore[i].ActualValueSW);
+        for (const TSequenceRecord& record : file.records)
+            if (record.CommandID == id)
+                factorValues.insert(id, record.ActualValueSW);
+    }
+    const int rpmFactor = RpmFactorOfLoaded(controller.Commands(), factorValues);
     try {
-        SequenceMerge merge(controller, boundControl, askReplace, result);
+        SequenceMerge merge(controller, boundControl, askReplace, result, rpmFactor);
         for (int n = 0; n < file.records.size(); ++n)
             merge.Merge(n + 1, file.records[n]);
         ShowWholeSequence(controller);
@@ -389,6 +408,9 @@ QStringList LeftOutRecordLines(const QVector<LeftOutRecord>& leftOut) {
             break;
         case LeftOutReason::NoFreePlace:
             why = QStringLiteral("no free place in the sequence");
+            break;
+        case LeftOutReason::FormsDisagree:
+            why = QStringLiteral("its GCU value is not what its display value sends");
             break;
         }
         lines.append(QStringLiteral("Record %1 (ID %2, %3): %4")

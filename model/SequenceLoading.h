@@ -5,6 +5,7 @@
 // question 8-11, and the records left out).
 #include "model/RecordFiles.h"
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -35,6 +36,7 @@ enum class LeftOutReason {
     ValueNotAChoice,    // the value is not one of its control's choices
     UnknownControl,     // a control name is not a bound control of its kind
     NoFreePlace,        // the sequence has no place left
+    FormsDisagree,      // its GCU value is not what its display value sends
 };
 
 // Why a value from a file cannot become the value of command row Row shown by
@@ -47,12 +49,20 @@ std::optional<LeftOutReason> LoadedValueFault(const TCommandRecord& row, double 
 
 // Why Entry, a change from a file, cannot be a pending change of its command:
 // no command with its ID and word in Commands, a value that is not a number
-// (previous values included), a control that is not bound, or a value its
-// command and controls do not take (LoadedValueFault). Nothing when it can.
-// Loading checks every record with it, and "Apply Config." every loaded entry.
+// (previous values included), a control that is not bound, a value its
+// command and controls do not take (LoadedValueFault), or (with an RPM
+// factor above 0, the one the entry will be sent under) a GCU value that is
+// not the one its display value sends: the grid shows the display value, and
+// a frame never carries anything else. Nothing when it can. Loading checks
+// every record with it, and "Apply Config." every loaded entry.
 std::optional<LeftOutReason> LoadedEntryFault(const CommandTable& commands,
                                               const TSequenceRecord& entry,
-                                              const BoundControlLookup& boundControl);
+                                              const BoundControlLookup& boundControl,
+                                              int rpmFactor = 0);
+
+// The RPM factor loaded entries are sent under: the divisor and "x 2" among
+// Values (command ID -> display value), else the command rows' own.
+int RpmFactorOfLoaded(const CommandTable& commands, const QMap<int, double>& values);
 
 struct LeftOutRecord {
     int recordNumber = 0; // 1-based position in the file
@@ -118,7 +128,9 @@ struct SequenceLoadResult {
 
 // Merges the records into the sequence: a record whose command has entries
 // asks before replacing each of them; others are appended after the existing
-// entries. Loaded entries become "L" and their command rows take their values.
+// entries. Loaded entries become "L"; as with a configuration, the command
+// rows and the controls keep what they show until the entries are applied or
+// sent.
 // Records are checked as a configuration's are. When the user cancels a
 // question, or an error leaves this call, the sequence and the command rows
 // are restored to what they were before it.

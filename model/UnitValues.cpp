@@ -1,5 +1,6 @@
 #include "model/UnitValues.h"
 
+#include "model/DerivedValues.h"
 #include "model/ParameterLimits.h"
 #include "model/RecordFiles.h"
 #include "model/Sequence.h"
@@ -15,8 +16,31 @@ bool SameAtFirmwareDigits(double a, double b, int digitsFW) {
     return ua && ub && *ua == *ub;
 }
 
+int UnitRpmFactor(const CommandTable& table, const UnitValues& unit, int rpmFactor) {
+    constexpr int divisor = 46;
+    constexpr int times2 = 76;
+    if (!unit.Has(divisor) && !unit.Has(times2))
+        return rpmFactor;
+    // The divisor and "x 2" are plain numbers: their display value is their GCU value.
+    const auto display = [&](int id) {
+        return unit.Has(id) ? unit.fw.value(id) * table[id].FWtoSWFactor : table[id].ActualValueSW;
+    };
+    return RPMFactorFor(display(divisor), display(times2));
+}
+
 CommandTable TableWithUnitValues(const CommandTable& table, const UnitValues& unit, int rpmFactor) {
     CommandTable copy = table;
+    // The unit's RPM values mean what its own divisor and "x 2" make them.
+    rpmFactor = UnitRpmFactor(table, unit, rpmFactor);
+    for (int id = 1; id <= CommandCount; ++id) {
+        TCommandRecord& row = copy[id];
+        if (!IsRPMParameter(row))
+            continue;
+        row.FWtoSWFactor = rpmFactor;
+        row.StepValueSW = rpmFactor;
+        row.MinValueSW = row.MinValueFW * rpmFactor;
+        row.MaxValueSW = row.MaxValueFW * rpmFactor;
+    }
     for (auto it = unit.fw.cbegin(); it != unit.fw.cend(); ++it) {
         if (!CommandTable::IsValidId(it.key()))
             continue;

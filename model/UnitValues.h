@@ -29,9 +29,14 @@ struct UnitReading {
 // value no frame can hold equals nothing.
 bool SameAtFirmwareDigits(double a, double b, int digitsFW);
 
+// The RPM factor the unit's own divisor and "x 2" give (RpmFactor when the
+// unit's values do not hold them).
+int UnitRpmFactor(const CommandTable& table, const UnitValues& unit, int rpmFactor);
+
 // A copy of Table whose rows named in Unit hold the unit's values (display
-// values scaled from them, status "A"), the other rows as they were. A value
-// that cannot be scaled keeps the row's display value.
+// values scaled from them at the unit's own RPM factor, status "A"), the other
+// rows as they were. A value that cannot be scaled keeps the row's display
+// value.
 CommandTable TableWithUnitValues(const CommandTable& table, const UnitValues& unit, int rpmFactor);
 
 // The records a configuration file of the unit's values holds: the rows

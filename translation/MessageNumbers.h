@@ -110,4 +110,23 @@ constexpr int RestorePointsFileNotCompared = 92; // + reason
 constexpr int RestorePointDamaged = 93;
 constexpr int RestorePointsNothingToTake = 94;
 constexpr int RestorePointsNothingToRestore = 95;
+
+// The working copy: what became of a value other than typed, where the shown
+// values come from, one report of a file load (101 to 129)
+constexpr int NoticeAboveMaximum = 101;  // %1 parameter, %2 typed, %3 kept
+constexpr int NoticeBelowMinimum = 102;  // %1 parameter, %2 typed, %3 kept
+constexpr int NoticeGcuStep = 103;       // %1 parameter, %2 given, %3 kept
+constexpr int NoticeCoupledTiming = 104; // %1 parameter, %2 before, %3 now, %4 the one changed
+constexpr int NoticeGearbox = 105;       // %1 parameter
+constexpr int OriginDefaults = 106;
+constexpr int OriginUnit = 107;    // %1 time read
+constexpr int OriginApplied = 108; // %1 time read, %2 file name
+constexpr int OriginLoaded = 109;  // %1 file name
+constexpr int OriginPending = 110; // %1 how many
+constexpr int OriginAllInUnit = 111;
+constexpr int FileLoadCounts = 112; // %1 loaded, %2 records of the file
+constexpr int CoupledValuesQuestion = 113; // + one line per value, then 115
+constexpr int CoupledValueLine = 114;      // %1 parameter, %2 taken, %3 what follows
+constexpr int CoupledValuesChoice = 115;     // Yes, No or Cancel
+constexpr int CoupledValuesLoadChoice = 116; // Yes or No
 } // namespace Msg

@@ -136,6 +136,8 @@ bool TSpinEdit::FinishTyping() {
     typing_ = false;
     bool ok = false;
     const int typed = lineEdit()->text().trimmed().toInt(&ok);
+    if (ok && HeldToLimits(typed) != typed)
+        typedBeyondLimits_ = typed; // the change handler tells the user
     if (ok)
         lineEdit()->setText(QString::number(HeldToLimits(typed))); // reports a new text
     ReportIfChanged(); // the text as typed, when the write left it as it was
@@ -237,8 +239,10 @@ bool TEdit::FinishTyping() {
     if (limits_) {
         const double low = std::min(limits_->minimum, limits_->maximum);
         const double high = std::max(limits_->minimum, limits_->maximum);
-        if (typed < low || typed > high)
+        if (typed < low || typed > high) {
+            typedBeyondLimits_ = typed; // the change handler tells the user
             setText(RealToStrDec(typed < low ? low : high, std::max(0, limits_->digits)));
+        }
     }
     ReportIfChanged();
     return true;

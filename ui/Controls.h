@@ -23,6 +23,7 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 
 class QButtonGroup;
 class QToolButton;
@@ -115,6 +116,9 @@ class TSpinEdit : public QAbstractSpinBox, public TControl {
     // outside them and is shown so. False when the finished text is not an
     // integer (its notification is raised all the same, so that it is judged).
     bool FinishTyping();
+    // What the user typed when the finished typing was held to the limits;
+    // nothing otherwise. Taking it clears it.
+    std::optional<double> TakeTypedBeyondLimits() { return std::exchange(typedBeyondLimits_, {}); }
     int MinValue() const { return minValue_; }
     void SetMinValue(int value) { minValue_ = value; }
     int MaxValue() const { return maxValue_; }
@@ -143,6 +147,7 @@ class TSpinEdit : public QAbstractSpinBox, public TControl {
     bool keystroke_ = false; // the text change under way comes from the user
     bool typing_ = false;
     QString reportedText_;
+    std::optional<double> typedBeyondLimits_;
 };
 
 // An edit that shows a number can carry limits: typed text is then held to
@@ -169,6 +174,9 @@ class TEdit : public QLineEdit, public TControl {
     // written with the limits' decimals; a number inside them stays as typed.
     // False when the finished text is not a number.
     bool FinishTyping();
+    // What the user typed when the finished typing was held to the limits;
+    // nothing otherwise. Taking it clears it.
+    std::optional<double> TakeTypedBeyondLimits() { return std::exchange(typedBeyondLimits_, {}); }
 
   Q_SIGNALS:
     void Change();
@@ -184,6 +192,7 @@ class TEdit : public QLineEdit, public TControl {
     bool keystroke_ = false;
     bool typing_ = false;
     QString reportedText_;
+    std::optional<double> typedBeyondLimits_;
 };
 
 enum class TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };

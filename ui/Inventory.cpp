@@ -1,5 +1,7 @@
 #include "ui/Inventory.h"
 
+#include "model/CommandTable.h"
+
 // The rows below are data: names, captions, IDs and tags must stay exactly as
 // they are, because the command table, the translation table and the
 // configuration and sequence files refer to controls by name.
@@ -557,8 +559,10 @@ const InventoryItem inventory[] = {
     {.parent = "GBRestorePointsCompare", .kind = K::Button, .name = "BRestorePointsTake", .caption = "Take", .flags = F::Disabled},
     {.parent = "GBRestorePointsCompare", .kind = K::Button, .name = "BRestorePointsRestore", .caption = "Restore This Point", .flags = F::Disabled},
     {.parent = "GBRestorePointsCompare", .kind = K::Button, .name = "BRestorePointsExport", .caption = "Export CSV", .flags = F::Disabled},
+    {.parent = "PCMain", .kind = K::Label, .name = "LEditNotice", .tag = 1},
     {.parent = "PExpand", .kind = K::Panel, .name = "PRight"},
     {.parent = "PRight", .kind = K::PageControl, .name = "PCRight"},
+    {.parent = "PCRight", .kind = K::Label, .name = "LWorkingCopyOrigin", .tag = 1},
     {.parent = "PCRight", .kind = K::TabSheet, .name = "TSSequence", .caption = "Sequence"},
     {.parent = "TSSequence", .kind = K::Panel, .name = "PSequenceProgressBar"},
     {.parent = "PSequenceProgressBar", .kind = K::ProgressBar, .name = "PBOperations"},
@@ -681,4 +685,68 @@ const char* ControlKindClassName(ControlKind kind) {
         return "TStringGrid";
     }
     return "";
+}
+
+void BindCommandsFromInventory(CommandTable& table) {
+    const std::span<const InventoryItem> items = MainWindowInventory();
+    // The page an item lies on: the enclosing tab sheet, numbered among the
+    // visible tabs of its page control from 1.
+    const auto pageOf = [&](const InventoryItem& item) {
+        const InventoryItem* at = &item;
+        while (at && at->kind != ControlKind::TabSheet)
+            at = FindInventoryItem(QString::fromLatin1(at->parent));
+        if (!at)
+            return 0;
+        int index = 0;
+        for (const InventoryItem& page : items) {
+            if (page.kind != ControlKind::TabSheet || qstrcmp(page.parent, at->parent) != 0 ||
+                (page.flags & InventoryFlag::TabHidden))
+                continue;
+            ++index;
+            if (&page == at)
+                return index;
+        }
+        return 0;
+    };
+    for (const InventoryItem& item : items) {
+        const int id = item.helpContext;
+        if (!CommandTable::IsValidId(id))
+            continue;
+        const bool bound = item.kind == ControlKind::SpinEdit ||
+                           (item.kind == ControlKind::Edit && item.tag != 10) ||
+                           item.kind == ControlKind::RadioGroup ||
+                           item.kind == ControlKind::CheckBox;
+        if (!bound)
+            continue;
+        TCommandRecord& row = table[id];
+        const QString name = ShortText(QString::fromLatin1(item.name), CommandTextCapacity::SenderName);
+        row.SenderType = QString::fromLatin1(ControlKindClassName(item.kind));
+        if (row.SenderName1.isEmpty()) {
+            row.SenderName1 = name;
+            row.ActivePageIndex1 = pageOf(item);
+        } else {
+            row.SenderName2 = name;
+            row.ActivePageIndex2 = pageOf(item);
+        }
+    }
+}
+
+BoundControlLookup InventoryBoundControls(const CommandTable& table) {
+    return [&table](const QString& controlName, const QString& controlType,
+                    int commandId) -> std::optional<BoundControl> {
+        if (!CommandTable::IsValidId(commandId) || controlName.isEmpty())
+            return std::nullopt;
+        const TCommandRecord& row = table[commandId];
+        if (controlName != row.SenderName1 && controlName != row.SenderName2)
+            return std::nullopt;
+        const InventoryItem* item = FindInventoryItem(controlName);
+        if (!item || QLatin1String(ControlKindClassName(item->kind)) != controlType)
+            return std::nullopt;
+        if (item->kind == ControlKind::RadioGroup)
+            return BoundControl{static_cast<int>(
+                QString::fromUtf8(item->items).split(u'|', Qt::SkipEmptyParts).size())};
+        if (item->kind == ControlKind::CheckBox)
+            return BoundControl{2};
+        return BoundControl{};
+    };
 }

@@ -3,6 +3,7 @@
 // caption, command ID (help context), help keyword, tag and the design-time
 // settings that matter. The window is built from this table in its order, so
 // the order of the rows is the component order that the binding walks.
+#include "model/SequenceLoading.h"
 #include "ui/Colors.h"
 
 #include <QString>
@@ -76,6 +77,19 @@ const InventoryItem* FindInventoryItem(const QString& name);
 // container that carries the edit's command ID. Nothing when the edit has no
 // command ID, or when no label or several labels (column captions) carry it.
 const InventoryItem* LabelOfEdit(const InventoryItem& edit);
+
+struct TCommandRecord;
+class CommandTable;
+// The rows of the command table learn which controls show them, as the
+// window's binding does it, from this inventory alone: the kind of control
+// (SenderType), its name (SenderName1, a second one SenderName2) and its page
+// of the main page control (1 = Main Setting). For what works without a
+// window: the command-line front end and the rules' own tests.
+void BindCommandsFromInventory(CommandTable& table);
+// The controls a file's record may name, as the window accepts them, from the
+// inventory: a control the binding tied to that command, of the kind the
+// record says; a radio group takes its items, a check box 0 and 1.
+BoundControlLookup InventoryBoundControls(const CommandTable& table);
 
 // The non-visual components, created after the controls in this order.
 struct NonVisualItem {

@@ -5,7 +5,10 @@
 #include <QBoxLayout>
 #include <QEvent>
 #include <QGridLayout>
+#include <QLabel>
 #include <QRegularExpression>
+#include <QTabBar>
+#include <QTabWidget>
 
 namespace {
 
@@ -517,6 +520,36 @@ class MarkerFollower : public QObject {
     QWidget* marker_;
 };
 
+// Keeps a page control's corner label in the room its tabs leave, so that the
+// tabs never need scrolling, whatever their captions' language.
+class CornerFitter : public QObject {
+  public:
+    CornerFitter(QTabWidget* pages, QWidget* corner)
+        : QObject(pages), pages_(pages), corner_(corner) {
+        pages->installEventFilter(this);
+        pages->tabBar()->installEventFilter(this);
+        Fit();
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest ||
+            event->type() == QEvent::Show)
+            Fit();
+        return false;
+    }
+
+  private:
+    void Fit() {
+        const int room = pages_->width() - pages_->tabBar()->sizeHint().width() - 12;
+        const int width = std::max(0, room);
+        if (corner_->width() == width && corner_->minimumWidth() == width)
+            return;
+        corner_->setFixedWidth(width);
+        corner_->setVisible(width > 40);
+    }
+    QTabWidget* pages_;
+    QWidget* corner_;
+};
+
 void PlaceCell(TFormMain& form, QGridLayout* grid, const LayoutCell& cell) {
     if (cell.name.startsWith(u'[') || cell.name.startsWith(u'{')) {
         // "[A|B]" stacks A over B, "{A|B}" puts them side by side.
@@ -656,6 +689,26 @@ void ArrangeMainWindow(TFormMain& form) {
         auto* checkBox = qobject_cast<QWidget*>(form.FindComponent(marker->objectName().mid(1)));
         if (checkBox)
             new MarkerFollower(checkBox, marker);
+    }
+    // Beside the tabs, where they move nothing: why a value became other than
+    // typed (above the pages), and where the shown values come from with the
+    // changes not yet in the unit (above the sequence).
+    const std::pair<const char*, const char*> corners[] = {{"PCMain", "LEditNotice"},
+                                                           {"PCRight", "LWorkingCopyOrigin"}};
+    for (const auto& [pagesName, labelName] : corners) {
+        auto* pages = qobject_cast<QTabWidget*>(form.FindComponent(QLatin1String(pagesName)));
+        auto* label = qobject_cast<QLabel*>(form.FindComponent(QLatin1String(labelName)));
+        if (!pages || !label)
+            continue;
+        QFont small = label->font();
+        small.setPixelSize(10);
+        label->setFont(small);
+        label->setWordWrap(true);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        label->setContentsMargins(4, 0, 4, 0);
+        label->setFixedHeight(pages->tabBar()->sizeHint().height());
+        pages->setCornerWidget(label, Qt::TopRightCorner);
+        new CornerFitter(pages, label);
     }
     // The firmware-update notice is read from a distance.
     for (const char* name : {"LFirmwareUpdate1", "LFirmwareUpdate2", "LFirmwareUpdate3"}) {

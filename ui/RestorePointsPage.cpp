@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QPainter>
 #include <QSaveFile>
+#include <QSet>
 #include <QTimer>
 
 namespace {
@@ -36,15 +37,6 @@ constexpr int CompareValueColumn = 3; // the first of the three sets
 constexpr TColor DifferingRowColor = 0x00AAFFFF;
 constexpr TColor DifferingValueColor = 0x0000FFFF;
 
-// Files the program keeps for itself never lie below its own folder or its CFG/ and FW/.
-bool IsBelow(const QString& path, const QString& folder) {
-    if (folder.isEmpty())
-        return false;
-    const QString p = QDir::cleanPath(QDir(path).absolutePath()) + u'/';
-    const QString f = QDir::cleanPath(QDir(folder).absolutePath()) + u'/';
-    return p.startsWith(f);
-}
-
 QString LocalTimeText(const QDateTime& time) {
     return time.toLocalTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
 }
@@ -53,141 +45,36 @@ QString LocalTimeText(const QDateTime& time) {
 
 RestorePointsPage::RestorePointsPage(TFormMain& form) : QObject(&form), form_(form) {
     WireControls();
+    FollowSession();
 }
 
-// ---------------------------------------------------------------- the unit and its points
-
-void RestorePointsPage::LinkOpened() {
-    pickedKey_.clear();
-    unit_.reset();
-    unitCurrent_ = false;
-    linkKey_.clear();
+// What the page shows follows the unit as the session reads it and the
+// working copy as it changes.
+void RestorePointsPage::FollowSession() {
+    UnitSession& session = form_.Session;
+    connect(&session, &UnitSession::linkOpened, this, [this] { pickedKey_.clear(); });
+    connect(&session, &UnitSession::unitRead, this,
+            [this](ReadReason, const UnitReading&) { WorkingCopyChanged(); });
+    connect(&session, &UnitSession::storeChecked, this,
+            [this](const UnitReading&, bool) { WorkingCopyChanged(); });
+    connect(&session, &UnitSession::workingCopyChanged, this, [this] { WorkingCopyChanged(); });
+    connect(&form_, &TFormMain::LanguageSwitched, this, [this] { UpdateTexts(); });
+    connect(&form_.PointKeeper(), &RestorePointKeeper::pointTaken, this, [this] {
+        if (PageInFront())
+            RunReported([this] { Refresh(); });
+    });
 }
 
-void RestorePointsPage::Downloaded(const UnitReading& reading) {
-    unit_ = reading;
-    unitCurrent_ = true;
-    TakePoint(RestoreReason::Downloaded, reading);
-    WorkingCopyChanged();
-}
-
-void RestorePointsPage::BeforeTransmission() {
-    if (const std::optional<UnitReading> reading = ReadingForPoint(false))
-        TakePoint(RestoreReason::BeforeStore, *reading);
-    // The frames about to go out change the unit: its values are read again
-    // before they are taken as what it holds.
-    unitCurrent_ = false;
-}
-
-void RestorePointsPage::ReadBack(const UnitReading& reading, bool verified) {
-    unit_ = reading;
-    unitCurrent_ = true;
-    if (verified)
-        TakePoint(RestoreReason::Stored, reading);
-    WorkingCopyChanged();
-}
-
-void RestorePointsPage::BeforeFirmwareUpdate() {
-    if (const std::optional<UnitReading> reading = ReadingForPoint(true))
-        TakePoint(RestoreReason::BeforeFirmwareUpdate, *reading);
-}
-
-void RestorePointsPage::ValueLearned(int id, double valueFW) {
-    if (unit_ && unit_->values.Has(id))
-        unit_->values.fw[id] = valueFW;
-}
-
-// A reading of this link's unit: a fresh one when asked for or when the last
-// one may be out of date, else the last one. A unit that does not answer
-// leaves the last reading of this link, if there is one.
-std::optional<UnitReading> RestorePointsPage::ReadingForPoint(bool readFirst) {
-    // Without a link there is no unit to keep (and nothing will be written to it).
-    if (!form_.SerialConnectedGLOB)
-        return std::nullopt;
-    if (readFirst || !unitCurrent_) {
-        QString why;
-        if (std::optional<UnitReading> fresh = form_.ReadUnitSilently(&why)) {
-            unit_ = fresh;
-            unitCurrent_ = true;
-            WorkingCopyChanged();
-            return fresh;
-        }
-        if (!unit_) {
-            ReportFailure(why);
-            return std::nullopt;
-        }
-    }
-    return unit_;
+const std::optional<UnitReading>& RestorePointsPage::Unit() const {
+    return form_.Session.Unit();
 }
 
 QString RestorePointsPage::ConnectedUnitKey() const {
-    if (!linkKey_.isEmpty())
-        return linkKey_;
-    if (!form_.SerialConnectedGLOB)
-        return {};
-    const TAdapterIdentity adapter = form_.LinkAdapter();
-    UnitIdentity identity;
-    identity.adapterSerial = adapter.usbSerial;
-    identity.adapterVendorProduct = adapter.vendorProduct;
-    if (unit_) {
-        identity.pcbVersion = unit_->pcbText;
-        identity.firmwareVersion = unit_->firmware;
-    }
-    return UnitKey(identity);
+    return form_.PointKeeper().ConnectedUnitKey();
 }
 
 QString RestorePointsPage::FolderOf(const QString& key) const {
-    return UnitsFolder(UserDataFolder()) + u'/' + key;
-}
-
-void RestorePointsPage::TakePoint(const QString& reason, const UnitReading& reading) {
-    UnitIdentity identity;
-    const TAdapterIdentity adapter = form_.LinkAdapter();
-    identity.adapterSerial = adapter.usbSerial;
-    identity.adapterVendorProduct = adapter.vendorProduct;
-    identity.pcbVersion = reading.pcbText;
-    identity.firmwareVersion = reading.firmware;
-    const QString key = UnitKey(identity);
-    if (key.isEmpty()) {
-        ReportFailure(QStringLiteral("the GCU cannot be told apart from others (no serial "
-                                     "number, and its firmware or PCB version is not known)"));
-        return;
-    }
-    const QString folder = FolderOf(key);
-    for (const QString& kept : {ProgramFolder(), CfgFolder(), FwFolder()}) {
-        if (IsBelow(folder, kept)) {
-            ReportFailure(
-                QStringLiteral("the folder \"%1\" lies inside the program's folder \"%2\"")
-                    .arg(QDir::toNativeSeparators(folder), QDir::toNativeSeparators(kept)));
-            return;
-        }
-    }
-    RestorePointContent content;
-    content.time = QDateTime::currentDateTimeUtc();
-    content.reason = reason;
-    content.firmware = reading.firmware;
-    content.pcb = reading.pcbText;
-    content.reboots = reading.reboots;
-    content.records =
-        UnitConfigRecords(form_.Commands, reading.pcbVersion, reading.values, form_.RPMFactorGLOB);
-    try {
-        RestorePointStore(folder).Take(content);
-    } catch (const QvException& error) {
-        ReportFailure(error.Message());
-        return;
-    }
-    linkKey_ = key;
-    if (PageInFront())
-        Refresh();
-}
-
-// Once per run: the user knows, and everything else goes on.
-void RestorePointsPage::ReportFailure(const QString& reason) {
-    if (failureShown_)
-        return;
-    failureShown_ = true;
-    ShowMessage(form_.TranslateString(Msg::RestorePointsNotWritten) + reason,
-                TMsgDlgType::mtWarning);
+    return form_.PointKeeper().FolderOf(key);
 }
 
 // ---------------------------------------------------------------- the page
@@ -317,7 +204,7 @@ void RestorePointsPage::FillHistory() {
 
     const RestorePointStore store(FolderOf(key));
     const std::optional<ComparedColumn> unit =
-        unit_ ? std::optional(ColumnOfUnit(form_.Commands, unit_->values)) : std::nullopt;
+        Unit() ? std::optional(ColumnOfUnit(form_.Commands, Unit()->values)) : std::nullopt;
     auto& grid = form_.Control<TStringGrid>(HistoryGridName);
     grid.SetRowCount(std::max<int>(int(history_.size()), 1) + 1);
     for (int col = 0; col < grid.ColCount(); ++col)
@@ -441,8 +328,8 @@ void RestorePointsPage::CompareFile(const QString& fileName) {
 
 void RestorePointsPage::Recompare() {
     std::optional<ComparedColumn> unit;
-    if (unit_)
-        unit = ColumnOfUnit(form_.Commands, unit_->values);
+    if (Unit())
+        unit = ColumnOfUnit(form_.Commands, Unit()->values);
     std::optional<ComparedColumn> chosen;
     if (chosen_)
         chosen = chosen_->column;
@@ -552,16 +439,29 @@ void RestorePointsPage::RestoreChosen() {
     TakeRows(rows);
 }
 
+// A value comes with the values it makes sense with, from the same point or
+// file (a gear's teeth with the ratios and limits, the RPM values with the
+// factor, a coupled timing group); where the set does not fit what follows
+// from it, the user chooses before anything is taken.
 void RestorePointsPage::TakeRows(const QVector<int>& rows) {
-    const QVector<TakenValue> values = ValuesToTake(comparison_, rows, CompareColumn::Chosen);
+    const QVector<int> all = RowsWithCoupledGroups(comparison_, form_.Commands, rows);
+    const std::optional<QVector<TakenValue>> values = form_.ResolveFollowingValues(
+        ValuesToTake(comparison_, all, CompareColumn::Chosen), true);
+    if (!values)
+        return;
     const SequenceLoadResult result =
-        TakeIntoSequence(form_.SequenceRules, values, form_.RPMFactorGLOB, form_.BoundControls());
+        TakeIntoSequence(form_.SequenceRules, *values, form_.Session.Working().TargetRpmFactor(),
+                         form_.BoundControls());
+    form_.Session.Working().Reconcile();
     form_.Control<TStringGrid>(QStringLiteral("SGSequence")).viewport()->update();
     form_.EnableControls();
     Recompare();
-    ShowMessage(form_.TranslateString(Msg::RestorePointsTaken) +
-                QString::number(result.appended + result.replaced));
-    form_.ReportLeftOutRecords(result.leftOut);
+    QString text = form_.TranslateString(Msg::RestorePointsTaken) +
+                   QString::number(result.appended + result.replaced);
+    if (!result.leftOut.isEmpty())
+        text += QStringLiteral("\n\n") + form_.LeftOutRecordsText(result.leftOut);
+    ShowMessage(text, result.leftOut.isEmpty() ? TMsgDlgType::mtInformation
+                                               : TMsgDlgType::mtWarning);
 }
 
 void RestorePointsPage::ExportCsv(const QString& fileName) {

@@ -1,11 +1,10 @@
 #pragma once
-// Restore points in the window: what the connected unit holds, the points
-// taken of it on the way (after a download, before a store, before a firmware
-// update), and the "Restore Points" page with the unit's history and the
-// comparison of unit, working copy and a point or file, from which values are
-// taken into the change sequence. The points and the comparison themselves
-// are model/RestorePoints and model/ConfigComparison; this class asks, shows
-// and tells.
+// The "Restore Points" page: a unit's history and the comparison of the unit
+// (what the session last read of it), the working copy and a point or file,
+// from which values are taken into the change sequence. Points are taken by
+// the session's restore-point keeper; the points and the comparison
+// themselves are model/RestorePoints and model/ConfigComparison. This class
+// follows the session's events, shows and tells.
 #include "model/ConfigComparison.h"
 #include "model/RestorePoints.h"
 #include "model/UnitValues.h"
@@ -24,26 +23,6 @@ class RestorePointsPage : public QObject {
   public:
     explicit RestorePointsPage(TFormMain& form);
 
-    // ------------------------------------------------------------ the unit and its points
-    // A new link: what the unit holds is not known until it is read.
-    void LinkOpened();
-    // A complete download: the reading is what the unit holds; point "downloaded".
-    void Downloaded(const UnitReading& reading);
-    // Before the first frame of a transmission: point "before store" of what the
-    // unit held before it. A unit not read on this link is read first, silently.
-    void BeforeTransmission();
-    // The configuration read back after a store: what the unit holds from
-    // now on. Verified (it holds every value sent): kept as the point "stored";
-    // a store that is not verified keeps no point.
-    void ReadBack(const UnitReading& reading, bool verified);
-    // While the link is still open before a firmware update: the unit is read
-    // silently (its last reading on this link when that fails) for the point
-    // "before firmware update".
-    void BeforeFirmwareUpdate();
-    // A calibration step taught the unit a value.
-    void ValueLearned(int id, double valueFW);
-    // What the connected unit holds, when known.
-    const std::optional<UnitReading>& Unit() const { return unit_; }
     // The folder name of the connected unit ("" when not known).
     QString ConnectedUnitKey() const;
 
@@ -71,11 +50,10 @@ class RestorePointsPage : public QObject {
 
   private:
     void WireControls();
+    void FollowSession();
     bool PageInFront() const;
-    std::optional<UnitReading> ReadingForPoint(bool readFirst);
-    void TakePoint(const QString& reason, const UnitReading& reading);
-    void ReportFailure(const QString& reason);
     QString FolderOf(const QString& key) const;
+    const std::optional<UnitReading>& Unit() const;
     void FillUnitList();
     void FillHistory();
     void Recompare();
@@ -104,10 +82,6 @@ class RestorePointsPage : public QObject {
     QString ChosenLabel() const;
 
     TFormMain& form_;
-    std::optional<UnitReading> unit_;
-    bool unitCurrent_ = false; // nothing was written to the unit since it was read
-    QString linkKey_;          // the key points of this link went to
-    bool failureShown_ = false;
     bool recomparePending_ = false;
     QString pickedKey_; // the unit the user picked in the list, until the next link
     QString shownKey_;

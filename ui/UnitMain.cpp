@@ -392,10 +392,8 @@ void TFormMain::FormShow(QObject* Sender) {
     SequenceActivePositionGLOB = 0;
     SilentControlsEventsGLOB = true;
     SilentActivePageChangeGLOB = false;
-    SerialWaitingForResponseGLOB = false;
     SerialConnectedGLOB = false;
     SerialRequestGLOB = 0;
-    SerialInitCompletedGLOB = false;
     RPMFactorGLOB = 60;
     PCBVersionGLOB = 0;
     PCBForceVersionGLOB = 0;
@@ -406,10 +404,10 @@ void TFormMain::FormShow(QObject* Sender) {
     }
     BLoadCommandsClick(Sender);
     AssignCommandsToControls();
+    // Until a unit is read, the working copy is the table's defaults.
+    Session.Working().ShowDefaults();
     BindOutputTestDurations();
     EnableControls();
-    CalculateRatioRPM();
-    SetRPMFactor();
     CalculateBarrelDegrees();
     SetLiveControls(QStringLiteral("INACTIVE"));
     Plots().Prepare();

@@ -12,13 +12,17 @@
 #include "device/ConnectionRules.h"
 #include "device/FirmwareUpdate.h"
 #include "device/LinkExchange.h"
+#include "device/RestorePointKeeper.h"
 #include "device/StoreReadBack.h"
+#include "device/UnitSession.h"
 #include "model/CommandTable.h"
+#include "model/ConfigComparison.h"
 #include "model/ParameterLimits.h"
 #include "model/Sequence.h"
 #include "model/SequenceController.h"
 #include "model/SequenceLoading.h"
 #include "model/UnitValues.h"
+#include "model/WorkingCopy.h"
 #include "serial/PortListing.h"
 #include "serial/PortMonitor.h"
 #include "serial/SerialPort.h"
@@ -43,7 +47,6 @@ struct InventoryItem;
 class LivePlots;
 struct ComponentTexts;
 class RestorePointsPage;
-struct ConfigDumpResult;
 
 class TFormMain : public QWidget {
     Q_OBJECT
@@ -82,20 +85,78 @@ class TFormMain : public QWidget {
     // The window sees every key press before the focused control does.
     bool KeyPreview() const { return true; }
 
+    // ------------------------------------------------------------ the unit session
+    // The window's side of the working copy: the rows' values into their
+    // controls, colours, the page shown and the grid's selection
+    // (ui/UnitMainSequence.cpp). It shows what the session tells it.
+    class SequenceWindowView : public WorkingCopyView {
+      public:
+        explicit SequenceWindowView(TFormMain& form) : form_(form) {}
+        void SetControlColor(const QString& controlType, const QString& controlName,
+                             quint32 color) override;
+        void WriteControlValues(const QVector<ControlValueWrite>& writes) override;
+        int CurrentPageIndex() const override;
+        void ShowPage(int pageIndex) override;
+        void SetGridSelectedRow(int row) override;
+        StringGridModel& SequenceGrid() override;
+        void EnableControls() override;
+        void ShowValues(const QVector<int>& ids) override;
+        void ShowDerivedDisplays() override;
+        // True while the program moves the grid's selection itself.
+        bool movingSelection = false;
+
+      private:
+        TFormMain& form_;
+    };
+    SequenceWindowView SequenceWindow{*this};
+    // What the unit holds, the working copy the pages show with its pending
+    // changes, and the link: the window drives it and shows what it holds.
+    UnitSession Session{SequenceWindow};
+
     // ------------------------------------------------------------ shared state
-    CommandTable Commands;
-    ChangeSequence Sequence;
+    // Shared-state names whose values live in the session's router: reading
+    // one reads the router; setting the request to 27 (or back) switches
+    // live routing on (or off).
+    class RequestGlobal {
+      public:
+        explicit RequestGlobal(LinkRouter& router) : router_(router) {}
+        operator int() const { return router_.Request(); }
+        RequestGlobal& operator=(int requestId);
+
+      private:
+        LinkRouter& router_;
+    };
+    template <class T, T (LinkRouter::*Get)() const> class RouterGlobal {
+      public:
+        explicit RouterGlobal(const LinkRouter& router) : router_(router) {}
+        operator T() const { return (router_.*Get)(); }
+
+      private:
+        const LinkRouter& router_;
+    };
+    class ReceivedTextGlobal {
+      public:
+        explicit ReceivedTextGlobal(const LinkRouter& router) : router_(router) {}
+        operator QString() const { return router_.ReceivedText(); }
+
+      private:
+        const LinkRouter& router_;
+    };
+
+    CommandTable& Commands = Session.Commands();
+    ChangeSequence& Sequence = Session.Sequence();
+    SequenceController& SequenceRules = Session.Rules();
     int& SequenceActivePositionGLOB = Sequence.ActivePosition;
     bool& SilentActivePageChangeGLOB = Sequence.SilentActivePageChange;
-    int SerialRequestGLOB = 0;
+    RequestGlobal SerialRequestGLOB{Session.Router()};
     bool SilentControlsEventsGLOB = false;
-    bool SerialWaitingForResponseGLOB = false;
+    RouterGlobal<bool, &LinkRouter::Waiting> SerialWaitingForResponseGLOB{Session.Router()};
     bool SerialConnectedGLOB = false;
-    bool SerialInitCompletedGLOB = false;
-    QString SerialRecievedStringGLOB;
-    int RPMFactorGLOB = 0;
-    int PCBVersionGLOB = 0;
-    int PCBForceVersionGLOB = 0;
+    RouterGlobal<bool, &LinkRouter::InitCompleted> SerialInitCompletedGLOB{Session.Router()};
+    ReceivedTextGlobal SerialRecievedStringGLOB{Session.Router()};
+    int& RPMFactorGLOB = Session.RPMFactor();
+    int& PCBVersionGLOB = Session.PCBVersion();
+    int& PCBForceVersionGLOB = Session.PCBForceVersion();
     int LanguageGLOB = 0;
 
     // ------------------------------------------------------------ non-visual components
@@ -222,42 +283,23 @@ class TFormMain : public QWidget {
     static QString RecordingsFolder();
 
     // ------------------------------------------------------------ device link
-    // The link to the GCU. The router holds the one pending request and routes
-    // every received piece; the exchange asks and waits (time-limited, with the
-    // hourglass) and sends through SerialPort. The Serial...GLOB link flags
-    // mirror the router. Live mode: Exchange().SwitchLive(on) (a request global
-    // set to 27 or back to 0 is honoured too).
-    LinkRouter& Router() { return linkRouter_; }
-    LinkExchange& Exchange() { return *linkExchange_; }
+    // The link to the GCU lives in the session: its router holds the one
+    // pending request and routes every received piece; its exchange asks and
+    // waits (time-limited, with the hourglass) and sends through SerialPort;
+    // the Serial...GLOB names read the router. Live mode:
+    // Exchange().SwitchLive(on) (a request global set to 27 or back to 0 is
+    // honoured too).
+    LinkRouter& Router() { return Session.Router(); }
+    LinkExchange& Exchange() { return Session.Exchange(); }
     // A run of entries sent one after the other (ui/UnitMainSequence.cpp).
     class EntryRun;
     // A request to the GCU awaits its answer (Get Config., a calibration step,
     // a transmission). Other requests do nothing meanwhile, so that none takes
     // the first one's answer.
-    bool RequestPending() const { return requestPending_; }
-    // Holds RequestPending() for its life, unless another request already did:
-    // then Claimed() is false and the handler does nothing.
-    class RequestScope {
-      public:
-        explicit RequestScope(TFormMain& form)
-            : pending_(form.requestPending_), claimed_(!form.requestPending_) {
-            pending_ = true;
-        }
-        ~RequestScope() {
-            if (claimed_)
-                pending_ = false;
-        }
-        RequestScope(const RequestScope&) = delete;
-        RequestScope& operator=(const RequestScope&) = delete;
-        bool Claimed() const { return claimed_; }
-
-      private:
-        bool& pending_;
-        bool claimed_;
-    };
+    bool RequestPending() const { return Session.Busy(); }
+    using RequestScope = UnitSession::Request;
     // Time limits of the waits (tests shorten them).
     void SetLinkLimits(const LinkExchange::Limits& limits);
-    void SyncLinkGlobals();
     // Sends 8-bit text through the serial-port object; raises when not open.
     void SendFrame(const QByteArray& frame);
     // The serial-port object's events.
@@ -277,8 +319,9 @@ class TFormMain : public QWidget {
     // Offers to read the configuration, 500 ms after the GCU announced itself.
     void TimerConnectionTimer(QObject* Sender);
     void BCommunicationGetConfigClick(QObject* Sender);
-    // Applies a complete configuration dump (the receive handler calls it).
-    void GetConfig(const QString& AString);
+    // Applies a complete configuration dump (the download hands it over) and
+    // tells the user; false when it could not be taken.
+    bool GetConfig(const QString& AString);
     void BApplyConfigClick(QObject* Sender);
     // "[SAVEPRMT 0]" and the exclamation sound; nothing is awaited.
     void SaveCPUParameters();
@@ -301,8 +344,19 @@ class TFormMain : public QWidget {
     // At most one of the two gearbox boxes is checked.
     void CBFunctionStrategiesBikeGearboxClick(QObject* Sender);
     void CBFunctionStrategiesKartGearboxClick(QObject* Sender);
-    // Derived values: written into their controls, where a bound control
-    // captures them like an edit.
+    // What became of the last edit's values other than typed, beside the
+    // pages' tabs (nothing modal); the text of one notice.
+    void ShowEditNotices();
+    QString EditNoticeText(const EditNotice& notice) const;
+    // Where the shown values come from and how many changes are not yet in
+    // the unit, beside the sequence's tab.
+    void ShowOrigin();
+    QString OriginText() const;
+    // The RPM controls step by the RPM factor and hold the RPM limits it gives.
+    void ShowRPMSteps();
+    // Derived values: the working copy's rules on the values shown (the
+    // values they change are captured as edits); the barrel degrees follow
+    // the millivolt values shown.
     void SetRPMFactor();
     void CalculateRatioRPM();
     void CalculateBarrelDegrees();
@@ -323,28 +377,6 @@ class TFormMain : public QWidget {
     void SERecoveryUpShiftActuationActuationTimeChange(QObject* Sender);
 
     // ------------------------------------------------------------ change sequence
-    // The window side of the sequence rules: colours, control writes, the
-    // page shown and the grid's selection (ui/UnitMainSequence.cpp).
-    class SequenceWindowView : public SequenceView {
-      public:
-        explicit SequenceWindowView(TFormMain& form) : form_(form) {}
-        void SetControlColor(const QString& controlType, const QString& controlName,
-                             quint32 color) override;
-        void WriteControlValues(const QVector<ControlValueWrite>& writes) override;
-        int CurrentPageIndex() const override;
-        void ShowPage(int pageIndex) override;
-        void SetGridSelectedRow(int row) override;
-        StringGridModel& SequenceGrid() override;
-        void EnableControls() override;
-        // True while the program moves the grid's selection itself.
-        bool movingSelection = false;
-
-      private:
-        TFormMain& form_;
-    };
-    SequenceWindowView SequenceWindow{*this};
-    SequenceController SequenceRules{Sequence, Commands, SequenceWindow};
-
     void ClearSequenceRecord(int Index) { Sequence.Clear(Index); }
     void AddSequenceRecord(QObject* Sender, int ID, double ActualValue);
     void RevertToPreviousValueSequence(int ARow);
@@ -364,13 +396,10 @@ class TFormMain : public QWidget {
     // A value the frame guard refused: message 35 naming the parameter, the
     // value and its limits.
     void ReportValueOutOfLimits(const LimitRefusal& refusal);
-    // After a transmission run has stored its values: the configuration is read
-    // back silently and every value sent in the run compared with what the GCU
-    // holds; the user is told the outcome (ui/UnitMainReadBack.cpp). True when
-    // the GCU holds every value sent (the store is verified); Run then holds
-    // the values sent and the values read back. SilenceAlreadyReported: the
-    // user has just been told the GCU stopped answering.
-    bool ReadBackAfterStore(StoreReadBack& run, bool silenceAlreadyReported = false);
+    // What a transmission came to, told the user: the entries the GCU did not
+    // answer, and after the store the read-back's outcome
+    // (ui/UnitMainReadBack.cpp). True when the store is verified.
+    bool ReportTransmission(const TransmitOutcome& outcome);
     // Closing with changes never sent asks first (message 31); true = close.
     bool ConfirmCloseWithPendingChanges();
     // The handlers of editing and of the sequence page; once, by WireLayoutHandlers.
@@ -390,8 +419,15 @@ class TFormMain : public QWidget {
     // A control named in a file or a loaded entry, when the binding tied it to
     // that command with that kind; with the values it can show.
     BoundControlLookup BoundControls() const;
+    // Values taken from a point or file, checked against the values that
+    // follow from them; where they disagree the user chooses (nothing when
+    // the user cancels). Loaded entries are checked the same way after a load.
+    std::optional<QVector<TakenValue>> ResolveFollowingValues(QVector<TakenValue> values,
+                                                              bool cancellable);
+    void CheckLoadedFollowingValues();
     // Message 32 with the count and the bounded list of what was left out.
     void ReportLeftOutRecords(const QVector<LeftOutRecord>& leftOut);
+    QString LeftOutRecordsText(const QVector<LeftOutRecord>& leftOut) const;
 
     // ------------------------------------------------------------ Firmware update
     // Firmware update (ui/UnitMainFirmware.cpp): an image picked in FW/ is
@@ -412,10 +448,9 @@ class TFormMain : public QWidget {
     // transmission is stored and before a firmware update, and the comparison
     // of unit, working copy and a point or file.
     RestorePointsPage& RestorePoints() const { return *restorePoints_; }
-    // The unit's configuration read without showing it (the controls, the
-    // command table and the sequence stay as they are). Nothing when no link
-    // is open, live values stream, or no complete dump came; Why says why.
-    std::optional<UnitReading> ReadUnitSilently(QString* why = nullptr);
+    // Takes the points as the session works with the unit; its failures are
+    // shown once.
+    RestorePointKeeper& PointKeeper() { return *pointKeeper_; }
     void BRestorePointsRefreshClick(QObject* Sender);
     void BRestorePointsCompareFileClick(QObject* Sender);
     void BRestorePointsTakeClick(QObject* Sender);
@@ -433,6 +468,10 @@ class TFormMain : public QWidget {
     std::chrono::milliseconds ReconnectWindow{30000};
     // How long after a USB device appeared a missing port means another driver took it.
     int AdapterBindTime = 2000;
+
+  Q_SIGNALS:
+    // The window's texts are now in another language (pages of their own follow).
+    void LanguageSwitched();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -472,13 +511,11 @@ class TFormMain : public QWidget {
     void RunOutputTest(QObject* button);
     void BindOutputTestDurations();
     void WireCalibrationHandlers();
-    void ShowLearnedValueAsRead(const CalibrationStep& step, int shown);
+    void ShowLearnedValueAsRead(const CalibrationStep& step, double learnedFW);
     // Device link.
     static ResponseWaiter::BusyIndicator HourglassIndicator();
-    std::unique_ptr<LinkExchange> MakeLinkExchange(const LinkExchange::Limits& limits);
     void WireSerialPortEvents();
     void UnwireSerialPortEvents();
-    void AdoptRequestSetByWindow();
     bool TrafficLogShown() const;
     void AppendTrafficLog(const QString& line);
     QString WithOpenAdvice(const ESerialPortException& refused, const QString& entry) const;
@@ -499,17 +536,9 @@ class TFormMain : public QWidget {
     void DiscardSequenceForDownload();
     void ShowConfigurationInControls();
     void ShowCommandInControl(QObject* component, int id);
-    void ShowDerivedValuesAfterDownload();
-    enum class LoadedEntryStep { MarkedModified, Written, LeftAsIs };
     QVector<LeftOutRecord> DiscardUnfitLoadedEntries();
-    void ApplyLoadedEntries();
-    LoadedEntryStep ApplyLoadedEntry(TSequenceRecord& entry, bool mayWrite);
     void EndApplyConfig();
-    LinkRouter linkRouter_;
-    ResponseWaiter linkWaiter_{HourglassIndicator()};
-    std::unique_ptr<LinkExchange> linkExchange_ = MakeLinkExchange(LinkExchange::Limits{});
     AutoConnector autoConnector_;
-    bool closingLink_ = false;
     // Adapters that come and go (ui/UnitMainAdapters.cpp).
     void WatchPorts();
     void PortDeviceChanged(const QString& action, const QString& subsystem);
@@ -525,12 +554,6 @@ class TFormMain : public QWidget {
     std::optional<TAdapterIdentity> lostAdapter_;
     QString lostEntry_;
     QElapsedTimer lostSince_;
-    bool requestPending_ = false;
-    // Read-back after store: the dump goes to the read-back, not into the controls.
-    std::optional<CommandTable> ReadBackConfiguration(bool silenceAlreadyReported);
-    bool readingBack_ = false;
-    std::optional<QString> readBackDump_;
-    std::optional<UnitReading> readBackReading_; // the last read-back, for the restore points
 
     // Firmware update.
     QString ChooseFirmwareImage();
@@ -540,14 +563,13 @@ class TFormMain : public QWidget {
     void ReopenLinkAfterFirmwareUpdate(const QString& portName);
     void ShowFirmwareProgress(const QString& chunk);
     bool firmwareUpdateRunning_ = false;
+    quint64 noticeGeneration_ = 0;
     bool firmwareOutputEndsWithCR_ = false;
     // Restore points.
     void WireRestorePointsHandlers();
-    UnitReading ReadingOfDump(const CommandTable& table, const ConfigDumpResult& result) const;
     RestorePointsPage* restorePoints_ = nullptr; // a child of the window
-    // While set, a complete dump goes here instead of into the controls.
-    std::optional<QString>* silentDumpSink_ = nullptr;
-    QString announcedFirmware_; // the firmware version the link's GCU announced
+    RestorePointKeeper* pointKeeper_ = nullptr;  // a child of the window
+    bool pointFailureShown_ = false;
     // Live plots and recordings.
     void WireLivePlotsHandlers();
     void EndLiveRecording(const char* reason);

@@ -1,7 +1,6 @@
 // Binding of the command table to the window's controls, and the controls'
 // state that follows from it: status colours and the enabled buttons.
 #include "ui/LivePlots.h"
-#include "ui/RestorePointsPage.h"
 #include "ui/UnitMain.h"
 
 #include "util/UnitUtils.h"
@@ -181,6 +180,4 @@ void TFormMain::EnableControls() {
     }
     if (livePlots_)
         livePlots_->UpdateControls();
-    if (restorePoints_)
-        restorePoints_->WorkingCopyChanged();
 }

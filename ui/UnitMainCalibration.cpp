@@ -3,7 +3,6 @@
 // the step's command row and shows it; a test sends one frame.
 #include "device/Calibration.h"
 #include "device/DeviceFrames.h"
-#include "ui/RestorePointsPage.h"
 #include "ui/UnitMain.h"
 
 #include <QApplication>
@@ -12,29 +11,10 @@
 namespace {
 const QString LiveCheckBox = QStringLiteral("CBLiveActive");
 
-void ShowLearnedValue(const TFormMain& form, const CalibrationStep& step, int shown) {
-    QWidget* control = nullptr;
-    switch (step.display) {
-    case CalibrationDisplay::SpinEditText: {
-        auto& spin = form.Control<TSpinEdit>(step.controlName);
-        spin.SetText(QString::number(shown));
-        control = &spin;
-        break;
-    }
-    case CalibrationDisplay::EditText: {
-        auto& edit = form.Control<TEdit>(step.controlName);
-        edit.SetText(QString::number(shown));
-        control = &edit;
-        break;
-    }
-    case CalibrationDisplay::SpinEditValue: {
-        auto& spin = form.Control<TSpinEdit>(step.controlName);
-        spin.SetValue(shown);
-        control = &spin;
-        break;
-    }
-    }
-    control->repaint(); // at once, not after the step's sound
+// The learned value's control shows it at once, not after the step's sound.
+void RepaintLearnedValue(const TFormMain& form, const CalibrationStep& step) {
+    if (auto* control = qobject_cast<QWidget*>(form.FindComponent(step.controlName)))
+        control->repaint();
 }
 
 void ShowHourglass(bool busy) {
@@ -45,30 +25,19 @@ void ShowHourglass(bool busy) {
 }
 } // namespace
 
-// The control's change handling captures the shown value; equal to the row's
-// own, the capture undoes itself and would leave the row without a status
-// and with the firmware value re-scaled from the rounded display. The row
-// keeps what the GCU reported, as a value read ("A"), unless a change of the
-// user's is pending for it.
-void TFormMain::ShowLearnedValueAsRead(const CalibrationStep& step, int shown) {
-    const TCommandRecord learned = Commands[step.row];
-    ShowLearnedValue(*this, step, shown);
-    TCommandRecord& row = Commands[step.row];
-    RestorePoints().ValueLearned(step.row, learned.ActualValueFW);
-    if (!row.Status.isEmpty())
-        return;
-    row.ActualValueFW = learned.ActualValueFW;
-    row.ActualValueSW = learned.ActualValueSW;
-    row.Status = learned.Status;
-    SetControlColor(ClassName(FindComponent(step.controlName)), step.controlName,
-                    GetStatusColor(row.Status, false));
+// The unit holds the learned value: the working copy takes it as a value read
+// ("A"), or, when a change of the user's is pending for it, as that change's
+// value; the page shows it.
+void TFormMain::ShowLearnedValueAsRead(const CalibrationStep& step, double learnedFW) {
+    Session.ValueLearned(step.row, learnedFW);
+    RepaintLearnedValue(*this, step);
 }
 
 void TFormMain::RunCalibrationStep(QObject* button) {
     const CalibrationStep* step = CalibrationStepForButton(button->objectName());
     if (!step)
         throw std::logic_error("no calibration step for " + button->objectName().toStdString());
-    const RequestScope request(*this);
+    const RequestScope request(Session);
     if (!request.Claimed())
         return;
     CalibrationRunner::Hooks hooks;
@@ -83,14 +52,15 @@ void TFormMain::RunCalibrationStep(QObject* button) {
         }
         SwitchLiveMode();
     };
-    hooks.showResult = [this](const CalibrationStep& shownStep, int value) {
-        ShowLearnedValueAsRead(shownStep, value);
+    // The step learns into a copy of the table; the session takes the value.
+    CommandTable learned = Commands;
+    hooks.showResult = [this, &learned](const CalibrationStep& shownStep, int) {
+        ShowLearnedValueAsRead(shownStep, learned[shownStep.row].ActualValueFW);
     };
     hooks.hourglass = ShowHourglass;
     hooks.beep = [] { QApplication::beep(); };
     CalibrationRunner runner(Exchange(), std::move(hooks));
-    const CalibrationResult result = runner.Run(*step, Commands, RPMFactorGLOB);
-    SyncLinkGlobals();
+    const CalibrationResult result = runner.Run(*step, learned, RPMFactorGLOB);
     if (result.ok)
         return;
     QString text = TranslateString(result.messageNumber);

@@ -5,27 +5,13 @@
 #include "device/ConfigDump.h"
 #include "device/DeviceFrames.h"
 #include "translation/MessageNumbers.h"
-#include "ui/RestorePointsPage.h"
 #include "ui/UnitMain.h"
 #include "util/UnitUtils.h"
 
 #include <QApplication>
-#include <QSet>
+#include <QScopedValueRollback>
 
 namespace {
-// Change capture stays silenced while the program writes values, and is on
-// again afterwards on every way out.
-class SilentControlsScope {
-  public:
-    explicit SilentControlsScope(bool& silent) : silent_(silent) { silent_ = true; }
-    ~SilentControlsScope() { silent_ = false; }
-    SilentControlsScope(const SilentControlsScope&) = delete;
-    SilentControlsScope& operator=(const SilentControlsScope&) = delete;
-
-  private:
-    bool& silent_;
-};
-
 class HourglassScope {
   public:
     HourglassScope() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -44,7 +30,7 @@ bool IsDumpControlId(int helpContext) {
 void TFormMain::BCommunicationGetConfigClick(QObject*) {
     if (!Control<TButton>(QStringLiteral("BCommunicationGetConfig")).isEnabled())
         return;
-    const RequestScope request(*this);
+    const RequestScope request(Session);
     if (!request.Claimed())
         return;
     if (!Sequence.IsEmpty()) {
@@ -52,13 +38,11 @@ void TFormMain::BCommunicationGetConfigClick(QObject*) {
             return;
         DiscardSequenceForDownload();
     }
-    // The dump is applied by the receive handler the moment it is complete;
-    // the wait ends then, or when the download's time limit passes.
-    const WaitResult result =
-        Exchange().RequestConfigDump(MaxDumpLength(ExpectedDumpFieldCount(Commands)));
-    SyncLinkGlobals();
-    switch (result) {
+    // The dump comes back to this request whole, or the wait says why not.
+    const LinkExchange::DumpAnswer answer = Session.RequestDump();
+    switch (answer.result) {
     case WaitResult::Completed:
+        GetConfig(answer.dump);
         return;
     case WaitResult::TimedOut:
         return ShowMessage(TranslateString(Msg::NoAnswer), TMsgDlgType::mtError);
@@ -76,47 +60,40 @@ void TFormMain::DiscardSequenceForDownload() {
     bar.SetMax(SequenceCount);
     bar.SetPosition(SequenceCount);
     bar.repaint();
-    SequenceRules.ClearForConfigurationDownload();
+    // The edits go back first: should the download fail, no control keeps a
+    // value that is in no list and not in the unit.
+    Session.Working().EraseAll();
     bar.SetPosition(0);
 }
 
-// A complete dump, applied whole or not at all.
-void TFormMain::GetConfig(const QString& AString) {
+// A complete dump, taken whole or not at all: the working copy takes the
+// unit's values, every bound control shows its row and whether the PCB
+// version has it, and the barrel degrees follow a moment later.
+bool TFormMain::GetConfig(const QString& AString) {
     if (!AString.contains(u'#'))
-        return;
+        return false;
     auto& bar = Control<TProgressBar>(QStringLiteral("PBOperations"));
     bar.SetMin(0);
     bar.SetMax(CommandCount);
-    const ConfigDumpResult result =
-        ApplyConfigDump(AString, Commands, RPMFactorGLOB, PCBVersionGLOB, PCBForceVersionGLOB);
+    const ReadOutcome outcome = Session.TakeDownloadedDump(AString);
     bar.SetPosition(0);
-    if (!result.ok) {
-        ShowMessage(TranslateString(Msg::MalformedConfiguration) + u' ' + result.error,
+    if (!outcome.Ok()) {
+        ShowMessage(TranslateString(Msg::MalformedConfiguration) + u' ' + outcome.malformed,
                     TMsgDlgType::mtError);
-        return;
+        return false;
     }
-    if (result.pcbVersionText)
-        Control<TEdit>(QStringLiteral("EPCBVersion")).SetText(*result.pcbVersionText);
-    PCBVersionGLOB = result.pcbVersion;
+    Control<TEdit>(QStringLiteral("EPCBVersion")).SetText(outcome.reading->pcbText);
     Control<TLabel>(QStringLiteral("LSystemInfoReboots"))
-        .SetCaption(QString::number(result.reboots));
+        .SetCaption(QString::number(outcome.reading->reboots));
     ShowConfigurationInControls();
-    ShowDerivedValuesAfterDownload();
-    // What the unit holds now, kept apart from the working values.
-    RestorePoints().Downloaded(ReadingOfDump(Commands, result));
+    TimerCalculateBarrelDegrees->SetEnabled(true);
     ShowMessage(TranslateString(Msg::ConfigRead));
     EnableControls();
-}
-
-// The values that follow from the new ones; the barrel degrees a moment later.
-void TFormMain::ShowDerivedValuesAfterDownload() {
-    SetRPMFactor();
-    CalculateRatioRPM();
-    TimerCalculateBarrelDegrees->SetEnabled(true);
+    return true;
 }
 
 void TFormMain::ShowConfigurationInControls() {
-    SilentControlsScope silent(SilentControlsEventsGLOB);
+    const QScopedValueRollback<bool> silent(SilentControlsEventsGLOB, true);
     for (QObject* component : ComponentList()) {
         const TControl* control = AsControl(component);
         if (control && IsDumpControlId(control->HelpContext()))
@@ -163,11 +140,13 @@ void TFormMain::ShowCommandInControl(QObject* component, int id) {
 // Loaded entries are checked again as a load checks them (the command table
 // may have been loaded anew since): one that does not fit is discarded, so it
 // is neither applied nor sent, and reported with the other records left out.
+// The others go into their controls as edits do.
 void TFormMain::BApplyConfigClick(QObject*) {
     QVector<LeftOutRecord> leftOut;
     try {
         leftOut = DiscardUnfitLoadedEntries();
-        ApplyLoadedEntries();
+        Session.Working().ApplyLoadedEntries();
+        Session.LoadedEntriesApplied();
     } catch (...) {
         EndApplyConfig();
         throw;
@@ -179,14 +158,15 @@ void TFormMain::BApplyConfigClick(QObject*) {
 QVector<LeftOutRecord> TFormMain::DiscardUnfitLoadedEntries() {
     QVector<LeftOutRecord> leftOut;
     const BoundControlLookup bound = BoundControls();
+    const int rpmFactor = Session.Working().TargetRpmFactor();
     for (int i = 1; i <= SequenceCount && Sequence[i].CommandID > 0; ++i) {
         const TSequenceRecord& entry = Sequence[i];
         if (entry.Status != StatusLetter::Loaded)
             continue;
-        if (const auto fault = LoadedEntryFault(Commands, entry, bound)) {
+        if (const auto fault = LoadedEntryFault(Commands, entry, bound, rpmFactor)) {
             leftOut.append(LeftOutRecord{i, entry.CommandID, entry.Command, *fault});
             SequenceRules.SelectGridRow(i);
-            SequenceRules.DiscardSelected();
+            Session.Working().DiscardSelected();
         }
     }
     return leftOut;
@@ -195,97 +175,6 @@ QVector<LeftOutRecord> TFormMain::DiscardUnfitLoadedEntries() {
 void TFormMain::EndApplyConfig() {
     Control<TStringGrid>(QStringLiteral("SGSequence")).SetRow(1);
     EnableControls();
-}
-
-// Passes over the loaded entries until one finds nothing to do. An entry whose
-// control is missing, of another kind, or does not take the value after one
-// write is left as it is, so the passes always end.
-void TFormMain::ApplyLoadedEntries() {
-    const auto key = [](const TSequenceRecord& entry) {
-        return QString::number(entry.CommandID) + u':' + entry.SenderName1;
-    };
-    QSet<QString> written;
-    QSet<QString> leftAsIs;
-    bool foundSomething = true;
-    while (foundSomething) {
-        foundSomething = false;
-        for (int i = SequenceCount; i >= 1; --i) {
-            TSequenceRecord& entry = Sequence[i];
-            if (entry.Status != StatusLetter::Loaded || entry.SenderName1.isEmpty() ||
-                leftAsIs.contains(key(entry)))
-                continue;
-            const QString entryKey = key(entry);
-            switch (ApplyLoadedEntry(entry, !written.contains(entryKey))) {
-            case LoadedEntryStep::MarkedModified:
-                foundSomething = true;
-                break;
-            case LoadedEntryStep::Written:
-                written.insert(entryKey);
-                foundSomething = true;
-                break;
-            case LoadedEntryStep::LeftAsIs:
-                leftAsIs.insert(entryKey);
-                break;
-            }
-        }
-    }
-}
-
-// One loaded entry: when its control already shows the value the entry turns
-// "M", otherwise the value is written (its change capture does the rest).
-TFormMain::LoadedEntryStep TFormMain::ApplyLoadedEntry(TSequenceRecord& entry, bool mayWrite) {
-    QObject* control = FindComponent(entry.SenderName1);
-    const double value = entry.ActualValueSW;
-    const int rounded = RoundHalfToEvenInt(value);
-    const QString name = entry.SenderName1;
-    const TColor modified = GetStatusColor(StatusLetter::Modified, false);
-    const auto markModified = [&](const char* type) {
-        entry.Status = StatusLetter::Modified;
-        SetControlColor(QLatin1String(type), name, modified);
-        return LoadedEntryStep::MarkedModified;
-    };
-    if (auto* spin = qobject_cast<TSpinEdit*>(control)) {
-        if (spin->Value() == rounded)
-            return markModified("TSpinEdit");
-        if (!mayWrite)
-            return LoadedEntryStep::LeftAsIs;
-        spin->SetValue(rounded);
-        return LoadedEntryStep::Written;
-    }
-    if (auto* edit = qobject_cast<TEdit*>(control);
-        edit && CommandTable::IsValidId(entry.CommandID)) {
-        const QString text = RealToStrDec(value, Commands[entry.CommandID].DigitsValueSW);
-        if (edit->Text() == text)
-            return markModified("TEdit");
-        if (!mayWrite)
-            return LoadedEntryStep::LeftAsIs;
-        edit->SetText(text);
-        return LoadedEntryStep::Written;
-    }
-    if (auto* radio = qobject_cast<TRadioGroup*>(control)) {
-        if (radio->ItemIndex() == rounded)
-            return markModified("TRadioGroup");
-        if (!mayWrite)
-            return LoadedEntryStep::LeftAsIs;
-        SetControlColor(QStringLiteral("TRadioGroup"), name, modified);
-        radio->SetItemIndex(rounded);
-        return LoadedEntryStep::Written;
-    }
-    if (auto* check = qobject_cast<TCheckBox*>(control)) {
-        const bool flag = rounded == 1;
-        if (check->Checked() == flag) {
-            const bool grayed = check->State() == TCheckBoxState::cbGrayed;
-            markModified("TCheckBox");
-            if (grayed)
-                check->SetChecked(flag);
-            return LoadedEntryStep::MarkedModified;
-        }
-        if (!mayWrite)
-            return LoadedEntryStep::LeftAsIs;
-        check->SetChecked(flag);
-        return LoadedEntryStep::Written;
-    }
-    return LoadedEntryStep::LeftAsIs;
 }
 
 // ---------------------------------------------------------------- storing

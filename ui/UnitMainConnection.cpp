@@ -17,17 +17,6 @@ namespace {
 const QString PortBoxName = QStringLiteral("CBSerialCommunicationComPort");
 const QString ConnectButtonName = QStringLiteral("BSerialCommunicationConnectDisconnect");
 
-// Ends a flag's span on every way out, errors included.
-class FlagScope {
-  public:
-    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = false; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-  private:
-    bool& flag_;
-};
 } // namespace
 
 // ---------------------------------------------------------------- port list
@@ -82,9 +71,13 @@ bool TFormMain::OpenLink(const QString& entry) {
     SerialPort->SetCustomPortName(portName);
     SerialPort->SetPort(TSerialPort::StringToCommPort(portName));
     SerialPort->SetNeedSynchronization(true);
-    if (!SerialPort->Open())
-        return false;
+    // The session learns the adapter as the port opens.
+    const TAdapterIdentity before = linkAdapter_;
     linkAdapter_ = AdapterIdentityOf(QString::fromLocal8Bit(portName));
+    if (!SerialPort->Open()) {
+        linkAdapter_ = before;
+        return false;
+    }
     qCInfo(lcLink) << "link open on" << linkAdapter_.path << "serial" << linkAdapter_.usbSerial
                    << "by-id" << linkAdapter_.byIdName << "usb" << linkAdapter_.usbPort;
     StopAwaitingLostAdapter();
@@ -97,10 +90,8 @@ void TFormMain::CloseLink() {
     if (live.Checked())
         live.SetChecked(false); // its handler stops the stream before the port closes
     EndLiveRecording(LiveCsv::EndDisconnected);
-    {
-        FlagScope closing(closingLink_);
-        SerialPort->Close();
-    }
+    Session.BeginClosing();
+    SerialPort->Close();
     qCInfo(lcLink) << "link closed by the user";
     StopAwaitingLostAdapter();
     ShowClosedLinkAndRefreshPorts();
@@ -148,10 +139,8 @@ void TFormMain::LinkLost() {
         return;
     EndLiveRecording(LiveCsv::EndLinkLost);
     StopLiveWithoutSending();
-    {
-        FlagScope closing(closingLink_);
-        SerialPort->Close(); // ends what is left of the connection
-    }
+    Session.BeginClosing();
+    SerialPort->Close(); // ends what is left of the connection
     qCInfo(lcLink) << "link lost on" << linkAdapter_.path;
     ShowLinkState(false);
     ShowLiveNumbersInactive();
@@ -164,8 +153,7 @@ void TFormMain::LinkLost() {
 }
 
 void TFormMain::StopLiveWithoutSending() {
-    linkRouter_.EndLive();
-    SyncLinkGlobals();
+    Session.Router().EndLive();
     auto& live = Control<TCheckBox>(QStringLiteral("CBLiveActive"));
     if (!live.Checked())
         return;

@@ -1,6 +1,7 @@
-// Change capture: every edit of a control that shows a parameter becomes a
-// pending change of the change sequence, painted yellow, and the derived
-// values that depend on the parameter follow.
+// Change capture: every edit of a control that shows a parameter goes to the
+// working copy, which makes it a pending change of the change sequence and
+// runs the rules that follow from it; text that is not a number is refused
+// here, and what became other than typed is said in the window.
 #include "translation/MessageNumbers.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorReport.h"
@@ -82,104 +83,55 @@ std::optional<double> ReadNumber(TFormMain& form, QObject* control) {
     return std::nullopt;
 }
 
-void PaintCaptured(QObject* control) {
-    if (TControl* props = AsControl(control))
-        props->SetColor(clYellow);
-}
-
-void Capture(TFormMain& form, QObject* sender, double value) {
-    form.AddSequenceRecord(sender, CommandIdOf(sender), value);
-    form.FillSGSequence();
-    form.EnableControls();
-}
-
-bool ChangesRatios(int id) {
-    return (id >= 129 && id <= 140) || id == 98;
-}
-
-bool HasBarrelDegrees(int id) {
-    switch (id) {
-    case 44:
-    case 62:
-    case 69:
-    case 80:
-    case 81:
-    case 113:
-    case 115:
-        return true;
-    default:
-        return id >= 143 && id <= 152;
-    }
-}
-
-bool ChangesRPMFactor(int id) {
-    return id == 46 || id == 76;
-}
-
-void SelectOneGearbox(TFormMain& form, QObject* sender, const QString& ownName,
-                      const QString& otherName) {
-    auto& own = form.Control<TCheckBox>(ownName);
-    auto& other = form.Control<TCheckBox>(otherName);
-    if (own.Checked()) {
-        other.SetChecked(false);
-        form.CheckBoxClick(&other);
-    }
-    form.CheckBoxClick(sender);
+// What the user typed when the control held the text to its limits.
+std::optional<double> TypedBeyondLimits(QObject* control) {
+    if (auto* spin = qobject_cast<TSpinEdit*>(control))
+        return spin->TakeTypedBeyondLimits();
+    if (auto* edit = qobject_cast<TEdit*>(control))
+        return edit->TakeTypedBeyondLimits();
+    return std::nullopt;
 }
 
 } // namespace
 
+// A control's new value goes to the working copy, which captures it, runs the
+// rules that follow from it and shows every value they change; what became
+// other than typed is said in the window.
 void TFormMain::SpinEditChange(QObject* Sender) {
     const std::optional<double> value = ReadNumber(*this, Sender);
     if (SilentControlsEventsGLOB || !value)
         return;
-    PaintCaptured(Sender);
-    Capture(*this, Sender, *value);
-    const int id = CommandIdOf(Sender);
-    if (ChangesRatios(id))
-        CalculateRatioRPM();
-    if (HasBarrelDegrees(id))
-        CalculateBarrelDegrees();
-    if (ChangesRPMFactor(id))
-        SetRPMFactor();
+    Session.Working().Edit(CommandIdOf(Sender), *value, TypedBeyondLimits(Sender));
+    ShowEditNotices();
 }
 
 void TFormMain::EditChange(QObject* Sender) {
-    const std::optional<double> value = ReadNumber(*this, Sender);
-    if (SilentControlsEventsGLOB || !value)
-        return;
-    PaintCaptured(Sender);
-    Capture(*this, Sender, *value);
+    SpinEditChange(Sender);
 }
 
 void TFormMain::RadioGroupClick(QObject* Sender) {
     if (SilentControlsEventsGLOB)
         return;
-    PaintCaptured(Sender);
-    Capture(*this, Sender, qobject_cast<TRadioGroup*>(Sender)->ItemIndex());
+    Session.Working().Edit(CommandIdOf(Sender), qobject_cast<TRadioGroup*>(Sender)->ItemIndex());
+    ShowEditNotices();
 }
 
 void TFormMain::CheckBoxClick(QObject* Sender) {
     if (SilentControlsEventsGLOB)
         return;
-    // A check box shows its colour on the marker beside it.
-    if (auto* marker = Find<TShape>(QStringLiteral("S") + Sender->objectName())) {
-        marker->SetBrushColor(clYellow);
-        marker->setVisible(true);
-    }
-    Capture(*this, Sender, qobject_cast<TCheckBox*>(Sender)->Checked() ? 1.0 : 0.0);
-    if (ChangesRPMFactor(CommandIdOf(Sender)))
-        SetRPMFactor();
+    Session.Working().Edit(CommandIdOf(Sender),
+                           qobject_cast<TCheckBox*>(Sender)->Checked() ? 1.0 : 0.0);
+    ShowEditNotices();
 }
 
+// At most one of the two gearbox boxes is checked: the working copy clears
+// the other one when one is checked.
 void TFormMain::CBFunctionStrategiesBikeGearboxClick(QObject* Sender) {
-    SelectOneGearbox(*this, Sender, QStringLiteral("CBFunctionStrategiesBikeGearbox"),
-                     QStringLiteral("CBFunctionStrategiesKartGearbox"));
+    CheckBoxClick(Sender);
 }
 
 void TFormMain::CBFunctionStrategiesKartGearboxClick(QObject* Sender) {
-    SelectOneGearbox(*this, Sender, QStringLiteral("CBFunctionStrategiesKartGearbox"),
-                     QStringLiteral("CBFunctionStrategiesBikeGearbox"));
+    CheckBoxClick(Sender);
 }
 
 // ---------------------------------------------------------------- wiring

@@ -3,6 +3,7 @@
 // reports after a load. What a file holds and how its records become entries
 // is decided in RecordFiles and SequenceLoading; this file asks, picks the
 // file and tells the user what happened.
+#include "model/ConfigComparison.h"
 #include "model/RecordFiles.h"
 #include "model/SequenceLoading.h"
 #include "translation/MessageNumbers.h"
@@ -10,6 +11,7 @@
 #include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
 #include "util/Exceptions.h"
+#include "util/UnitUtils.h"
 
 #include <QFileInfo>
 
@@ -93,22 +95,25 @@ void ReportFileNotLoaded(const TFormMain& form, const EInOutError& error) {
     ShowMessage(form.TranslateString(Msg::FileNotLoaded) + reason, TMsgDlgType::mtError);
 }
 
-// After a load: the grid shows the new entries, message N names the file (or,
-// when the load took nothing, what it found instead), the records left out
-// follow, and the buttons fit the new sequence.
+// After a load, one report: message N names the file (or, when the load took
+// nothing, what it found instead), how many of its records were loaded, and
+// the records left out with why; the grid shows the new entries and the
+// buttons fit the new sequence.
 void ReportLoaded(TFormMain& form, int message, const QString& fileName, int recordCount,
                   int loaded, const QVector<LeftOutRecord>& leftOut) {
     form.Control<TStringGrid>(QStringLiteral("SGSequence")).viewport()->update();
-    if (recordCount == 0) {
-        ShowMessage(form.TranslateString(Msg::FileHoldsNoRecords) + WithoutFolder(fileName),
-                    TMsgDlgType::mtWarning);
-    } else if (loaded == 0) {
-        ShowMessage(form.TranslateString(Msg::NoRecordLoaded) + WithoutFolder(fileName),
-                    TMsgDlgType::mtWarning);
-    } else {
-        ShowMessage(form.TranslateString(message) + WithoutFolder(fileName));
-    }
-    form.ReportLeftOutRecords(leftOut);
+    QString text;
+    if (recordCount == 0)
+        text = form.TranslateString(Msg::FileHoldsNoRecords) + WithoutFolder(fileName);
+    else if (loaded == 0)
+        text = form.TranslateString(Msg::NoRecordLoaded) + WithoutFolder(fileName);
+    else
+        text = form.TranslateString(message) + WithoutFolder(fileName) + QStringLiteral("\n\n") +
+               form.TranslateString(Msg::FileLoadCounts).arg(loaded).arg(recordCount);
+    if (!leftOut.isEmpty())
+        text += QStringLiteral("\n\n") + form.LeftOutRecordsText(leftOut);
+    const bool warn = loaded == 0 || !leftOut.isEmpty();
+    ShowMessage(text, warn ? TMsgDlgType::mtWarning : TMsgDlgType::mtInformation);
     form.EnableControls();
 }
 
@@ -138,12 +143,85 @@ BoundControlLookup TFormMain::BoundControls() const {
 }
 
 // The count the message asks for, then one line per record saying why.
+QString TFormMain::LeftOutRecordsText(const QVector<LeftOutRecord>& leftOut) const {
+    return TranslateString(Msg::RecordsLeftOut) + QString::number(leftOut.size()) +
+           QStringLiteral("\n\n") + MessageList(LeftOutRecordLines(leftOut));
+}
+
 void TFormMain::ReportLeftOutRecords(const QVector<LeftOutRecord>& leftOut) {
     if (leftOut.isEmpty())
         return;
-    ShowMessage(TranslateString(Msg::RecordsLeftOut) + QString::number(leftOut.size()) +
-                    QStringLiteral("\n\n") + MessageList(LeftOutRecordLines(leftOut)),
-                TMsgDlgType::mtWarning);
+    ShowMessage(LeftOutRecordsText(leftOut), TMsgDlgType::mtWarning);
+}
+
+// ---------------------------------------------------------------- values that go together
+
+namespace {
+QString ParameterText(const TCommandRecord& row) {
+    QString name = u'[' + row.Command + u']';
+    if (!row.Description.isEmpty())
+        name += u' ' + row.Description;
+    return name;
+}
+
+QString DisplayValueText(const TCommandRecord& row, double value) {
+    QString text = RealToStrDec(value, std::max(0, row.DigitsValueSW));
+    if (!row.MeasureUnitSW.isEmpty())
+        text += u' ' + row.MeasureUnitSW;
+    return text;
+}
+} // namespace
+
+// Values taken from a point or a file are checked against the rules that tie
+// them to others (ratios and down-shift limits, RPM values and the factor,
+// coupled timings) before anything is sent. Where they disagree the user
+// chooses: the values that follow as the pages compute them, everything as
+// it is, or (Cancellable) nothing.
+std::optional<QVector<TakenValue>> TFormMain::ResolveFollowingValues(QVector<TakenValue> values,
+                                                                     bool cancellable) {
+    const TakenCheck check = CheckTakenValues(Session.Working(), values);
+    if (check.following.isEmpty())
+        return values;
+    QStringList lines;
+    for (const FollowingValue& value : check.following) {
+        const TCommandRecord& row = Commands[value.id];
+        lines << TranslateString(Msg::CoupledValueLine)
+                     .arg(ParameterText(row), DisplayValueText(row, value.taken),
+                          DisplayValueText(row, value.following));
+    }
+    const QString text = TranslateString(Msg::CoupledValuesQuestion) + u'\n' +
+                         MessageList(lines) + QStringLiteral("\n\n") +
+                         TranslateString(cancellable ? Msg::CoupledValuesChoice
+                                                     : Msg::CoupledValuesLoadChoice);
+    const TModalResult answer = Dialogs().MessageDlg(
+        text, TMsgDlgType::mtWarning, cancellable ? mbYes | mbNo | mbCancel : mbYes | mbNo);
+    if (answer == mrNo)
+        return values;
+    if (answer != mrYes)
+        return std::nullopt;
+    return WithFollowingValues(Commands, values, check);
+}
+
+// After a file's entries were loaded: where they disagree with what follows
+// from them, the user chooses, and the values that follow join the entries.
+void TFormMain::CheckLoadedFollowingValues() {
+    QVector<TakenValue> loaded;
+    for (int i = 1; i <= SequenceCount && Sequence[i].CommandID > 0; ++i)
+        if (Sequence[i].Status == StatusLetter::Loaded)
+            loaded.append(TakenValue{Sequence[i].CommandID, Sequence[i].Command,
+                                     Sequence[i].ActualValueFW});
+    if (loaded.isEmpty())
+        return;
+    const std::optional<QVector<TakenValue>> decided = ResolveFollowingValues(loaded, false);
+    if (!decided || decided->size() == loaded.size())
+        return;
+    QVector<TakenValue> added;
+    for (const TakenValue& value : *decided)
+        if (std::none_of(loaded.begin(), loaded.end(),
+                         [&](const TakenValue& l) { return l.id == value.id && l.fw == value.fw; }))
+            added.append(value);
+    TakeIntoSequence(SequenceRules, added, Session.Working().TargetRpmFactor(), BoundControls());
+    Session.Working().Reconcile();
 }
 
 // ---------------------------------------------------------------- configuration files
@@ -173,11 +251,19 @@ void TFormMain::BLoadConfigClick(QObject*) {
         return;
     ConfigLoadResult result;
     try {
-        result = LoadConfigurationFile(SequenceRules, fileName, PCBVersionGLOB, BoundControls());
+        // The edits the load replaces go back, and what followed from them too.
+        Session.Working().ReplacingSequence([&] {
+            result =
+                LoadConfigurationFile(SequenceRules, fileName, PCBVersionGLOB, BoundControls());
+        });
     } catch (const EInOutError& error) {
         ReportFileNotLoaded(*this, error);
         return;
     }
+    if (result.taken > 0)
+        CheckLoadedFollowingValues();
+    if (result.taken > 0)
+        Session.FileLoaded(fileName);
     ReportLoaded(*this, Msg::ConfigLoaded, fileName, result.recordCount, result.taken,
                  result.leftOut);
 }
@@ -219,6 +305,10 @@ void TFormMain::BSequenceLoadClick(QObject*) {
         Control<TStringGrid>(QStringLiteral("SGSequence")).viewport()->update();
         EnableControls();
         return;
+    }
+    if (result.appended + result.replaced > 0) {
+        Session.FileLoaded(fileName);
+        CheckLoadedFollowingValues();
     }
     ReportLoaded(*this, Msg::SequenceLoaded, fileName, result.recordCount,
                  result.appended + result.replaced, result.leftOut);

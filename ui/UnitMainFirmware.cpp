@@ -7,7 +7,6 @@
 #include "device/FirmwareProgrammer.h"
 #include "device/FirmwareUpdate.h"
 #include "ui/ProgramPaths.h"
-#include "ui/RestorePointsPage.h"
 #include "ui/UnitMain.h"
 
 #include <QApplication>
@@ -122,7 +121,7 @@ void TFormMain::CloseLinkForFirmwareUpdate() {
     Control<TGroupBox>(CommunicationGroupName).setEnabled(false);
     if (Control<TButton>(ConnectButtonName).Tag() == 0)
         return;
-    RestorePoints().BeforeFirmwareUpdate();
+    PointKeeper().BeforeFirmwareUpdate();
     BSerialCommunicationConnectDisconnectClick(&Control<TButton>(ConnectButtonName));
 }
 

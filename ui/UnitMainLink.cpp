@@ -5,7 +5,6 @@
 #include "device/LinkLogging.h"
 #include "device/TrafficLog.h"
 #include "ui/ErrorReport.h"
-#include "ui/RestorePointsPage.h"
 #include "ui/UnitMain.h"
 #include "util/UnitUtils.h"
 
@@ -31,24 +30,23 @@ ResponseWaiter::BusyIndicator TFormMain::HourglassIndicator() {
     };
 }
 
-std::unique_ptr<LinkExchange> TFormMain::MakeLinkExchange(const LinkExchange::Limits& limits) {
-    return std::make_unique<LinkExchange>(
-        linkRouter_, linkWaiter_, [this](const QByteArray& frame) { SendFrame(frame); }, limits);
-}
-
 void TFormMain::SetLinkLimits(const LinkExchange::Limits& limits) {
-    linkExchange_ = MakeLinkExchange(limits);
+    Session.SetLimits(limits);
 }
 
-// The link globals mirror the router, which is where the request lives.
-void TFormMain::SyncLinkGlobals() {
-    SerialRequestGLOB = linkRouter_.Request();
-    SerialWaitingForResponseGLOB = linkRouter_.Waiting();
-    SerialInitCompletedGLOB = linkRouter_.InitCompleted();
-    SerialRecievedStringGLOB = linkRouter_.ReceivedText();
+TFormMain::RequestGlobal& TFormMain::RequestGlobal::operator=(int requestId) {
+    const bool liveWanted = requestId == RequestId::Live;
+    const bool liveRouted = router_.Request() == RequestId::Live;
+    if (liveWanted && !liveRouted)
+        router_.BeginLive();
+    else if (!liveWanted && liveRouted)
+        router_.EndLive();
+    return *this;
 }
 
 void TFormMain::WireSerialPortEvents() {
+    Session.Waiter().SetBusyIndicator(HourglassIndicator());
+    Session.SetSender([this](const QByteArray& frame) { SendFrame(frame); });
     SerialPort->OnReceive = [this](TSerialPort* sender, const QByteArray& buffer) {
         Discarding([&] { SerialPortReceive(sender, buffer); });
     };
@@ -75,7 +73,6 @@ void TFormMain::UnwireSerialPortEvents() {
 }
 
 void TFormMain::SendFrame(const QByteArray& frame) {
-    SyncLinkGlobals();
     SerialPort->SendString(frame);
 }
 
@@ -90,42 +87,22 @@ void TFormMain::AppendTrafficLog(const QString& line) {
 
 // ---------------------------------------------------------------- receiving
 
-// Live mode may be switched through the request global, as the shared state
-// allows; the router follows it before routing.
-void TFormMain::AdoptRequestSetByWindow() {
-    const bool liveWanted = SerialRequestGLOB == RequestId::Live;
-    const bool liveRouted = linkRouter_.Request() == RequestId::Live;
-    if (liveWanted && !liveRouted)
-        linkRouter_.BeginLive();
-    else if (!liveWanted && liveRouted)
-        linkRouter_.EndLive();
-}
-
+// A piece goes to the session's router. Announcement and live lines are
+// shown here; an awaited answer (a dump, a learned value) goes to the request
+// that waits for it.
 void TFormMain::SerialPortReceive(TSerialPort*, const QByteArray& Buffer) {
     if (Buffer.isEmpty())
         return;
     qCInfo(lcLink).noquote() << "received:" << FromCp1252(TSerialPort::ReplaceControlChars(Buffer));
-    AdoptRequestSetByWindow();
-    const ReceiveOutcome outcome =
-        linkRouter_.Receive(Buffer, QTime::currentTime(), TrafficLogShown());
-    SyncLinkGlobals();
+    const ReceiveOutcome outcome = Session.Receive(Buffer, QTime::currentTime(), TrafficLogShown());
     if (!outcome.logLine.isEmpty())
         Control<TMemo>(QStringLiteral("Memo")).Append(outcome.logLine);
-    if (outcome.announcement || !outcome.firmwareVersion.isEmpty()) {
+    if (outcome.announcement || !outcome.firmwareVersion.isEmpty())
         Control<TLabel>(QStringLiteral("LFirmwareVersion")).SetCaption(outcome.firmwareVersion);
-        announcedFirmware_ = outcome.firmwareVersion;
-    }
     if (outcome.announcement)
         TimerConnection->SetEnabled(true);
     for (const QString& line : outcome.liveLines)
         GetLive(line);
-    if (outcome.completedDump && readingBack_)
-        readBackDump_ = *outcome.completedDump;
-    // A dump read for a restore point is not shown.
-    else if (outcome.completedDump && silentDumpSink_)
-        *silentDumpSink_ = *outcome.completedDump;
-    else if (outcome.completedDump)
-        GetConfig(*outcome.completedDump);
 }
 
 // ---------------------------------------------------------------- log lines
@@ -140,28 +117,24 @@ void TFormMain::SerialPortSend(TSerialPort*, const QByteArray& Buffer) {
 void TFormMain::SerialPortConnect(TSerialPort* Sender, TCommPort Port) {
     // A new connection may be another GCU or the same one after an update: it
     // announces itself again and nothing from the last connection is pending.
-    linkRouter_.ResetForConnection();
-    SyncLinkGlobals();
-    announcedFirmware_.clear();
-    if (restorePoints_)
-        restorePoints_->LinkOpened();
+    Session.LinkOpened(UnitLinkIdentity{linkAdapter_.path, linkAdapter_.usbSerial,
+                                        linkAdapter_.vendorProduct});
     qCInfo(lcLink).noquote() << "connected to" << FromCp1252(Sender->CommPortToString(Port));
     AppendTrafficLog(TrafficLog::ConnectedLine(QTime::currentTime(),
                                                FromCp1252(Sender->CommPortToString(Port))));
 }
 
 void TFormMain::SerialPortDisconnect(TSerialPort* Sender, TCommPort Port) {
-    // A wait in progress ends now instead of running into its time limit, and
-    // knows that the link, not the GCU, failed it.
-    linkRouter_.LoseLink();
-    SyncLinkGlobals();
+    // A wait in progress ends now, and knows that the link, not the GCU,
+    // failed it. Only a link the program did not close itself is lost.
+    const bool lost = Session.LinkClosed();
     qCInfo(lcLink).noquote() << "disconnected from" << FromCp1252(Sender->CommPortToString(Port));
     AppendTrafficLog(TrafficLog::DisconnectedLine(QTime::currentTime(),
                                                   FromCp1252(Sender->CommPortToString(Port))));
     // The port closed by itself (adapter pulled, fault). The window follows
     // once this event is over: the receive thread that reports it is still
     // waiting for the handler and must end before the port is closed for good.
-    if (!closingLink_)
+    if (lost)
         PostReported(this, [this] { LinkLost(); });
 }
 

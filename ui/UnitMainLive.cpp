@@ -147,11 +147,9 @@ void TFormMain::SwitchLiveMode() {
     try {
         Exchange().SwitchLive(on);
     } catch (...) {
-        SyncLinkGlobals();
         ShowLiveHourglass(false); // no line will come to take it away
         throw;
     }
-    SyncLinkGlobals();
     SetLiveControls(on ? QStringLiteral("ACTIVE") : QStringLiteral("INACTIVE"));
     EnableControls();
 }

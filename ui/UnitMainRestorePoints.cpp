@@ -1,7 +1,8 @@
-// Restore points in the window: the buttons of the "Restore Points" page that
-// need the window's dialogs, and reading the unit silently for a point. What
-// the page shows and when points are taken is RestorePointsPage.
-#include "device/ConfigDump.h"
+// Restore points in the window: the keeper that takes them as the session works
+// with the unit (in the user's data folder, never below the program's own),
+// its failures told once, and the buttons of the "Restore Points" page that
+// need the window's dialogs. What the page shows is RestorePointsPage.
+#include "translation/MessageNumbers.h"
 #include "ui/Dialogs.h"
 #include "ui/ProgramPaths.h"
 #include "ui/RestorePointsPage.h"
@@ -9,9 +10,40 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QScopedValueRollback>
+
+namespace {
+// Files the program keeps for itself never lie below its own folder or its CFG/ and FW/.
+bool IsBelow(const QString& path, const QString& folder) {
+    if (folder.isEmpty())
+        return false;
+    const QString p = QDir::cleanPath(QDir(path).absolutePath()) + u'/';
+    const QString f = QDir::cleanPath(QDir(folder).absolutePath()) + u'/';
+    return p.startsWith(f);
+}
+} // namespace
 
 void TFormMain::WireRestorePointsHandlers() {
+    RestorePointKeeper::Places places;
+    places.unitsFolder = [] { return UnitsFolder(UserDataFolder()); };
+    places.allowed = [](const QString& folder, QString* why) {
+        for (const QString& kept : {ProgramFolder(), CfgFolder(), FwFolder()}) {
+            if (IsBelow(folder, kept)) {
+                *why = QStringLiteral("the folder \"%1\" lies inside the program's folder \"%2\"")
+                           .arg(QDir::toNativeSeparators(folder), QDir::toNativeSeparators(kept));
+                return false;
+            }
+        }
+        return true;
+    };
+    pointKeeper_ = new RestorePointKeeper(Session, places, this);
+    // Once per run: the user knows, and everything else goes on.
+    connect(pointKeeper_, &RestorePointKeeper::failed, this, [this](const QString& reason) {
+        if (pointFailureShown_)
+            return;
+        pointFailureShown_ = true;
+        ShowMessage(TranslateString(Msg::RestorePointsNotWritten) + reason,
+                    TMsgDlgType::mtWarning);
+    });
     restorePoints_ = new RestorePointsPage(*this);
     AttachHandler(QStringLiteral("BRestorePointsRefresh"), &TFormMain::BRestorePointsRefreshClick);
     AttachHandler(QStringLiteral("BRestorePointsCompareFile"),
@@ -65,45 +97,3 @@ void TFormMain::BRestorePointsExportClick(QObject*) {
     RestorePoints().ExportCsv(SaveDialog->FileName);
 }
 
-// ---------------------------------------------------------------- reading the unit
-
-UnitReading TFormMain::ReadingOfDump(const CommandTable& table,
-                                     const ConfigDumpResult& result) const {
-    UnitReading reading;
-    reading.values = UnitValuesOfDump(table, result.fieldCount);
-    reading.firmware = announcedFirmware_;
-    reading.pcbText =
-        result.pcbVersionText.value_or(Control<TEdit>(QStringLiteral("EPCBVersion")).Text());
-    reading.pcbVersion = result.pcbVersion;
-    reading.reboots = result.reboots;
-    return reading;
-}
-
-std::optional<UnitReading> TFormMain::ReadUnitSilently(QString* why) {
-    const auto fail = [why](const char* reason) -> std::optional<UnitReading> {
-        if (why)
-            *why = QString::fromLatin1(reason);
-        return std::nullopt;
-    };
-    if (!SerialConnectedGLOB)
-        return fail("no GCU is connected");
-    if (Control<TCheckBox>(QStringLiteral("CBLiveActive")).Checked())
-        return fail("the GCU is streaming live values");
-    std::optional<QString> dump;
-    {
-        const QScopedValueRollback<std::optional<QString>*> sink(silentDumpSink_, &dump);
-        Exchange().RequestConfigDump();
-        SyncLinkGlobals();
-    }
-    if (!dump)
-        return fail("the GCU did not send its configuration");
-    CommandTable read = Commands;
-    const ConfigDumpResult result =
-        ApplyConfigDump(*dump, read, RPMFactorGLOB, PCBVersionGLOB, PCBForceVersionGLOB);
-    if (!result.ok) {
-        if (why)
-            *why = QStringLiteral("the configuration the GCU sent is malformed: ") + result.error;
-        return std::nullopt;
-    }
-    return ReadingOfDump(read, result);
-}

@@ -7,7 +7,6 @@
 #include "ui/BatchedPainting.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorReport.h"
-#include "ui/RestorePointsPage.h"
 #include "ui/UnitMain.h"
 #include "util/UnitUtils.h"
 
@@ -25,7 +24,7 @@ class TFormMain::EntryRun {
   public:
     explicit EntryRun(TFormMain& form) : form_(form), painting_(&form) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
-        form_.linkWaiter_.SetBusyIndicator({});
+        form_.Session.Waiter().SetBusyIndicator({});
     }
     ~EntryRun() { End(); }
     EntryRun(const EntryRun&) = delete;
@@ -36,7 +35,7 @@ class TFormMain::EntryRun {
             return;
         ended_ = true;
         painting_.Stop();
-        form_.linkWaiter_.SetBusyIndicator(HourglassIndicator());
+        form_.Session.Waiter().SetBusyIndicator(HourglassIndicator());
         QApplication::restoreOverrideCursor();
     }
 
@@ -67,58 +66,6 @@ void WriteControlValue(TFormMain& form, const ControlValueWrite& write) {
 
 TStringGrid& SequenceGridOf(const TFormMain& form) {
     return form.Control<TStringGrid>(QStringLiteral("SGSequence"));
-}
-
-enum class TransmitOutcome { NothingToSend, Answered, NoAnswer, LinkLost, Refused };
-
-// Sends the selected entry and waits for the GCU's answer. Only an answered
-// entry becomes "T"; one the GCU leaves unanswered, or whose answer the lost
-// link kept away, keeps its status. An entry changed or erased while the
-// answer was awaited is not marked either. A value outside its command's
-// limits is not framed: the user is told, and the entry keeps its status.
-TransmitOutcome TransmitSelectedEntry(TFormMain& form, StoreReadBack& readBack,
-                                      TFormMain::EntryRun* run = nullptr) {
-    const int row = form.Sequence.GridSelectedRow;
-    QString frame;
-    try {
-        frame = form.SequenceRules.TransmitFrameText(row);
-    } catch (const EValueOutOfLimits& refused) {
-        if (run)
-            run->End();
-        form.ReportValueOutOfLimits(refused.Refusal());
-        return TransmitOutcome::Refused;
-    }
-    if (frame.isEmpty())
-        return TransmitOutcome::NothingToSend;
-    const TSequenceRecord sent = form.Sequence[row];
-    const WaitResult result = form.Exchange().SendAndAwaitAnyPiece(ToCp1252(frame));
-    form.SyncLinkGlobals();
-    if (result == WaitResult::LinkLost)
-        return TransmitOutcome::LinkLost;
-    if (result != WaitResult::Completed)
-        return TransmitOutcome::NoAnswer;
-    // Found by its command: a capture meanwhile may have moved it.
-    const int at = form.Sequence.FindForCapture(sent.CommandID);
-    if (at > 0 && form.Sequence[at].ActualValueFW == sent.ActualValueFW &&
-        IsPendingStatus(form.Sequence[at].Status)) {
-        form.SequenceRules.MarkTransmitted(at);
-        readBack.RecordSent(sent.CommandID, sent.ActualValueFW);
-    }
-    return TransmitOutcome::Answered;
-}
-
-// The selected entry has a frame to send (it is pending and within its limits).
-bool SelectedEntryWouldBeSent(const TFormMain& form) {
-    try {
-        return !form.SequenceRules.TransmitFrameText(form.Sequence.GridSelectedRow).isEmpty();
-    } catch (const EValueOutOfLimits&) {
-        return false;
-    }
-}
-
-void ReportUnanswered(TFormMain& form, TransmitOutcome outcome) {
-    const int message = outcome == TransmitOutcome::LinkLost ? Msg::LinkLost : Msg::NoAnswer;
-    ShowMessage(form.TranslateString(message), TMsgDlgType::mtError);
 }
 
 } // namespace
@@ -173,6 +120,49 @@ void TFormMain::SequenceWindowView::EnableControls() {
     form_.EnableControls();
 }
 
+// Each row's value into its controls (held to the row's limits first). The
+// colours of entries are the sequence rules' own; a row without an entry that
+// holds what the unit holds is shown in the colour of a value read.
+void TFormMain::SequenceWindowView::ShowValues(const QVector<int>& ids) {
+    const QScopedValueRollback<bool> silent(form_.SilentControlsEventsGLOB, true);
+    const ChangeSequence& sequence = form_.Sequence;
+    for (const int id : ids) {
+        if (!CommandTable::IsValidId(id))
+            continue;
+        const TCommandRecord& row = form_.Commands[id];
+        const bool paint = row.Status == StatusLetter::Read && sequence.FindForCapture(id) == 0;
+        const TColor color = GetStatusColor(row.Status, false);
+        for (const QString& name : {row.SenderName1, row.SenderName2}) {
+            if (name.isEmpty())
+                continue;
+            QObject* control = form_.FindComponent(name);
+            if (auto* spin = qobject_cast<TSpinEdit*>(control)) {
+                spin->SetMinValue(RoundHalfToEvenInt(row.MinValueSW));
+                spin->SetMaxValue(RoundHalfToEvenInt(row.MaxValueSW));
+                spin->SetValue(RoundHalfToEvenInt(row.ActualValueSW));
+            } else if (auto* edit = qobject_cast<TEdit*>(control)) {
+                edit->SetLimits(DisplayLimitsOf(row));
+                edit->SetText(RealToStrDec(row.ActualValueSW, std::max(0, row.DigitsValueSW)));
+            } else if (auto* radio = qobject_cast<TRadioGroup*>(control)) {
+                radio->SetItemIndex(RoundHalfToEvenInt(row.ActualValueSW));
+            } else if (auto* check = qobject_cast<TCheckBox*>(control)) {
+                check->SetChecked(RoundHalfToEvenInt(row.ActualValueSW) == 1);
+            } else {
+                continue;
+            }
+            if (paint)
+                form_.SetControlColor(row.SenderType, name, color);
+        }
+    }
+    SequenceGridOf(form_).viewport()->update();
+}
+
+void TFormMain::SequenceWindowView::ShowDerivedDisplays() {
+    form_.ShowRPMSteps();
+    form_.CalculateBarrelDegrees();
+    form_.ShowOrigin();
+}
+
 // ---------------------------------------------------------------- operations
 
 void TFormMain::ReportValueOutOfLimits(const LimitRefusal& refusal) {
@@ -190,7 +180,7 @@ void TFormMain::ReportValueOutOfLimits(const LimitRefusal& refusal) {
 }
 
 void TFormMain::AddSequenceRecord(QObject*, int ID, double ActualValue) {
-    SequenceRules.AddSequenceRecord(ID, ActualValue);
+    Session.Working().Edit(ID, ActualValue);
 }
 
 void TFormMain::RevertToPreviousValueSequence(int ARow) {
@@ -236,98 +226,50 @@ void TFormMain::SGSequenceDrawCell(QPainter* Canvas, int ACol, int ARow, const Q
 
 // A transmission waits in a local event loop, where the buttons still work: a
 // second request started from there would interleave its frames and answers
-// with the first, so it does nothing.
-void TFormMain::BSequenceTransmitClick(QObject* Sender) {
-    const RequestScope request(*this);
+// with the first, so it does nothing. The session sends, stores, reads back
+// and checks; the window shows what that came to.
+void TFormMain::BSequenceTransmitClick(QObject*) {
+    const RequestScope request(Session);
     if (!request.Claimed())
         return;
-    const bool alone = Sender == FindComponent(QStringLiteral("BSequenceTransmit"));
-    // What the unit holds is kept before anything is written to it.
-    if (SelectedEntryWouldBeSent(*this))
-        RestorePoints().BeforeTransmission();
-    StoreReadBack readBack;
-    const TransmitOutcome outcome = TransmitSelectedEntry(*this, readBack);
-    if (outcome == TransmitOutcome::NothingToSend || outcome == TransmitOutcome::Refused || !alone)
-        return;
-    if (outcome != TransmitOutcome::Answered) {
-        EnableControls();
-        ReportUnanswered(*this, outcome);
-        return;
-    }
-    SaveCPUParameters();
+    const TransmitOutcome outcome = Session.Transmit(false);
     EnableControls();
-    ReadBackAfterStore(readBack);
+    ReportTransmission(outcome);
 }
 
 // Every entry still to be sent, in list order, each only after the GCU has
-// answered the one before. A run the GCU stops answering ends at that entry;
-// what was answered is still stored. A lost link ends it too, with nothing
-// more sent. A value outside its command's limits stops the run before
-// anything is sent (or, should one appear meanwhile, at that entry), and then
-// no store is sent. What was stored is read back and checked.
+// answered the one before, painted in batches while the run goes on.
 void TFormMain::BSequenceTransmitAllClick(QObject*) {
-    const RequestScope request(*this);
+    const RequestScope request(Session);
     if (!request.Claimed())
         return;
-    if (const std::optional<RefusedEntry> refused = SequenceRules.FirstRefusedPendingEntry()) {
-        SequenceRules.SelectGridRow(refused->row);
-        ReportValueOutOfLimits(refused->refusal);
-        return;
+    TransmitOutcome outcome;
+    {
+        EntryRun run(*this);
+        outcome = Session.Transmit(true);
+        EnableControls();
     }
-    // What the unit holds is kept before anything is written to it.
-    if (GetSequenceFlags(Sequence).pending)
-        RestorePoints().BeforeTransmission();
-    EntryRun run(*this);
-    int answered = 0;
-    StoreReadBack readBack;
-    TransmitOutcome stop = TransmitOutcome::Answered;
-    for (int i = 1; i <= SequenceCount && Sequence[i].CommandID > 0; ++i) {
-        if (!IsPendingStatus(Sequence[i].Status))
-            continue;
-        SequenceRules.SelectGridRow(i);
-        const TransmitOutcome outcome = TransmitSelectedEntry(*this, readBack, &run);
-        if (outcome == TransmitOutcome::Refused) {
-            EnableControls();
-            return;
-        }
-        if (outcome == TransmitOutcome::NoAnswer || outcome == TransmitOutcome::LinkLost) {
-            stop = outcome;
-            break;
-        }
-        if (outcome == TransmitOutcome::Answered)
-            ++answered;
-    }
-    SequenceRules.SelectGridRow(1);
-    EnableControls();
-    const bool stopped = stop != TransmitOutcome::Answered;
-    const bool store = stop != TransmitOutcome::LinkLost && (!stopped || answered > 0);
-    if (store)
-        SaveCPUParameters();
-    run.End();
-    if (stopped)
-        ReportUnanswered(*this, stop);
-    if (store)
-        ReadBackAfterStore(readBack, stop == TransmitOutcome::NoAnswer);
+    ReportTransmission(outcome);
 }
 
 void TFormMain::BSequenceDiscardClick(QObject*) {
-    SequenceRules.DiscardSelected();
+    Session.Working().DiscardSelected();
 }
 
 void TFormMain::BSequenceDiscardAllClick(QObject*) {
-    SequenceRules.DiscardAll();
+    Session.Working().DiscardAll();
     EnableControls();
 }
 
 void TFormMain::BSequenceEraseClick(QObject*) {
     if (AskYesNo(TranslateString(Msg::Erase)))
-        SequenceRules.EraseSelected();
+        Session.Working().EraseSelected();
     EnableControls();
 }
 
 void TFormMain::BSequenceEraseAllClick(QObject*) {
     if (AskYesNo(TranslateString(Msg::Erase)))
-        SequenceRules.EraseAll();
+        Session.Working().EraseAll();
     EnableControls();
 }
 
@@ -340,7 +282,11 @@ bool TFormMain::ConfirmCloseWithPendingChanges() {
 // ---------------------------------------------------------------- wiring
 
 void TFormMain::WireSequenceHandlers() {
-    SequenceRules.rpmFactor = [this] { return RPMFactorGLOB; };
+    // Where the shown values come from follows the session; the store's
+    // exclamation sound follows the store.
+    connect(&Session, &UnitSession::originChanged, this, [this] { ShowOrigin(); });
+    connect(this, &TFormMain::LanguageSwitched, this, [this] { ShowOrigin(); });
+    connect(&Session, &UnitSession::storeSent, this, [] { QApplication::beep(); });
     AttachHandler(QStringLiteral("BSequenceTransmit"), &TFormMain::BSequenceTransmitClick);
     AttachHandler(QStringLiteral("BSequenceTransmitAll"), &TFormMain::BSequenceTransmitAllClick);
     AttachHandler(QStringLiteral("BSequenceDiscard"), &TFormMain::BSequenceDiscardClick);

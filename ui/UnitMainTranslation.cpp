@@ -4,7 +4,6 @@
 #include "translation/TranslationTable.h"
 #include "ui/Inventory.h"
 #include "ui/ProgramPaths.h"
-#include "ui/RestorePointsPage.h"
 #include "ui/UnitMain.h"
 #include "util/Exceptions.h"
 #include "util/StringGridModel.h"
@@ -181,8 +180,7 @@ void TFormMain::BTranslateEnglishClick(QObject* Sender) {
     // the file is written only when the marker moved.
     if (TitleRow(grid) != titlesBefore)
         StoreLanguageChoice(Sender);
-    if (restorePoints_)
-        restorePoints_->UpdateTexts();
+    Q_EMIT LanguageSwitched();
 }
 
 // A folder that cannot be written must not stop the window: the language

@@ -47,7 +47,8 @@ TEST(StoreReadBack, valuesAreTheSameWhenTheyFrameAlike) {
         {80, 81, 0, false},     {0.12, 0.12 + 1e-12, 2, true},
         {0.12, 0.13, 2, false}, {12.5, 12.45, 1, true},
         {12.5, 12.4, 1, false}, {-3, -3, 0, true},
-        {nan, nan, 0, false},
+        {nan, nan, 0, false},   {-0.001, 0, 2, true},
+        {0.25, 0.30, 2, false}, {0.25, 0.254, 2, true},
     };
     for (const Case& c : cases)
         EXPECT_EQ(SameAtFirmwarePrecision(c.sent, c.held, c.digits), c.same)
@@ -73,6 +74,29 @@ TEST(StoreReadBack, mismatchesAreTheSentValuesHeldOtherwiseOrNotAtAll_inCommandO
     EXPECT_EQ(mismatches[0].heldFW, std::optional<double>(90));
     EXPECT_EQ(mismatches[1].commandId, 90);
     EXPECT_FALSE(mismatches[1].heldFW.has_value());
+}
+
+// The gear tolerance is sent in volts with two decimals and shown in
+// millivolts without any: a store is verified by the volts the frame carried,
+// never by what the display rounds them to.
+TEST(StoreReadBack, rowShownWithFewerDecimalsThanItIsSent_isComparedAtTheFirmwareDecimals) {
+    CommandTable table = MakeTable();
+    TCommandRecord& tolerance = table[62];
+    tolerance.DigitsValueSW = 0;
+    tolerance.FWtoSWFactor = 1000;
+    tolerance.MeasureUnitSW = QStringLiteral("mV");
+    StoreReadBack run;
+    run.RecordSent(62, 0.25);
+    run.SetHeldValues({{62, 0.30}});
+    const QVector<ReadBackMismatch> mismatches = run.Mismatches(table);
+    ASSERT_EQ(mismatches.size(), 1);
+    EXPECT_FALSE(run.Verified(table));
+    EXPECT_EQ(MismatchLines(mismatches, table, 60, QStringLiteral("-")),
+              QStringList{QStringLiteral("GEARTOLR - Row 62: 250 mV / 300 mV")});
+    StoreReadBack same;
+    same.RecordSent(62, 0.25);
+    same.SetHeldValues({{62, 0.2500001}});
+    EXPECT_TRUE(same.Verified(table));
 }
 
 TEST(StoreReadBack, heldValuesOfADump_everyDumpedRowButThePcbVersion) {

@@ -140,14 +140,17 @@ TEST_F(LinkExchangeTest, dumpLimit_coversTheWholeDownloadAtTheWireRate) {
     DeliverLater(router, 200, "1&2&");
     DeliverLater(router, 400, "3&4&");
     DeliverLater(router, 600, "5#\r\n");
-    EXPECT_EQ(exchange.RequestConfigDump(), WaitResult::Completed);
+    const LinkExchange::DumpAnswer answer = exchange.RequestConfigDump();
+    EXPECT_EQ(answer.result, WaitResult::Completed);
+    // The dump goes back to the one who asked for it, whole.
+    EXPECT_EQ(answer.dump, QStringLiteral("1&2&3&4&5#"));
     EXPECT_EQ(sent, std::vector<QByteArray>{"[INVPARAM 1]\r\n"});
     EXPECT_EQ(router.Request(), RequestId::None);
 }
 
 TEST_F(LinkExchangeTest, dumpStalling_timesOutAndForgetsPartialText) {
     DeliverLater(router, 5, "1&2&");
-    EXPECT_EQ(exchange.RequestConfigDump(), WaitResult::TimedOut);
+    EXPECT_EQ(exchange.RequestConfigDump().result, WaitResult::TimedOut);
     EXPECT_EQ(router.Request(), RequestId::None);
     EXPECT_TRUE(router.ReceivedText().isEmpty());
 }
@@ -189,7 +192,7 @@ TEST_F(LinkExchangeTest, requestDroppedDuringWait_countsAsNoAnswer) {
     QTimer::singleShot(5, [this] { router.AbandonRequest(); });
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(exchange.RequestConfigDump(), WaitResult::TimedOut);
+    EXPECT_EQ(exchange.RequestConfigDump().result, WaitResult::TimedOut);
     EXPECT_LT(clock.elapsed(), 250);
     QTimer::singleShot(5, [this] { router.BeginLive(); });
     EXPECT_EQ(exchange.Ask(RequestId::TpsIdle, DeviceFrames::Query("MINVATPS")),
@@ -198,7 +201,7 @@ TEST_F(LinkExchangeTest, requestDroppedDuringWait_countsAsNoAnswer) {
 
 TEST_F(LinkExchangeTest, linkLostDuringAnyWait_isToldApartFromNoAnswer) {
     QTimer::singleShot(20, [this] { router.LoseLink(); });
-    EXPECT_EQ(exchange.RequestConfigDump(), WaitResult::LinkLost);
+    EXPECT_EQ(exchange.RequestConfigDump().result, WaitResult::LinkLost);
     QTimer::singleShot(20, [this] { router.LoseLink(); });
     EXPECT_EQ(exchange.Ask(RequestId::TpsIdle, DeviceFrames::Query("MINVATPS")),
               WaitResult::LinkLost);
@@ -217,7 +220,7 @@ TEST_F(LinkExchangeTest, dumpLimit_holdsWhateverKeepsArriving_textThatIsNoDumpIs
     const int maxLength = 4000; // under the chatter's total: the limit ends it, not the bound
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(exchange.RequestConfigDump(maxLength), WaitResult::Unusable);
+    EXPECT_EQ(exchange.RequestConfigDump(maxLength).result, WaitResult::Unusable);
     const qint64 limit = exchange.DumpLimit(maxLength).count();
     EXPECT_GE(clock.elapsed(), limit - 20);
     EXPECT_LT(clock.elapsed(), limit + 1000);
@@ -228,7 +231,7 @@ TEST_F(LinkExchangeTest, dumpTextLongerThanADumpCanBe_endsTheWaitAtOnce) {
     DeliverLater(router, 5, "12&0&3.50&1&12&0&3.50&1&12&0&3.50&1&");
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(exchange.RequestConfigDump(20), WaitResult::Unusable);
+    EXPECT_EQ(exchange.RequestConfigDump(20).result, WaitResult::Unusable);
     EXPECT_LT(clock.elapsed(), 250);
     EXPECT_TRUE(router.DumpOverflowed());
 }

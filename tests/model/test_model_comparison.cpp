@@ -242,8 +242,9 @@ TEST_F(Comparing, takeMakesExactlyTheLoadedEntriesAndReplacesAnEntryOfTheSameCom
     EXPECT_DOUBLE_EQ(sequence[3].ActualValueFW, 0.7);
     EXPECT_DOUBLE_EQ(sequence[3].ActualValueSW, 700); // scaled to display units
     EXPECT_EQ(sequence[3].Time, "10.11.12");
-    // The command rows take the values, so the working copy shows them.
-    EXPECT_DOUBLE_EQ(table[2].ActualValueFW, 0.7);
+    // The command rows and the controls keep what they show until the
+    // entries are applied or sent; the working copy's column has the entries.
+    EXPECT_DOUBLE_EQ(table[2].ActualValueFW, 0.5);
     const Comparison after = Compare(std::nullopt);
     EXPECT_DOUBLE_EQ(*RowOf(after, 2)->fw[1], 0.7);
     // The comparison's page stays in front.

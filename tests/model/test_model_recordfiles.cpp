@@ -463,8 +463,13 @@ class FileLoading : public RecordFileTest {
   protected:
     FileLoading() : controller(sequence, commands, view) {
         controller.timeText = [] { return QStringLiteral("10.20.30"); };
-        for (int id = 1; id <= CommandCount; ++id)
+        for (int id = 1; id <= CommandCount; ++id) {
             MakeSaveableRow(commands, id, "1110000");
+            // The records' GCU values are a tenth of their display values.
+            commands[id].MeasureUnitFW = commands[id].MeasureUnitSW = QStringLiteral("Nr");
+            commands[id].FWtoSWFactor = 10;
+            commands[id].DigitsValueFW = 2;
+        }
         isBound = [this](const QString& name, const QString& type,
                          int id) -> std::optional<BoundControl> {
             if (name != QStringLiteral("SE%1").arg(id) || unbound.contains(name))
@@ -648,8 +653,10 @@ TEST_F(FileLoading, unreadableConfigFile_leavesTheSequenceAsItWas) {
     EXPECT_EQ(sequence[1].CommandID, 50);
 }
 
-TEST_F(FileLoading, sequenceRecords_appendAfterExistingEntriesAndSetTheTable) {
+TEST_F(FileLoading, sequenceRecords_appendAfterExistingEntries_tableAndControlsKeepWhatTheyShow) {
     Entry(1, 50, 1, "M");
+    commands[6].ActualValueFW = 2.5;
+    commands[6].ActualValueSW = 25;
     const auto result = LoadSeq({FileEntry(4, 40), FileEntry(6, 60)});
     EXPECT_EQ(result.appended, 2);
     EXPECT_TRUE(questions.isEmpty());
@@ -660,20 +667,21 @@ TEST_F(FileLoading, sequenceRecords_appendAfterExistingEntriesAndSetTheTable) {
     EXPECT_EQ(sequence[2].Status, "L");
     EXPECT_EQ(sequence[2].PreviousValueSW, 0);
     EXPECT_EQ(sequence[2].Time, "10.20.30");
-    EXPECT_EQ(commands[6].ActualValueSW, 60);
-    EXPECT_EQ(commands[6].ActualValueFW, 6);
+    // Loaded, not applied or sent: what "Save Config." writes is what is shown.
+    EXPECT_EQ(commands[6].ActualValueSW, 25);
+    EXPECT_EQ(commands[6].ActualValueFW, 2.5);
     EXPECT_EQ(sequence.ActivePosition, 1);
 }
 
-// Discarding or erasing a loaded entry gives the command row back the values
-// the load replaced (the controls never showed the loaded ones), even when the
-// file names the command twice; nothing is written into a control.
-TEST_F(FileLoading, discardingOrErasingSequenceLoadedEntries_restoresTheTableValuesBeforeTheLoad) {
+// Discarding or erasing a loaded entry leaves the command row and the controls
+// as they are: they never took the loaded value.
+TEST_F(FileLoading, discardingOrErasingSequenceLoadedEntries_writesNothingAndKeepsTheTable) {
     commands[6].ActualValueFW = 2.5;
     commands[6].ActualValueSW = 25;
     LoadSeq({FileEntry(6, 60), FileEntry(4, 40), FileEntry(6, 70)});
     ASSERT_EQ(sequence[1].CommandID, 6);
-    ASSERT_EQ(commands[6].ActualValueSW, 70);
+    ASSERT_EQ(sequence[1].ActualValueSW, 70);
+    ASSERT_EQ(commands[6].ActualValueSW, 25);
 
     view.writes.clear();
     controller.DiscardAll();
@@ -708,7 +716,9 @@ TEST_F(FileLoading, sequenceRecordOfAListedCommand_asksAndReplacesOnlyOnYes) {
     EXPECT_EQ(sequence[1].Status, "L");
     EXPECT_EQ(sequence[2].ActualValueSW, 2);
     EXPECT_EQ(sequence[2].Status, "T");
-    EXPECT_EQ(commands[8].ActualValueSW, 80);
+    // The edit the record replaced went back: its control and row show again
+    // what they showed before it (its previous value, 0 here).
+    EXPECT_EQ(commands[8].ActualValueSW, 0);
     EXPECT_EQ(commands[9].ActualValueSW, 0);
     EXPECT_EQ(sequence.Count(), 2);
 }
@@ -785,6 +795,8 @@ TEST_F(FileLoading, configRecordsTheCommandDoesNotTake_areLeftOutWithTheirReason
     limited.Command = "MINVBATT";
     limited.MinValueSW = limited.MinValueFW = 6;
     limited.MaxValueSW = limited.MaxValueFW = 16;
+    // Shown (by a spin edit, in whole numbers) as they are sent.
+    limited.FWtoSWFactor = commands[112].FWtoSWFactor = 1;
     commands[112].MinValueSW = commands[112].MinValueFW = 0;
     commands[112].MaxValueSW = commands[112].MaxValueFW = 1;
     commands[112].SenderType = "TRadioGroup";
@@ -807,7 +819,7 @@ TEST_F(FileLoading, configRecordsTheCommandDoesNotTake_areLeftOutWithTheirReason
         std::optional<LeftOutReason> reason;
     };
     const Case cases[] = {
-        {record(1, 12.3, 12.3), std::nullopt},
+        {record(1, 12, 12), std::nullopt},
         {record(1, 6, 6), std::nullopt},   // at the lower limit
         {record(1, 16, 16), std::nullopt}, // at the upper limit
         {record(1, 20, 20), LeftOutReason::ValueOutsideLimits},
@@ -816,16 +828,21 @@ TEST_F(FileLoading, configRecordsTheCommandDoesNotTake_areLeftOutWithTheirReason
         {record(1, 1e308, 1e308), LeftOutReason::ValueOutsideLimits},
         {record(1, nan, 12), LeftOutReason::ValueNotNumber},
         {record(1, 12, -std::numeric_limits<double>::infinity()), LeftOutReason::ValueNotNumber},
-        {record(1, 12.3, 12.3, "M\u00CFNV\u20AC\u00C4TT"), LeftOutReason::WrongCommandWord},
+        {record(1, 12, 12, "M\u00CFNV\u20AC\u00C4TT"), LeftOutReason::WrongCommandWord},
         {record(1, 12000, 200, "RPMLIMIT"), LeftOutReason::WrongCommandWord},
-        {record(1, 12.3, 12.3, "minvbatt"), LeftOutReason::WrongCommandWord},
+        {record(1, 12, 12, "minvbatt"), LeftOutReason::WrongCommandWord},
         {record(7, 1, 1, ""), LeftOutReason::NoSuchCommand},
         {record(112, 1, 1), std::nullopt},
         {record(112, -1, -1), LeftOutReason::ValueNotAChoice},
         {record(112, 2, 2), LeftOutReason::ValueNotAChoice},
         {record(112, 0.5, 0.5), LeftOutReason::ValueNotAChoice},
         {record(112, 1e308, 1e308), LeftOutReason::ValueNotAChoice},
-        {record(50, 1e308, 1e307), std::nullopt}, // a row without limits takes any number
+        {record(50, 3000, 300), std::nullopt}, // a row without limits takes any number
+        {record(50, 1e308, 1e307), LeftOutReason::FormsDisagree}, // but not one no frame holds
+        // A GCU value that is not what the display value sends: the grid would
+        // show one value while the frame carries another.
+        {record(1, 12, 13), LeftOutReason::FormsDisagree},
+        {record(50, 300, 31), LeftOutReason::FormsDisagree},
     };
     QVector<TCommandRecord> file;
     for (const Case& c : cases)
@@ -856,6 +873,9 @@ TEST_F(FileLoading, sequenceRecordsAreCheckedAsConfigurationRecordsAre) {
     commands[1].Command = "MINVBATT";
     commands[1].MinValueSW = commands[1].MinValueFW = 6;
     commands[1].MaxValueSW = commands[1].MaxValueFW = 16;
+    commands[1].FWtoSWFactor = 1; // shown as sent, with one decimal in an edit
+    commands[1].SenderType = "TEdit";
+    commands[1].DigitsValueSW = 1;
     TSequenceRecord wrongWord = FileEntry(1, 12);
     wrongWord.Command = "RPMLIMIT";
     TSequenceRecord aboveLimit = FileEntry(1, 20);
@@ -871,7 +891,7 @@ TEST_F(FileLoading, sequenceRecordsAreCheckedAsConfigurationRecordsAre) {
     EXPECT_EQ(result.leftOut[1].reason, LeftOutReason::ValueOutsideLimits);
     ASSERT_EQ(sequence.Count(), 1);
     EXPECT_EQ(sequence[1].ActualValueSW, 12.5);
-    EXPECT_EQ(commands[1].ActualValueSW, 12.5);
+    EXPECT_EQ(commands[1].ActualValueSW, 0); // loaded, not shown until applied or sent
     const QStringList lines = LeftOutRecordLines(result.leftOut);
     ASSERT_EQ(lines.size(), 2);
     EXPECT_EQ(lines[0], "Record 1 (ID 1, RPMLIMIT): command word differs from the command table's");
@@ -908,7 +928,7 @@ TEST_F(ManyRepeats, yesToAll_replacesThisAndEveryLaterEntryWithoutAsking) {
     ASSERT_EQ(sequence.Count(), 4);
     for (int i = 1; i <= 4; ++i) {
         EXPECT_EQ(sequence[i].ActualValueSW, 595 + i); // the file's last record of each
-        EXPECT_EQ(commands[10 + i].ActualValueSW, 595 + i);
+        EXPECT_EQ(commands[10 + i].ActualValueSW, 0);  // loaded: not shown until applied
     }
 }
 
@@ -921,8 +941,8 @@ TEST_F(ManyRepeats, noToAll_keepsThisAndEveryLaterEntryWithoutAsking) {
     ASSERT_EQ(sequence.Count(), 4);
     EXPECT_EQ(sequence[1].ActualValueSW, 4); // the one Yes
     EXPECT_EQ(sequence[2].ActualValueSW, 1);
-    EXPECT_EQ(commands[11].ActualValueSW, 4);
-    EXPECT_EQ(commands[12].ActualValueSW, 1);
+    EXPECT_EQ(commands[11].ActualValueSW, 0);
+    EXPECT_EQ(commands[12].ActualValueSW, 0);
 }
 
 TEST_F(ManyRepeats, cancel_loadsNothing_sequenceAndTableAsBefore) {

@@ -182,7 +182,7 @@ TEST_F(SequenceRules, transmittedEntry_takesSentValueAsPreviousAndUndoesWhenType
     ASSERT_EQ(sequence.Count(), 1);
     EXPECT_EQ(sequence[1].Status, "M");
     EXPECT_EQ(sequence[1].PreviousValueSW, 60);
-    EXPECT_EQ(sequence[1].PreviousValueFW, 50); // the value before the first capture stays
+    EXPECT_EQ(sequence[1].PreviousValueFW, 60); // the sent value, in both its forms
 
     Edit(7, 60);
     EXPECT_EQ(sequence.Count(), 0);
@@ -246,7 +246,9 @@ TEST_F(SequenceRules, revert_writesPreviousValuePerControlKind) {
     EXPECT_EQ(view.writes[3].text, "12,3");
     EXPECT_EQ(commands[115].ActualValueSW, 2.5);
     EXPECT_TRUE(commands[115].Status.isEmpty());
-    EXPECT_EQ(commands[115].ActualValueFW, 300); // the last capture's value stays
+    // The GCU value goes back too: nothing saved or sent keeps the reverted edit.
+    EXPECT_EQ(commands[115].ActualValueFW, sequence[1].PreviousValueFW);
+    EXPECT_NE(commands[115].ActualValueFW, 300);
 }
 
 TEST_F(SequenceRules, selectCell_showsPageUnlessSilent) {

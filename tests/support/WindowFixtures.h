@@ -148,6 +148,13 @@ class WindowOnDataFolder : public ::testing::Test {
                 return &Entry(i);
         return nullptr;
     }
+    // The unit holds Value (display units) for command Id, as a download
+    // leaves it: the row holds it as read and its controls show it.
+    void UnitHolds(int id, double value) {
+        UnitValues held;
+        held.fw.insert(id, SWValueToFWValue(form->Commands, id, value, form->RPMFactorGLOB));
+        form->Session.Working().TakeUnitValues(held);
+    }
     int MessagesAsked() const { return int(dialogs.asked.size()); }
     // The texts of the message boxes shown, in order, without other dialogs.
     QStringList Messages() const {

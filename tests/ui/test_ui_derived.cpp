@@ -13,42 +13,30 @@ namespace {
 
 class Derived : public EditingWindow {
   protected:
-    // Shows Value in a spin edit without raising its notification.
-    void Preset(const char* name, int value) {
-        auto& spin = Spin(name);
-        const QSignalBlocker quiet(&spin);
-        spin.SetValue(value);
-    }
-    // A value of an edit and its row, as a download leaves them.
-    void PresetEdit(const char* name, int id, double value) {
-        const bool silent = form->SilentControlsEventsGLOB;
-        form->SilentControlsEventsGLOB = true;
-        Edit(name).SetText(RealToStrDec(value, form->Commands[id].DigitsValueSW));
-        form->SilentControlsEventsGLOB = silent;
-        form->Commands[id].ActualValueSW = value;
-    }
     void Up(const char* spinButton) { form->Control<TSpinButton>(spinButton).UpButton()->click(); }
     void Down(const char* spinButton) {
         form->Control<TSpinButton>(spinButton).DownButton()->click();
     }
+    QString Notice() const { return form->Control<TLabel>("LEditNotice").Caption(); }
 };
 
 } // namespace
 
 // ------------------------------------------------------------------ RPM factor and ratios
 
-TEST_F(Derived, rpmFactorFollowsDivisorAndTimesTwo_andRPMValuesSnapToIt) {
+TEST_F(Derived, rpmFactorFollowsDivisorAndTimesTwo_andNewGcuValuesAreChangesToSend) {
     EXPECT_EQ(form->RPMFactorGLOB, 60);
-    PresetEdit("ERatiosRpmRPMRecovery", 161, 4210);
+    UnitHolds(161, 4200); // 70 units of 60 RPM
     Spin("SERatiosRpmDivisor").SetValue(2);
     EXPECT_EQ(form->RPMFactorGLOB, 30);
-    // 4210 RPM is 140 units of 30 RPM: the display says 4200. The row holds
-    // the new value before the edit shows it, so the capture finds nothing
-    // changed and leaves no entry.
+    // 4200 RPM are 140 units of 30 RPM: the display stays, the GCU value
+    // changes, and that is a change to send with the divisor.
     EXPECT_EQ(Edit("ERatiosRpmRPMRecovery").Text(), "4200");
     EXPECT_EQ(form->Commands[161].ActualValueSW, 4200);
     EXPECT_EQ(form->Commands[161].ActualValueFW, 140);
-    EXPECT_EQ(EntryOf(161), nullptr);
+    ASSERT_NE(EntryOf(161), nullptr);
+    EXPECT_EQ(EntryOf(161)->ActualValueFW, 140);
+    EXPECT_EQ(EntryOf(161)->PreviousValueFW, 70);
     ASSERT_NE(EntryOf(46), nullptr);
     EXPECT_EQ(form->Commands[98].FWtoSWFactor, 30);
     EXPECT_EQ(form->Commands[98].StepValueSW, 30);
@@ -61,13 +49,30 @@ TEST_F(Derived, rpmFactorFollowsDivisorAndTimesTwo_andRPMValuesSnapToIt) {
     EXPECT_EQ(form->RPMFactorGLOB, 15);
     Spin("SERatiosRpmDivisor").SetValue(1);
     EXPECT_EQ(form->RPMFactorGLOB, 60);
+    // Back at the factor the unit holds its values at: nothing left to send
+    // for the recovery RPM.
+    EXPECT_EQ(EntryOf(161), nullptr);
+}
+
+// The gear tolerance is shown in millivolts and held by the GCU in hundredths
+// of a volt: a value between two of its steps becomes the nearest one, which
+// is what is sent, and the window says so.
+TEST_F(Derived, typedValueBetweenTheGcusSteps_becomesTheNearestStep_andIsSaidSo) {
+    auto& tolerance = Spin("SEGearDetectionRecognitionToleranceMillivolts");
+    tolerance.SetValue(123);
+    EXPECT_EQ(tolerance.Value(), 120);
+    ASSERT_NE(EntryOf(62), nullptr);
+    EXPECT_EQ(EntryOf(62)->ActualValueSW, 120);
+    EXPECT_DOUBLE_EQ(EntryOf(62)->ActualValueFW, 0.12);
+    EXPECT_TRUE(Notice().contains("GEARTOLR")) << Notice().toStdString();
+    EXPECT_TRUE(Notice().contains("123")) << Notice().toStdString();
 }
 
 TEST_F(Derived, ratiosAndDownShiftLimit_cutToTheFactor_areCapturedAsChanges) {
-    PresetEdit("ERatiosRpmRPMLimiter", 98, 6500);
-    Preset("SERatiosRpm1P", 20);
-    Preset("SERatiosRpm2P", 20);
-    Preset("SERatiosRpm2S", 24);
+    UnitHolds(98, 6500);
+    UnitHolds(129, 20);
+    UnitHolds(131, 20);
+    UnitHolds(132, 24);
     Spin("SERatiosRpm1S").SetValue(30);
     EXPECT_EQ(Edit("ERatiosRpm1R").Text(), "1,50");
     EXPECT_EQ(Edit("ERatiosRpm2R").Text(), "1,20");
@@ -157,9 +162,9 @@ TEST_F(Derived, batterySpinButton_stepsByATenthWithinItsLimits) {
 // ------------------------------------------------------------------ coupled timings
 
 TEST_F(Derived, upShiftPreloadRaised_timeoutFollows_andCopyTimeoutAndPreloadAreCaptured) {
-    Preset("SEUpShiftActuationMainLoadActuationTimeout", 300); // maximum 400
-    Preset("SEUpShiftEngineCutMainCutEngineCutTimeout", 150);
-    Preset("SEUpShiftActuationPreLoadActuationTime", 180);
+    UnitHolds(5, 300); // maximum 400
+    UnitHolds(7, 150);
+    UnitHolds(25, 180);
     Spin("SEUpShiftActuationPreLoadActuationTime").SetValue(200);
     EXPECT_EQ(Spin("SEUpShiftActuationMainLoadActuationTimeout").Value(), 350);
     EXPECT_EQ(Spin("SEUpShiftEngineCutMainCutEngineCutTimeout").Value(), 150);
@@ -172,27 +177,31 @@ TEST_F(Derived, upShiftPreloadRaised_timeoutFollows_andCopyTimeoutAndPreloadAreC
     EXPECT_EQ(Entry(3).ActualValueSW, 200);
 }
 
-TEST_F(Derived, upShiftTimeoutAtItsMaximum_cutIsLoweredStepByStep) {
+TEST_F(Derived, upShiftTimeoutAtItsMaximum_cutIsLoweredToWhatIsLeft_andSaidSo) {
     auto& timeout = Spin("SEUpShiftActuationMainLoadActuationTimeout");
     auto& cut = Spin("SEUpShiftEngineCutMainCutEngineCutTimeout");
-    timeout.SetMaxValue(300);
-    Preset("SEUpShiftActuationMainLoadActuationTimeout", 300);
-    Preset("SEUpShiftEngineCutMainCutEngineCutTimeout", 150);
-    Preset("SEUpShiftActuationPreLoadActuationTime", 180);
-    QSignalSpy cutSteps(&cut, &TSpinEdit::Change);
+    form->Commands[5].MaxValueSW = 300;
+    UnitHolds(5, 300);
+    UnitHolds(7, 150);
+    UnitHolds(25, 180);
     Spin("SEUpShiftActuationPreLoadActuationTime").SetValue(200);
     EXPECT_EQ(cut.Value(), 100);
-    EXPECT_EQ(cutSteps.count(), 50); // 149, 148, ... 100
     EXPECT_EQ(timeout.Value(), 300);
     ASSERT_NE(EntryOf(7), nullptr);
     EXPECT_EQ(EntryOf(7)->ActualValueSW, 100);
     EXPECT_EQ(EntryOf(5), nullptr);
+    // The cut did not change by the user's hand: the window says which value,
+    // from what to what, and why.
+    EXPECT_TRUE(Notice().contains("UPCUTTMO")) << Notice().toStdString();
+    EXPECT_TRUE(Notice().contains("150")) << Notice().toStdString();
+    EXPECT_TRUE(Notice().contains("100")) << Notice().toStdString();
+    EXPECT_TRUE(Notice().contains("UPPRLTIM")) << Notice().toStdString();
 }
 
 TEST_F(Derived, upShiftTimeoutLowered_cutBecomesWhatIsLeft) {
-    Preset("SEUpShiftActuationMainLoadActuationTimeout", 300);
-    Preset("SEUpShiftEngineCutMainCutEngineCutTimeout", 100);
-    Preset("SEUpShiftActuationPreLoadActuationTime", 180);
+    UnitHolds(5, 300);
+    UnitHolds(7, 100);
+    UnitHolds(25, 180);
     Spin("SEUpShiftActuationMainLoadActuationTimeout").SetValue(250);
     EXPECT_EQ(Spin("SEUpShiftEngineCutMainCutEngineCutTimeout").Value(), 70);
     ASSERT_NE(EntryOf(7), nullptr);
@@ -202,8 +211,8 @@ TEST_F(Derived, upShiftTimeoutLowered_cutBecomesWhatIsLeft) {
 TEST_F(Derived, recoveryGroup_keepsItsOwnRule_withoutPreloadCopy) {
     const int upShiftPreload = Spin("SEUpShiftHSAStrategyMainSettingsActuationPreload").Value();
     const int upShiftTimeout = Spin("SEUpShiftActuationMainLoadActuationTimeout").Value();
-    Preset("SERecoveryUpShiftActuationActuationTime", 150);
-    Preset("SERecoveryUpShiftEngineCutEngineCutTime", 90);
+    UnitHolds(43, 150);
+    UnitHolds(32, 90);
     Spin("SERecoveryUpShiftPreLoadActuationTime").SetValue(100);
     EXPECT_EQ(Spin("SERecoveryUpShiftActuationActuationTime").Value(), 190);
     Spin("SERecoveryUpShiftEngineCutEngineCutTime").SetValue(130);
@@ -214,12 +223,15 @@ TEST_F(Derived, recoveryGroup_keepsItsOwnRule_withoutPreloadCopy) {
     EXPECT_EQ(EntryOf(33), nullptr);
 }
 
-TEST_F(Derived, couplingRulesRunWhileSilenced_butNothingIsCaptured) {
-    Preset("SEUpShiftActuationMainLoadActuationTimeout", 200);
-    Preset("SEUpShiftEngineCutMainCutEngineCutTimeout", 150);
-    form->SilentControlsEventsGLOB = true;
-    Spin("SEUpShiftActuationPreLoadActuationTime").SetValue(100);
-    form->SilentControlsEventsGLOB = false;
-    EXPECT_EQ(Spin("SEUpShiftActuationMainLoadActuationTimeout").Value(), 250);
+// What the unit holds is shown as it holds it, the rule broken or not: only
+// an edit runs a rule.
+TEST_F(Derived, unitHoldingTimingsThatBreakTheRule_isShownAsItHoldsThem) {
+    UnitHolds(5, 200);
+    UnitHolds(7, 150);
+    UnitHolds(25, 100);
+    EXPECT_EQ(Spin("SEUpShiftActuationMainLoadActuationTimeout").Value(), 200);
+    EXPECT_EQ(Spin("SEUpShiftEngineCutMainCutEngineCutTimeout").Value(), 150);
+    EXPECT_EQ(Spin("SEUpShiftActuationPreLoadActuationTime").Value(), 100);
     EXPECT_EQ(EntryCount(), 0);
+    EXPECT_EQ(form->Commands[5].ActualValueFW, 200);
 }

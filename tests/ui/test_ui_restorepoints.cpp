@@ -161,9 +161,9 @@ TEST_F(RestorePointsWithGcu, storeNotVerified_noStoredPoint_unitAsReadBack) {
     const QVector<RestorePointInfo> points = Store().List();
     ASSERT_EQ(points.size(), 1);
     EXPECT_EQ(points[0].reason, RestoreReason::Downloaded);
-    ASSERT_TRUE(Page().Unit().has_value());
-    EXPECT_EQ(Page().Unit()->values.fw.value(11), 100);
-    EXPECT_EQ(Page().Unit()->values.fw.value(8), 70);
+    ASSERT_TRUE(form->Session.Unit().has_value());
+    EXPECT_EQ(form->Session.Unit()->values.fw.value(11), 100);
+    EXPECT_EQ(form->Session.Unit()->values.fw.value(8), 70);
 }
 
 // ------------------------------------------------------------------ compare and restore
