@@ -137,10 +137,11 @@ ReadOutcome UnitSession::ReadDump() {
     return ParseDump(RequestDump());
 }
 
-void UnitSession::TakeReading(const UnitReading& reading) {
+void UnitSession::TakeReading(const UnitReading& reading, bool shown) {
     unit_ = reading;
     unitCurrent_ = true;
-    pcbVersion_ = reading.pcbVersion;
+    if (shown)
+        pcbVersion_ = reading.pcbVersion;
 }
 
 ReadOutcome UnitSession::Download() {
@@ -157,7 +158,7 @@ ReadOutcome UnitSession::TakeDownloadedDump(const QString& dump) {
     ReadOutcome outcome = ParseDump(LinkExchange::DumpAnswer{WaitResult::Completed, dump});
     if (!outcome.Ok())
         return outcome;
-    TakeReading(*outcome.reading);
+    TakeReading(*outcome.reading, true);
     working_.TakeUnitValues(outcome.reading->values);
     origin_ = ShownOrigin{true, QDateTime::currentDateTime(), QString(), QString()};
     Q_EMIT unitRead(ReadReason::Download, *outcome.reading);
@@ -175,7 +176,7 @@ ReadOutcome UnitSession::ReadSilently() {
     outcome = ReadDump();
     if (!outcome.Ok())
         return outcome;
-    TakeReading(*outcome.reading);
+    TakeReading(*outcome.reading, false);
     Q_EMIT unitRead(ReadReason::Silent, *outcome.reading);
     Q_EMIT workingCopyChanged();
     return outcome;
@@ -318,7 +319,7 @@ TransmitOutcome UnitSession::Transmit(bool all, const std::function<void(int row
                     heldValues[it.key()] = it.value();
                 readBack.SetHeldValues(heldValues);
                 out.mismatches = readBack.Mismatches(Commands());
-                TakeReading(held);
+                TakeReading(held, true);
                 // The pages show what the unit holds now; a value it does not
                 // hold is a change to send again.
                 working_.TakeUnitValues(held.values);

@@ -186,7 +186,8 @@ class UnitSession : public QObject {
   private:
     ReadOutcome ParseDump(const LinkExchange::DumpAnswer& answer) const;
     ReadOutcome ReadDump();
-    void TakeReading(const UnitReading& reading);
+    // Shown: the pages show its values (and its PCB version decides what they show).
+    void TakeReading(const UnitReading& reading, bool shown);
     WaitResult SendStore();
     std::unique_ptr<LinkExchange> MakeExchange(const LinkExchange::Limits& limits);
 

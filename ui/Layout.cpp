@@ -520,34 +520,36 @@ class MarkerFollower : public QObject {
     QWidget* marker_;
 };
 
-// Keeps a page control's corner label in the room its tabs leave, so that the
-// tabs never need scrolling, whatever their captions' language.
-class CornerFitter : public QObject {
+// Keeps a label in the room a page control's tabs leave at the right of its
+// tab bar, so that it moves no control and the tabs never need scrolling,
+// whatever their captions' language.
+class BesideTabs : public QObject {
   public:
-    CornerFitter(QTabWidget* pages, QWidget* corner)
-        : QObject(pages), pages_(pages), corner_(corner) {
+    BesideTabs(QTabWidget* pages, QWidget* label) : QObject(pages), pages_(pages), label_(label) {
         pages->installEventFilter(this);
         pages->tabBar()->installEventFilter(this);
         Fit();
     }
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest ||
-            event->type() == QEvent::Show)
+            event->type() == QEvent::Show || event->type() == QEvent::Move)
             Fit();
         return false;
     }
 
   private:
     void Fit() {
-        const int room = pages_->width() - pages_->tabBar()->sizeHint().width() - 12;
-        const int width = std::max(0, room);
-        if (corner_->width() == width && corner_->minimumWidth() == width)
-            return;
-        corner_->setFixedWidth(width);
-        corner_->setVisible(width > 40);
+        const QTabBar* bar = pages_->tabBar();
+        const int left = bar->x() + bar->sizeHint().width() + 8;
+        const int width = pages_->width() - left - 4;
+        const QRect place(left, bar->y(), std::max(0, width), bar->height());
+        if (label_->geometry() != place)
+            label_->setGeometry(place);
+        label_->setVisible(width > 40);
+        label_->raise();
     }
     QTabWidget* pages_;
-    QWidget* corner_;
+    QWidget* label_;
 };
 
 void PlaceCell(TFormMain& form, QGridLayout* grid, const LayoutCell& cell) {
@@ -646,6 +648,10 @@ std::vector<LayoutCell> ParseLayoutRows(const QStringList& rows) {
     return cells;
 }
 
+std::vector<std::pair<const char*, const char*>> LabelsBesideTabs() {
+    return {{"PCMain", "LEditNotice"}, {"PCRight", "LWorkingCopyOrigin"}};
+}
+
 QStringList LaidOutContainers() {
     QStringList containers;
     for (const GridRecipe& recipe : Recipes())
@@ -693,9 +699,7 @@ void ArrangeMainWindow(TFormMain& form) {
     // Beside the tabs, where they move nothing: why a value became other than
     // typed (above the pages), and where the shown values come from with the
     // changes not yet in the unit (above the sequence).
-    const std::pair<const char*, const char*> corners[] = {{"PCMain", "LEditNotice"},
-                                                           {"PCRight", "LWorkingCopyOrigin"}};
-    for (const auto& [pagesName, labelName] : corners) {
+    for (const auto& [pagesName, labelName] : LabelsBesideTabs()) {
         auto* pages = qobject_cast<QTabWidget*>(form.FindComponent(QLatin1String(pagesName)));
         auto* label = qobject_cast<QLabel*>(form.FindComponent(QLatin1String(labelName)));
         if (!pages || !label)
@@ -706,9 +710,7 @@ void ArrangeMainWindow(TFormMain& form) {
         label->setWordWrap(true);
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         label->setContentsMargins(4, 0, 4, 0);
-        label->setFixedHeight(pages->tabBar()->sizeHint().height());
-        pages->setCornerWidget(label, Qt::TopRightCorner);
-        new CornerFitter(pages, label);
+        new BesideTabs(pages, label);
     }
     // The firmware-update notice is read from a distance.
     for (const char* name : {"LFirmwareUpdate1", "LFirmwareUpdate2", "LFirmwareUpdate3"}) {

@@ -3,6 +3,7 @@
 // whose cells are written as rows of control names; sizes follow the kinds.
 #include <QString>
 #include <QStringList>
+#include <utility>
 #include <vector>
 
 class TFormMain;
@@ -23,6 +24,10 @@ struct LayoutCell {
 // Parses the rows of one container; an empty list for malformed tokens is not
 // possible: a token that does not parse is taken as a name.
 std::vector<LayoutCell> ParseLayoutRows(const QStringList& rows);
+
+// Labels placed beside a page control's tabs, in the room the tabs leave:
+// (page control, label).
+std::vector<std::pair<const char*, const char*>> LabelsBesideTabs();
 
 // Every container that has a grid, with the names its grid places.
 QStringList LaidOutContainers();

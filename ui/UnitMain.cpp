@@ -420,6 +420,7 @@ void TFormMain::FormShow(QObject* Sender) {
     LanguageGLOB = 1;
     LoadStandardTranslation();
     SilentControlsEventsGLOB = false;
+    ShowOrigin();
     WarnIfCommandTableHoldsNothing();
     // A known adapter that another driver took shows no port: say so once the
     // window is up.

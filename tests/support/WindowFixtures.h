@@ -16,6 +16,7 @@
 // time limits.
 #include "app/DemoMode.h"
 #include "gcusim/GcuSimulator.h"
+#include "translation/MessageNumbers.h"
 #include "translation/TranslationTexts.h"
 #include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
@@ -171,6 +172,23 @@ class WindowOnDataFolder : public ::testing::Test {
             if (shown.startsWith(text))
                 return shown;
         return QString();
+    }
+    // A load's one report, which begins with message N and the file's name.
+    bool Reported(int message, const QString& file) const {
+        for (const QString& text : Messages())
+            if (text.startsWith(form->TranslateString(message) + file))
+                return true;
+        return false;
+    }
+    // The part of a message that lists the records a load left out (message
+    // 32 on), from the last message that has one.
+    QString LeftOutReport() const {
+        const QString heading = form->TranslateString(Msg::RecordsLeftOut);
+        const QStringList texts = Messages();
+        for (auto it = texts.crbegin(); it != texts.crend(); ++it)
+            if (const qsizetype at = it->indexOf(heading); at >= 0)
+                return it->mid(at);
+        return {};
     }
     // How many questions began with message N's text.
     int TimesAsked(int message) const {

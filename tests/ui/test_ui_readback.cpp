@@ -111,7 +111,7 @@ TEST_F(GcuClampsToItsOwnLimits, singleTransmit_clampedValueListedAndShown_entryM
     EXPECT_EQ(TimesAsked(Msg::ReadBackAllHeld), 0);
 }
 
-TEST_F(ReadBack, readBackUnanswered_entriesStayTransmitted_storeNotVerified) {
+TEST_F(ReadBack, readBackUnanswered_entriesAreToBeSentAgain_storeNotVerified) {
     ConnectAndRead();
     EditBothPowers(80);
     GcuFaultOptions noDump;
@@ -120,8 +120,10 @@ TEST_F(ReadBack, readBackUnanswered_entriesStayTransmitted_storeNotVerified) {
     Button("BSequenceTransmitAll").click();
     EXPECT_EQ(gcu->StoredParameterById(DownPower), 70);
     EXPECT_EQ(gcu->StoredParameterById(UpPower), 80);
-    EXPECT_EQ(Entry(1).Status, StatusLetter::Transmitted);
-    EXPECT_EQ(Entry(2).Status, StatusLetter::Transmitted);
+    // Nobody saw the unit keep them: not shown as stored, to be sent again.
+    EXPECT_EQ(Entry(1).Status, StatusLetter::Modified);
+    EXPECT_EQ(Entry(2).Status, StatusLetter::Modified);
+    EXPECT_TRUE(Button("BSequenceTransmitAll").isEnabled());
     EXPECT_EQ(Spin(DownPowerSpin).Value(), 70);
     ASSERT_EQ(TimesAsked(Msg::NoAnswer), 1);
     EXPECT_EQ(LastMessage(), form->TranslateString(Msg::NoAnswer) + u'\n' +

@@ -119,7 +119,7 @@ TEST_F(Translation, messageNComesFromRowNPlus501InTheColumnOfTheLanguage) {
     form->LanguageGLOB = 5;
     EXPECT_EQ(form->TranslateString(100), "hundert");
     EXPECT_EQ(form->TranslateString(0), "");
-    EXPECT_EQ(form->TranslateString(101), "");
+    EXPECT_EQ(form->TranslateString(500), "");
 }
 
 // ------------------------------------------------------------------ Create

@@ -177,7 +177,9 @@ TEST_F(TransmitAllPainting, gcuStopsAnsweringMidRun_windowShowsWhatWasAndWasNotS
     // stored then gets no answer either: only that the store is not verified.
     EXPECT_EQ(TimesAsked(Msg::NoAnswer), 1);
     EXPECT_EQ(TimesAsked(Msg::ReadBackNotVerified), 1);
-    EXPECT_EQ(Entry(1).Status, StatusLetter::Transmitted);
+    // The answered entries were stored, but nobody saw the unit keep them:
+    // they are to be sent again, not shown as stored.
+    EXPECT_EQ(Entry(1).Status, StatusLetter::Loaded);
     EXPECT_EQ(Entry(entries).Status, StatusLetter::Loaded);
     EXPECT_EQ(Grid().Row(), 1);
     ExpectShownRowsPaintedAsTheyStand();
@@ -189,7 +191,8 @@ TEST_F(TransmitAllPainting, linkLostMidRun_windowShowsWhatWasAndWasNotSent) {
     AfterFrames(20, [this] { gcu->HangUp(); });
     Button("BSequenceTransmitAll").click();
     EXPECT_EQ(TimesAsked(Msg::LinkLost), 1);
-    EXPECT_EQ(Entry(1).Status, StatusLetter::Transmitted);
+    // Nothing was stored: the entries sent before the loss are to be sent again.
+    EXPECT_EQ(Entry(1).Status, StatusLetter::Loaded);
     EXPECT_EQ(Entry(entries).Status, StatusLetter::Loaded);
     ExpectShownRowsPaintedAsTheyStand();
 }
