@@ -525,7 +525,10 @@ class MarkerFollower : public QObject {
 // whatever their captions' language.
 class BesideTabs : public QObject {
   public:
-    BesideTabs(QTabWidget* pages, QWidget* label) : QObject(pages), pages_(pages), label_(label) {
+    // ShownAlways: the label shows whenever there is room; otherwise its owner
+    // shows it when it has something to say.
+    BesideTabs(QTabWidget* pages, QWidget* label, bool shownAlways, QWidget* cover = nullptr)
+        : QObject(pages), pages_(pages), label_(label), shownAlways_(shownAlways), cover_(cover) {
         pages->installEventFilter(this);
         pages->tabBar()->installEventFilter(this);
         Fit();
@@ -545,11 +548,16 @@ class BesideTabs : public QObject {
         const QRect place(left, bar->y(), std::max(0, width), bar->height());
         if (label_->geometry() != place)
             label_->setGeometry(place);
-        label_->setVisible(width > 40);
+        if (shownAlways_)
+            label_->setVisible(width > 40 && !(cover_ && cover_->isVisible()));
+        else if (width <= 40)
+            label_->setVisible(false);
         label_->raise();
     }
     QTabWidget* pages_;
     QWidget* label_;
+    bool shownAlways_;
+    QWidget* cover_; // a label shown in this one's place for a while
 };
 
 void PlaceCell(TFormMain& form, QGridLayout* grid, const LayoutCell& cell) {
@@ -649,7 +657,7 @@ std::vector<LayoutCell> ParseLayoutRows(const QStringList& rows) {
 }
 
 std::vector<std::pair<const char*, const char*>> LabelsBesideTabs() {
-    return {{"PCMain", "LEditNotice"}, {"PCRight", "LWorkingCopyOrigin"}};
+    return {{"PCRight", "LWorkingCopyOrigin"}, {"PCRight", "LEditNotice"}};
 }
 
 QStringList LaidOutContainers() {
@@ -696,9 +704,9 @@ void ArrangeMainWindow(TFormMain& form) {
         if (checkBox)
             new MarkerFollower(checkBox, marker);
     }
-    // Beside the tabs, where they move nothing: why a value became other than
-    // typed (above the pages), and where the shown values come from with the
-    // changes not yet in the unit (above the sequence).
+    // Beside the sequence's tab, where they move nothing: where the shown
+    // values come from with the changes not yet in the unit, and for a while
+    // after an edit, in its place, why a value became other than typed.
     for (const auto& [pagesName, labelName] : LabelsBesideTabs()) {
         auto* pages = qobject_cast<QTabWidget*>(form.FindComponent(QLatin1String(pagesName)));
         auto* label = qobject_cast<QLabel*>(form.FindComponent(QLatin1String(labelName)));
@@ -710,7 +718,15 @@ void ArrangeMainWindow(TFormMain& form) {
         label->setWordWrap(true);
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         label->setContentsMargins(4, 0, 4, 0);
-        new BesideTabs(pages, label);
+        // A label hidden at start is shown over the other one for a while.
+        QWidget* cover = nullptr;
+        for (const auto& [otherPages, otherName] : LabelsBesideTabs()) {
+            auto* other = qobject_cast<QWidget*>(form.FindComponent(QLatin1String(otherName)));
+            if (other && other != label && QLatin1String(otherPages) == QLatin1String(pagesName) &&
+                other->isHidden())
+                cover = other;
+        }
+        new BesideTabs(pages, label, !label->isHidden(), label->isHidden() ? nullptr : cover);
     }
     // The firmware-update notice is read from a distance.
     for (const char* name : {"LFirmwareUpdate1", "LFirmwareUpdate2", "LFirmwareUpdate3"}) {

@@ -6,17 +6,24 @@
 #include "device/TrafficLog.h"
 #include "ui/ErrorReport.h"
 #include "ui/UnitMain.h"
+#include "util/Exceptions.h"
 #include "util/UnitUtils.h"
 
 #include <QApplication>
 
 namespace {
 // A received-text handler must not end the receive thread's hand-over with an
-// error: errors there are dropped, as the serial-port object would.
-template <class Call> void Discarding(Call&& call) {
+// error: no message is shown, as the serial-port object would show none, but
+// the error is kept in the link's log with what the handler was doing.
+template <class Call> void Discarding(const char* what, Call&& call) {
     try {
         call();
+    } catch (const QvException& error) {
+        qCWarning(lcLink).noquote() << what << "failed:" << error.Message();
+    } catch (const std::exception& error) {
+        qCWarning(lcLink).noquote() << what << "failed:" << error.what();
     } catch (...) {
+        qCWarning(lcLink).noquote() << what << "failed";
     }
 }
 } // namespace
@@ -48,18 +55,18 @@ void TFormMain::WireSerialPortEvents() {
     Session.Waiter().SetBusyIndicator(HourglassIndicator());
     Session.SetSender([this](const QByteArray& frame) { SendFrame(frame); });
     SerialPort->OnReceive = [this](TSerialPort* sender, const QByteArray& buffer) {
-        Discarding([&] { SerialPortReceive(sender, buffer); });
+        Discarding("handling received text", [&] { SerialPortReceive(sender, buffer); });
     };
     // The port object reports a send from inside SendString; an error here
     // would read as a failed send, so the log line never raises.
     SerialPort->OnSend = [this](TSerialPort* sender, const QByteArray& buffer) {
-        Discarding([&] { SerialPortSend(sender, buffer); });
+        Discarding("logging sent text", [&] { SerialPortSend(sender, buffer); });
     };
     SerialPort->OnConnect = [this](TSerialPort* sender, TCommPort port) {
-        Discarding([&] { SerialPortConnect(sender, port); });
+        Discarding("opening the link", [&] { SerialPortConnect(sender, port); });
     };
     SerialPort->OnDisconnect = [this](TSerialPort* sender, TCommPort port) {
-        Discarding([&] { SerialPortDisconnect(sender, port); });
+        Discarding("closing the link", [&] { SerialPortDisconnect(sender, port); });
     };
 }
 

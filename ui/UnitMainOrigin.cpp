@@ -14,11 +14,9 @@ namespace {
 constexpr TColor NoticeColor = 0x00AAFFFF; // the pale colour of a change
 constexpr int NoticeShownMs = 20000;
 
+// The command word, short enough for the room beside the tab; the hint says more.
 QString ParameterName(const TCommandRecord& row) {
-    QString name = u'[' + row.Command + u']';
-    if (!row.Description.isEmpty())
-        name += u' ' + row.Description;
-    return name;
+    return u'[' + row.Command + u']';
 }
 
 QString ValueText(const TCommandRecord& row, double value) {
@@ -70,7 +68,16 @@ void TFormMain::ShowEditNotices() {
     auto& label = Control<TLabel>(QStringLiteral("LEditNotice"));
     const QString shown = texts.join(u' ');
     label.SetCaption(shown);
-    label.setToolTip(texts.join(u'\n'));
+    QStringList hints;
+    for (const EditNotice& notice : notices)
+        if (CommandTable::IsValidId(notice.id))
+            hints << EditNoticeText(notice) + QStringLiteral(" - ") + Commands[notice.id].Description;
+    label.setToolTip(hints.join(u'\n'));
+    // In the place of where the shown values come from, while it lasts.
+    label.setVisible(!shown.isEmpty());
+    label.raise();
+    if (auto* origin = Find<TLabel>(QStringLiteral("LWorkingCopyOrigin")))
+        origin->setVisible(shown.isEmpty());
     label.setAutoFillBackground(!shown.isEmpty());
     QPalette palette = label.palette();
     palette.setColor(QPalette::Window, ToQColor(NoticeColor));
@@ -84,6 +91,9 @@ void TFormMain::ShowEditNotices() {
             expired.SetCaption(QString());
             expired.setToolTip(QString());
             expired.setAutoFillBackground(false);
+            expired.setVisible(false);
+            if (auto* origin = Find<TLabel>(QStringLiteral("LWorkingCopyOrigin")))
+                origin->setVisible(true);
         });
 }
 
