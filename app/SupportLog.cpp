@@ -2,9 +2,11 @@
 
 #include "ui/ProgramPaths.h"
 #include "util/BuildInfo.h"
+#include "util/FileErrors.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <cerrno>
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -63,8 +65,9 @@ bool StartSupportLog(const QString& path, QString& error) {
         std::lock_guard<std::mutex> guard(state.lock);
         QDir().mkpath(QFileInfo(path).absolutePath());
         state.file.setFileName(path);
+        errno = 0;
         if (!state.file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
-            error = state.file.errorString();
+            error = FileErrorReason(state.file, errno);
             return false;
         }
     }

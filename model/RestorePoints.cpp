@@ -3,6 +3,7 @@
 #include "model/RecordFiles.h"
 #include "model/UnitValues.h"
 #include "util/Exceptions.h"
+#include "util/FileErrors.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,6 +14,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <algorithm>
+#include <cerrno>
 
 namespace {
 
@@ -106,14 +108,23 @@ bool ReadSideFile(const QString& path, RestorePointInfo& point) {
            point.hash.startsWith(QStringLiteral("sha256:"));
 }
 
+// The cause of a failure is the one the system gave for the failing call.
 void WriteBytes(const QString& path, const QByteArray& bytes) {
     QSaveFile file(path);
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly))
-        throw EInOutError(
-            QStringLiteral("Cannot create file \"%1\": %2").arg(path, file.errorString()));
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        throw EInOutError(
-            QStringLiteral("Cannot write file \"%1\": %2").arg(path, file.errorString()));
+        throw EInOutError(QStringLiteral("Cannot create file \"%1\": %2")
+                              .arg(path, FileErrorReason(file, errno)));
+    errno = 0;
+    const bool written = file.write(bytes) == bytes.size();
+    const int writeError = errno;
+    if (!written)
+        throw EInOutError(QStringLiteral("Cannot write file \"%1\": %2")
+                              .arg(path, FileErrorReason(file, writeError)));
+    errno = 0;
+    if (!file.commit())
+        throw EInOutError(QStringLiteral("Cannot write file \"%1\": %2")
+                              .arg(path, FileErrorReason(file, errno)));
 }
 
 } // namespace

@@ -7,12 +7,14 @@
 #include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
 #include "util/Exceptions.h"
+#include "util/FileErrors.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
 #include <QSaveFile>
 #include <QTimer>
+#include <cerrno>
 
 namespace {
 
@@ -569,8 +571,18 @@ void RestorePointsPage::ExportCsv(const QString& fileName) {
         comparison_, shown_, form_.TranslateString(Msg::RestorePointsCompareTitles).split(u'|'));
     const QByteArray bytes = text.toUtf8();
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw EInOutError(
-            QStringLiteral("Cannot write file \"%1\": %2").arg(fileName, file.errorString()));
+    errno = 0;
+    bool saved = file.open(QIODevice::WriteOnly);
+    if (saved) {
+        errno = 0;
+        saved = file.write(bytes) == bytes.size();
+    }
+    if (saved) {
+        errno = 0;
+        saved = file.commit();
+    }
+    if (!saved)
+        throw EInOutError(QStringLiteral("Cannot write file \"%1\": %2")
+                              .arg(fileName, FileErrorReason(file, errno)));
     ShowMessage(form_.TranslateString(Msg::RestorePointsExported) + QFileInfo(fileName).fileName());
 }

@@ -404,7 +404,10 @@ void TFormMain::FormShow(QObject* Sender) {
         Commands.Clear(index);
         ClearSequenceRecord(index);
     }
-    BLoadCommandsClick(Sender);
+    // A file that cannot serve as the command table ends the start-up here,
+    // reported; the link stays closed.
+    if (!LoadCommandTableAtStartUp())
+        return;
     AssignCommandsToControls();
     BindOutputTestDurations();
     EnableControls();

@@ -59,15 +59,19 @@ TEST(TranslateString, readsRowNPlus501InTheLanguageColumn) {
     EXPECT_EQ(MessageRow(100), 601);
 }
 
-TEST(TranslateString, numbersAndLanguagesOutsideTheTableGiveEmptyText) {
+TEST(TranslateString, numbersOutsideTheTableGiveEmptyText_languagesOutsideItGiveEnglish) {
     StringGridModel grid = TranslationGrid();
     for (int row = 495; row <= 610; ++row)
         for (int col = 0; col < L::ColumnCount; ++col)
             grid.SetCell(col, row, QStringLiteral("x"));
+    grid.SetCell(LanguageColumn(1), MessageRow(5), QStringLiteral("Erase?"));
     EXPECT_EQ(TranslateString(grid, 1, 0), QString());   // would be a control row
     EXPECT_EQ(TranslateString(grid, 1, 500), QString()); // past the message rows
-    EXPECT_EQ(TranslateString(grid, 0, 5), QString());
-    EXPECT_EQ(TranslateString(grid, 6, 5), QString());
+    // No language chosen yet (a start-up that ended early): never an empty question.
+    EXPECT_EQ(TranslateString(grid, 0, 5), QStringLiteral("Erase?"));
+    EXPECT_EQ(TranslateString(grid, 6, 5), QStringLiteral("Erase?"));
+    EXPECT_EQ(TranslateString(StringGridModel(), 0, 5), BuiltInMessageText(5));
+    EXPECT_FALSE(BuiltInMessageText(5).isEmpty());
     EXPECT_EQ(TranslateString(grid, 5, 100), QStringLiteral("x"));
 }
 
