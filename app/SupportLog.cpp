@@ -6,11 +6,11 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <cerrno>
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QSysInfo>
+#include <cerrno>
 #include <mutex>
 
 namespace {

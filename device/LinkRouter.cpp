@@ -110,7 +110,8 @@ void LinkRouter::ResetForConnection() {
 }
 
 void LinkRouter::AbandonRequest() {
-    const bool answerPending = RequestId::IsStoredAnswer(request_) || request_ == RequestId::ConfigDump;
+    const bool answerPending =
+        RequestId::IsStoredAnswer(request_) || request_ == RequestId::ConfigDump;
     currentLineOfGivenUpAnswer_ = answerPending && !answerReady_ && !currentLine_.isEmpty();
     request_ = RequestNone;
     waiting_ = false;

@@ -105,20 +105,39 @@ void LoadRow(const StringGridModel& grid, int id, TCommandRecord& r) {
 } // namespace
 
 ECommandsCellError::ECommandsCellError(int line, int column, const QString& reason)
-    : EConvertError(QStringLiteral("Commands file, line %1, column %2: ")
-                        .arg(line)
-                        .arg(column) +
+    : EConvertError(QStringLiteral("Commands file, line %1, column %2: ").arg(line).arg(column) +
                     reason),
       line_(line), column_(column), reason_(reason) {}
 
 QString CommandsFileColumnName(int column) {
-    static const char* const names[CommandsFileColumnCount] = {
-        "ID",           "Command",       "Description",   "MinValueFW",    "MaxValueFW",
-        "DigitsValueFW", "StepValueFW",  "MeasureUnitFW", "DefaultValueFW", "ActualValueFW",
-        "FWtoSWFactor", "MinValueSW",    "MaxValueSW",    "DigitsValueSW", "StepValueSW",
-        "MeasureUnitSW", "DefaultValueSW", "ActualValueSW", "ActivePCB3X",  "ActivePCB40",
-        "ActivePCB41",  "ActivePCB42",   "ActivePCB43",   "ActivePCB50",   "ActivePCB60",
-        "ReadFromGCUID", "WriteToGCUID", "Hint"};
+    static const char* const names[CommandsFileColumnCount] = {"ID",
+                                                               "Command",
+                                                               "Description",
+                                                               "MinValueFW",
+                                                               "MaxValueFW",
+                                                               "DigitsValueFW",
+                                                               "StepValueFW",
+                                                               "MeasureUnitFW",
+                                                               "DefaultValueFW",
+                                                               "ActualValueFW",
+                                                               "FWtoSWFactor",
+                                                               "MinValueSW",
+                                                               "MaxValueSW",
+                                                               "DigitsValueSW",
+                                                               "StepValueSW",
+                                                               "MeasureUnitSW",
+                                                               "DefaultValueSW",
+                                                               "ActualValueSW",
+                                                               "ActivePCB3X",
+                                                               "ActivePCB40",
+                                                               "ActivePCB41",
+                                                               "ActivePCB42",
+                                                               "ActivePCB43",
+                                                               "ActivePCB50",
+                                                               "ActivePCB60",
+                                                               "ReadFromGCUID",
+                                                               "WriteToGCUID",
+                                                               "Hint"};
     if (column < 0 || column >= CommandsFileColumnCount)
         return QString();
     return QString::fromLatin1(names[column]);
@@ -169,10 +188,10 @@ std::optional<CommandsFileFault> LoadCommandsFile(StringGridModel& grid, Command
     try {
         LoadCommandsFromGrid(grid, table);
     } catch (const ECommandsCellError& cell) {
-        return CommandsFileFault{cell.Line(), QStringLiteral("column %1 (%2): %3")
-                                                  .arg(cell.Column())
-                                                  .arg(CommandsFileColumnName(cell.Column()),
-                                                       cell.Reason())};
+        return CommandsFileFault{cell.Line(),
+                                 QStringLiteral("column %1 (%2): %3")
+                                     .arg(cell.Column())
+                                     .arg(CommandsFileColumnName(cell.Column()), cell.Reason())};
     }
     return std::nullopt;
 }

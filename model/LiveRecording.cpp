@@ -4,9 +4,9 @@
 #include "util/FileErrors.h"
 
 #include <QDir>
-#include <cerrno>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 

@@ -71,7 +71,8 @@ QVector<LimitRefusal> UnitValuesOutsideLimits(const CommandTable& table, const U
     for (auto it = unit.fw.cbegin(); it != unit.fw.cend(); ++it) {
         if (!CommandTable::IsValidId(it.key()) || (shown && !shown(it.key())))
             continue;
-        if (const std::optional<LimitRefusal> refusal = CheckFirmwareLimits(table[it.key()], it.value()))
+        if (const std::optional<LimitRefusal> refusal =
+                CheckFirmwareLimits(table[it.key()], it.value()))
             outside.append(*refusal);
     }
     return outside;

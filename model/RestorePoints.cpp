@@ -123,8 +123,8 @@ void WriteBytes(const QString& path, const QByteArray& bytes) {
                               .arg(path, FileErrorReason(file, writeError)));
     errno = 0;
     if (!file.commit())
-        throw EInOutError(QStringLiteral("Cannot write file \"%1\": %2")
-                              .arg(path, FileErrorReason(file, errno)));
+        throw EInOutError(
+            QStringLiteral("Cannot write file \"%1\": %2").arg(path, FileErrorReason(file, errno)));
 }
 
 } // namespace

@@ -167,15 +167,15 @@ std::optional<TranslationFileFault> CheckTranslationLines(const QStringList& lin
     if (lines.isEmpty())
         return TranslationFileFault{0, QStringLiteral("the file is empty")};
     if (lines.size() > L::RowCount)
-        return TranslationFileFault{0, QStringLiteral("the file has %1 lines, %2 at most")
-                                           .arg(lines.size())
-                                           .arg(L::RowCount)};
+        return TranslationFileFault{
+            0,
+            QStringLiteral("the file has %1 lines, %2 at most").arg(lines.size()).arg(L::RowCount)};
     for (int row = 0; row < lines.size(); ++row) {
         const int columns = int(lines[row].count(u';')) + 1;
         if (columns < L::ColumnCount)
-            return TranslationFileFault{row + 1, QStringLiteral("%1 columns where %2 are needed")
-                                                     .arg(columns)
-                                                     .arg(L::ColumnCount)};
+            return TranslationFileFault{
+                row + 1,
+                QStringLiteral("%1 columns where %2 are needed").arg(columns).arg(L::ColumnCount)};
     }
     const QStringList titles = lines.first().split(u';');
     QStringList expected = {QStringLiteral("COMPONENT"), QStringLiteral("PROPERTY")};
@@ -183,8 +183,8 @@ std::optional<TranslationFileFault> CheckTranslationLines(const QStringList& lin
         expected << LanguageTitle(language);
     for (int col = 0; col < L::ColumnCount; ++col) {
         const QString& title = titles[col];
-        const bool bracketed = col >= LanguageColumn(L::FirstLanguage) &&
-                               title == u'[' + expected[col] + u']';
+        const bool bracketed =
+            col >= LanguageColumn(L::FirstLanguage) && title == u'[' + expected[col] + u']';
         if (title != expected[col] && !bracketed)
             return TranslationFileFault{1, QStringLiteral("the title of column %1 is \"%2\" where "
                                                           "\"%3\" belongs")
@@ -194,9 +194,9 @@ std::optional<TranslationFileFault> CheckTranslationLines(const QStringList& lin
     for (int n = 1; n <= L::MessageCount && MessageRow(n) < lines.size(); ++n) {
         const QString label = lines[MessageRow(n)].section(u';', 0, 0);
         if (!label.isEmpty() && label != MessageLabel(n))
-            return TranslationFileFault{MessageRow(n) + 1,
-                                        QStringLiteral("\"%1\" where \"%2\" belongs")
-                                            .arg(label.left(40), MessageLabel(n))};
+            return TranslationFileFault{
+                MessageRow(n) + 1,
+                QStringLiteral("\"%1\" where \"%2\" belongs").arg(label.left(40), MessageLabel(n))};
     }
     return std::nullopt;
 }

@@ -28,8 +28,8 @@ constexpr int PropertyColumn = 1;
 constexpr int FirstControlRow = 1;
 constexpr int LastControlRow = 501;
 constexpr int MessageCount = 499; // rows 502..1000
-constexpr int FirstLanguage = 1; // English
-constexpr int LastLanguage = 5;  // German
+constexpr int FirstLanguage = 1;  // English
+constexpr int LastLanguage = 5;   // German
 // Below the program's folder.
 inline const char* const FileName = "CFG/Translations.CSV";
 } // namespace TranslationLayout

@@ -388,7 +388,7 @@ void TFormMain::showEvent(QShowEvent* event) {
     RunReported([this] { FormShow(this); });
 }
 
-void TFormMain::FormShow(QObject* Sender) {
+void TFormMain::FormShow(QObject*) {
     SequenceActivePositionGLOB = 0;
     SilentControlsEventsGLOB = true;
     SilentActivePageChangeGLOB = false;

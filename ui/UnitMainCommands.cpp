@@ -17,8 +17,8 @@ void TFormMain::BLoadCommandsClick(QObject*) {
 
 bool TFormMain::LoadCommandTableAtStartUp() {
     const QString path = CommandsFilePath();
-    const std::optional<CommandsFileFault> fault =
-        LoadCommandsFile(Control<TStringGrid>(QStringLiteral("SGCommands")).Model(), Commands, path);
+    const std::optional<CommandsFileFault> fault = LoadCommandsFile(
+        Control<TStringGrid>(QStringLiteral("SGCommands")).Model(), Commands, path);
     commandTableUsable_ = !fault && HoldsAnyCommand(Commands);
     if (!commandTableUsable_)
         StopLinkWithoutCommandTable();

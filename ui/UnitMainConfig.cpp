@@ -3,7 +3,6 @@
 // Config." turns values loaded from a file into ordinary pending changes;
 // SaveCPUParameters tells the GCU to store its parameters.
 #include "device/ConfigDump.h"
-#include "device/DeviceFrames.h"
 #include "model/ParameterLimits.h"
 #include "translation/MessageNumbers.h"
 #include "ui/Dialogs.h"
@@ -105,9 +104,10 @@ void TFormMain::GetConfig(const QString& AString) {
     // What the unit holds now, kept apart from the working values.
     const UnitReading reading = ReadingOfDump(Commands, result);
     // Values outside their limits are shown as the unit holds them, marked.
-    const QVector<LimitRefusal> outside = UnitValuesOutsideLimits(
-        Commands, reading.values,
-        [this](int id) { return IsCommandVisibleOnPcb(Commands, id, PCBVersionGLOB); });
+    const QVector<LimitRefusal> outside =
+        UnitValuesOutsideLimits(Commands, reading.values, [this](int id) {
+            return IsCommandVisibleOnPcb(Commands, id, PCBVersionGLOB);
+        });
     outsideLimits_.clear();
     for (const LimitRefusal& value : outside)
         outsideLimits_.insert(value.commandId, value);
@@ -130,8 +130,7 @@ QString TFormMain::OutsideLimitsHint(int id) const {
     if (found == outsideLimits_.constEnd())
         return QString();
     const OutsideLimitsText text = OutsideLimitsDisplayText(Commands, *found, RPMFactorGLOB);
-    return TranslateString(Msg::ValueOutsideLimitsHint)
-        .arg(text.value, text.minimum, text.maximum);
+    return TranslateString(Msg::ValueOutsideLimitsHint).arg(text.value, text.minimum, text.maximum);
 }
 
 // The values that follow from the new ones; the barrel degrees a moment later.

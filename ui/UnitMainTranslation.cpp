@@ -222,7 +222,8 @@ void TFormMain::LoadStandardTranslation() {
     }
     if (fault) {
         translationFileUnusable_ = true;
-        QString text = TranslateString(Msg::TranslationFileUnusable) + QDir::toNativeSeparators(path);
+        QString text =
+            TranslateString(Msg::TranslationFileUnusable) + QDir::toNativeSeparators(path);
         if (fault->line > 0)
             text += u'\n' + TranslateString(Msg::FileLine) + QString::number(fault->line);
         ShowMessage(text + QStringLiteral(": ") + fault->reason, TMsgDlgType::mtWarning);

@@ -10,8 +10,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 #include <functional>
+#include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -423,7 +423,9 @@ TEST_F(SimLink, fault_dumpText_endMarkLeftOut_halfOnly_orFieldsReplaced) {
         {"first half only", [](GcuFaultOptions& f) { f.dumpHalfOnly = true; },
          [](const QByteArray& d) { return d.left(d.size() / 2); }},
         {"fields replaced",
-         [](GcuFaultOptions& f) { f.dumpFieldTexts = {{1, "1e308"}, {108, "-5"}, {160, "9"}}; },
+         [](GcuFaultOptions& f) {
+             f.dumpFieldTexts = {{1, "1e308"}, {108, "-5"}, {160, "9"}};
+         },
          [](const QByteArray& d) {
              QList<QByteArray> fields = d.chopped(3).split('&');
              fields[0] = "1e308"; // MINVBATT, position 1
@@ -444,8 +446,8 @@ TEST_F(SimLink, fault_dumpText_endMarkLeftOut_halfOnly_orFieldsReplaced) {
         const QByteArray expected = c.expected(dump);
         EXPECT_TRUE(client.ReadUntil(
             [&](const QByteArray& r) { return r.size() >= expected.size(); }, Patience));
-        EXPECT_FALSE(client.ReadUntil([&](const QByteArray& r) { return r.size() > expected.size(); },
-                                      200ms));
+        EXPECT_FALSE(client.ReadUntil(
+            [&](const QByteArray& r) { return r.size() > expected.size(); }, 200ms));
         EXPECT_EQ(client.Received(), expected);
         EXPECT_EQ(sim->DumpText(), dump); // what the GCU holds is unchanged
     }

@@ -3,6 +3,7 @@
 
 #include <QHash>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace L = TranslationLayout;
@@ -341,4 +342,47 @@ TEST(EmptyTranslationTable, emptiesEveryCellOfEveryRow) {
     for (int row = 0; row < grid.RowCount(); ++row)
         for (int col = 0; col < grid.ColCount(); ++col)
             ASSERT_TRUE(grid.Cell(col, row).isEmpty()) << "row " << row << " col " << col;
+}
+
+// ------------------------------------------------------------------ a file that cannot be used
+
+TEST(TranslationFile, shippedFileIsUsable_eachKindOfDamageNamesItsLine) {
+    const QStringList shipped = ReadCsvLines(QStringLiteral(QV_SOURCE_DIR "/CFG/Translations.CSV"));
+    ASSERT_EQ(shipped.size(), L::RowCount);
+    EXPECT_FALSE(CheckTranslationLines(shipped).has_value());
+    QStringList italian = shipped;
+    italian[0] = QStringLiteral("COMPONENT;PROPERTY;ENGLISH;[ITALIANO];FRANCAIS;ESPANOL;DEUTSCH");
+    EXPECT_FALSE(CheckTranslationLines(italian).has_value());
+    QStringList shortTable = shipped.mid(0, MessageRow(10));
+    EXPECT_FALSE(CheckTranslationLines(shortTable).has_value()); // ends early: still usable
+
+    struct Case {
+        const char* name;
+        std::function<void(QStringList&)> damage;
+        int line;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"empty", [](QStringList& l) { l.clear(); }, 0, "the file is empty"},
+        {"garbage title", [](QStringList& l) { l[0] = QStringLiteral("\x01\x02;x;y;z;w;v;u"); }, 1,
+         "the title of column 1"},
+        {"a language title unknown", [](QStringList& l) { l[0].replace("DEUTSCH", "GERMAN"); }, 1,
+         "the title of column 7"},
+        {"a line cut short", [](QStringList& l) { l[40] = l[40].section(u';', 0, 3); }, 41,
+         "4 columns where 7 are needed"},
+        {"a message row moved", [](QStringList& l) { l.removeAt(300); }, MessageRow(1) + 1,
+         "\"String 002\" where \"String 001\" belongs"},
+        {"too many lines", [](QStringList& l) { l << QStringLiteral(";;;;;;"); }, 0,
+         "the file has 1002 lines"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QStringList lines = shipped;
+        c.damage(lines);
+        const std::optional<TranslationFileFault> fault = CheckTranslationLines(lines);
+        ASSERT_TRUE(fault.has_value());
+        EXPECT_EQ(fault->line, c.line);
+        EXPECT_TRUE(fault->reason.startsWith(QString::fromLatin1(c.reason)))
+            << fault->reason.toStdString();
+    }
 }
