@@ -94,6 +94,8 @@ struct GcuSimulator::Impl {
     Clock::time_point chatterUntil; // dump-like text without an end mark goes out until then
     Clock::time_point nextChatter;
     Clock::time_point noiseUntil; // random bytes go out until then
+    Clock::time_point busyUntil;  // a store under way: frames are lost until then
+    QByteArray storeAnswer;       // its answer, sent at its end
     Clock::time_point nextNoise;
     long statusLines = 0;
     QList<GcuStatusLogEntry> statusLog;
@@ -292,6 +294,8 @@ void GcuSimulator::Impl::OnOpened(Clock::time_point now) {
     receiver.Reset(now);
     outputBlocked = false;
     streaming = false;
+    storeAnswer.clear();
+    busyUntil = {};
     mode = options.bootWindowMs > 0 ? LinkMode::Booting : LinkMode::Running;
     bootDeadline = now + std::chrono::milliseconds(options.bootWindowMs);
     Log(QStringLiteral("port opened"));
@@ -396,6 +400,10 @@ void GcuSimulator::Impl::HandleFrames(const QByteArray& bytes, Clock::time_point
         }
         if (options.faults.neverAnswer)
             continue;
+        if (now < busyUntil) {
+            Log(QStringLiteral("busy storing: lost ") + QString::fromLatin1(frame.raw).trimmed());
+            continue;
+        }
         StepRide(now);
         const std::optional<int> written = WrittenCommand(frame);
         const double before = written ? parameters->ValueOfCommand(*written).value_or(0.0) : 0.0;
@@ -420,10 +428,16 @@ void GcuSimulator::Impl::HandleFrames(const QByteArray& bytes, Clock::time_point
             if (!SaveState())
                 reply.text = GcuAnswer::Error(QStringLiteral("SAVEPRMT")); // not kept on disk
         }
-        if (frame.word == QLatin1String("INVPARAM") && options.faults.dumpGapMs > 0)
+        const Nanos busy = std::chrono::milliseconds(options.faults.storeBusyMs);
+        if (reply.saveRequested && busy.count() > 0) {
+            busyUntil = now + busy;
+            storeAnswer = reply.text;
+            Log(QStringLiteral("storing for %1 ms").arg(options.faults.storeBusyMs));
+        } else if (frame.word == QLatin1String("INVPARAM") && options.faults.dumpGapMs > 0) {
             EnqueueDumpWithGap(reply.text, now);
-        else if (!reply.text.isEmpty())
+        } else if (!reply.text.isEmpty()) {
             EnqueueAnswer(reply.text, now);
+        }
     }
 }
 
@@ -577,6 +591,10 @@ void GcuSimulator::Impl::RunTimers(Clock::time_point now) {
     if (mode == LinkMode::Running) {
         Chatter(now);
         Noise(now);
+        if (!storeAnswer.isEmpty() && now >= busyUntil) {
+            EnqueueAnswer(storeAnswer, now);
+            storeAnswer.clear();
+        }
     }
     if (mode != LinkMode::Running || !streaming || options.faults.neverAnswer ||
         options.statusLinesPerSecond <= 0 || now < nextStatus)
@@ -620,6 +638,8 @@ std::optional<Clock::time_point> GcuSimulator::Impl::NextDeadline(Clock::time_po
         consider(nextChatter);
     if (mode == LinkMode::Running && now < noiseUntil)
         consider(nextNoise);
+    if (mode == LinkMode::Running && !storeAnswer.isEmpty())
+        consider(busyUntil);
     if (mode == LinkMode::Running && streaming && !options.faults.neverAnswer &&
         options.statusLinesPerSecond > 0)
         consider(nextStatus);

@@ -77,6 +77,9 @@ struct GcuFaultOptions {
     int idleNoiseMs = 0;
     // Hang up on receiving a frame of this command word, before handling it.
     QString hangUpOnWord;
+    // > 0: storing takes this long, as writing the board's memory does: frames
+    // that arrive meanwhile are lost, and the store is answered at its end.
+    int storeBusyMs = 0;
     // Writes of these commands are answered as usual, but the old value stays.
     std::vector<int> keepOldValueOf;
     // Writes of these commands are answered as usual, but the value taken is

@@ -49,6 +49,7 @@ const OptionSpec Specs[] = {
     {"fault-idle-text", "Send this text unasked after the announcement (\\r, \\n, \\xHH).", "text"},
     {"fault-idle-noise", "Send random bytes for ms after the announcement.", "ms"},
     {"fault-hangup-on", "Hang up on receiving a frame of this command word.", "word"},
+    {"fault-store-busy", "Storing takes ms; frames meanwhile are lost.", "ms"},
     {"fault-keep-old", "Answer writes of these command IDs but keep the old value.", "id,id"},
     {"fault-clamp", "Answer writes of a command but hold the value within limits.", "id=min..max"},
     {"verbose", "Trace the link on stderr.", nullptr},
@@ -159,6 +160,7 @@ GcuSimulatorOptions ParseOptions(const QCoreApplication& app) {
     o.faults.idleText = Unescaped(parser.value("fault-idle-text"));
     o.faults.idleNoiseMs = IntOption(parser, "fault-idle-noise", 0);
     o.faults.hangUpOnWord = parser.value("fault-hangup-on");
+    o.faults.storeBusyMs = IntOption(parser, "fault-store-busy", 0);
     for (const QString& id : parser.value("fault-keep-old").split(',', Qt::SkipEmptyParts)) {
         bool ok = false;
         o.faults.keepOldValueOf.push_back(id.trimmed().toInt(&ok));

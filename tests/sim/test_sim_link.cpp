@@ -490,6 +490,21 @@ TEST_F(SimLink, fault_hangUpOnWord_theStoreHangsUpBeforeAnythingIsStored) {
     EXPECT_EQ(sim->StoredParameterById(1), 10.5);
 }
 
+TEST_F(SimLink, fault_storeBusy_framesMeanwhileAreLost_theStoreIsAnsweredAtItsEnd) {
+    auto options = QuickOptions();
+    options.faults.storeBusyMs = 300;
+    Start(options);
+    Connect();
+    const auto sent = SimPtyClient::Clock::now();
+    client.Send("[SAVEPRMT 0]\r\n[MINVATPS ?]\r\n");
+    ASSERT_TRUE(client.ReadUntilContains("\r\n", Patience));
+    EXPECT_GE(SimPtyClient::Clock::now() - sent, 290ms);
+    EXPECT_EQ(client.Take(), "OK SAVEPRMT\r\n");
+    EXPECT_FALSE(client.ReadUntil([](const QByteArray& r) { return !r.isEmpty(); }, 200ms));
+    EXPECT_EQ(sim->FramesReceived(), 2);
+    EXPECT_EQ(client.Ask("[MINVATPS ?]"), "0.50\r\n"); // after the store: answered
+}
+
 namespace {
 
 // Opens Path in a child process as an ordinary user (root ignores exclusive

@@ -319,6 +319,30 @@ TEST_F(GcuHangsUpAtTheStore, transmitOne_saysTheLinkWasLostAndTheStoreIsNotVerif
     EXPECT_EQ(FramesSince(frames).size(), 2);
 }
 
+// A unit busy writing its memory loses what it is sent meanwhile: the read-back
+// waits for the store's answer.
+class GcuSlowToStore : public LinkFaults {
+  protected:
+    void ConfigureGcu(GcuSimulatorOptions& options) override {
+        options.faults.storeBusyMs = 400;
+    }
+};
+
+TEST_F(GcuSlowToStore, readBackIsAskedOnceTheStoreIsAnswered_theStoreIsVerified) {
+    ConnectAndRead();
+    Spin("SEUpShiftActuationMainLoadActuationPower").SetValue(80);
+    const int frames = gcu->FramesReceived();
+    Button("BSequenceTransmitAll").click();
+    QList<QByteArray> sent = FramesSince(frames);
+    for (QByteArray& frame : sent)
+        frame = frame.trimmed();
+    EXPECT_EQ(sent, (QList<QByteArray>{"[UPACTPWR 80]", "[SAVEPRMT 0]", "[INVPARAM 1]"}));
+    EXPECT_EQ(TimesAsked(Msg::ReadBackAllHeld), 1);
+    EXPECT_EQ(TimesAsked(Msg::ReadBackNotVerified), 0);
+    EXPECT_EQ(Entry(1).Status, StatusLetter::Transmitted);
+    EXPECT_EQ(gcu->StoredParameterById(11), 80);
+}
+
 TEST_F(LinkFaults, windowClosedDuringADownload_saysTheLinkWasLost) {
     AutoConnect(mrNo);
     GcuFaultOptions silent;
