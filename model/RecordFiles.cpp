@@ -187,21 +187,7 @@ QByteArray ReadRecordFile(const QString& fileName, int recordSize) {
 }
 
 void WriteWholeFile(const QString& fileName, const QByteArray& bytes) {
-    QSaveFile file(fileName);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly))
-        throw EInOutError(QStringLiteral("Cannot create file \"%1\": %2")
-                              .arg(fileName, FileErrorReason(file, errno)));
-    errno = 0;
-    const bool written = file.write(bytes) == bytes.size();
-    const int writeError = errno;
-    if (!written)
-        throw EInOutError(QStringLiteral("Cannot write file \"%1\": %2")
-                              .arg(fileName, FileErrorReason(file, writeError)));
-    errno = 0;
-    if (!file.commit())
-        throw EInOutError(QStringLiteral("Cannot write file \"%1\": %2")
-                              .arg(fileName, FileErrorReason(file, errno)));
+    SaveWholeFileOrRaise(fileName, bytes);
 }
 
 template <typename Record, typename Decode>

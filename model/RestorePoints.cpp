@@ -12,9 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <algorithm>
-#include <cerrno>
 
 namespace {
 
@@ -108,23 +106,8 @@ bool ReadSideFile(const QString& path, RestorePointInfo& point) {
            point.hash.startsWith(QStringLiteral("sha256:"));
 }
 
-// The cause of a failure is the one the system gave for the failing call.
 void WriteBytes(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly))
-        throw EInOutError(QStringLiteral("Cannot create file \"%1\": %2")
-                              .arg(path, FileErrorReason(file, errno)));
-    errno = 0;
-    const bool written = file.write(bytes) == bytes.size();
-    const int writeError = errno;
-    if (!written)
-        throw EInOutError(QStringLiteral("Cannot write file \"%1\": %2")
-                              .arg(path, FileErrorReason(file, writeError)));
-    errno = 0;
-    if (!file.commit())
-        throw EInOutError(
-            QStringLiteral("Cannot write file \"%1\": %2").arg(path, FileErrorReason(file, errno)));
+    SaveWholeFileOrRaise(path, bytes);
 }
 
 } // namespace

@@ -12,9 +12,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
-#include <QSaveFile>
 #include <QTimer>
-#include <cerrno>
 
 namespace {
 
@@ -570,19 +568,8 @@ void RestorePointsPage::ExportCsv(const QString& fileName) {
     const QString text = ComparisonCsv(
         comparison_, shown_, form_.TranslateString(Msg::RestorePointsCompareTitles).split(u'|'));
     const QByteArray bytes = text.toUtf8();
-    QSaveFile file(fileName);
-    errno = 0;
-    bool saved = file.open(QIODevice::WriteOnly);
-    if (saved) {
-        errno = 0;
-        saved = file.write(bytes) == bytes.size();
-    }
-    if (saved) {
-        errno = 0;
-        saved = file.commit();
-    }
-    if (!saved)
-        throw EInOutError(QStringLiteral("Cannot write file \"%1\": %2")
-                              .arg(fileName, FileErrorReason(file, errno)));
+    if (const std::optional<FileSaveFailure> failure = SaveWholeFile(fileName, bytes))
+        throw EInOutError(
+            QStringLiteral("Cannot write file \"%1\": %2").arg(fileName, failure->reason));
     ShowMessage(form_.TranslateString(Msg::RestorePointsExported) + QFileInfo(fileName).fileName());
 }

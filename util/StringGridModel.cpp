@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 #include <cerrno>
 
@@ -191,21 +190,7 @@ void SaveStringGridToCSV(const StringGridModel& grid, const QString& fileName) {
         bytes += ToCp1252(cells.join(u';'));
         bytes += "\r\n";
     }
-    QSaveFile file(fileName);
-    // The cause is the one the system gave for the call that failed.
-    errno = 0;
-    bool saved = file.open(QIODevice::WriteOnly);
-    if (saved) {
-        errno = 0;
-        saved = file.write(bytes) == bytes.size();
-    }
-    if (saved) {
-        errno = 0;
-        saved = file.commit();
-    }
-    if (!saved) {
-        const QString reason = FileErrorReason(file, errno);
+    if (const std::optional<FileSaveFailure> failure = SaveWholeFile(fileName, bytes))
         throw EInOutError(QStringLiteral("Cannot write file \"%1\". %2")
-                              .arg(QFileInfo(fileName).absoluteFilePath(), reason));
-    }
+                              .arg(QFileInfo(fileName).absoluteFilePath(), failure->reason));
 }

@@ -323,9 +323,7 @@ TEST_F(GcuHangsUpAtTheStore, transmitOne_saysTheLinkWasLostAndTheStoreIsNotVerif
 // waits for the store's answer.
 class GcuSlowToStore : public LinkFaults {
   protected:
-    void ConfigureGcu(GcuSimulatorOptions& options) override {
-        options.faults.storeBusyMs = 400;
-    }
+    void ConfigureGcu(GcuSimulatorOptions& options) override { options.faults.storeBusyMs = 400; }
 };
 
 TEST_F(GcuSlowToStore, readBackIsAskedOnceTheStoreIsAnswered_theStoreIsVerified) {

@@ -5,6 +5,7 @@
 #include "util/FileErrors.h"
 #include "util/StringGridModel.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <cerrno>
@@ -38,22 +39,29 @@ TEST(FileErrorReason, theSystemsCauseWhereTheFileObjectSaysNothing_itsOwnTextOth
     EXPECT_TRUE(SystemErrorText(0).isEmpty());
 }
 
-// A write the system refuses part-way: Qt's save file records no error of its
-// own, the report still names the cause.
-TEST(FileErrorReason, gridSavedIntoAFileThatCannotGrow_namesTheCause) {
+// A save the system refuses: Qt's save file records no cause of its own and
+// would even put the empty file in place; the old file stays and the report
+// names the cause.
+TEST(FileErrorReason, gridSavedIntoAFileThatCannotGrow_namesTheCause_oldFileStays) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("grid.CSV");
     StringGridModel grid(3, 3);
-    grid.SetCell(0, 0, QStringLiteral("kept"));
+    grid.SetCell(0, 0, QStringLiteral("first"));
+    SaveStringGridToCSV(grid, path);
+    grid.SetCell(0, 0, QStringLiteral("second"));
     QString message;
     {
         qvtest::FilesCannotGrow full;
         try {
-            SaveStringGridToCSV(grid, dir.filePath("grid.CSV"));
+            SaveStringGridToCSV(grid, path);
         } catch (const EInOutError& error) {
             message = error.Message();
         }
     }
     EXPECT_TRUE(message.endsWith(QStringLiteral("File too large"))) << message.toStdString();
-    EXPECT_FALSE(QFile::exists(dir.filePath("grid.CSV")));
+    QFile saved(path);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(saved.readAll().startsWith("first;;"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"grid.CSV"}); // no leftovers
 }
