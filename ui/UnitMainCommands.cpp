@@ -31,10 +31,12 @@ bool TFormMain::LoadCommandTableAtStartUp() {
     return false;
 }
 
-// Without a table nothing can be read or sent: the link stays closed.
+// Without a table nothing can be read or sent: the link stays closed, and
+// the buttons that need a link or a sequence are off.
 void TFormMain::StopLinkWithoutCommandTable() {
     Control<TButton>(QStringLiteral("BSerialCommunicationConnectDisconnect")).setEnabled(false);
     Control<TComboBox>(QStringLiteral("CBSerialCommunicationComPort")).setEnabled(false);
+    EnableControls();
 }
 
 // A table without a single command leaves every control at its design value
