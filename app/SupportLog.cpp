@@ -2,6 +2,7 @@
 
 #include "ui/ProgramPaths.h"
 #include "util/BuildInfo.h"
+#include "util/FileErrors.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QSysInfo>
+#include <cerrno>
 #include <mutex>
 
 namespace {
@@ -63,8 +65,9 @@ bool StartSupportLog(const QString& path, QString& error) {
         std::lock_guard<std::mutex> guard(state.lock);
         QDir().mkpath(QFileInfo(path).absolutePath());
         state.file.setFileName(path);
+        errno = 0;
         if (!state.file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
-            error = state.file.errorString();
+            error = FileErrorReason(state.file, errno);
             return false;
         }
     }

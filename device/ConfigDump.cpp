@@ -3,11 +3,14 @@
 #include "device/DeviceNumbers.h"
 
 #include "model/CommandTable.h"
+#include "model/ParameterLimits.h"
 #include "model/RecordFiles.h"
 #include "util/Exceptions.h"
 #include "util/UnitUtils.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace {
 QString FieldError(int fieldNumber, const QString& field, const QString& reason) {
@@ -165,7 +168,14 @@ bool CheckBoxSetForValue(const TCommandRecord& row) {
 }
 
 QString EditTextForValue(const TCommandRecord& row) {
-    return RealToStrDec(row.ActualValueSW, row.DigitsValueSW);
+    return RefusalNumberText(row.ActualValueSW, row.DigitsValueSW);
+}
+
+QString SpinTextForValue(const TCommandRecord& row) {
+    const double value = row.ActualValueSW;
+    if (std::isfinite(value) && std::fabs(value) < double(std::numeric_limits<int>::max()))
+        return QString::number(RoundedDisplayValue(row));
+    return FloatToDisplayText(value);
 }
 
 UnitValues UnitValuesOfDump(const CommandTable& table, int fieldCount) {

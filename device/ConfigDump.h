@@ -57,6 +57,9 @@ bool IsCommandVisibleOnPcb(const CommandTable& table, int helpContext, int pcbVe
 int RoundedDisplayValue(const TCommandRecord& row);  // spin edit value, radio index
 bool CheckBoxSetForValue(const TCommandRecord& row); // set only when it rounds to 1
 QString EditTextForValue(const TCommandRecord& row); // DigitsValueSW decimals
+// A spin edit's text for a value its limits would not let it take: the
+// rounded value, or the general format for magnitudes beyond an integer.
+QString SpinTextForValue(const TCommandRecord& row);
 
 // What the unit holds after a dump of FieldCount fields was applied to Table:
 // the values of the rows whose field the dump had. The PCB version's row is

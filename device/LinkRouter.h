@@ -7,10 +7,12 @@
 // several lines. Live lines, dumps and answers are therefore assembled here
 // and handed on only when complete.
 //
-// A request is answered only by text that begins after it was asked: the
-// router follows the line the GCU is in the middle of, so that the tail of a
-// line begun earlier (an answer given up on, for example) never feeds a later
-// request.
+// Text received after a request was sent is what answers it. The router
+// follows the line the GCU is in the middle of: a partial line left from
+// before the request (text the GCU sent unasked, without a line end) is closed
+// and discarded at the request. Only the tail of an answer that was given up
+// while it was still coming is not the new request's: that line is passed
+// over up to its end.
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QString>
@@ -71,6 +73,9 @@ class LinkRouter {
     static constexpr int MaxLiveLineLength = 4096;
     // A query's line longer than this without a line end is noise and dropped.
     static constexpr int MaxAnswerLineLength = 4096;
+    // A line of an answer given up on that grew this recently when the next
+    // request begins is taken to be still coming (ms).
+    static constexpr int AnswerInFlightMs = 1000;
     // Text that may still be a dump, unless the request says otherwise.
     static constexpr int DefaultMaxDumpLength = LinkRequestOptions().maxDumpLength;
     // Longest text kept of a line passed over (shown with the report).
@@ -111,6 +116,9 @@ class LinkRouter {
     const QString& PassedOverText() const { return passedOver_; }
     // and more text than a dump can be, without its end mark (the request then ends).
     bool DumpOverflowed() const { return dumpOverflowed_; }
+    // Text of a dump came for the pending (or last) dump request, but no whole
+    // dump: "&"-separated fields without their end mark, or text still open.
+    bool DumpTextWithoutEnd() const { return dumpTextWithoutEnd_; }
     // Milliseconds since text last came for the dump; -1 when none came.
     qint64 MsSinceDumpText() const;
 
@@ -142,6 +150,10 @@ class LinkRouter {
     quint64 linkLosses_ = 0;
     // The line the GCU is in the middle of (its start), whatever was pending.
     QString currentLine_;
+    // When it last grew, and whether it began as the answer of a request
+    // given up on.
+    QElapsedTimer currentLineGrew_;
+    bool currentLineOfGivenUpAnswer_ = false;
     // The request's text starts with the tail of a line begun before it.
     bool dropToLineEnd_ = false;
     // The first line of a stored answer began before the request.
@@ -150,6 +162,7 @@ class LinkRouter {
     int maxDumpLength_ = DefaultMaxDumpLength;
     QString passedOver_;
     bool dumpOverflowed_ = false;
+    bool dumpTextWithoutEnd_ = false;
     QElapsedTimer lastDumpText_;
     static constexpr int RequestNone = 0;
 };

@@ -1,10 +1,12 @@
 #include "model/LiveRecording.h"
 
 #include "util/Exceptions.h"
+#include "util/FileErrors.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 
@@ -270,9 +272,11 @@ struct LiveRecorder::Worker {
     void WriteChunk(const QByteArray& chunk, qint64 rows) {
         if (chunk.isEmpty() || failed)
             return;
+        errno = 0;
         if (file->write(chunk) != chunk.size() || !file->flush()) {
+            const int failure = errno;
             std::lock_guard lock(errorMutex);
-            error = file->errorString();
+            error = FileErrorReason(*file, failure);
             failed = true;
             return;
         }
@@ -305,13 +309,17 @@ void LiveRecorder::Start(const QString& fileName, double startMs,
         Stop(QString::fromLatin1(LiveCsv::EndStopped));
     QDir().mkpath(QFileInfo(fileName).absolutePath());
     auto file = std::make_unique<QFile>(fileName);
+    errno = 0;
     if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw EInOutError(QStringLiteral("Cannot write ") + fileName + QStringLiteral(": ") +
-                          file->errorString());
+                          FileErrorReason(*file, errno));
     const QByteArray header = LiveCsv::HeaderLine() + LiveCsv::ShiftHeaderLine();
-    if (file->write(header) != header.size() || !file->flush())
+    errno = 0;
+    if (file->write(header) != header.size() || !file->flush()) {
+        const int failure = errno;
         throw EInOutError(QStringLiteral("Cannot write ") + fileName + QStringLiteral(": ") +
-                          file->errorString());
+                          FileErrorReason(*file, failure));
+    }
     fileName_ = fileName;
     startMs_ = startMs;
     wallClockAtStart_ = wallClockAtStart;

@@ -3,6 +3,7 @@
 #include "model/RecordFiles.h"
 #include "model/UnitValues.h"
 #include "util/Exceptions.h"
+#include "util/FileErrors.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,7 +12,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <algorithm>
 
 namespace {
@@ -107,13 +107,7 @@ bool ReadSideFile(const QString& path, RestorePointInfo& point) {
 }
 
 void WriteBytes(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw EInOutError(
-            QStringLiteral("Cannot create file \"%1\": %2").arg(path, file.errorString()));
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        throw EInOutError(
-            QStringLiteral("Cannot write file \"%1\": %2").arg(path, file.errorString()));
+    SaveWholeFileOrRaise(path, bytes);
 }
 
 } // namespace

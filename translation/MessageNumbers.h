@@ -110,4 +110,11 @@ constexpr int RestorePointsFileNotCompared = 92; // + reason
 constexpr int RestorePointDamaged = 93;
 constexpr int RestorePointsNothingToTake = 94;
 constexpr int RestorePointsNothingToRestore = 95;
+
+// Unusable files, values outside their limits (130 to 149)
+constexpr int CommandTableUnusable = 130;    // + path, then 131, line, ": " and what is wrong
+constexpr int FileLine = 131;                // + line number
+constexpr int ValuesOutsideLimits = 132;     // + one line per value (after 17)
+constexpr int ValueOutsideLimitsHint = 133;  // %1 value, %2 minimum, %3 maximum
+constexpr int TranslationFileUnusable = 134; // + path, then 131, line, ": " and what is wrong
 } // namespace Msg

@@ -7,11 +7,11 @@
 #include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
 #include "util/Exceptions.h"
+#include "util/FileErrors.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
-#include <QSaveFile>
 #include <QTimer>
 
 namespace {
@@ -568,9 +568,8 @@ void RestorePointsPage::ExportCsv(const QString& fileName) {
     const QString text = ComparisonCsv(
         comparison_, shown_, form_.TranslateString(Msg::RestorePointsCompareTitles).split(u'|'));
     const QByteArray bytes = text.toUtf8();
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    if (const std::optional<FileSaveFailure> failure = SaveWholeFile(fileName, bytes))
         throw EInOutError(
-            QStringLiteral("Cannot write file \"%1\": %2").arg(fileName, file.errorString()));
+            QStringLiteral("Cannot write file \"%1\": %2").arg(fileName, failure->reason));
     ShowMessage(form_.TranslateString(Msg::RestorePointsExported) + QFileInfo(fileName).fileName());
 }

@@ -388,7 +388,7 @@ void TFormMain::showEvent(QShowEvent* event) {
     RunReported([this] { FormShow(this); });
 }
 
-void TFormMain::FormShow(QObject* Sender) {
+void TFormMain::FormShow(QObject*) {
     SequenceActivePositionGLOB = 0;
     SilentControlsEventsGLOB = true;
     SilentActivePageChangeGLOB = false;
@@ -404,7 +404,10 @@ void TFormMain::FormShow(QObject* Sender) {
         Commands.Clear(index);
         ClearSequenceRecord(index);
     }
-    BLoadCommandsClick(Sender);
+    // A file that cannot serve as the command table ends the start-up here,
+    // reported; the link stays closed.
+    if (!LoadCommandTableAtStartUp())
+        return;
     AssignCommandsToControls();
     BindOutputTestDurations();
     EnableControls();

@@ -29,6 +29,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QList>
+#include <QMap>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -121,8 +122,14 @@ class TFormMain : public QWidget {
 
     // ------------------------------------------------------------ commands page
     void BLoadCommandsClick(QObject* Sender);
+    // Start-up's load of the command table. False when the file cannot serve
+    // as the table: one message names the file, the line and what is wrong.
+    bool LoadCommandTableAtStartUp();
     // Message 59 when the command table holds no command at all.
     void WarnIfCommandTableHoldsNothing();
+    // Nothing is read from or sent to a GCU without a usable command table:
+    // the link stays closed (no auto-connect, Connect does nothing).
+    bool CommandTableUsable() const { return commandTableUsable_; }
     void BRefreshCommandsClick(QObject* Sender);
     void BSaveCommandsClick(QObject* Sender);
 
@@ -147,6 +154,8 @@ class TFormMain : public QWidget {
     void EnableControls();
     // The colour of a status letter; ActiveControl for the selected entry.
     static TColor GetStatusColor(const QString& Status, bool ActiveControl);
+    // The hint of a control bound to command Id: "Id [WORD] description".
+    static QString CommandHint(int id, const TCommandRecord& row);
     // Paints ControlName, whose class name is ControlType; a check box shows
     // the colour on its marker "S" + name, hidden while the colour is clWhite.
     void SetControlColor(const QString& ControlType, const QString& ControlName, TColor AColor);
@@ -176,6 +185,7 @@ class TFormMain : public QWidget {
     // Writes the table after a language switch; a failure is shown once.
     void StoreLanguageChoice(QObject* Sender);
     bool languageStoreFailureShown_ = false;
+    bool translationFileUnusable_ = false; // start-up found it broken: never written
     // Every component as "Create" sees it, in component order.
     std::vector<ComponentTexts> WindowComponentTexts() const;
     // The connect button shows the closed link's caption, in English or in
@@ -260,6 +270,9 @@ class TFormMain : public QWidget {
     void SyncLinkGlobals();
     // Sends 8-bit text through the serial-port object; raises when not open.
     void SendFrame(const QByteArray& frame);
+    // The same for the link's requests: a refused send means the link is gone
+    // (ELinkGone), which the request reports as the link lost.
+    void SendLinkFrame(const QByteArray& frame);
     // The serial-port object's events.
     void SerialPortReceive(TSerialPort* Sender, const QByteArray& Buffer);
     void SerialPortSend(TSerialPort* Sender, const QByteArray& Buffer);
@@ -280,8 +293,11 @@ class TFormMain : public QWidget {
     // Applies a complete configuration dump (the receive handler calls it).
     void GetConfig(const QString& AString);
     void BApplyConfigClick(QObject* Sender);
-    // "[SAVEPRMT 0]" and the exclamation sound; nothing is awaited.
-    void SaveCPUParameters();
+    // "[SAVEPRMT 0]" and the exclamation sound, then a moment for the GCU to
+    // answer the store before anything else is asked. LinkLost: the link went
+    // at the store (ReportStoreLinkLost tells the user).
+    WaitResult SaveCPUParameters();
+    void ReportStoreLinkLost();
 
     // ------------------------------------------------------------ parameter editing
     // Change capture: a bound control's edit becomes a pending change. Text
@@ -499,6 +515,10 @@ class TFormMain : public QWidget {
     void DiscardSequenceForDownload();
     void ShowConfigurationInControls();
     void ShowCommandInControl(QObject* component, int id);
+    // The values of the last download that lie outside their limits, by ID:
+    // their controls show them marked.
+    QMap<int, LimitRefusal> outsideLimits_;
+    QString OutsideLimitsHint(int id) const;
     void ShowDerivedValuesAfterDownload();
     enum class LoadedEntryStep { MarkedModified, Written, LeftAsIs };
     QVector<LeftOutRecord> DiscardUnfitLoadedEntries();
@@ -510,6 +530,8 @@ class TFormMain : public QWidget {
     std::unique_ptr<LinkExchange> linkExchange_ = MakeLinkExchange(LinkExchange::Limits{});
     AutoConnector autoConnector_;
     bool closingLink_ = false;
+    bool commandTableUsable_ = false;
+    void StopLinkWithoutCommandTable();
     // Adapters that come and go (ui/UnitMainAdapters.cpp).
     void WatchPorts();
     void PortDeviceChanged(const QString& action, const QString& subsystem);

@@ -48,6 +48,8 @@ void TFormMain::BSerialCommunicationConnectDisconnectClick(QObject*) {
         return;
     if (Control<TButton>(ConnectButtonName).Tag() != 0)
         return CloseLink();
+    if (!commandTableUsable_)
+        return;
     bool opened = false;
     try {
         opened = OpenLink(entry);
@@ -182,7 +184,7 @@ void TFormMain::StopLiveWithoutSending() {
 // tag says whether the link is open, whatever language its caption is in and
 // also when the message texts are missing (the caption is then empty).
 bool TFormMain::AutoConnectIdle() const {
-    return Control<TButton>(ConnectButtonName).Tag() != 0 ||
+    return !commandTableUsable_ || Control<TButton>(ConnectButtonName).Tag() != 0 ||
            Control<TComboBox>(PortBoxName).Text() != QLatin1String(PortBox::AutoConnect);
 }
 

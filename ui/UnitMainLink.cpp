@@ -33,7 +33,8 @@ ResponseWaiter::BusyIndicator TFormMain::HourglassIndicator() {
 
 std::unique_ptr<LinkExchange> TFormMain::MakeLinkExchange(const LinkExchange::Limits& limits) {
     return std::make_unique<LinkExchange>(
-        linkRouter_, linkWaiter_, [this](const QByteArray& frame) { SendFrame(frame); }, limits);
+        linkRouter_, linkWaiter_, [this](const QByteArray& frame) { SendLinkFrame(frame); },
+        limits);
 }
 
 void TFormMain::SetLinkLimits(const LinkExchange::Limits& limits) {
@@ -77,6 +78,16 @@ void TFormMain::UnwireSerialPortEvents() {
 void TFormMain::SendFrame(const QByteArray& frame) {
     SyncLinkGlobals();
     SerialPort->SendString(frame);
+}
+
+// The port refuses a frame only when it is not open; the link's requests
+// only run on a link the window holds open, so the link went by itself.
+void TFormMain::SendLinkFrame(const QByteArray& frame) {
+    try {
+        SendFrame(frame);
+    } catch (const ESerialPortException& refused) {
+        throw ELinkGone(refused.Message());
+    }
 }
 
 bool TFormMain::TrafficLogShown() const {

@@ -254,8 +254,10 @@ void TFormMain::BSequenceTransmitClick(QObject* Sender) {
         ReportUnanswered(*this, outcome);
         return;
     }
-    SaveCPUParameters();
+    const WaitResult stored = SaveCPUParameters();
     EnableControls();
+    if (stored == WaitResult::LinkLost)
+        return ReportStoreLinkLost();
     ReadBackAfterStore(readBack);
 }
 
@@ -301,12 +303,13 @@ void TFormMain::BSequenceTransmitAllClick(QObject*) {
     EnableControls();
     const bool stopped = stop != TransmitOutcome::Answered;
     const bool store = stop != TransmitOutcome::LinkLost && (!stopped || answered > 0);
-    if (store)
-        SaveCPUParameters();
+    const WaitResult stored = store ? SaveCPUParameters() : WaitResult::Completed;
     run.End();
     if (stopped)
         ReportUnanswered(*this, stop);
-    if (store)
+    if (store && stored == WaitResult::LinkLost)
+        ReportStoreLinkLost();
+    else if (store)
         ReadBackAfterStore(readBack, stop == TransmitOutcome::NoAnswer);
 }
 

@@ -9,6 +9,9 @@
 #include "util/Exceptions.h"
 #include "util/StringGridModel.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace {
 
 QString TranslationFilePath() {
@@ -188,6 +191,8 @@ void TFormMain::BTranslateEnglishClick(QObject* Sender) {
 // A folder that cannot be written must not stop the window: the language
 // stays switched, and the user hears of the failure once.
 void TFormMain::StoreLanguageChoice(QObject* Sender) {
+    if (translationFileUnusable_)
+        return;
     try {
         BSaveTranslationClick(Sender);
     } catch (const EInOutError& error) {
@@ -199,9 +204,32 @@ void TFormMain::StoreLanguageChoice(QObject* Sender) {
     }
 }
 
+// A file that cannot be used is not loaded: the window keeps its English
+// texts, says so once, naming the file and the line, and never writes over
+// the file (a language switch is then not stored).
 void TFormMain::LoadStandardTranslation() {
-    BLoadTranslationClick(this);
-    const StringGridModel& grid = Control<TStringGrid>(QStringLiteral("SGTranslation")).Model();
+    StringGridModel& grid = Control<TStringGrid>(QStringLiteral("SGTranslation")).Model();
+    const QString path = TranslationFilePath();
+    if (!QFileInfo::exists(path))
+        return;
+    QStringList lines;
+    std::optional<TranslationFileFault> fault;
+    try {
+        lines = ReadCsvLines(path);
+        fault = CheckTranslationLines(lines);
+    } catch (const EInOutError& unreadable) {
+        fault = TranslationFileFault{0, unreadable.Message()};
+    }
+    if (fault) {
+        translationFileUnusable_ = true;
+        QString text =
+            TranslateString(Msg::TranslationFileUnusable) + QDir::toNativeSeparators(path);
+        if (fault->line > 0)
+            text += u'\n' + TranslateString(Msg::FileLine) + QString::number(fault->line);
+        ShowMessage(text + QStringLiteral(": ") + fault->reason, TMsgDlgType::mtWarning);
+        return;
+    }
+    LoadStringGridFromLines(grid, lines);
     // A switch rewrites the titles, so only the first marked column counts.
     for (int language = TranslationLayout::FirstLanguage;
          language <= TranslationLayout::LastLanguage; ++language) {
