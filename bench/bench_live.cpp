@@ -13,6 +13,7 @@
 //     QT_QPA_PLATFORM=offscreen ./bench_live [seconds per rate]
 #include "app/DemoMode.h"
 #include "model/LiveRecording.h"
+#include "model/LiveSession.h"
 #include "ui/LivePlots.h"
 #include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
@@ -120,13 +121,13 @@ bool MeasureRate(double rate, double seconds, const QString& commandsFile, Figur
         auto& pages = form.Control<TPageControl>(QStringLiteral("PCMain"));
         pages.SetActivePage(&form.Control<TTabSheet>(QStringLiteral("TSLivePlots")));
         form.Control<TRadioGroup>(QStringLiteral("RGLivePlotsSpan")).SetItemIndex(2); // 120 s
-        form.Plots().StartRecording(recording);
+        form.LiveData().StartRecording(recording);
     }
     const quint64 shownAtRecordingStart = form.LiveLinesShown();
     if (plots)
         QTest::qWait(500);
     const quint64 shownBefore = form.LiveLinesShown();
-    const quint64 plottedBefore = form.Plots().LiveData().TotalAdded();
+    const quint64 plottedBefore = form.LiveData().History().TotalAdded();
     const quint64 redrawsBefore = form.Plots().Redraws();
     const long firstNumber = LastLineNumber(form);
     const double cpuBefore = CpuSeconds();
@@ -137,12 +138,12 @@ bool MeasureRate(double rate, double seconds, const QString& commandsFile, Figur
     figures.cpu = CpuSeconds() - cpuBefore;
     figures.shown = form.LiveLinesShown() - shownBefore;
     figures.sent = LastLineNumber(form) - firstNumber;
-    figures.plotted = form.Plots().LiveData().TotalAdded() - plottedBefore;
+    figures.plotted = form.LiveData().History().TotalAdded() - plottedBefore;
     figures.redraws = form.Plots().Redraws() - redrawsBefore;
     form.Control<TCheckBox>(QStringLiteral("CBLiveActive")).SetChecked(false);
     if (plots) {
         const quint64 shownAll = form.LiveLinesShown();
-        form.Plots().StopRecording(QString::fromLatin1(LiveCsv::EndStopped));
+        form.LiveData().StopRecording(QString::fromLatin1(LiveCsv::EndStopped));
         const LiveRecordingFile file = ReadLiveRecording(recording);
         figures.recorded = qint64(file.samples.size());
         std::printf("  recording: %lld rows, %llu lines shown while it ran\n",
@@ -190,6 +191,7 @@ double MeasureReplayOpen() {
     QElapsedTimer clock;
     clock.start();
     form.Plots().OpenReplay(path);
+    QTest::qWaitFor([&form] { return !form.Plots().Reading(); }, 60000);
     form.Plots().Redraw();
     QCoreApplication::processEvents();
     const double seconds = clock.nsecsElapsed() / 1e9;

@@ -11,6 +11,8 @@
 // router follows the line the GCU is in the middle of, so that the tail of a
 // line begun earlier (an answer given up on, for example) never feeds a later
 // request.
+#include "util/ArrivalTimes.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QString>
@@ -30,6 +32,7 @@ struct ReceiveOutcome {
     QString firmwareVersion;
     bool reachedLive = false; // the piece went to the live stream (cursor back to normal)
     QStringList liveLines;    // complete status lines, in arrival order
+    std::vector<SteadyTime> liveArrivals; // when each of them arrived (its line end)
     std::optional<QString> completedDump; // the whole dump (up to its "#"), to apply once
     bool answerCompleted = false;         // a stored answer is complete
 };
@@ -114,7 +117,10 @@ class LinkRouter {
     // Milliseconds since text last came for the dump; -1 when none came.
     qint64 MsSinceDumpText() const;
 
-    ReceiveOutcome Receive(const QByteArray& piece, const QTime& now, bool logShown);
+    // Arrivals: when the piece's bytes came (the receive thread's times);
+    // without them a line counts as arrived now.
+    ReceiveOutcome Receive(const QByteArray& piece, const QTime& now, bool logShown,
+                           const ArrivalMarks& arrivals = {});
 
   private:
     bool TakeAnnouncement(const QString& text, ReceiveOutcome& outcome);
@@ -123,8 +129,8 @@ class LinkRouter {
     static constexpr int MaxVersionWait = 256; // characters after the announcement
     void FollowLine(const QString& text);
     bool DropTailOfEarlierLine();
-    void Route(const QString& text, ReceiveOutcome& outcome);
-    void RouteLive(const QString& text, ReceiveOutcome& outcome);
+    void Route(const QString& text, const ArrivalMarks& arrivals, ReceiveOutcome& outcome);
+    void RouteLive(const QString& text, const ArrivalMarks& arrivals, ReceiveOutcome& outcome);
     void RouteStoredAnswer(const QString& text, ReceiveOutcome& outcome);
     void RouteDump(const QString& text, ReceiveOutcome& outcome);
     void EndDumpRequest();

@@ -110,4 +110,15 @@ constexpr int RestorePointsFileNotCompared = 92; // + reason
 constexpr int RestorePointDamaged = 93;
 constexpr int RestorePointsNothingToTake = 94;
 constexpr int RestorePointsNothingToRestore = 95;
+
+// Live data over time (150 to 169)
+constexpr int LivePlotsShiftResolutionTitle = 150; // the shift table's resolution column
+constexpr int LivePlotsPressed = 151;              // a paddle or input at the cursor
+constexpr int LivePlotsReleased = 152;
+constexpr int LivePlotsGapLiveOff = 153; // 153 to 157: why lines are missing
+constexpr int LivePlotsGapLinkLost = 154;
+constexpr int LivePlotsGapLinkClosed = 155;
+constexpr int LivePlotsGapLinesMissing = 156; // %1 lines
+constexpr int LivePlotsGapSilence = 157;      // %1 ms
+constexpr int LivePlotsReading = 158;         // + file name
 } // namespace Msg

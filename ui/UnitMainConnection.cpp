@@ -96,7 +96,7 @@ void TFormMain::CloseLink() {
     auto& live = Control<TCheckBox>(QStringLiteral("CBLiveActive"));
     if (live.Checked())
         live.SetChecked(false); // its handler stops the stream before the port closes
-    EndLiveRecording(LiveCsv::EndDisconnected);
+    LiveLinkEnded(false);
     {
         FlagScope closing(closingLink_);
         SerialPort->Close();
@@ -146,7 +146,7 @@ void TFormMain::ShowClosedLinkAndRefreshPorts() {
 void TFormMain::LinkLost() {
     if (Control<TButton>(ConnectButtonName).Tag() != 1 || SerialPort->IsConnected())
         return;
-    EndLiveRecording(LiveCsv::EndLinkLost);
+    LiveLinkEnded(true);
     StopLiveWithoutSending();
     {
         FlagScope closing(closingLink_);
