@@ -61,7 +61,8 @@ QByteArray GcuAnnouncement(const QString& firmwareVersion) {
 enum class LinkMode { Unplugged, Closed, Booting, BootLoader, Running };
 
 struct GcuSimulator::Impl {
-    explicit Impl(GcuSimulatorOptions o) : options(std::move(o)) {}
+    explicit Impl(GcuSimulatorOptions o)
+        : options(std::move(o)), statusLinesToDrop(options.faults.dropStatusLines) {}
 
     GcuSimulatorOptions options;
     mutable std::mutex mutex;
@@ -94,6 +95,7 @@ struct GcuSimulator::Impl {
     Clock::time_point chatterUntil; // dump-like text without an end mark goes out until then
     Clock::time_point nextChatter;
     long statusLines = 0;
+    int statusLinesToDrop = 0;
     QList<GcuStatusLogEntry> statusLog;
     PacedTransmitter transmitter;
     PacedReceiver receiver;
@@ -536,7 +538,12 @@ void GcuSimulator::Impl::RunTimers(Clock::time_point now) {
     QByteArray line = FormatStatusLine(ride.Sample(), calibration.rpmPerHz, number);
     if (statusLog.size() >= GcuSimulator::MaxStatusLog)
         statusLog.removeFirst();
-    statusLog.append({number, ride.Time(), line});
+    const bool dropped = statusLinesToDrop > 0;
+    statusLog.append({number, ride.Time(), line, dropped});
+    if (dropped) {
+        --statusLinesToDrop;
+        return;
+    }
     if (options.faults.garbageAnswers)
         for (char& c : line)
             c = static_cast<char>(rng() & 0xFF);
@@ -734,6 +741,7 @@ void GcuSimulator::Replug() {
 void GcuSimulator::SetFaults(const GcuFaultOptions& faults) {
     std::lock_guard lock(impl_->mutex);
     impl_->options.faults = faults;
+    impl_->statusLinesToDrop = faults.dropStatusLines;
     if (impl_->running)
         Wake(impl_->wakeFd);
 }

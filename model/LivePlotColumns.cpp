@@ -89,9 +89,11 @@ void LivePlotColumns::Update(const LiveHistory& history, double fromMs, double t
         generation_ = history.Generation();
         columnMs_ = columnMs;
         coveredFromMs_ = fromMs;
-        size_t start = history.LowerBound(fromMs);
+        // From the view's first column on, and the whole column of the line
+        // before it, so that lines run to the view's edge.
+        size_t start = history.LowerBound(double(ColumnOf(fromMs)) * columnMs_);
         if (start > 0)
-            --start; // one line before the view, so lines run to its edge
+            start = history.LowerBound(double(ColumnOf(history.TimeAt(start - 1))) * columnMs_);
         nextNumber_ = history.FirstNumber() + start;
         ++rebuilds_;
     }
@@ -114,9 +116,12 @@ void LivePlotColumns::Points(LiveFieldId field, double fromMs, double toMs, bool
     if (!built_)
         return;
     const auto& columns = columns_[size_t(FieldIndex(field))];
-    const qint64 first = ColumnOf(fromMs) - 1, last = ColumnOf(toMs) + 1;
+    const qint64 first = ColumnOf(fromMs), last = ColumnOf(toMs) + 1;
+    // The last column before the view too, for the line to its edge.
     auto it = std::lower_bound(columns.begin(), columns.end(), first,
                                [](const PlotColumn& c, qint64 k) { return c.column < k; });
+    if (it != columns.begin())
+        --it;
     out.reserve(qsizetype(std::min<size_t>(columns.end() - it, size_t(last - first + 2)) * 5));
     for (; it != columns.end() && it->column <= last; ++it)
         AppendColumnPoints(*it, step, offset, out);

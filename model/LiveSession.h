@@ -47,6 +47,8 @@ class LiveSession {
     // ---------------------------------------------------------- what it holds
     const LiveHistory& History() const { return history_; }
     bool LiveOn() const { return liveOn_; }
+    // Why the next line will follow a gap, if it is known already.
+    std::optional<LiveGapReason> PendingGap() const { return pendingGap_; }
     // The mean interval of the last status lines, ms (0 before two lines).
     double LineIntervalMs() const { return lineIntervalMs_; }
     double MsOf(SteadyTime time) const;

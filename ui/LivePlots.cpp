@@ -935,6 +935,10 @@ void LivePlots::SetSeriesShown(LiveFieldId field, bool shown) {
     dirty_ = true;
 }
 
+QWidget& LivePlots::StripWidget(int index) const {
+    return Strip(index);
+}
+
 const LivePlotLine* LivePlots::SeriesOf(LiveFieldId field) const {
     for (LiveStrip* strip : strips_)
         for (const LivePlotLine& line : strip->Lines())

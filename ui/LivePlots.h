@@ -114,6 +114,7 @@ class LivePlots : public QObject {
     quint64 Redraws() const { return redraws_; }
     int StripCount() const { return int(strips_.size()); }
     LiveStrip& Strip(int index) const { return *strips_[size_t(index)]; }
+    QWidget& StripWidget(int index) const;
     // The line that draws Field (nullptr for a field that is not plotted).
     const LivePlotLine* SeriesOf(LiveFieldId field) const;
     const LivePlotColumns& Columns() const { return columns_; }
