@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
@@ -227,8 +228,9 @@ class LiveStrip : public QWidget {
     }
 
   protected:
+    // The same on every strip, so that a time stands at the same x on all.
     QRect PlotRect() const {
-        const int left = 44, right = hasRight_ ? 30 : 8;
+        const int left = 44, right = 30;
         const int top = 14, bottom = timeLabels_ ? 14 : 3;
         return QRect(left, top, std::max(width() - left - right, 10),
                      std::max(height() - top - bottom, 10));
@@ -714,6 +716,7 @@ void LivePlots::FinishReading() {
             ClearOverlay();
         replay_ = std::move(history);
         replayFile_ = load->FileName();
+        targetAnchorMs_.reset(); // a shift of what was shown before
         following_ = false;
         playing_ = false;
         chosenShift_.reset();
@@ -733,6 +736,7 @@ void LivePlots::ShowLive() {
         ClearOverlay();
     replay_.reset();
     replayFile_.clear();
+    targetAnchorMs_.reset(); // a shift of the recording
     playing_ = false;
     chosenShift_.reset();
     ClearCursors();
@@ -861,6 +865,7 @@ void LivePlots::SetPaused(bool paused) {
             playClock_.start();
         }
         dirty_ = true;
+        UpdateControls();
         return;
     }
     if (paused == !following_)
@@ -869,6 +874,7 @@ void LivePlots::SetPaused(bool paused) {
         endMs_ = EndMs();
     following_ = !paused;
     dirty_ = true;
+    UpdateControls();
 }
 
 // The view stands still with its right edge at EndMs.
@@ -1096,16 +1102,29 @@ void LivePlots::UpdateTexts() {
             retitled = true;
         }
     }
-    // Each column as wide as its title or the widest text it takes.
-    if (retitled) {
+    // Each column as wide as its title or the widest text it takes; the
+    // time gives up room first when they do not fit beside the scroll bar.
+    if (retitled || grid.width() != gridSizedFor_) {
+        gridSizedFor_ = grid.width();
         const QFontMetrics metrics = grid.fontMetrics();
-        const QString widest[] = {QStringLiteral("0000,00"), QStringLiteral("N"),
-                                  QStringLiteral("N"),       QStringLiteral("< 000"),
-                                  QStringLiteral("< 000"),   QStringLiteral("000")};
+        const QString widest[] = {QStringLiteral("000,00"), QStringLiteral("N"),
+                                  QStringLiteral("N"),      QStringLiteral("< 000"),
+                                  QStringLiteral("< 000"),  QStringLiteral("000")};
+        std::vector<int> widths;
+        int total = 0;
+        for (int col = 0; col < grid.ColCount(); ++col) {
+            widths.push_back(std::max(metrics.horizontalAdvance(titles.value(col)),
+                                      metrics.horizontalAdvance(widest[col])) +
+                             8);
+            total += widths.back();
+        }
+        const int room = grid.width() - 2 * grid.frameWidth() -
+                         grid.style()->pixelMetric(QStyle::PM_ScrollBarExtent) - 1;
+        if (total > room && room > 0)
+            widths[0] = std::max(widths[0] - (total - room),
+                                 metrics.horizontalAdvance(titles.value(0)) + 4);
         for (int col = 0; col < grid.ColCount(); ++col)
-            grid.SetColWidths(col, std::max(metrics.horizontalAdvance(titles.value(col)),
-                                            metrics.horizontalAdvance(widest[col])) +
-                                       10);
+            grid.SetColWidths(col, widths[size_t(col)]);
     }
     // The interval shown moves only when the stream's rate does, not with
     // every millisecond of jitter (each new text lays the page out again).

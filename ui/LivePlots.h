@@ -189,6 +189,7 @@ class LivePlots : public QObject {
     quint64 gridShiftRevision_ = quint64(-1);
     const LiveHistory* gridSource_ = nullptr;
     double shownIntervalMs_ = 0;
+    int gridSizedFor_ = -1; // the shift table's width its columns were sized for
     qint64 statusShownAt_ = 0;
     QString statusShownFor_;
     quint64 redraws_ = 0;

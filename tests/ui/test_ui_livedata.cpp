@@ -9,7 +9,9 @@
 #include "support/WindowFixtures.h"
 #include "translation/MessageNumbers.h"
 #include "ui/LivePlots.h"
+#include "util/UnitUtils.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <cmath>
@@ -294,6 +296,197 @@ TEST_F(LiveDataWithGcu, hundredMegabyteRecordingIsReadWhileTheWindowPaintsAndRec
     for (size_t i = 1; i < meanwhile.samples.size(); ++i)
         ASSERT_EQ(meanwhile.samples[i][Id::Counter], meanwhile.samples[i - 1][Id::Counter] + 1)
             << "a line was lost at row " << i;
+}
+
+// ------------------------------------------------------------------ the page on a recording
+
+class LivePlotsPage : public qvtest::WindowOnDataFolder {
+  protected:
+    // 20 lines a second; 2 s of live off after line 100; an up-shift 2 -> 3
+    // at line 198, 3 -> 4 at line 300.
+    static double T(int i) { return i * 50.0 + (i > 100 ? 2000 : 0); }
+    static ShiftEvent ShiftAt(int i, int from) {
+        ShiftEvent shift;
+        shift.timeMs = T(i);
+        shift.fromGear = from;
+        shift.toGear = from + 1;
+        shift.paddleToGearMs = 100;
+        shift.paddleToBarrelMs = 150;
+        shift.resolutionMs = 50;
+        return shift;
+    }
+    // Shifted later by OffsetMs, the engine 500 RPM faster.
+    QString Write(const char* name, double offsetMs = 0, double rpmMore = 0) {
+        const QString path = data.FilePath(QString::fromLatin1(name));
+        LiveRecorder recorder;
+        recorder.Start(path, 0, QDateTime::currentDateTime());
+        for (int i = 0; i < 400; ++i) {
+            LiveSample s;
+            s.timeMs = T(i) + offsetMs;
+            s[Id::Counter] = i;
+            s[Id::Rpm] = 4000 + i * 10 + rpmMore;
+            s[Id::Gear] = i < 200 ? 2 : (i < 302 ? 3 : 4);
+            s[Id::Barrel] = i < 200 ? 1600 : (i < 302 ? 2200 : 2800);
+            s[Id::PaddleUp] = (i >= 198 && i < 202) || (i >= 300 && i < 304) ? 1 : 0;
+            s[Id::Battery] = 13.5;
+            if (i == 101)
+                recorder.AddGap({T(100) + offsetMs, T(101) + offsetMs, LiveGapReason::LiveOff, -1});
+            recorder.Add(s);
+            for (int at : {198, 300})
+                if (i == at + 4) {
+                    ShiftEvent shift = ShiftAt(at, at == 198 ? 2 : 3);
+                    shift.timeMs += offsetMs;
+                    recorder.AddShift(shift);
+                }
+        }
+        EXPECT_TRUE(recorder.Stop(QString::fromLatin1(LiveCsv::EndStopped)));
+        return path;
+    }
+    void Open(const QString& path) {
+        auto& pages = form->Control<TPageControl>(QStringLiteral("PCMain"));
+        pages.SetActivePage(&form->Control<TTabSheet>(QStringLiteral("TSLivePlots")));
+        dialogs.fileAnswers.push_back(path);
+        Button("BLivePlotsOpen").click();
+        ASSERT_TRUE(WaitFor([this] { return !Plots().Reading(); }));
+        ASSERT_TRUE(Plots().InReplay());
+    }
+    LivePlots& Plots() const { return form->Plots(); }
+    TStringGrid& Shifts() const {
+        return form->Control<TStringGrid>(QStringLiteral("SGLivePlotsShifts"));
+    }
+    void ClickShiftRow(int row) {
+        TStringGrid& grid = Shifts();
+        const QRect cell = grid.visualRect(grid.model()->index(row, 0));
+        QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, cell.center());
+    }
+    QWidget& Strip(int index) const { return Plots().StripWidget(index); }
+    QPoint InStrip(int index, double fraction) const {
+        QWidget& strip = Strip(index);
+        return {int(50 + fraction * (strip.width() - 100)), strip.height() / 2};
+    }
+};
+
+TEST_F(LivePlotsPage, shiftRowCentresTheStrips_cursorsReadValuesAndDifferences_mouseSetsThem) {
+    Open(Write("run.csv"));
+    ASSERT_EQ(Shifts().RowCount(), 3); // title, then the newest first
+    EXPECT_EQ(Shifts().Cells(0, 1), RealToStrDec(T(300) / 1000, 2));
+    EXPECT_EQ(Shifts().Cells(5, 1), "50"); // every row carries its resolution
+    ClickShiftRow(2);
+    EXPECT_DOUBLE_EQ(Plots().SpanMs(), LivePlots::ShiftSpanMs);
+    EXPECT_DOUBLE_EQ(Plots().EndMs() - Plots().SpanMs() / 2, T(198) + 75); // paddle to barrel
+    EXPECT_TRUE(Check("CBLivePlotsPause").Checked());
+    EXPECT_TRUE(Button("BLivePlotsPlay").isEnabled());
+
+    // Values at a time, in their units; the difference between two times.
+    EXPECT_EQ(Plots().ValueText(Id::Rpm, T(150)), "5500 RPM");
+    EXPECT_EQ(Plots().ValueText(Id::Rpm, T(150) + 20), "5500 RPM"); // until the next line
+    EXPECT_EQ(Plots().ValueText(Id::Gear, T(150)), "2");
+    EXPECT_EQ(Plots().ValueText(Id::Battery, T(150)), "13,50 V");
+    EXPECT_EQ(Plots().ValueText(Id::PaddleUp, T(199)),
+              form->TranslateString(Msg::LivePlotsPressed));
+    EXPECT_EQ(Plots().ValueText(Id::PaddleUp, T(150)),
+              form->TranslateString(Msg::LivePlotsReleased));
+    EXPECT_EQ(Plots().ValueText(Id::Rpm, T(100) + 1000), "-"); // lines missing there
+    EXPECT_EQ(Plots().ValueText(Id::Rpm, T(399) + 1000), "-"); // after the last line
+    EXPECT_EQ(Plots().DifferenceText(Id::Rpm, T(150), T(160)), "+100 RPM");
+    EXPECT_EQ(Plots().DifferenceText(Id::Barrel, T(250), T(150)), "-600 mV");
+    EXPECT_EQ(Plots().DifferenceText(Id::Gear, T(150), T(250)), ""); // a state
+    EXPECT_EQ(Plots().DifferenceText(Id::Rpm, T(150), T(100) + 1000), "");
+
+    // The mouse: over the strips it shows the time under it; a click sets the
+    // first cursor there, a shift-click the second, a right click clears both.
+    const auto hoverAt = [this](double fraction) {
+        QTest::mouseMove(&Strip(1), InStrip(1, fraction));
+        return Plots().HoverMs().value_or(NoValue);
+    };
+    const double a = hoverAt(0.3), b = hoverAt(0.7);
+    EXPECT_GT(a, Plots().EndMs() - Plots().SpanMs());
+    EXPECT_GT(b, a);
+    EXPECT_LT(b, Plots().EndMs());
+    QTest::mouseClick(&Strip(1), Qt::LeftButton, {}, InStrip(1, 0.3));
+    QTest::mouseClick(&Strip(1), Qt::LeftButton, Qt::ShiftModifier, InStrip(1, 0.7));
+    EXPECT_EQ(Plots().CursorMs(false), a);
+    EXPECT_EQ(Plots().CursorMs(true), b);
+    QTest::mouseClick(&Strip(1), Qt::RightButton, {}, InStrip(1, 0.5));
+    EXPECT_FALSE(Plots().CursorMs(false) || Plots().CursorMs(true));
+
+    // Dragging pans (the data follows the mouse); with Ctrl it zooms to the
+    // range dragged over.
+    const double end = Plots().EndMs();
+    QTest::mousePress(&Strip(1), Qt::LeftButton, {}, InStrip(1, 0.7));
+    QTest::mouseMove(&Strip(1), InStrip(1, 0.3));
+    QTest::mouseRelease(&Strip(1), Qt::LeftButton, {}, InStrip(1, 0.3));
+    EXPECT_NEAR(Plots().EndMs() - end, b - a, 1e-6);
+    EXPECT_FALSE(Plots().CursorMs(false).has_value()); // a drag is no click
+    const double from = hoverAt(0.2), to = hoverAt(0.6);
+    QTest::mousePress(&Strip(1), Qt::LeftButton, Qt::ControlModifier, InStrip(1, 0.2));
+    QTest::mouseMove(&Strip(1), InStrip(1, 0.6));
+    QTest::mouseRelease(&Strip(1), Qt::LeftButton, Qt::ControlModifier, InStrip(1, 0.6));
+    EXPECT_NEAR(Plots().SpanMs(), to - from, 1e-6);
+    EXPECT_NEAR(Plots().EndMs(), to, 1e-6);
+}
+
+TEST_F(LivePlotsPage, overlayAlignsTheChosenShiftsAndPlayRunsAtItsSpeed_exportWritesTheTable) {
+    Open(Write("run.csv"));
+    // A second stretch of the same recording: the later shift over the earlier.
+    ClickShiftRow(1);
+    EXPECT_TRUE(Button("BLivePlotsOverlayShift").isEnabled());
+    Button("BLivePlotsOverlayShift").click();
+    ClickShiftRow(2);
+    ASSERT_TRUE(Plots().HasOverlay());
+    EXPECT_DOUBLE_EQ(Plots().OverlayOffsetMs(), T(198) - T(300));
+    Plots().Redraw();
+    const auto valueAt = [](const QList<QPointF>& points, double ms) {
+        for (const QPointF& p : points)
+            if (!IsPlotBreak(p) && std::abs(p.x() * 1000 - ms) < 0.5)
+                return p.y();
+        return NoValue;
+    };
+    // On the shown axis at the earlier paddle, the faded line has the later one's RPM.
+    EXPECT_EQ(valueAt(Plots().SeriesOf(Id::Rpm)->overlay, T(198)), 4000 + 300 * 10);
+    EXPECT_EQ(valueAt(Plots().SeriesOf(Id::Rpm)->points, T(198)), 4000 + 198 * 10);
+    Button("BLivePlotsOverlayClear").click();
+    EXPECT_FALSE(Plots().HasOverlay());
+
+    // Another recording, 7 s later and 500 RPM faster, aligned on its later
+    // shift as the overlay box chooses.
+    dialogs.fileAnswers.push_back(Write("other.csv", 7000, 500));
+    Button("BLivePlotsOverlayFile").click();
+    ASSERT_TRUE(WaitFor([this] { return !Plots().Reading(); }));
+    auto& choice = form->Control<TComboBox>(QStringLiteral("CBLivePlotsOverlayShift"));
+    ASSERT_EQ(choice.count(), 2);
+    EXPECT_TRUE(choice.isEnabled());
+    choice.SetItemIndex(1);
+    EXPECT_DOUBLE_EQ(Plots().OverlayOffsetMs(), T(198) - (T(300) + 7000));
+    Plots().Redraw();
+    EXPECT_EQ(valueAt(Plots().SeriesOf(Id::Rpm)->overlay, T(198)), 4000 + 300 * 10 + 500);
+
+    // The shift table alone, as CSV.
+    const QString table = data.FilePath(QStringLiteral("shifts.csv"));
+    dialogs.fileAnswers.push_back(table);
+    Button("BLivePlotsExportShifts").click();
+    QFile written(table);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), LiveCsv::ShiftTableHeaderLine() +
+                                     LiveCsv::ShiftTableLine(ShiftAt(198, 2)) +
+                                     LiveCsv::ShiftTableLine(ShiftAt(300, 3)));
+
+    // Play at 16 times: the view runs through the recording and stops at its end.
+    form->Control<TComboBox>(QStringLiteral("CBLivePlotsSpeed")).SetItemIndex(2);
+    EXPECT_EQ(Plots().Speed(), 16);
+    const double start = Plots().EndMs();
+    QElapsedTimer clock;
+    clock.start();
+    Button("BLivePlotsPlay").click();
+    EXPECT_TRUE(Plots().Playing());
+    EXPECT_FALSE(Check("CBLivePlotsPause").Checked());
+    QTest::qWait(700);
+    const double moved = Plots().EndMs() - start;
+    EXPECT_GT(moved, 16 * (clock.elapsed() - 450.0)); // redrawn five times a second
+    EXPECT_LE(moved, 16 * double(clock.elapsed()) + 1);
+    ASSERT_TRUE(WaitFor([this] { return !Plots().Playing(); }, 5000));
+    EXPECT_DOUBLE_EQ(Plots().EndMs(), T(399));
+    EXPECT_TRUE(Check("CBLivePlotsPause").Checked());
 }
 
 } // namespace
