@@ -14,6 +14,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 using Id = LiveFieldId;
@@ -175,13 +176,16 @@ class LiveStrip : public QWidget {
             double low = 0, high = 0;
             bool any = columns.Range(field.id, fromMs, toMs, low, high);
             if (overlay) {
-                overlay->Points(field.id, fromMs - offset, toMs - offset, PlotWidth(), field.step,
+                const auto [first, last] = plots_.OverlayStretchMs();
+                overlay->Points(field.id, std::max(fromMs - offset, first),
+                                std::min(toMs - offset, last), PlotWidth(), field.step,
                                 field.stepOffset, line.overlay);
                 for (QPointF& point : line.overlay)
                     if (!IsPlotBreak(point))
                         point.rx() += offset / 1000.0;
                 double oLow = 0, oHigh = 0;
-                if (overlay->Range(field.id, fromMs - offset, toMs - offset, oLow, oHigh)) {
+                if (overlay->Range(field.id, std::max(fromMs - offset, first),
+                                   std::min(toMs - offset, last), oLow, oHigh)) {
                     low = any ? std::min(low, oLow) : oLow;
                     high = any ? std::max(high, oHigh) : oHigh;
                     any = true;
@@ -796,6 +800,12 @@ double LivePlots::OverlayOffsetMs() const {
     if (targetAnchorMs_)
         return *targetAnchorMs_ - overlayAnchorMs_;
     return Shown().FirstMs() - overlay_->FirstMs();
+}
+
+std::pair<double, double> LivePlots::OverlayStretchMs() const {
+    if (overlay_ && overlay_ != overlayFile_.get())
+        return {overlayAnchorMs_ - ShiftSpanMs, overlayAnchorMs_ + ShiftSpanMs};
+    return {-std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()};
 }
 
 void LivePlots::FillOverlayShifts() {

@@ -83,6 +83,9 @@ class LivePlots : public QObject {
     // Added to the overlay's times to put them on the shown time axis.
     double OverlayOffsetMs() const;
     const LiveHistory* Overlay() const { return overlay_; }
+    // The overlay's own times that are drawn: all of a file, the stretch
+    // around the chosen shift of the data shown.
+    std::pair<double, double> OverlayStretchMs() const;
 
     // ---------------------------------------------------------- shifts
     // The shift in row Row of the table (1 = the newest).
