@@ -100,6 +100,7 @@ struct Figures {
     qint64 recorded = -1;
     quint64 shownWhileRecording = 0;
     quint64 redraws = 0;
+    int cursorMoves = 0; // mouse moves that put the cursor somewhere new
     double CpuShare() const { return cpu / seconds; }
 };
 
@@ -143,7 +144,10 @@ bool Measure(const Setup& setup, double seconds, const QString& commandsFile, Fi
             const int width = std::max(strip.width() - 100, 10);
             const int x = 60 + (step * 7) % width;
             ++step;
+            const auto before = form.Plots().HoverMs();
             QTest::mouseMove(&strip, QPoint(x, strip.height() / 2));
+            if (form.Plots().HoverMs() && form.Plots().HoverMs() != before)
+                ++figures.cursorMoves;
         });
         mouse.start(16);
     }
@@ -154,6 +158,7 @@ bool Measure(const Setup& setup, double seconds, const QString& commandsFile, Fi
     const quint64 plottedBefore = form.LiveData().History().TotalAdded();
     const quint64 redrawsBefore = form.Plots().Redraws();
     const long firstNumber = LastLineNumber(form);
+    figures.cursorMoves = 0;
     const double cpuBefore = CpuSeconds();
     QElapsedTimer clock;
     clock.start();
@@ -165,6 +170,7 @@ bool Measure(const Setup& setup, double seconds, const QString& commandsFile, Fi
     figures.plotted = form.LiveData().History().TotalAdded() - plottedBefore;
     figures.redraws = form.Plots().Redraws() - redrawsBefore;
     mouse.stop();
+    const int cursorMoves = figures.cursorMoves;
     form.Control<TCheckBox>(QStringLiteral("CBLiveActive")).SetChecked(false);
     if (setup.plots) {
         figures.shownWhileRecording = form.LiveLinesShown() - shownAtRecordingStart;
@@ -173,6 +179,7 @@ bool Measure(const Setup& setup, double seconds, const QString& commandsFile, Fi
     }
     form.close();
     SetDialogs(nullptr);
+    figures.cursorMoves = cursorMoves;
     return true;
 }
 
@@ -182,6 +189,9 @@ void Report(const char* title, const Figures& f) {
                 static_cast<unsigned long long>(f.shown), f.sent - long(f.shown));
     std::printf("  %.1f lines/s shown; program CPU %.1f %% of one core\n", f.shown / f.seconds,
                 100.0 * f.CpuShare());
+    if (f.cursorMoves > 0)
+        std::printf("  the cursor moved %d times (%.0f a second)\n", f.cursorMoves,
+                    f.cursorMoves / f.seconds);
     if (f.recorded >= 0)
         std::printf("  plotted %llu lines (%llu redraws); recording: %lld rows, %llu lines "
                     "shown while it ran\n",

@@ -4,7 +4,6 @@
 // itself.
 #include "device/ConnectionRules.h"
 #include "device/LinkLogging.h"
-#include "model/LiveRecording.h"
 #include "serial/SerialDevice.h"
 #include "translation/MessageNumbers.h"
 #include "ui/UnitMain.h"
