@@ -180,7 +180,8 @@ qint64 LinkRouter::MsSinceDumpText() const {
     return lastDumpText_.isValid() ? lastDumpText_.elapsed() : -1;
 }
 
-ReceiveOutcome LinkRouter::Receive(const QByteArray& piece, const QTime& now, bool logShown) {
+ReceiveOutcome LinkRouter::Receive(const QByteArray& piece, const QTime& now, bool logShown,
+                                   const ArrivalMarks& arrivals) {
     ReceiveOutcome outcome;
     outcome.text = FromCp1252(piece);
     ++pieces_;
@@ -188,7 +189,7 @@ ReceiveOutcome LinkRouter::Receive(const QByteArray& piece, const QTime& now, bo
     if (logShown)
         outcome.logLine = TrafficLog::ReceivedLine(now, outcome.text);
     if (!TakeAnnouncement(outcome.text, outcome))
-        Route(outcome.text, outcome);
+        Route(outcome.text, arrivals, outcome);
     FollowLine(outcome.text);
     return outcome;
 }
@@ -272,9 +273,9 @@ bool LinkRouter::VersionLineComplete(const QString& text) {
     return after.size() >= 6 || LineEndIndex(after) >= 0;
 }
 
-void LinkRouter::Route(const QString& text, ReceiveOutcome& outcome) {
+void LinkRouter::Route(const QString& text, const ArrivalMarks& arrivals, ReceiveOutcome& outcome) {
     if (request_ == RequestId::Live)
-        RouteLive(text, outcome);
+        RouteLive(text, arrivals, outcome);
     else if (RequestId::IsStoredAnswer(request_))
         RouteStoredAnswer(text, outcome);
     else if (request_ == RequestId::ConfigDump)
@@ -283,17 +284,26 @@ void LinkRouter::Route(const QString& text, ReceiveOutcome& outcome) {
 
 // Status lines are handed on whole, from their "*" to their line end; text
 // before the first "*" of a line (the tail of a line cut at the start of the
-// stream) is dropped.
-void LinkRouter::RouteLive(const QString& text, ReceiveOutcome& outcome) {
+// stream) is dropped. A line arrived when its line end did (one character
+// of the piece per byte).
+void LinkRouter::RouteLive(const QString& text, const ArrivalMarks& arrivals,
+                           ReceiveOutcome& outcome) {
     outcome.reachedLive = true;
+    const SteadyTime now = SteadyClock::now();
+    const qsizetype pieceStart = liveBuffer_.size();
+    qsizetype taken = 0;
     liveBuffer_ += text;
     int lineEnd;
     while ((lineEnd = liveBuffer_.indexOf(u'\n')) >= 0) {
         const QString line = liveBuffer_.left(lineEnd + 1);
         liveBuffer_.remove(0, lineEnd + 1);
+        const qsizetype endInPiece = taken + lineEnd - pieceStart;
+        taken += lineEnd + 1;
         const int start = line.indexOf(u'*');
-        if (start >= 0)
+        if (start >= 0) {
             outcome.liveLines.append(line.mid(start));
+            outcome.liveArrivals.push_back(ArrivalOf(arrivals, endInPiece, now));
+        }
     }
     if (liveBuffer_.size() > MaxLiveLineLength)
         liveBuffer_.clear();

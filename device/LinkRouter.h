@@ -13,6 +13,8 @@
 // and discarded at the request. Only the tail of an answer that was given up
 // while it was still coming is not the new request's: that line is passed
 // over up to its end.
+#include "util/ArrivalTimes.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QString>
@@ -32,6 +34,7 @@ struct ReceiveOutcome {
     QString firmwareVersion;
     bool reachedLive = false; // the piece went to the live stream (cursor back to normal)
     QStringList liveLines;    // complete status lines, in arrival order
+    std::vector<SteadyTime> liveArrivals; // when each of them arrived (its line end)
     std::optional<QString> completedDump; // the whole dump (up to its "#"), to apply once
     bool answerCompleted = false;         // a stored answer is complete
 };
@@ -122,7 +125,10 @@ class LinkRouter {
     // Milliseconds since text last came for the dump; -1 when none came.
     qint64 MsSinceDumpText() const;
 
-    ReceiveOutcome Receive(const QByteArray& piece, const QTime& now, bool logShown);
+    // Arrivals: when the piece's bytes came (the receive thread's times);
+    // without them a line counts as arrived now.
+    ReceiveOutcome Receive(const QByteArray& piece, const QTime& now, bool logShown,
+                           const ArrivalMarks& arrivals = {});
 
   private:
     bool TakeAnnouncement(const QString& text, ReceiveOutcome& outcome);
@@ -131,8 +137,8 @@ class LinkRouter {
     static constexpr int MaxVersionWait = 256; // characters after the announcement
     void FollowLine(const QString& text);
     bool DropTailOfEarlierLine();
-    void Route(const QString& text, ReceiveOutcome& outcome);
-    void RouteLive(const QString& text, ReceiveOutcome& outcome);
+    void Route(const QString& text, const ArrivalMarks& arrivals, ReceiveOutcome& outcome);
+    void RouteLive(const QString& text, const ArrivalMarks& arrivals, ReceiveOutcome& outcome);
     void RouteStoredAnswer(const QString& text, ReceiveOutcome& outcome);
     void RouteDump(const QString& text, ReceiveOutcome& outcome);
     void EndDumpRequest();

@@ -61,7 +61,8 @@ QByteArray GcuAnnouncement(const QString& firmwareVersion) {
 enum class LinkMode { Unplugged, Closed, Booting, BootLoader, Running };
 
 struct GcuSimulator::Impl {
-    explicit Impl(GcuSimulatorOptions o) : options(std::move(o)) {}
+    explicit Impl(GcuSimulatorOptions o)
+        : options(std::move(o)), statusLinesToDrop(options.faults.dropStatusLines) {}
 
     GcuSimulatorOptions options;
     mutable std::mutex mutex;
@@ -98,6 +99,7 @@ struct GcuSimulator::Impl {
     QByteArray storeAnswer;       // its answer, sent at its end
     Clock::time_point nextNoise;
     long statusLines = 0;
+    int statusLinesToDrop = 0;
     QList<GcuStatusLogEntry> statusLog;
     PacedTransmitter transmitter;
     PacedReceiver receiver;
@@ -612,7 +614,12 @@ void GcuSimulator::Impl::RunTimers(Clock::time_point now) {
     QByteArray line = FormatStatusLine(ride.Sample(), calibration.rpmPerHz, number);
     if (statusLog.size() >= GcuSimulator::MaxStatusLog)
         statusLog.removeFirst();
-    statusLog.append({number, ride.Time(), line});
+    const bool dropped = statusLinesToDrop > 0;
+    statusLog.append({number, ride.Time(), line, dropped});
+    if (dropped) {
+        --statusLinesToDrop;
+        return;
+    }
     if (options.faults.garbageAnswers)
         for (char& c : line)
             c = static_cast<char>(rng() & 0xFF);
@@ -814,6 +821,7 @@ void GcuSimulator::Replug() {
 void GcuSimulator::SetFaults(const GcuFaultOptions& faults) {
     std::lock_guard lock(impl_->mutex);
     impl_->options.faults = faults;
+    impl_->statusLinesToDrop = faults.dropStatusLines;
     if (impl_->mode == LinkMode::Running)
         impl_->StartIdleFaults(Clock::now());
     if (impl_->running)

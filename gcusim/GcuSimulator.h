@@ -85,6 +85,9 @@ struct GcuFaultOptions {
     // Writes of these commands are answered as usual, but the value taken is
     // held within these limits.
     std::vector<GcuOwnLimits> clampTo;
+    // The next this many status lines are numbered but never reach the line
+    // (lost on the way): the line counter jumps. Counted from SetFaults.
+    int dropStatusLines = 0;
 };
 
 struct GcuSimulatorOptions {
@@ -111,6 +114,7 @@ struct GcuStatusLogEntry {
     long number = 0; // the line's counter (field 0)
     double rideSeconds = 0;
     QByteArray line;
+    bool dropped = false; // numbered, but lost on the way (dropStatusLines)
 };
 
 class GcuSimulator {

@@ -117,4 +117,15 @@ constexpr int FileLine = 131;                // + line number
 constexpr int ValuesOutsideLimits = 132;     // + one line per value (after 17)
 constexpr int ValueOutsideLimitsHint = 133;  // %1 value, %2 minimum, %3 maximum
 constexpr int TranslationFileUnusable = 134; // + path, then 131, line, ": " and what is wrong
+
+// Live data over time (150 to 169)
+constexpr int LivePlotsShiftResolutionTitle = 150; // the shift table's resolution column
+constexpr int LivePlotsPressed = 151;              // a paddle or input at the cursor
+constexpr int LivePlotsReleased = 152;
+constexpr int LivePlotsGapLiveOff = 153; // 153 to 157: why lines are missing
+constexpr int LivePlotsGapLinkLost = 154;
+constexpr int LivePlotsGapLinkClosed = 155;
+constexpr int LivePlotsGapLinesMissing = 156; // %1 lines
+constexpr int LivePlotsGapSilence = 157;      // %1 ms
+constexpr int LivePlotsReading = 158;         // + file name
 } // namespace Msg

@@ -75,6 +75,10 @@ void TFormMain::InstallDialogTexts() {
 
 TFormMain::~TFormMain() {
     qApp->removeEventFilter(this);
+    // The page draws from the live session: it goes first, then the session
+    // ends an open recording as "program closed".
+    delete livePlots_;
+    livePlots_ = nullptr;
     // The port's events call into the window: none may come once it goes.
     UnwireSerialPortEvents();
     if (FormMain == this) {

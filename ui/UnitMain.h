@@ -42,6 +42,7 @@
 struct CalibrationStep;
 struct InventoryItem;
 class LivePlots;
+class LiveSession;
 struct ComponentTexts;
 class RestorePointsPage;
 struct ConfigDumpResult;
@@ -196,9 +197,10 @@ class TFormMain : public QWidget {
     // Live mode on or off as the check box "Active" now stands (also Ctrl+L,
     // and the pause of a calibration step).
     void CBLiveActiveClick(QObject* Sender);
-    // One complete status line of the live stream, as the receive handler
+    // One complete status line of the live stream, and when it arrived (now
+    // when not known), as the receive handler
     // assembled it from the pieces.
-    void GetLive(const QString& line);
+    void GetLive(const QString& line, std::optional<SteadyTime> arrived = std::nullopt);
     // Prepares the live panel for "ACTIVE" or "INACTIVE"; any other text does nothing.
     void SetLiveControls(const QString& Status);
     // Status lines shown so far (measurements and tests count them).
@@ -227,7 +229,12 @@ class TFormMain : public QWidget {
     void BLivePlotsStopRecordingClick(QObject* Sender);
     void BLivePlotsOpenClick(QObject* Sender);
     void BLivePlotsShowLiveClick(QObject* Sender);
+    void BLivePlotsOverlayFileClick(QObject* Sender);
+    void BLivePlotsExportShiftsClick(QObject* Sender);
     LivePlots& Plots() const { return *livePlots_; }
+    // The live stream over time (lines, gaps, shift times, the recorder),
+    // fed by the link whichever page is in front.
+    LiveSession& LiveData() const { return *liveSession_; }
     // The folder recordings are offered in: "recordings" in the user's data folder.
     static QString RecordingsFolder();
 
@@ -572,7 +579,11 @@ class TFormMain : public QWidget {
     QString announcedFirmware_; // the firmware version the link's GCU announced
     // Live plots and recordings.
     void WireLivePlotsHandlers();
+    // The link ended (lost or closed): the live session notes the gap and
+    // ends a recording; a file not written completely is reported.
+    void LiveLinkEnded(bool lost);
     void EndLiveRecording(const char* reason);
+    std::unique_ptr<LiveSession> liveSession_;
     LivePlots* livePlots_ = nullptr; // a child of the window
 };
 

@@ -4,7 +4,6 @@
 // itself.
 #include "device/ConnectionRules.h"
 #include "device/LinkLogging.h"
-#include "model/LiveRecording.h"
 #include "serial/SerialDevice.h"
 #include "translation/MessageNumbers.h"
 #include "ui/UnitMain.h"
@@ -98,7 +97,7 @@ void TFormMain::CloseLink() {
     auto& live = Control<TCheckBox>(QStringLiteral("CBLiveActive"));
     if (live.Checked())
         live.SetChecked(false); // its handler stops the stream before the port closes
-    EndLiveRecording(LiveCsv::EndDisconnected);
+    LiveLinkEnded(false);
     {
         FlagScope closing(closingLink_);
         SerialPort->Close();
@@ -148,7 +147,7 @@ void TFormMain::ShowClosedLinkAndRefreshPorts() {
 void TFormMain::LinkLost() {
     if (Control<TButton>(ConnectButtonName).Tag() != 1 || SerialPort->IsConnected())
         return;
-    EndLiveRecording(LiveCsv::EndLinkLost);
+    LiveLinkEnded(true);
     StopLiveWithoutSending();
     {
         FlagScope closing(closingLink_);

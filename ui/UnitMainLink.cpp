@@ -4,6 +4,7 @@
 #include "device/DeviceFrames.h"
 #include "device/LinkLogging.h"
 #include "device/TrafficLog.h"
+#include "model/LiveSession.h"
 #include "ui/ErrorReport.h"
 #include "ui/RestorePointsPage.h"
 #include "ui/UnitMain.h"
@@ -117,8 +118,9 @@ void TFormMain::SerialPortReceive(TSerialPort*, const QByteArray& Buffer) {
         return;
     qCInfo(lcLink).noquote() << "received:" << FromCp1252(TSerialPort::ReplaceControlChars(Buffer));
     AdoptRequestSetByWindow();
-    const ReceiveOutcome outcome =
-        linkRouter_.Receive(Buffer, QTime::currentTime(), TrafficLogShown());
+    // Lines are timed by when their bytes arrived, not by when they are handled.
+    const ReceiveOutcome outcome = linkRouter_.Receive(
+        Buffer, QTime::currentTime(), TrafficLogShown(), SerialPort->ReceivedArrivals());
     SyncLinkGlobals();
     if (!outcome.logLine.isEmpty())
         Control<TMemo>(QStringLiteral("Memo")).Append(outcome.logLine);
@@ -128,8 +130,8 @@ void TFormMain::SerialPortReceive(TSerialPort*, const QByteArray& Buffer) {
     }
     if (outcome.announcement)
         TimerConnection->SetEnabled(true);
-    for (const QString& line : outcome.liveLines)
-        GetLive(line);
+    for (qsizetype i = 0; i < outcome.liveLines.size(); ++i)
+        GetLive(outcome.liveLines[i], outcome.liveArrivals[size_t(i)]);
     if (outcome.completedDump && readingBack_)
         readBackDump_ = *outcome.completedDump;
     // A dump read for a restore point is not shown.
@@ -154,6 +156,7 @@ void TFormMain::SerialPortConnect(TSerialPort* Sender, TCommPort Port) {
     linkRouter_.ResetForConnection();
     SyncLinkGlobals();
     announcedFirmware_.clear();
+    liveSession_->LinkOpened();
     if (restorePoints_)
         restorePoints_->LinkOpened();
     qCInfo(lcLink).noquote() << "connected to" << FromCp1252(Sender->CommPortToString(Port));

@@ -231,6 +231,30 @@ TEST(LinkRouter, live_twoLinesInOnePieceBothInOrder_leadingFragmentDropped) {
     EXPECT_EQ(Feed(router, "&6#\r\n").liveLines, QStringList{"*5&6#\r\n"});
 }
 
+// A status line arrived when its line end did: the read that brought it
+// gives its time, also when the line began in an earlier piece.
+TEST(LinkRouter, live_eachLineTakesTheArrivalOfItsLineEnd) {
+    LinkRouter router;
+    router.BeginLive();
+    const SteadyTime t0 = SteadyClock::now();
+    const auto at = [t0](int ms) { return t0 + std::chrono::milliseconds(ms); };
+    // "*1&2#\r\n" came with the first read, "*3&4#\r\n*5" with the second.
+    const QByteArray first = "*1&2#\r\n*3&4#\r\n*5";
+    ReceiveOutcome a = router.Receive(first, Noon, false, {{7, at(10)}, {first.size(), at(60)}});
+    ASSERT_EQ(a.liveLines.size(), 2);
+    ASSERT_EQ(a.liveArrivals.size(), 2u);
+    EXPECT_EQ(a.liveArrivals[0], at(10));
+    EXPECT_EQ(a.liveArrivals[1], at(60));
+    ReceiveOutcome b = router.Receive("&6#\r\n", Noon, false, {{5, at(110)}});
+    ASSERT_EQ(b.liveLines, QStringList{"*5&6#\r\n"});
+    EXPECT_EQ(b.liveArrivals, std::vector<SteadyTime>{at(110)});
+    // Without arrivals (a piece handed in directly) a line arrived now.
+    const SteadyTime before = SteadyClock::now();
+    ReceiveOutcome c = Feed(router, "*7&8#\r\n");
+    ASSERT_EQ(c.liveArrivals.size(), 1u);
+    EXPECT_GE(c.liveArrivals[0], before);
+}
+
 TEST(LinkRouter, live_endStopsRoutingAndRestartDropsOldFragment) {
     LinkRouter router;
     router.BeginLive();
