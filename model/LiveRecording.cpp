@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -127,13 +126,12 @@ QByteArray ShiftTableLine(const ShiftEvent& shift) {
 } // namespace LiveCsv
 
 void WriteShiftTable(const QString& fileName, const std::deque<ShiftEvent>& shifts) {
-    QSaveFile file(fileName);
     QByteArray text = LiveCsv::ShiftTableHeaderLine();
     for (const ShiftEvent& shift : shifts)
         text += LiveCsv::ShiftTableLine(shift);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+    if (const std::optional<FileSaveFailure> failure = SaveWholeFile(fileName, text))
         throw EInOutError(QStringLiteral("Cannot write ") + fileName + QStringLiteral(": ") +
-                          file.errorString());
+                          failure->reason);
 }
 
 // ---------------------------------------------------------------- reading
@@ -344,9 +342,10 @@ bool FeedFile(const QString& fileName, LiveRecordingParser& parser,
               const std::atomic<bool>* cancel = nullptr, std::atomic<qint64>* bytesRead = nullptr,
               std::atomic<qint64>* bytesTotal = nullptr) {
     QFile file(fileName);
+    errno = 0;
     if (!file.open(QIODevice::ReadOnly))
         throw EInOutError(QStringLiteral("Cannot read ") + fileName + QStringLiteral(": ") +
-                          file.errorString());
+                          FileErrorReason(file, errno));
     if (bytesTotal)
         *bytesTotal = file.size();
     QByteArray block(LiveRecordingLoad::BlockBytes, Qt::Uninitialized);
@@ -354,10 +353,11 @@ bool FeedFile(const QString& fileName, LiveRecordingParser& parser,
     for (;;) {
         if (cancel && *cancel)
             return false;
+        errno = 0;
         const qint64 n = file.read(block.data(), block.size());
         if (n < 0)
             throw EInOutError(QStringLiteral("Cannot read ") + fileName + QStringLiteral(": ") +
-                              file.errorString());
+                              FileErrorReason(file, errno));
         if (n == 0)
             break;
         parser.Feed(block.constData(), n);

@@ -7,6 +7,7 @@
 #include "model/LivePlotColumns.h"
 #include "model/LiveRecording.h"
 #include "model/LiveSession.h"
+#include "support/FileLimits.h"
 #include "util/Exceptions.h"
 
 #include <QFile>
@@ -369,6 +370,21 @@ TEST(ShiftRows, aTimeWithinOneLineIsWrittenAsLessThanTheInterval_andReadBackAsSu
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_EQ(written.readAll(), LiveCsv::ShiftTableHeaderLine() + "1200;DOWN;1;0;<50;50;50\n");
     EXPECT_THROW(WriteShiftTable(dir.filePath(QStringLiteral("none/x.csv")), {}), EInOutError);
+    // A table the system refuses to write is reported with its cause, and the
+    // table saved before stays whole.
+    {
+        qvtest::FilesCannotGrow full;
+        try {
+            WriteShiftTable(table, {sameLine, sameLine});
+            ADD_FAILURE() << "a table that could not be written was reported as saved";
+        } catch (const EInOutError& error) {
+            EXPECT_TRUE(error.Message().endsWith(QStringLiteral("File too large")))
+                << error.Message().toStdString();
+        }
+    }
+    QFile kept(table);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), LiveCsv::ShiftTableHeaderLine() + "1200;DOWN;1;0;<50;50;50\n");
 
     LiveRecorder recorder;
     const QString path = dir.filePath(QStringLiteral("run.csv"));
