@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace {
 
@@ -113,4 +114,17 @@ QStringList FirmwareOutputLog::LastLines(int count) const {
             lines.prepend(*it);
     }
     return lines;
+}
+
+AvrdudeSummary SummariseAvrdudeOutput(const QString& output) {
+    static const QRegularExpression written(QStringLiteral("(\\d+) bytes of flash written"));
+    static const QRegularExpression verified(QStringLiteral("(\\d+) bytes of flash verified"));
+    // The last report counts: avrdude may retry.
+    const auto last = [&output](const QRegularExpression& pattern) -> std::optional<int> {
+        std::optional<int> found;
+        for (auto it = pattern.globalMatch(output); it.hasNext();)
+            found = it.next().captured(1).toInt();
+        return found;
+    };
+    return {last(written), last(verified)};
 }

@@ -79,3 +79,12 @@ class FirmwareOutputLog {
   private:
     QString text_;
 };
+
+// What avrdude's output says it did with the flash: the bytes it wrote and the
+// bytes it read back and found equal ("N bytes of flash written", "N bytes
+// of flash verified"); none where it said nothing.
+struct AvrdudeSummary {
+    std::optional<int> bytesWritten;
+    std::optional<int> bytesVerified;
+};
+AvrdudeSummary SummariseAvrdudeOutput(const QString& output);

@@ -15,6 +15,7 @@ struct FirmwareUpdater::Progress {
     std::optional<FirmwareWorkFolder> workFolder;
     bool pageShown = false;
     bool linkClosed = false;
+    FirmwareUpdateResult result;
     FirmwareUpdateOutcome outcome = FirmwareUpdateOutcome::Failed;
     std::exception_ptr error;
 };
@@ -97,6 +98,8 @@ FirmwareUpdateOutcome FirmwareUpdater::Run(const QString& imagePath, const QStri
         progress.error = std::current_exception();
     }
     EndSteps(portName, progress);
+    if (progress.outcome == FirmwareUpdateOutcome::Updated)
+        RunEndStep(progress.error, [&] { ReportSuccess(progress); });
     if (progress.error)
         std::rethrow_exception(progress.error);
     return progress.outcome;
@@ -131,6 +134,8 @@ void FirmwareUpdater::Program(const QString& imagePath, const QString& portName,
                               Progress& progress) {
     progress.pageShown = true; // hidden again even if showing it fails half way
     Call(hooks_.showFirmwarePage);
+    if (hooks_.announcedVersion)
+        progress.result.versionBefore = hooks_.announcedVersion();
     Call(hooks_.closeLink);
     progress.linkClosed = true;
     const QString parent =
@@ -165,8 +170,11 @@ int FirmwareUpdater::RunAvrdude(const QString& workFolder, const QString& config
 
 void FirmwareUpdater::Report(int exitCode, Progress& progress) {
     if (exitCode == 0) {
+        // Reported once the link is back and the GCU has announced itself.
         progress.outcome = FirmwareUpdateOutcome::Updated;
-        Call(hooks_.showMessage, Msg::FirmwareUpdated, QString());
+        const AvrdudeSummary summary = SummariseAvrdudeOutput(progress.log.Text());
+        progress.result.bytesWritten = summary.bytesWritten;
+        progress.result.bytesVerified = summary.bytesVerified;
         return;
     }
     progress.outcome = FirmwareUpdateOutcome::Failed;
@@ -181,4 +189,13 @@ void FirmwareUpdater::EndSteps(const QString& portName, Progress& progress) {
     RunEndStep(progress.error, [&] { progress.workFolder.reset(); });
     if (progress.linkClosed)
         RunEndStep(progress.error, [&] { Call(hooks_.reopenLink, portName); });
+}
+
+void FirmwareUpdater::ReportSuccess(Progress& progress) {
+    // A link that was not reopened brings no announcement: nothing to await.
+    if (progress.linkClosed && hooks_.awaitAnnouncedVersion)
+        progress.result.versionAfter = hooks_.awaitAnnouncedVersion();
+    qCInfo(lcFirmware).noquote() << "firmware before" << progress.result.versionBefore << "after"
+                                 << progress.result.versionAfter;
+    Call(hooks_.showSuccess, progress.result);
 }

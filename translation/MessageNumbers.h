@@ -110,4 +110,17 @@ constexpr int RestorePointsFileNotCompared = 92; // + reason
 constexpr int RestorePointDamaged = 93;
 constexpr int RestorePointsNothingToTake = 94;
 constexpr int RestorePointsNothingToRestore = 95;
+
+// Desktop program: data folder, firmware result, detail phrases (170 to 229)
+// The per-user copy keeps files the user changed although newer ones were
+// installed; + the shipped files' paths, one a line.
+constexpr int NewerShippedFilesKept = 170;
+// The lines after message 21 (a good firmware update).
+constexpr int FirmwareBytesWritten = 171; // %1 bytes
+constexpr int FirmwareBytesNotReported = 172;
+constexpr int FirmwareBytesVerified = 173; // %1 bytes
+constexpr int FirmwareNotVerified = 174;
+constexpr int FirmwareVersionBeforeAfter = 175; // %1 before, %2 now
+constexpr int FirmwareVersionBeforeOnly = 176;  // %1 before; no announcement since
+constexpr int FirmwareVersionUnknown = 177;     // in place of %1 of 175, 176
 } // namespace Msg

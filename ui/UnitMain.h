@@ -450,6 +450,11 @@ class TFormMain : public QWidget {
     void WireLayoutHandlers();
     void RunShortcut(ShortcutAction action);
     void ClickLanguageButton(const char* name);
+    // The language button of the Communication group: a menu of the five
+    // languages by their own names; its caption is the code of the one in use.
+    void WireLanguageChoice();
+    void ShowLanguageChoice();
+    void TellOfNewerShippedFiles();
     void ForceOrReleasePCBVersion();
     void ToggleTab(const char* pageName);
     bool IsFirstSightOfKey(QObject* receiver, const QEvent* event);
@@ -539,6 +544,9 @@ class TFormMain : public QWidget {
     void CloseLinkForFirmwareUpdate();
     void ReopenLinkAfterFirmwareUpdate(const QString& portName);
     void ShowFirmwareProgress(const QString& chunk);
+    QString AwaitAnnouncedFirmware();
+    void ShowFirmwareResult(const FirmwareUpdateResult& result);
+    bool offerToReadAfterFirmwareReport_ = false;
     bool firmwareUpdateRunning_ = false;
     bool firmwareOutputEndsWithCR_ = false;
     // Restore points.
