@@ -3,7 +3,9 @@
 // and file dialogs, and every text the program added beyond the designed
 // window translated in every language.
 #include "support/WindowFixtures.h"
+#include "translation/MessageNumbers.h"
 #include "translation/TranslationTable.h"
+#include "util/StringGridModel.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -17,12 +19,18 @@ namespace {
 
 const QString ShippedTranslations = QStringLiteral(QV_SOURCE_DIR "/CFG/Translations.CSV");
 
-// Texts that are the same in every language: names and numbers. A text of
-// the program's own that equals its English one must be one of these.
-const QStringList SameInEveryLanguage = {
-    QStringLiteral("Firmware"),
-    QStringLiteral("PCB"),
+// Texts the program added that a language writes as English does: names of
+// quantities in every language (0), and words two languages share.
+const std::pair<int, const char*> WrittenAsInEnglish[] = {
+    {0, "TPS"}, {0, "RPM"}, {3, "Pause"}, {5, "Pause"}, {4, "Series"},
 };
+
+bool WrittenAsInEnglishIn(int language, const QString& text) {
+    for (const auto& [which, word] : WrittenAsInEnglish)
+        if ((which == 0 || which == language) && text.trimmed() == QLatin1String(word))
+            return true;
+    return false;
+}
 
 class Languages : public qvtest::WindowOnDataFolder {
   protected:
@@ -39,7 +47,9 @@ class Languages : public qvtest::WindowOnDataFolder {
     }
     // Every component's place in the window.
     QHash<QString, QRect> Geometries() const {
-        QApplication::processEvents();
+        // A layout request climbs one container per round of events.
+        for (int round = 0; round < 8; ++round)
+            QApplication::processEvents();
         QHash<QString, QRect> places;
         for (QObject* component : form->ComponentList()) {
             auto* widget = qobject_cast<QWidget*>(component);
@@ -97,7 +107,13 @@ TEST_F(Languages, languageButtonOffersTheFiveByTheirOwnNames_andMovesNoControl) 
             LanguageButton().hide();
             const QHash<QString, QRect> withoutButton = Geometries();
             LanguageButton().show();
-            EXPECT_EQ(withButton, withoutButton) << status.Caption().toStdString();
+            QStringList moved;
+            for (auto it = withoutButton.begin(); it != withoutButton.end(); ++it)
+                if (withButton.value(it.key()) != it.value())
+                    moved << it.key();
+            moved.sort();
+            EXPECT_TRUE(moved.isEmpty())
+                << status.Caption().toStdString() << ": " << moved.join(' ').toStdString();
         }
     }
     EXPECT_EQ(form->size(), QSize(1200, 729));
@@ -175,17 +191,19 @@ TEST_F(Languages, everyAddedTextIsTranslatedInEveryLanguage) {
             const QString text = form->TranslateString(n);
             const QString inEnglish = Table().Cell(LanguageColumn(1), MessageRow(n));
             EXPECT_FALSE(text.trimmed().isEmpty()) << "message " << n;
-            if (!SameInEveryLanguage.contains(text.trimmed()))
+            if (!WrittenAsInEnglishIn(language, text)) {
                 EXPECT_NE(text, inEnglish) << "message " << n << ": " << text.toStdString();
+            }
         }
         for (QObject* component : addedControls) {
             const QString caption = captionOf(component);
             if (caption == QLatin1String("-") || english[component].isEmpty())
                 continue;
             EXPECT_FALSE(caption.trimmed().isEmpty()) << component->objectName().toStdString();
-            if (!SameInEveryLanguage.contains(caption.trimmed()))
+            if (!WrittenAsInEnglishIn(language, caption)) {
                 EXPECT_NE(caption, english[component])
                     << component->objectName().toStdString() << ": " << caption.toStdString();
+            }
         }
     }
 }
