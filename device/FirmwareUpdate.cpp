@@ -70,14 +70,13 @@ template <typename Step> void RunEndStep(std::exception_ptr& error, Step step) {
     }
 }
 
-QString FailureText(int exitCode, const QStringList& lastLines, const QString& program) {
-    QStringList lines = lastLines;
-    if (lines.isEmpty() && exitCode == -1)
-        lines << QStringLiteral("%1 could not be started").arg(program);
-    QString text = QString::number(exitCode);
-    if (!lines.isEmpty())
-        text += QStringLiteral("\n\n") + lines.join(QLatin1Char('\n'));
-    return text;
+FirmwareFailure Failure(int exitCode, const QStringList& lastLines, const QString& program) {
+    FirmwareFailure failure;
+    failure.exitCode = exitCode;
+    failure.programmerLines = lastLines;
+    if (lastLines.isEmpty() && exitCode == -1)
+        failure.reason = DetailPhrase{Msg::PhraseAvrdudeNotStarted, {program}};
+    return failure;
 }
 
 } // namespace
@@ -108,7 +107,8 @@ FirmwareUpdateOutcome FirmwareUpdater::Run(const QString& imagePath, const QStri
 bool FirmwareUpdater::Prechecks(const QString& imagePath, Progress& progress) {
     const FirmwareImageCheck image = CheckFirmwareImageFile(imagePath);
     if (!image.valid) {
-        Call(hooks_.showMessage, Msg::FirmwareImageInvalid, image.problem);
+        Call(hooks_.showMessage, Msg::FirmwareImageInvalid,
+             FirmwareFailure{std::nullopt, image.problemPhrase, {}});
         progress.outcome = FirmwareUpdateOutcome::ImageRefused;
         return false;
     }
@@ -118,7 +118,7 @@ bool FirmwareUpdater::Prechecks(const QString& imagePath, Progress& progress) {
     if (!avrdude) {
         qCWarning(lcFirmware).noquote() << "no programmer:" << DescribeAvrdudeSearch(search);
         Call(hooks_.showMessage, Msg::FirmwareUpdateFailed,
-             FailureText(-1, {DescribeAvrdudeSearch(search)}, {}));
+             FirmwareFailure{-1, AvrdudeSearchPhrase(search), {}});
         progress.outcome = FirmwareUpdateOutcome::ProgrammerMissing;
         return false;
     }
@@ -178,9 +178,9 @@ void FirmwareUpdater::Report(int exitCode, Progress& progress) {
         return;
     }
     progress.outcome = FirmwareUpdateOutcome::Failed;
-    Call(hooks_.showMessage, Msg::FirmwareUpdateFailed,
-         FailureText(exitCode, progress.log.LastLines(kFirmwareFailureLines),
-                     progress.avrdude.program));
+    Call(
+        hooks_.showMessage, Msg::FirmwareUpdateFailed,
+        Failure(exitCode, progress.log.LastLines(kFirmwareFailureLines), progress.avrdude.program));
 }
 
 void FirmwareUpdater::EndSteps(const QString& portName, Progress& progress) {
@@ -198,4 +198,15 @@ void FirmwareUpdater::ReportSuccess(Progress& progress) {
     qCInfo(lcFirmware).noquote() << "firmware before" << progress.result.versionBefore << "after"
                                  << progress.result.versionAfter;
     Call(hooks_.showSuccess, progress.result);
+}
+
+QString FirmwareFailureText(const FirmwareFailure& failure) {
+    QStringList lines;
+    if (failure.reason)
+        lines << EnglishText(*failure.reason);
+    lines << failure.programmerLines;
+    QString text = failure.exitCode ? QString::number(*failure.exitCode) : QString();
+    if (!text.isEmpty() && !lines.isEmpty())
+        text += QStringLiteral("\n\n");
+    return text + lines.join(u'\n');
 }

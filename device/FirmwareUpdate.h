@@ -20,13 +20,24 @@
 //      reopened link is awaited, then message 21 reports what avrdude wrote
 //      and verified and the firmware version before and after.
 #include "translation/MessageNumbers.h"
+#include "util/DetailPhrase.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
 // Lines of avrdude's output quoted in the failure message.
 constexpr int kFirmwareFailureLines = 8;
+
+// Why an update was refused or failed, for message 29 or 30.
+struct FirmwareFailure {
+    std::optional<int> exitCode;        // message 29: avrdude's exit code (-1: it did not run)
+    std::optional<DetailPhrase> reason; // the program's own words, where it has some
+    QStringList programmerLines;        // avrdude's last lines, as it printed them
+};
+// The failure in English: the exit code, then the reason and avrdude's lines.
+QString FirmwareFailureText(const FirmwareFailure& failure);
 
 // What a good update did, as the report of message 21 tells it.
 struct FirmwareUpdateResult {
@@ -53,8 +64,8 @@ struct FirmwareUpdateHooks {
     std::function<void(const QString& chunk)> showProgress;
     // Hourglass cursor on (true) and off (false).
     std::function<void(bool busy)> setBusy;
-    // Warning box with OK: message N (29 or 30) followed directly by extraText.
-    std::function<void(int messageNumber, const QString& extraText)> showMessage;
+    // Warning box with OK: message N (29 or 30) and the failure.
+    std::function<void(int messageNumber, const FirmwareFailure& failure)> showMessage;
     // The firmware version the GCU announced on the open link; empty when none.
     std::function<QString()> announcedVersion;
     // After a good update, once the link is reopened: waits for the GCU to

@@ -1,4 +1,5 @@
 #include "model/LiveRecording.h"
+#include "translation/MessageNumbers.h"
 
 #include "util/Exceptions.h"
 
@@ -149,8 +150,7 @@ bool ReadShift(const Cells& cells, ShiftEvent& shift) {
 LiveRecordingFile ReadLiveRecording(const QString& fileName) {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
-        throw EInOutError(QStringLiteral("Cannot read ") + fileName + QStringLiteral(": ") +
-                          file.errorString());
+        throw EInOutError(DetailPhrase{Msg::PhraseFileCannotRead, {fileName, file.errorString()}});
     const QByteArray bytes = file.readAll();
     const std::string_view text(bytes.constData(), size_t(bytes.size()));
     LiveRecordingFile recording;
@@ -172,7 +172,7 @@ LiveRecordingFile ReadLiveRecording(const QString& fileName) {
         SplitCells(line, cells);
         if (!headerSeen) {
             if (cells.size() < 2 || cells[0] != LiveCsv::TimeColumn)
-                throw EInOutError(fileName + QStringLiteral(" is not a live recording"));
+                throw EInOutError(DetailPhrase{Msg::PhraseNotALiveRecording, {fileName}});
             columns = FieldColumns(cells);
             headerSeen = true;
             continue;
@@ -221,7 +221,7 @@ LiveRecordingFile ReadLiveRecording(const QString& fileName) {
         recording.samples.push_back(sample);
     }
     if (!headerSeen)
-        throw EInOutError(fileName + QStringLiteral(" is not a live recording"));
+        throw EInOutError(DetailPhrase{Msg::PhraseNotALiveRecording, {fileName}});
     return recording;
 }
 
@@ -306,12 +306,12 @@ void LiveRecorder::Start(const QString& fileName, double startMs,
     QDir().mkpath(QFileInfo(fileName).absolutePath());
     auto file = std::make_unique<QFile>(fileName);
     if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw EInOutError(QStringLiteral("Cannot write ") + fileName + QStringLiteral(": ") +
-                          file->errorString());
+        throw EInOutError(
+            DetailPhrase{Msg::PhraseFileCannotWrite, {fileName, file->errorString()}});
     const QByteArray header = LiveCsv::HeaderLine() + LiveCsv::ShiftHeaderLine();
     if (file->write(header) != header.size() || !file->flush())
-        throw EInOutError(QStringLiteral("Cannot write ") + fileName + QStringLiteral(": ") +
-                          file->errorString());
+        throw EInOutError(
+            DetailPhrase{Msg::PhraseFileCannotWrite, {fileName, file->errorString()}});
     fileName_ = fileName;
     startMs_ = startMs;
     wallClockAtStart_ = wallClockAtStart;

@@ -1,4 +1,5 @@
 #include "model/RecordFiles.h"
+#include "translation/MessageNumbers.h"
 
 #include "util/Exceptions.h"
 #include "util/UnitUtils.h"
@@ -164,19 +165,16 @@ Record DecodeRecord(const char* data, const RecordField<Record> (&layout)[N]) {
 QByteArray ReadRecordFile(const QString& fileName, int recordSize) {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
-        throw EInOutError(
-            QStringLiteral("Cannot open file \"%1\": %2").arg(fileName, file.errorString()));
+        throw EInOutError(DetailPhrase{Msg::PhraseFileCannotOpen, {fileName, file.errorString()}});
     if (!file.isSequential()) {
         if (const auto why = RecordFileShapeFault(file.size(), recordSize))
             throw ERecordFileRefused(*why, fileName, file.size());
     }
     const QByteArray bytes = file.read(MaxRecordsInFile * recordSize + 1);
     if (file.error() != QFileDevice::NoError)
-        throw EInOutError(
-            QStringLiteral("Cannot read file \"%1\": %2").arg(fileName, file.errorString()));
+        throw EInOutError(DetailPhrase{Msg::PhraseFileCannotRead, {fileName, file.errorString()}});
     if (!file.isSequential() && bytes.size() != file.size())
-        throw EInOutError(
-            QStringLiteral("Cannot read file \"%1\": it changed while being read").arg(fileName));
+        throw EInOutError(DetailPhrase{Msg::PhraseFileChangedWhileRead, {fileName}});
     if (const auto why = RecordFileShapeFault(bytes.size(), recordSize))
         throw ERecordFileRefused(*why, fileName, bytes.size());
     return bytes;
@@ -186,10 +184,9 @@ void WriteWholeFile(const QString& fileName, const QByteArray& bytes) {
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         throw EInOutError(
-            QStringLiteral("Cannot create file \"%1\": %2").arg(fileName, file.errorString()));
+            DetailPhrase{Msg::PhraseFileCannotCreate, {fileName, file.errorString()}});
     if (file.write(bytes) != bytes.size() || !file.commit())
-        throw EInOutError(
-            QStringLiteral("Cannot write file \"%1\": %2").arg(fileName, file.errorString()));
+        throw EInOutError(DetailPhrase{Msg::PhraseFileCannotWrite, {fileName, file.errorString()}});
 }
 
 template <typename Record, typename Decode>

@@ -12,6 +12,8 @@
 //   rows 502..1000 message texts 1..499, labelled "String 001" .. "String 499"
 //                (the first 100 are the designed set; the program's own
 //                messages continue the numbering in the rows after them).
+#include "util/DetailPhrase.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -28,8 +30,8 @@ constexpr int PropertyColumn = 1;
 constexpr int FirstControlRow = 1;
 constexpr int LastControlRow = 501;
 constexpr int MessageCount = 499; // rows 502..1000
-constexpr int FirstLanguage = 1; // English
-constexpr int LastLanguage = 5;  // German
+constexpr int FirstLanguage = 1;  // English
+constexpr int LastLanguage = 5;   // German
 // Below the program's folder.
 inline const char* const FileName = "CFG/Translations.CSV";
 } // namespace TranslationLayout
@@ -52,8 +54,8 @@ QString MessageLabel(int messageNumber);
 // (translation/texts/Messages.csv); a number outside 1..499, an unknown
 // language or a message nobody wrote give an empty text.
 QString TranslateString(const StringGridModel& grid, int language, int messageNumber);
-// The English text of message N as built into the program; empty when none.
-QString BuiltInMessageText(int messageNumber);
+// BuiltInMessageText(N), the English text of message N as built into the
+// program, is util/DetailPhrase.h's.
 
 // The kinds of component that take part in translation; every other kind is
 // Other. Marker shapes are Other too.

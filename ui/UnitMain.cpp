@@ -570,3 +570,11 @@ QString TFormMain::TranslateString(int StringIndex) const {
     return ::TranslateString(Control<TStringGrid>(QStringLiteral("SGTranslation")).Model(),
                              LanguageGLOB, StringIndex);
 }
+
+QString TFormMain::PhraseText(const DetailPhrase& phrase) const {
+    return FillPhrase(TranslateString(phrase.message), phrase.values);
+}
+
+QString TFormMain::ReasonText(const QvException& error) const {
+    return error.Phrase() ? PhraseText(*error.Phrase()) : error.Message();
+}

@@ -25,6 +25,8 @@
 #include "ui/Controls.h"
 #include "ui/Dialogs.h"
 #include "ui/Shortcuts.h"
+#include "util/DetailPhrase.h"
+#include "util/Exceptions.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -118,6 +120,11 @@ class TFormMain : public QWidget {
 
     // Message N of the translation table in the current language.
     QString TranslateString(int StringIndex) const;
+    // A detail phrase in the current language.
+    QString PhraseText(const DetailPhrase& phrase) const;
+    // Why an error happened, in the current language where the error has a
+    // phrase, else its own text.
+    QString ReasonText(const QvException& error) const;
 
     // ------------------------------------------------------------ commands page
     void BLoadCommandsClick(QObject* Sender);

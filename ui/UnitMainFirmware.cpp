@@ -98,8 +98,16 @@ FirmwareUpdateHooks TFormMain::FirmwareWindowHooks() {
     hooks.reopenLink = [this](const QString& portName) { ReopenLinkAfterFirmwareUpdate(portName); };
     hooks.showProgress = [this](const QString& chunk) { ShowFirmwareProgress(chunk); };
     hooks.setBusy = ShowHourglass;
-    hooks.showMessage = [this](int messageNumber, const QString& detail) {
-        ShowMessage(FirmwareMessageText(TranslateString(messageNumber), detail),
+    hooks.showMessage = [this](int messageNumber, const FirmwareFailure& failure) {
+        // The exit code, then why in the program's words and in avrdude's.
+        QStringList lines;
+        if (failure.reason)
+            lines << PhraseText(*failure.reason);
+        lines << failure.programmerLines;
+        QString detail = failure.exitCode ? QString::number(*failure.exitCode) : QString();
+        if (!detail.isEmpty() && !lines.isEmpty())
+            detail += QStringLiteral("\n\n");
+        ShowMessage(FirmwareMessageText(TranslateString(messageNumber), detail + lines.join(u'\n')),
                     TMsgDlgType::mtWarning);
     };
     hooks.announcedVersion = [this] { return announcedFirmware_; };

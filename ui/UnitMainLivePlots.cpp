@@ -73,7 +73,7 @@ void TFormMain::BLivePlotsOpenClick(QObject*) {
     try {
         Plots().OpenReplay(fileName);
     } catch (const EInOutError& error) {
-        ShowMessage(TranslateString(Msg::LivePlotsNotARecording) + error.Message(),
+        ShowMessage(TranslateString(Msg::LivePlotsNotARecording) + ReasonText(error),
                     TMsgDlgType::mtWarning);
     }
 }

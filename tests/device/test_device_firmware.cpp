@@ -303,9 +303,9 @@ struct Recorder {
             progress += chunk;
         };
         hooks.setBusy = [this](bool busy) { events << (busy ? "busy" : "not busy"); };
-        hooks.showMessage = [this](int number, const QString& extra) {
+        hooks.showMessage = [this](int number, const FirmwareFailure& failure) {
             events << QString("message %1").arg(number);
-            messages.append({number, extra});
+            messages.append({number, FirmwareFailureText(failure)});
         };
         hooks.announcedVersion = [] { return QString("5.0.9"); };
         hooks.awaitAnnouncedVersion = [this] {

@@ -102,9 +102,9 @@ shippedCommands="$prefix/share/quarventa/CFG/Commands.CSV"
 shippedTable="$prefix/share/quarventa/CFG/Translations.CSV"
 LC_ALL=C sed -i 's/^1;MINVBATT;Minimum battery voltage: below it/1;MINVBATT;Minimum battery voltage - below it/' \
     "$shippedCommands"
-LC_ALL=C sed -i 's/;Keine Verbindung;/;Nicht verbunden;/' "$shippedTable"
+LC_ALL=C sed -i 's/Keine Verbindung/Nicht verbunden/g' "$shippedTable"
 grep -q 'voltage - below' "$shippedCommands" || fail "could not make version N+1's Commands.CSV"
-grep -q ';Nicht verbunden;' "$shippedTable" || fail "could not make version N+1's Translations.CSV"
+grep -q 'Nicht verbunden' "$shippedTable" || fail "could not make version N+1's Translations.CSV"
 chmod -R a-w "$prefix"
 out="$(as_user env -u QT_QPA_PLATFORM -u GCU_EXTRA_PORTS xvfb-run -a timeout -k 5 180 \
     "$prefix/bin/quarventa" --demo --install-check upgraded.QCF 2>&1)" || {
@@ -115,7 +115,7 @@ echo "$out"
 cmp -s "$userData/CFG/Commands.CSV" "$shippedCommands" ||
     fail "the untouched per-user Commands.CSV was not refreshed by the upgrade"
 grep -q ';Collega;' "$userTable" || fail "the user's Translations.CSV was not kept"
-grep -q ';Nicht verbunden;' "$userTable" && fail "the user's Translations.CSV was overwritten"
+grep -q 'Nicht verbunden' "$userTable" && fail "the user's Translations.CSV was overwritten"
 grep -q '^message: .*CFG/Translations.CSV' <<<"$out" ||
     fail "the user was not told that a newer Translations.CSV came with the upgrade"
 grep -q '^message: .*CFG/Commands.CSV' <<<"$out" &&

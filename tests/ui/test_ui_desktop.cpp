@@ -415,8 +415,9 @@ TEST(SupportLog, fastStream_rotatesAtItsSize_keepsThreeFiles_statusLinesOnlyWhen
             if (!match.hasMatch())
                 continue;
             const int number = match.captured(1).toInt();
-            if (previous >= 0)
+            if (previous >= 0) {
                 EXPECT_EQ(number, previous + 1) << "a line went missing";
+            }
             previous = number;
         }
         EXPECT_EQ(previous, Lines - 1);

@@ -2,6 +2,7 @@
 // language button of the Communication group, the toolkit's own stock buttons
 // and file dialogs, and every text the program added beyond the designed
 // window translated in every language.
+#include "model/RecordFiles.h"
 #include "support/WindowFixtures.h"
 #include "translation/MessageNumbers.h"
 #include "translation/TranslationTable.h"
@@ -206,6 +207,41 @@ TEST_F(Languages, everyAddedTextIsTranslatedInEveryLanguage) {
             }
         }
     }
+}
+
+// The reasons and list lines the program adds to its messages come in the
+// language in use, filled with their values.
+TEST_F(Languages, detailPhrasesComeInTheLanguageInUse) {
+    Choose(5);
+    const auto german = [this](int message, const QStringList& values) {
+        return FillPhrase(Table().Cell(LanguageColumn(5), MessageRow(message)), values);
+    };
+    // A record of a sequence file whose ID lies outside the table.
+    TSequenceRecord record;
+    record.CommandID = 201;
+    record.Command = QStringLiteral("NOSUCHID");
+    record.ActualValueSW = record.ActualValueFW = 1;
+    record.Status = QStringLiteral("M");
+    const QString sequence = data.FilePath(QStringLiteral("CFG/one.QSQ"));
+    WriteSequenceFile(sequence, {record});
+    dialogs.fileAnswers = {sequence};
+    Button("BSequenceLoad").click();
+    const QString leftOut = ShownStartingWith(Msg::RecordsLeftOut);
+    EXPECT_TRUE(leftOut.contains(german(Msg::PhraseLeftOutIdOutOfRange, {"1", "201", "NOSUCHID"})))
+        << leftOut.toStdString();
+    EXPECT_FALSE(leftOut.contains(QStringLiteral("outside"))) << leftOut.toStdString();
+
+    // A file that is not a live recording.
+    const QString notRecording = data.FilePath(QStringLiteral("notes.csv"));
+    QFile file(notRecording);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("shopping list\n");
+    file.close();
+    dialogs.fileAnswers = {notRecording};
+    Button("BLivePlotsOpen").click();
+    const QString refused = ShownStartingWith(Msg::LivePlotsNotARecording);
+    EXPECT_TRUE(refused.endsWith(german(Msg::PhraseNotALiveRecording, {notRecording})))
+        << refused.toStdString();
 }
 
 } // namespace
