@@ -254,7 +254,9 @@ void TFormMain::WireLanguageChoice() {
 
 void TFormMain::ShowLanguageChoice() {
     auto& button = Control<TButton>(LanguageChoiceName);
-    button.SetCaption(LanguageCode(LanguageGLOB).toUpper());
+    // Before start-up the designed caption stands.
+    if (const QString code = LanguageCode(LanguageGLOB); !code.isEmpty())
+        button.SetCaption(code.toUpper());
     if (QMenu* menu = button.menu()) {
         for (QAction* action : menu->actions())
             action->setChecked(action->data().toInt() == LanguageGLOB);
