@@ -1,4 +1,5 @@
 #include "device/ConfigDump.h"
+#include "translation/MessageNumbers.h"
 
 #include "device/DeviceNumbers.h"
 
@@ -93,16 +94,15 @@ ConfigDumpResult ApplyConfigDump(const QString& joinedDump, CommandTable& table,
     ConfigDumpResult result;
     result.pcbVersion = currentPcbVersion;
     if (!joinedDump.contains(u'#')) {
-        result.error = QStringLiteral("the dump has no end mark");
+        result.SetProblem({Msg::PhraseDumpNoEndMark, {}});
         return result;
     }
     const QStringList fields = ConfigDumpFields(joinedDump);
     result.fieldCount = static_cast<int>(fields.size());
     const int expected = ExpectedDumpFieldCount(table);
     if (result.fieldCount != expected) {
-        result.error = QStringLiteral("the dump holds %1 fields, %2 expected")
-                           .arg(result.fieldCount)
-                           .arg(expected);
+        result.SetProblem({Msg::PhraseDumpFieldCount,
+                           {QString::number(result.fieldCount), QString::number(expected)}});
         return result;
     }
     ParsedDump parsed{table, std::nullopt, std::nullopt, 0};
@@ -111,6 +111,7 @@ ConfigDumpResult ApplyConfigDump(const QString& joinedDump, CommandTable& table,
         ParseRebootCounter(fields, parsed);
     } catch (const QvException& error) {
         result.error = error.Message();
+        result.problem = error.Phrase();
         return result;
     }
     table = parsed.table;

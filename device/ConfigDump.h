@@ -6,6 +6,8 @@
 // PCB version the table has flags for. Anything else changes nothing.
 #include "model/UnitValues.h"
 
+#include "util/DetailPhrase.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -26,8 +28,14 @@ int MaxDumpLength(int fieldCount);
 
 struct ConfigDumpResult {
     bool ok = false;
-    // Why the dump was refused; the table is then exactly as before.
+    // Why the dump was refused, in English and as a phrase where there is
+    // one; the table is then exactly as before.
     QString error;
+    std::optional<DetailPhrase> problem;
+    void SetProblem(const DetailPhrase& phrase) {
+        problem = phrase;
+        error = EnglishText(phrase);
+    }
     // Text for the PCB version box, when the dump carries the PCB field.
     std::optional<QString> pcbVersionText;
     // The PCB version (times ten) after the dump, a forced version taking precedence.

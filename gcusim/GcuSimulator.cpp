@@ -54,8 +54,24 @@ CommandTable LoadTable(const GcuSimulatorOptions& options) {
 
 } // namespace
 
+std::optional<QString> FirmwareVersionInImage(const std::vector<uint8_t>& flash, uint32_t end) {
+    static const QByteArray marker = QByteArray(GcuVersionMarker) + ' ';
+    const QByteArray image(reinterpret_cast<const char*>(flash.data()),
+                           qsizetype(std::min<size_t>(end, flash.size())));
+    const qsizetype at = image.indexOf(marker);
+    if (at < 0)
+        return std::nullopt;
+    const QByteArray version = image.mid(at + marker.size(), 5);
+    if (version.size() != 5 ||
+        !std::all_of(version.begin(), version.end(), [](char c) { return c > ' ' && c < 127; }))
+        return std::nullopt;
+    return QString::fromLatin1(version);
+}
+
 QByteArray GcuAnnouncement(const QString& firmwareVersion) {
-    return ("901 - Init OK\r\n900 - Versione Firmware: " + firmwareVersion + "\r\n").toLatin1();
+    return (QStringLiteral("901 - Init OK\r\n900 - ") + QLatin1String(GcuVersionMarker) + u' ' +
+            firmwareVersion + QStringLiteral("\r\n"))
+        .toLatin1();
 }
 
 enum class LinkMode { Unplugged, Closed, Booting, BootLoader, Running };
@@ -319,7 +335,11 @@ void GcuSimulator::Impl::StartApplication(Clock::time_point now) {
     mode = LinkMode::Running;
     splitter.Reset();
     lastRideStep = now;
-    const QByteArray announcement = GcuAnnouncement(options.firmwareVersion);
+    // Once an image has been written, the GCU runs it: the version it
+    // announces is the one the image carries.
+    const QString version = FirmwareVersionInImage(bootLoader.Flash(), bootLoader.ProgrammedEnd())
+                                .value_or(options.firmwareVersion);
+    const QByteArray announcement = GcuAnnouncement(version);
     transmitter.Enqueue(now, announcement);
     if (options.faults.announceTwice)
         transmitter.Enqueue(now, announcement);

@@ -181,3 +181,8 @@ class GcuSimulator {
 
 // The start-up announcement for a firmware version.
 QByteArray GcuAnnouncement(const QString& firmwareVersion);
+// A firmware image carries its version after this text, as it announces it.
+inline const char* const GcuVersionMarker = "Versione Firmware:";
+// The five characters after GcuVersionMarker and a blank in the first End
+// bytes of Flash; none when the image carries no version.
+std::optional<QString> FirmwareVersionInImage(const std::vector<uint8_t>& flash, uint32_t end);

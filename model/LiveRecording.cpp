@@ -1,4 +1,5 @@
 #include "model/LiveRecording.h"
+#include "translation/MessageNumbers.h"
 
 #include "util/Exceptions.h"
 #include "util/FileErrors.h"
@@ -130,8 +131,7 @@ void WriteShiftTable(const QString& fileName, const std::deque<ShiftEvent>& shif
     for (const ShiftEvent& shift : shifts)
         text += LiveCsv::ShiftTableLine(shift);
     if (const std::optional<FileSaveFailure> failure = SaveWholeFile(fileName, text))
-        throw EInOutError(QStringLiteral("Cannot write ") + fileName + QStringLiteral(": ") +
-                          failure->reason);
+        throw EInOutError(DetailPhrase{Msg::PhraseFileCannotWrite, {fileName, failure->reason}});
 }
 
 // ---------------------------------------------------------------- reading
@@ -233,7 +233,7 @@ constexpr qsizetype MaxLineBytes = 1 << 16;
 } // namespace
 
 void LiveRecordingParser::NotARecording() const {
-    throw EInOutError(fileName_ + QStringLiteral(" is not a live recording"));
+    throw EInOutError(DetailPhrase{Msg::PhraseNotALiveRecording, {fileName_}});
 }
 
 void LiveRecordingParser::Feed(const char* data, qsizetype size) {
@@ -344,8 +344,8 @@ bool FeedFile(const QString& fileName, LiveRecordingParser& parser,
     QFile file(fileName);
     errno = 0;
     if (!file.open(QIODevice::ReadOnly))
-        throw EInOutError(QStringLiteral("Cannot read ") + fileName + QStringLiteral(": ") +
-                          FileErrorReason(file, errno));
+        throw EInOutError(
+            DetailPhrase{Msg::PhraseFileCannotRead, {fileName, FileErrorReason(file, errno)}});
     if (bytesTotal)
         *bytesTotal = file.size();
     QByteArray block(LiveRecordingLoad::BlockBytes, Qt::Uninitialized);
@@ -356,8 +356,8 @@ bool FeedFile(const QString& fileName, LiveRecordingParser& parser,
         errno = 0;
         const qint64 n = file.read(block.data(), block.size());
         if (n < 0)
-            throw EInOutError(QStringLiteral("Cannot read ") + fileName + QStringLiteral(": ") +
-                              FileErrorReason(file, errno));
+            throw EInOutError(
+                DetailPhrase{Msg::PhraseFileCannotRead, {fileName, FileErrorReason(file, errno)}});
         if (n == 0)
             break;
         parser.Feed(block.constData(), n);
@@ -525,15 +525,15 @@ void LiveRecorder::Start(const QString& fileName, double startMs,
     auto file = std::make_unique<QFile>(fileName);
     errno = 0;
     if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw EInOutError(QStringLiteral("Cannot write ") + fileName + QStringLiteral(": ") +
-                          FileErrorReason(*file, errno));
+        throw EInOutError(
+            DetailPhrase{Msg::PhraseFileCannotWrite, {fileName, FileErrorReason(*file, errno)}});
     const QByteArray header =
         LiveCsv::HeaderLine() + LiveCsv::ShiftHeaderLine() + LiveCsv::GapHeaderLine();
     errno = 0;
     if (file->write(header) != header.size() || !file->flush()) {
         const int failure = errno;
-        throw EInOutError(QStringLiteral("Cannot write ") + fileName + QStringLiteral(": ") +
-                          FileErrorReason(*file, failure));
+        throw EInOutError(
+            DetailPhrase{Msg::PhraseFileCannotWrite, {fileName, FileErrorReason(*file, failure)}});
     }
     fileName_ = fileName;
     startMs_ = startMs;

@@ -1,4 +1,5 @@
 #include "model/RecordFiles.h"
+#include "translation/MessageNumbers.h"
 
 #include "util/Exceptions.h"
 #include "util/FileErrors.h"
@@ -167,8 +168,8 @@ QByteArray ReadRecordFile(const QString& fileName, int recordSize) {
     QFile file(fileName);
     errno = 0;
     if (!file.open(QIODevice::ReadOnly))
-        throw EInOutError(QStringLiteral("Cannot open file \"%1\": %2")
-                              .arg(fileName, FileErrorReason(file, errno)));
+        throw EInOutError(
+            DetailPhrase{Msg::PhraseFileCannotOpen, {fileName, FileErrorReason(file, errno)}});
     if (!file.isSequential()) {
         if (const auto why = RecordFileShapeFault(file.size(), recordSize))
             throw ERecordFileRefused(*why, fileName, file.size());
@@ -176,11 +177,10 @@ QByteArray ReadRecordFile(const QString& fileName, int recordSize) {
     errno = 0;
     const QByteArray bytes = file.read(MaxRecordsInFile * recordSize + 1);
     if (file.error() != QFileDevice::NoError)
-        throw EInOutError(QStringLiteral("Cannot read file \"%1\": %2")
-                              .arg(fileName, FileErrorReason(file, errno)));
-    if (!file.isSequential() && bytes.size() != file.size())
         throw EInOutError(
-            QStringLiteral("Cannot read file \"%1\": it changed while being read").arg(fileName));
+            DetailPhrase{Msg::PhraseFileCannotRead, {fileName, FileErrorReason(file, errno)}});
+    if (!file.isSequential() && bytes.size() != file.size())
+        throw EInOutError(DetailPhrase{Msg::PhraseFileChangedWhileRead, {fileName}});
     if (const auto why = RecordFileShapeFault(bytes.size(), recordSize))
         throw ERecordFileRefused(*why, fileName, bytes.size());
     return bytes;

@@ -1,4 +1,5 @@
 #include "model/RestorePoints.h"
+#include "translation/MessageNumbers.h"
 
 #include "model/RecordFiles.h"
 #include "model/UnitValues.h"
@@ -175,7 +176,7 @@ void RestorePointStore::WriteSideFile(const RestorePointInfo& point) const {
 
 RestorePointStore::TakeResult RestorePointStore::Take(const RestorePointContent& content) {
     if (!QDir().mkpath(folder_))
-        throw EInOutError(QStringLiteral("Cannot create folder \"%1\"").arg(folder_));
+        throw EInOutError(DetailPhrase{Msg::PhraseFolderCannotCreate, {folder_}});
     const QString hash = RecordValuesHash(content.records);
     const QVector<RestorePointInfo> points = List();
     if (!points.isEmpty() && points.first().hash == hash &&

@@ -219,20 +219,6 @@ QString TranslateString(const StringGridModel& grid, int language, int messageNu
     return text;
 }
 
-QString BuiltInMessageText(int messageNumber) {
-    static const TranslationMessages builtIn = [] {
-        // The English texts of the message file, compiled in as a resource.
-        Q_INIT_RESOURCE(BuiltInTexts);
-        try {
-            return LoadTranslationMessages(QStringLiteral(":/translation/texts/Messages.csv"));
-        } catch (const QvException&) {
-            return TranslationMessages{};
-        }
-    }();
-    const auto found = builtIn.texts.find(messageNumber);
-    return found == builtIn.texts.end() ? QString() : found->front();
-}
-
 TranslatableKind TranslatableKindOfClassName(const QString& className) {
     static const std::array<std::pair<const char*, TranslatableKind>, 6> kinds = {{
         {"TLabel", TranslatableKind::Label},

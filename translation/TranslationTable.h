@@ -12,6 +12,8 @@
 //   rows 502..1000 message texts 1..499, labelled "String 001" .. "String 499"
 //                (the first 100 are the designed set; the program's own
 //                messages continue the numbering in the rows after them).
+#include "util/DetailPhrase.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -65,8 +67,8 @@ std::optional<TranslationFileFault> CheckTranslationLines(const QStringList& lin
 // yet) is English; a number outside 1..499 or a message nobody wrote give an
 // empty text.
 QString TranslateString(const StringGridModel& grid, int language, int messageNumber);
-// The English text of message N as built into the program; empty when none.
-QString BuiltInMessageText(int messageNumber);
+// BuiltInMessageText(N), the English text of message N as built into the
+// program, is util/DetailPhrase.h's.
 
 // The kinds of component that take part in translation; every other kind is
 // Other. Marker shapes are Other too.

@@ -60,6 +60,7 @@ const InventoryItem inventory[] = {
     {.parent = "GBCommunication", .kind = K::ComboBox, .name = "CBSerialCommunicationComPort", .text = "AUTO CONNECT"},
     {.parent = "GBCommunication", .kind = K::Led, .name = "LedSerialCommunication"},
     {.parent = "GBCommunication", .kind = K::Label, .name = "LSerialCommunicationStatus", .caption = "No Connection"},
+    {.parent = "GBCommunication", .kind = K::Button, .name = "BCommunicationLanguage", .caption = "EN", .tag = 1},
     {.parent = "PMain", .kind = K::Panel, .name = "PExpand"},
     {.parent = "PExpand", .kind = K::Panel, .name = "PLeft"},
     {.parent = "PLeft", .kind = K::PageControl, .name = "PCMain", .helpContext = 81},

@@ -50,7 +50,7 @@ const std::vector<GridRecipe>& Recipes() {
         {0, 1, 0}, {0, 0, 0}, 6, 2},
     {"GBCommunication", {
         "CBSerialCommunicationComPort:2 ^LedSerialCommunication LSerialCommunicationStatus",
-        "BSerialCommunicationConnectDisconnect BCommunicationGetConfig . ."},
+        "BSerialCommunicationConnectDisconnect BCommunicationGetConfig . >BCommunicationLanguage"},
         {1, 1, 0, 0}, {0, 0}, 6, 4},
 
     // ------------------------------------------------------------ Main Setting

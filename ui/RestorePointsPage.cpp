@@ -149,16 +149,15 @@ void RestorePointsPage::TakePoint(const QString& reason, const UnitReading& read
     identity.firmwareVersion = reading.firmware;
     const QString key = UnitKey(identity);
     if (key.isEmpty()) {
-        ReportFailure(QStringLiteral("the GCU cannot be told apart from others (no serial "
-                                     "number, and its firmware or PCB version is not known)"));
+        ReportFailure(form_.TranslateString(Msg::PhraseGcuNotTellableApart));
         return;
     }
     const QString folder = FolderOf(key);
     for (const QString& kept : {ProgramFolder(), CfgFolder(), FwFolder()}) {
         if (IsBelow(folder, kept)) {
-            ReportFailure(
-                QStringLiteral("the folder \"%1\" lies inside the program's folder \"%2\"")
-                    .arg(QDir::toNativeSeparators(folder), QDir::toNativeSeparators(kept)));
+            ReportFailure(form_.PhraseText(
+                {Msg::PhraseFolderInsideProgramFolder,
+                 {QDir::toNativeSeparators(folder), QDir::toNativeSeparators(kept)}}));
             return;
         }
     }
@@ -173,7 +172,7 @@ void RestorePointsPage::TakePoint(const QString& reason, const UnitReading& read
     try {
         RestorePointStore(folder).Take(content);
     } catch (const QvException& error) {
-        ReportFailure(error.Message());
+        ReportFailure(form_.ReasonText(error));
         return;
     }
     linkKey_ = key;
@@ -374,7 +373,7 @@ const RestorePointsPage::ReadPoint* RestorePointsPage::CachedPoint(const Restore
                     .value();
     } catch (const QvException& failure) {
         if (error)
-            *error = failure.Message();
+            *error = form_.ReasonText(failure);
         return nullptr;
     }
 }
@@ -428,7 +427,8 @@ void RestorePointsPage::CompareFile(const QString& fileName) {
     try {
         file = ReadConfigFile(fileName);
     } catch (const QvException& error) {
-        ShowMessage(form_.TranslateString(Msg::RestorePointsFileNotCompared) + error.Message(),
+        ShowMessage(form_.TranslateString(Msg::RestorePointsFileNotCompared) +
+                        form_.ReasonText(error),
                     TMsgDlgType::mtWarning);
         return;
     }
@@ -569,7 +569,6 @@ void RestorePointsPage::ExportCsv(const QString& fileName) {
         comparison_, shown_, form_.TranslateString(Msg::RestorePointsCompareTitles).split(u'|'));
     const QByteArray bytes = text.toUtf8();
     if (const std::optional<FileSaveFailure> failure = SaveWholeFile(fileName, bytes))
-        throw EInOutError(
-            QStringLiteral("Cannot write file \"%1\": %2").arg(fileName, failure->reason));
+        throw EInOutError(DetailPhrase{Msg::PhraseFileCannotWrite, {fileName, failure->reason}});
     ShowMessage(form_.TranslateString(Msg::RestorePointsExported) + QFileInfo(fileName).fileName());
 }

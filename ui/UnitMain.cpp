@@ -1,5 +1,6 @@
 #include "ui/UnitMain.h"
 #include "translation/MessageNumbers.h"
+#include "translation/ToolkitTranslations.h"
 #include "util/BuildInfo.h"
 
 #include "translation/TranslationTable.h"
@@ -7,11 +8,13 @@
 #include "ui/Inventory.h"
 #include "ui/Layout.h"
 #include "ui/LivePlots.h"
+#include "ui/ProgramPaths.h"
 #include "util/StringGridModel.h"
 #include "util/UnitUtils.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QScreen>
@@ -380,6 +383,7 @@ void TFormMain::WireLayoutHandlers() {
     for (const char* language : {"BTranslateEnglish", "BTranslateItalian", "BTranslateFrench",
                                  "BTranslateSpanish", "BTranslateGerman"})
         AttachHandler(QString::fromLatin1(language), &TFormMain::BTranslateEnglishClick);
+    WireLanguageChoice();
 }
 
 // ---------------------------------------------------------------- start-up
@@ -427,12 +431,29 @@ void TFormMain::FormShow(QObject*) {
     for (int col = 2; col <= 6; ++col)
         translation.SetColWidths(col, 200);
     LanguageGLOB = 1;
+    UseToolkitTranslations(LanguageGLOB);
+    ShowLanguageChoice();
     LoadStandardTranslation();
     SilentControlsEventsGLOB = false;
     WarnIfCommandTableHoldsNothing();
+    // Files of the per-user copy that the user changed although a newer one
+    // came with this installation: said once, when the window is up.
+    PostReported(this, [this] { TellOfNewerShippedFiles(); });
     // A known adapter that another driver took shows no port: say so once the
     // window is up.
     PostReported(this, [this] { ReportAdaptersWithoutPort(false); });
+}
+
+void TFormMain::TellOfNewerShippedFiles() {
+    const QStringList files = TakeNewerShippedFiles();
+    if (files.isEmpty())
+        return;
+    QStringList shipped;
+    for (const QString& file : files)
+        shipped << QDir::toNativeSeparators(ProgramFolder() + u'/' + file);
+    ShowMessage(TranslateString(Msg::NewerShippedFilesKept) + QStringLiteral("\n\n") +
+                    MessageList(shipped),
+                TMsgDlgType::mtInformation);
 }
 
 // ---------------------------------------------------------------- closing
@@ -555,4 +576,12 @@ void TFormMain::ForceOrReleasePCBVersion() {
 QString TFormMain::TranslateString(int StringIndex) const {
     return ::TranslateString(Control<TStringGrid>(QStringLiteral("SGTranslation")).Model(),
                              LanguageGLOB, StringIndex);
+}
+
+QString TFormMain::PhraseText(const DetailPhrase& phrase) const {
+    return FillPhrase(TranslateString(phrase.message), phrase.values);
+}
+
+QString TFormMain::ReasonText(const QvException& error) const {
+    return error.Phrase() ? PhraseText(*error.Phrase()) : error.Message();
 }

@@ -25,6 +25,8 @@
 #include "ui/Controls.h"
 #include "ui/Dialogs.h"
 #include "ui/Shortcuts.h"
+#include "util/DetailPhrase.h"
+#include "util/Exceptions.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -120,6 +122,11 @@ class TFormMain : public QWidget {
 
     // Message N of the translation table in the current language.
     QString TranslateString(int StringIndex) const;
+    // A detail phrase in the current language.
+    QString PhraseText(const DetailPhrase& phrase) const;
+    // Why an error happened, in the current language where the error has a
+    // phrase, else its own text.
+    QString ReasonText(const QvException& error) const;
 
     // ------------------------------------------------------------ commands page
     void BLoadCommandsClick(QObject* Sender);
@@ -473,6 +480,11 @@ class TFormMain : public QWidget {
     void WireLayoutHandlers();
     void RunShortcut(ShortcutAction action);
     void ClickLanguageButton(const char* name);
+    // The language button of the Communication group: a menu of the five
+    // languages by their own names; its caption is the code of the one in use.
+    void WireLanguageChoice();
+    void ShowLanguageChoice();
+    void TellOfNewerShippedFiles();
     void ForceOrReleasePCBVersion();
     void ToggleTab(const char* pageName);
     bool IsFirstSightOfKey(QObject* receiver, const QEvent* event);
@@ -568,6 +580,9 @@ class TFormMain : public QWidget {
     void CloseLinkForFirmwareUpdate();
     void ReopenLinkAfterFirmwareUpdate(const QString& portName);
     void ShowFirmwareProgress(const QString& chunk);
+    QString AwaitAnnouncedFirmware();
+    void ShowFirmwareResult(const FirmwareUpdateResult& result);
+    bool offerToReadAfterFirmwareReport_ = false;
     bool firmwareUpdateRunning_ = false;
     bool firmwareOutputEndsWithCR_ = false;
     // Restore points.

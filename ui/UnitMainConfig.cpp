@@ -92,7 +92,8 @@ void TFormMain::GetConfig(const QString& AString) {
         ApplyConfigDump(AString, Commands, RPMFactorGLOB, PCBVersionGLOB, PCBForceVersionGLOB);
     bar.SetPosition(0);
     if (!result.ok) {
-        ShowMessage(TranslateString(Msg::MalformedConfiguration) + u' ' + result.error,
+        ShowMessage(TranslateString(Msg::MalformedConfiguration) + u' ' +
+                        (result.problem ? PhraseText(*result.problem) : result.error),
                     TMsgDlgType::mtError);
         return;
     }

@@ -51,6 +51,7 @@ void TFormMain::SyncLinkGlobals() {
 }
 
 void TFormMain::WireSerialPortEvents() {
+    Control<TMemo>(QStringLiteral("Memo")).setMaximumBlockCount(TrafficLog::MaxLines);
     SerialPort->OnReceive = [this](TSerialPort* sender, const QByteArray& buffer) {
         Discarding([&] { SerialPortReceive(sender, buffer); });
     };
@@ -116,12 +117,18 @@ void TFormMain::AdoptRequestSetByWindow() {
 void TFormMain::SerialPortReceive(TSerialPort*, const QByteArray& Buffer) {
     if (Buffer.isEmpty())
         return;
-    qCInfo(lcLink).noquote() << "received:" << FromCp1252(TSerialPort::ReplaceControlChars(Buffer));
     AdoptRequestSetByWindow();
     // Lines are timed by when their bytes arrived, not by when they are handled.
     const ReceiveOutcome outcome = linkRouter_.Receive(
         Buffer, QTime::currentTime(), TrafficLogShown(), SerialPort->ReceivedArrivals());
     SyncLinkGlobals();
+    // A piece of the live stream alone goes to the status lines' own category.
+    const bool statusOnly = outcome.reachedLive && !outcome.announcement &&
+                            !outcome.completedDump && !outcome.answerCompleted;
+    const QLoggingCategory& category = statusOnly ? lcLinkStatus() : lcLink();
+    if (category.isInfoEnabled())
+        qCInfo(category).noquote()
+            << "received:" << FromCp1252(TSerialPort::ReplaceControlChars(Buffer));
     if (!outcome.logLine.isEmpty())
         Control<TMemo>(QStringLiteral("Memo")).Append(outcome.logLine);
     if (outcome.announcement || !outcome.firmwareVersion.isEmpty()) {

@@ -79,7 +79,8 @@ std::optional<CommandTable> TFormMain::ReadBackConfiguration(bool silenceAlready
             readBackReading_ = ReadingOfDump(copy, parsed);
             return copy;
         }
-        failure = TranslateString(Msg::MalformedConfiguration) + u' ' + parsed.error;
+        failure = TranslateString(Msg::MalformedConfiguration) + u' ' +
+                  (parsed.problem ? PhraseText(*parsed.problem) : parsed.error);
     } else if (failure.isEmpty()) {
         failure = TranslateString(Msg::NoAnswer);
     }

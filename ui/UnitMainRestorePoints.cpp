@@ -80,15 +80,15 @@ UnitReading TFormMain::ReadingOfDump(const CommandTable& table,
 }
 
 std::optional<UnitReading> TFormMain::ReadUnitSilently(QString* why) {
-    const auto fail = [why](const char* reason) -> std::optional<UnitReading> {
+    const auto fail = [this, why](int reason) -> std::optional<UnitReading> {
         if (why)
-            *why = QString::fromLatin1(reason);
+            *why = TranslateString(reason);
         return std::nullopt;
     };
     if (!SerialConnectedGLOB)
-        return fail("no GCU is connected");
+        return fail(Msg::PhraseNoGcuConnected);
     if (Control<TCheckBox>(QStringLiteral("CBLiveActive")).Checked())
-        return fail("the GCU is streaming live values");
+        return fail(Msg::PhraseGcuStreamingLive);
     std::optional<QString> dump;
     {
         const QScopedValueRollback<std::optional<QString>*> sink(silentDumpSink_, &dump);
@@ -96,13 +96,14 @@ std::optional<UnitReading> TFormMain::ReadUnitSilently(QString* why) {
         SyncLinkGlobals();
     }
     if (!dump)
-        return fail("the GCU did not send its configuration");
+        return fail(Msg::PhraseGcuSentNoConfiguration);
     CommandTable read = Commands;
     const ConfigDumpResult result =
         ApplyConfigDump(*dump, read, RPMFactorGLOB, PCBVersionGLOB, PCBForceVersionGLOB);
     if (!result.ok) {
         if (why)
-            *why = QStringLiteral("the configuration the GCU sent is malformed: ") + result.error;
+            *why = PhraseText({Msg::PhraseMalformedFromGcu,
+                               {result.problem ? PhraseText(*result.problem) : result.error}});
         return std::nullopt;
     }
     return ReadingOfDump(read, result);

@@ -1,5 +1,6 @@
 #include "util/FileErrors.h"
 
+#include "translation/MessageNumbers.h"
 #include "util/Exceptions.h"
 
 #include <QFileDevice>
@@ -47,7 +48,7 @@ std::optional<FileSaveFailure> SaveWholeFile(const QString& fileName, const QByt
 
 void SaveWholeFileOrRaise(const QString& fileName, const QByteArray& bytes) {
     if (const std::optional<FileSaveFailure> failure = SaveWholeFile(fileName, bytes))
-        throw EInOutError((failure->atCreate ? QStringLiteral("Cannot create file \"%1\": %2")
-                                             : QStringLiteral("Cannot write file \"%1\": %2"))
-                              .arg(fileName, failure->reason));
+        throw EInOutError(DetailPhrase{failure->atCreate ? Msg::PhraseFileCannotCreate
+                                                         : Msg::PhraseFileCannotWrite,
+                                       {fileName, failure->reason}});
 }
