@@ -402,11 +402,13 @@ void LiveRecordingLoad::Run() {
     parser.onShift = [&](const ShiftEvent& shift) { history->AddShift(shift); };
     parser.onGap = [&](const LiveGap& gap) { history->AddGap(gap); };
     QString error;
+    std::optional<DetailPhrase> errorPhrase;
     bool whole = false;
     try {
         whole = FeedFile(fileName_, parser, &cancel_, &bytesRead_, &bytesTotal_);
     } catch (const QvException& e) {
         error = e.Message();
+        errorPhrase = e.Phrase();
     } catch (const std::bad_alloc&) {
         error = QStringLiteral("Not enough memory to read ") + fileName_;
     }
@@ -414,6 +416,7 @@ void LiveRecordingLoad::Run() {
         std::lock_guard lock(mutex_);
         summary_ = parser.Summary();
         error_ = error;
+        errorPhrase_ = errorPhrase;
         if (whole && error.isEmpty())
             history_ = std::move(history);
         cancelled_ = !whole && error.isEmpty();
@@ -434,6 +437,11 @@ std::unique_ptr<LiveHistory> LiveRecordingLoad::TakeHistory() {
 QString LiveRecordingLoad::Error() const {
     std::lock_guard lock(mutex_);
     return error_;
+}
+
+std::optional<DetailPhrase> LiveRecordingLoad::ErrorPhrase() const {
+    std::lock_guard lock(mutex_);
+    return errorPhrase_;
 }
 
 LiveRecordingSummary LiveRecordingLoad::Summary() const {

@@ -9,6 +9,7 @@
 #include "model/LiveFields.h"
 #include "model/LiveHistory.h"
 #include "model/ShiftDetector.h"
+#include "util/DetailPhrase.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -21,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -123,9 +125,11 @@ class LiveRecordingLoad {
     bool Done() const { return done_; }
     // Share of the file read, 0 .. 1.
     double Fraction() const;
-    // Once done: the history (nullptr after an error or a cancel), the error.
+    // Once done: the history (nullptr after an error or a cancel), the error
+    // (in English) and its phrase where it has one.
     std::unique_ptr<LiveHistory> TakeHistory();
     QString Error() const;
+    std::optional<DetailPhrase> ErrorPhrase() const;
     bool Cancelled() const { return cancelled_; }
     LiveRecordingSummary Summary() const;
 
@@ -141,6 +145,7 @@ class LiveRecordingLoad {
     mutable std::mutex mutex_; // the results below
     std::unique_ptr<LiveHistory> history_;
     QString error_;
+    std::optional<DetailPhrase> errorPhrase_;
     LiveRecordingSummary summary_;
     std::thread thread_;
 };

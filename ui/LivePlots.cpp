@@ -699,9 +699,12 @@ void LivePlots::FinishReading() {
     std::unique_ptr<LiveHistory> history = load->TakeHistory();
     UpdateControls();
     if (!history) {
-        if (!load->Cancelled())
-            ShowMessage(form_.TranslateString(Msg::LivePlotsNotARecording) + load->Error(),
+        if (!load->Cancelled()) {
+            const std::optional<DetailPhrase> phrase = load->ErrorPhrase();
+            ShowMessage(form_.TranslateString(Msg::LivePlotsNotARecording) +
+                            (phrase ? form_.PhraseText(*phrase) : load->Error()),
                         TMsgDlgType::mtWarning);
+        }
         return;
     }
     if (loadForOverlay_) {

@@ -6,6 +6,7 @@
 #include "support/WindowFixtures.h"
 #include "translation/MessageNumbers.h"
 #include "translation/TranslationTable.h"
+#include "ui/LivePlots.h"
 #include "util/StringGridModel.h"
 
 #include <QAction>
@@ -21,14 +22,15 @@ namespace {
 const QString ShippedTranslations = QStringLiteral(QV_SOURCE_DIR "/CFG/Translations.CSV");
 
 // Texts the program added that a language writes as English does: names of
-// quantities in every language (0), and words two languages share.
+// quantities and units in every language (0), and words two languages share.
 const std::pair<int, const char*> WrittenAsInEnglish[] = {
-    {0, "TPS"}, {0, "RPM"}, {3, "Pause"}, {5, "Pause"}, {4, "Series"},
+    {0, "TPS"},   {0, "RPM"},    {0, "\u00b1 ms"}, {3, "Pause"},
+    {5, "Pause"}, {4, "Series"}, {2, "File..."},
 };
 
 bool WrittenAsInEnglishIn(int language, const QString& text) {
     for (const auto& [which, word] : WrittenAsInEnglish)
-        if ((which == 0 || which == language) && text.trimmed() == QLatin1String(word))
+        if ((which == 0 || which == language) && text.trimmed() == QString::fromUtf8(word))
             return true;
     return false;
 }
@@ -239,6 +241,8 @@ TEST_F(Languages, detailPhrasesComeInTheLanguageInUse) {
     file.close();
     dialogs.fileAnswers = {notRecording};
     Button("BLivePlotsOpen").click();
+    // The file is read in the background.
+    ASSERT_TRUE(qvtest::WaitFor([this] { return !form->Plots().Reading(); }));
     const QString refused = ShownStartingWith(Msg::LivePlotsNotARecording);
     EXPECT_TRUE(refused.endsWith(german(Msg::PhraseNotALiveRecording, {notRecording})))
         << refused.toStdString();
