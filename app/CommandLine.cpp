@@ -20,6 +20,10 @@ struct ProgramOptions {
                        "time stamps) to FILE; a bare file name goes to the per-user data "
                        "folder's logs/."),
         QStringLiteral("FILE")};
+    QCommandLineOption logStatus{
+        QStringLiteral("log-status"),
+        QStringLiteral("With --log: record the live status lines too (left out otherwise, "
+                       "since the GCU sends many a second).")};
     QCommandLineOption page{QStringLiteral("page"), QString(), QStringLiteral("N")};
     QCommandLineOption screenshot{QStringLiteral("screenshot"), QString(), QStringLiteral("FILE")};
     QCommandLineOption maintenance{QStringLiteral("maintenance-tabs")};
@@ -36,8 +40,8 @@ struct ProgramOptions {
         parser.setApplicationDescription(
             QStringLiteral("Quarventa V5: configuration and diagnostics of the electronic "
                            "gear-shift control unit (GCU)."));
-        parser.addOptions(
-            {dataDir, demo, log, help, version, page, screenshot, maintenance, installCheck});
+        parser.addOptions({dataDir, demo, log, logStatus, help, version, page, screenshot,
+                           maintenance, installCheck});
     }
 };
 
@@ -75,8 +79,80 @@ StartOptions ParseCommandLine(const QStringList& arguments) {
         options.error = QStringLiteral("--log needs a file name");
         return options;
     }
+    options.logStatusLines = parser.isSet(o.logStatus);
+    if (options.logStatusLines && options.logFile.isEmpty()) {
+        options.error = QStringLiteral("--log-status needs --log FILE");
+        return options;
+    }
     options.installCheck = parser.value(o.installCheck);
     return options;
+}
+
+namespace {
+// The options QGuiApplication and QApplication take for themselves, and
+// whether each is followed by a value.
+struct ToolkitOption {
+    const char* name;
+    bool takesValue;
+};
+constexpr ToolkitOption ToolkitOptions[] = {
+    {"platform", true},        {"platformpluginpath", true},
+    {"platformtheme", true},   {"plugin", true},
+    {"qwindowgeometry", true}, {"qwindowicon", true},
+    {"qwindowtitle", true},    {"session", true},
+    {"style", true},           {"stylesheet", true},
+    {"display", true},         {"geometry", true},
+    {"title", true},           {"name", true},
+    {"visual", true},          {"reverse", false},
+    {"widgetcount", false},    {"nograb", false},
+    {"dograb", false},         {"sync", false},
+    {"qmljsdebugger", false},
+};
+
+// The toolkit option an argument names ("-style", "--style", "-style=x"), if any.
+const ToolkitOption* ToolkitOptionOf(const QString& argument, bool& valueAttached) {
+    if (!argument.startsWith(u'-'))
+        return nullptr;
+    QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1);
+    const qsizetype equals = name.indexOf(u'=');
+    valueAttached = equals >= 0;
+    if (valueAttached)
+        name.truncate(equals);
+    for (const ToolkitOption& option : ToolkitOptions)
+        if (name == QLatin1String(option.name))
+            return &option;
+    return nullptr;
+}
+} // namespace
+
+QStringList WithoutToolkitOptions(const QStringList& arguments) {
+    QStringList kept;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (i == 0) {
+            kept << argument;
+            continue;
+        }
+        if (argument == QLatin1String("--")) {
+            kept << arguments.mid(i);
+            break;
+        }
+        bool valueAttached = false;
+        const ToolkitOption* option = ToolkitOptionOf(argument, valueAttached);
+        if (!option) {
+            kept << argument;
+            continue;
+        }
+        if (option->takesValue && !valueAttached)
+            ++i; // its value goes with it
+    }
+    return kept;
+}
+
+QString CommandLineErrorLine(const QString& error) {
+    QString line = QLatin1String(BuildInfo::ProgramName) + QStringLiteral(": ") + error;
+    line.replace(u'\n', u' ');
+    return line + QStringLiteral(" (--help lists the options)");
 }
 
 InfoRequest RequestedInfo(const QStringList& arguments) {

@@ -67,6 +67,9 @@ int RunInstallCheck(TFormMain& form, const QString& fileName) {
     const int result = CheckSteps(form, dialogs, fileName);
     form.close(); // the unsent edit is given up without a person to ask
     SetDialogs(nullptr);
+    // What the user would have read, one line each.
+    for (QString message : dialogs.messages)
+        Say(QStringLiteral("message: ") + message.replace(u'\n', QStringLiteral(" | ")));
     return result;
 }
 

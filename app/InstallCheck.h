@@ -4,7 +4,8 @@
 // completes, the simulated GCU is found and its configuration read, an edit
 // becomes a pending change, and "Save Config." offers the data folder (the
 // per-user copy of a read-only installation) and writes FILE there. Every
-// finding is printed as one line; the result is the program's exit code.
+// finding, and then every message box the user would have read, is printed as
+// one line; the result is the program's exit code.
 #include <QString>
 
 class TFormMain;

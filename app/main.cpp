@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <optional>
 
 namespace {
 // For checking the look: show a page, save the window as an image, quit.
@@ -34,35 +35,40 @@ void ScheduleScreenshot(TFormMain& form, const StartOptions& options) {
     });
 }
 
-// --help and --version answer before the window toolkit starts, so they work
-// in a terminal without a display.
-int AnswerInfoRequest(int argc, char** argv) {
+// The command line is read before the window toolkit starts, so that --help,
+// --version and a line that is not understood answer in a terminal without a
+// display. Returns the exit code when the program is to end here.
+std::optional<int> ReadCommandLine(int argc, char** argv, StartOptions& options) {
     QCoreApplication core(argc, argv);
-    const InfoRequest request = RequestedInfo(QCoreApplication::arguments());
-    if (request == InfoRequest::None)
-        return -1;
-    const QString text = request == InfoRequest::Help ? HelpText() : VersionText();
-    std::fputs(qPrintable(text), stdout);
-    return 0;
+    const QStringList arguments = QCoreApplication::arguments();
+    if (const InfoRequest request = RequestedInfo(arguments); request != InfoRequest::None) {
+        const QString text = request == InfoRequest::Help ? HelpText() : VersionText();
+        std::fputs(qPrintable(text), stdout);
+        return 0;
+    }
+    options = ParseCommandLine(WithoutToolkitOptions(arguments));
+    if (!options.error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(CommandLineErrorLine(options.error)));
+        return 2;
+    }
+    return std::nullopt;
 }
 } // namespace
 
 int main(int argc, char** argv) {
-    if (const int answered = AnswerInfoRequest(argc, argv); answered >= 0)
-        return answered;
+    StartOptions options;
+    if (const std::optional<int> exitCode = ReadCommandLine(argc, argv, options))
+        return *exitCode;
     UseTimeStampedMessages();
     TApplication app(argc, argv);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    const StartOptions options = ParseCommandLine(QApplication::arguments());
-    if (!options.error.isEmpty()) {
-        std::fprintf(stderr, "%s\n", qPrintable(options.error));
-        return 2;
-    }
     SetProgramFolder(options.dataDir);
     if (!options.logFile.isEmpty()) {
         const QString logPath = SupportLogPath(options.logFile);
         QString error;
-        if (!StartSupportLog(logPath, error)) {
+        SupportLogOptions logOptions;
+        logOptions.statusLines = options.logStatusLines;
+        if (!StartSupportLog(logPath, error, logOptions)) {
             std::fprintf(stderr, "Cannot write the log %s: %s\n", qPrintable(logPath),
                          qPrintable(error));
             return 2;
@@ -86,10 +92,14 @@ int main(int argc, char** argv) {
             form.Control<TTabSheet>(QString::fromLatin1(page)).SetTabVisible(true);
     }
     form.show();
+    int exitCode = 0;
     if (!options.installCheck.isEmpty()) {
-        return RunInstallCheck(form, options.installCheck);
+        exitCode = RunInstallCheck(form, options.installCheck);
+    } else {
+        if (options.page >= 0 || !options.screenshot.isEmpty())
+            ScheduleScreenshot(form, options);
+        exitCode = QApplication::exec();
     }
-    if (options.page >= 0 || !options.screenshot.isEmpty())
-        ScheduleScreenshot(form, options);
-    return QApplication::exec();
+    StopSupportLog();
+    return exitCode;
 }

@@ -1,18 +1,21 @@
 // Benchmark of the live view in the real window against the simulated GCU,
 // which runs as its own process (gcu-sim) so that the CPU measured is the
-// program's alone: the GCU streams as fast as 115200 baud allows, then at its
-// default 20 lines a second. For each rate: status lines sent and shown per
-// second, lines lost (the GCU numbers its lines in field 0), and the program's
-// CPU use; each rate once with the live panel alone and once with the "Live
-// Plots" page shown and a recording running, which must hold every line
-// (rows in the file = lines shown = lines in the plots' history). Then the
-// cost of showing one line without any serial traffic, and the opening of a
-// one-hour recording for replay. The last line is the ratio of the CPU used
-// with plots and recording to the CPU of the panel alone, at 20 lines/s.
+// program's alone. At 20 and at 200 status lines a second the program's CPU
+// use is measured once with the main page in front (the live panel alone) and
+// once with the "Live Plots" page in front over the 120 s span and a
+// recording running, which must hold every line (rows in the file = lines
+// shown = lines in the session's history). Then the GCU streams as fast as
+// 115200 baud allows while the mouse moves over the strips, and no line may
+// be lost (the GCU numbers its lines in field 0). Then the cost of showing
+// one line without any serial traffic, and the opening of a one-hour
+// recording for replay. The last line gives the ratios of the CPU with plots
+// and recording to the CPU of the panel alone.
 //
-//     QT_QPA_PLATFORM=offscreen ./bench_live [seconds per rate]
+//     QT_QPA_PLATFORM=offscreen ./bench_live [seconds per measurement]
 #include "app/DemoMode.h"
+#include "bench/BenchSupport.h"
 #include "model/LiveRecording.h"
+#include "model/LiveSession.h"
 #include "ui/LivePlots.h"
 #include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
@@ -24,6 +27,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <cstdio>
 #include <sys/resource.h>
 
@@ -51,9 +55,11 @@ class NoDialogs : public IDialogs {
 struct Simulator {
     QProcess process;
     QString port;
-    bool Start(double rate, const QString& commandsFile) {
+    // Baud 0: unpaced, for rates the serial line could not carry.
+    bool Start(double rate, int baud, const QString& commandsFile) {
         process.setProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/gcu-sim"));
         process.setArguments({QStringLiteral("--rate"), QString::number(rate),
+                              QStringLiteral("--baud"), QString::number(baud),
                               QStringLiteral("--boot-window"), QStringLiteral("200"),
                               QStringLiteral("--commands"), commandsFile});
         process.start();
@@ -77,24 +83,31 @@ long LastLineNumber(const TFormMain& form) {
     return form.Control<TMemo>(QStringLiteral("MemoLive")).Line(0).toLong();
 }
 
+struct Setup {
+    double rate = 20;
+    int baud = 115200;
+    bool plots = false;      // the plots page in front, 120 s, recording
+    bool moveCursor = false; // the mouse moves over the strips
+};
+
 struct Figures {
     double seconds = 0;
     long sent = 0;
     quint64 shown = 0;
     double cpu = 0;
-    // With plots and recording: lines in the plots' history and in the file.
+    // With plots and recording: lines in the session's history and in the file.
     quint64 plotted = 0;
     qint64 recorded = -1;
+    quint64 shownWhileRecording = 0;
     quint64 redraws = 0;
+    int cursorMoves = 0; // mouse moves that put the cursor somewhere new
+    double CpuShare() const { return cpu / seconds; }
 };
 
-// One rate: connect, live on, settle, measure, live off, disconnect. With
-// Plots, the plots page is shown and a recording runs from before the
-// measured time to after it.
-bool MeasureRate(double rate, double seconds, const QString& commandsFile, Figures& figures,
-                 bool plots = false) {
+// One measurement: connect, live on, settle, measure, live off, disconnect.
+bool Measure(const Setup& setup, double seconds, const QString& commandsFile, Figures& figures) {
     Simulator gcu;
-    if (!gcu.Start(rate, commandsFile)) {
+    if (!gcu.Start(setup.rate, setup.baud, commandsFile)) {
         std::fprintf(stderr, "gcu-sim did not start\n");
         return false;
     }
@@ -116,19 +129,36 @@ bool MeasureRate(double rate, double seconds, const QString& commandsFile, Figur
     }
     QTemporaryDir recordings;
     const QString recording = recordings.filePath(QStringLiteral("bench.csv"));
-    if (plots) {
+    if (setup.plots) {
         auto& pages = form.Control<TPageControl>(QStringLiteral("PCMain"));
         pages.SetActivePage(&form.Control<TTabSheet>(QStringLiteral("TSLivePlots")));
         form.Control<TRadioGroup>(QStringLiteral("RGLivePlotsSpan")).SetItemIndex(2); // 120 s
-        form.Plots().StartRecording(recording);
+        form.LiveData().StartRecording(recording);
+    }
+    // The mouse goes to and fro over the top strip, 60 moves a second.
+    QTimer mouse;
+    int step = 0;
+    if (setup.moveCursor) {
+        QWidget& strip = form.Plots().StripWidget(0);
+        QObject::connect(&mouse, &QTimer::timeout, [&] {
+            const int width = std::max(strip.width() - 100, 10);
+            const int x = 60 + (step * 7) % width;
+            ++step;
+            const auto before = form.Plots().HoverMs();
+            QTest::mouseMove(&strip, QPoint(x, strip.height() / 2));
+            if (form.Plots().HoverMs() && form.Plots().HoverMs() != before)
+                ++figures.cursorMoves;
+        });
+        mouse.start(16);
     }
     const quint64 shownAtRecordingStart = form.LiveLinesShown();
-    if (plots)
-        QTest::qWait(500);
+    // The plots fill their span before the measurement (at most 20 s of it).
+    QTest::qWait(setup.plots ? 3000 : 500);
     const quint64 shownBefore = form.LiveLinesShown();
-    const quint64 plottedBefore = form.Plots().LiveData().TotalAdded();
+    const quint64 plottedBefore = form.LiveData().History().TotalAdded();
     const quint64 redrawsBefore = form.Plots().Redraws();
     const long firstNumber = LastLineNumber(form);
+    figures.cursorMoves = 0;
     const double cpuBefore = CpuSeconds();
     QElapsedTimer clock;
     clock.start();
@@ -137,20 +167,19 @@ bool MeasureRate(double rate, double seconds, const QString& commandsFile, Figur
     figures.cpu = CpuSeconds() - cpuBefore;
     figures.shown = form.LiveLinesShown() - shownBefore;
     figures.sent = LastLineNumber(form) - firstNumber;
-    figures.plotted = form.Plots().LiveData().TotalAdded() - plottedBefore;
+    figures.plotted = form.LiveData().History().TotalAdded() - plottedBefore;
     figures.redraws = form.Plots().Redraws() - redrawsBefore;
+    mouse.stop();
+    const int cursorMoves = figures.cursorMoves;
     form.Control<TCheckBox>(QStringLiteral("CBLiveActive")).SetChecked(false);
-    if (plots) {
-        const quint64 shownAll = form.LiveLinesShown();
-        form.Plots().StopRecording(QString::fromLatin1(LiveCsv::EndStopped));
-        const LiveRecordingFile file = ReadLiveRecording(recording);
-        figures.recorded = qint64(file.samples.size());
-        std::printf("  recording: %lld rows, %llu lines shown while it ran\n",
-                    static_cast<long long>(figures.recorded),
-                    static_cast<unsigned long long>(shownAll - shownAtRecordingStart));
+    if (setup.plots) {
+        figures.shownWhileRecording = form.LiveLinesShown() - shownAtRecordingStart;
+        form.LiveData().StopRecording(QString::fromLatin1(LiveCsv::EndStopped));
+        figures.recorded = qint64(ReadLiveRecording(recording).samples.size());
     }
     form.close();
     SetDialogs(nullptr);
+    figures.cursorMoves = cursorMoves;
     return true;
 }
 
@@ -159,11 +188,16 @@ void Report(const char* title, const Figures& f) {
     std::printf("  over %.1f s: %ld lines sent, %llu shown, %ld lost\n", f.seconds, f.sent,
                 static_cast<unsigned long long>(f.shown), f.sent - long(f.shown));
     std::printf("  %.1f lines/s shown; program CPU %.1f %% of one core\n", f.shown / f.seconds,
-                100.0 * f.cpu / f.seconds);
+                100.0 * f.CpuShare());
+    if (f.cursorMoves > 0)
+        std::printf("  the cursor moved %d times (%.0f a second)\n", f.cursorMoves,
+                    f.cursorMoves / f.seconds);
     if (f.recorded >= 0)
-        std::printf("  plotted %llu lines (%llu redraws)\n",
+        std::printf("  plotted %llu lines (%llu redraws); recording: %lld rows, %llu lines "
+                    "shown while it ran\n",
                     static_cast<unsigned long long>(f.plotted),
-                    static_cast<unsigned long long>(f.redraws));
+                    static_cast<unsigned long long>(f.redraws), static_cast<long long>(f.recorded),
+                    static_cast<unsigned long long>(f.shownWhileRecording));
 }
 
 // A one-hour recording at 20 lines/s opened for replay and drawn.
@@ -190,11 +224,12 @@ double MeasureReplayOpen() {
     QElapsedTimer clock;
     clock.start();
     form.Plots().OpenReplay(path);
+    const bool read = QTest::qWaitFor([&form] { return !form.Plots().Reading(); }, 60000);
     form.Plots().Redraw();
     QCoreApplication::processEvents();
     const double seconds = clock.nsecsElapsed() / 1e9;
-    std::printf("replay: 72000 rows opened and drawn in %.2f s = %.2f of the 2 s aim\n", seconds,
-                seconds / 2.0);
+    std::printf("replay: 72000 rows %s and drawn in %.2f s = %.2f of the 2 s aim\n",
+                read ? "read in the background" : "NOT read", seconds, seconds / 2.0);
     return seconds;
 }
 
@@ -223,8 +258,7 @@ void MeasureShowingAlone() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::PreferOffscreen();
     QApplication app(argc, argv);
     const double seconds = argc > 1 ? std::max(1.0, atof(argv[1])) : 10.0;
 
@@ -235,21 +269,28 @@ int main(int argc, char** argv) {
     SetProgramFolder(data.path());
     const QString commandsFile = CfgFolder() + QStringLiteral("/Commands.CSV");
 
-    Figures fastest, standard, fastestPlots, standardPlots;
-    // 1000 a second is more than 115200 baud carries; the GCU sends what fits.
-    if (!MeasureRate(1000, seconds, commandsFile, fastest) ||
-        !MeasureRate(20, seconds, commandsFile, standard) ||
-        !MeasureRate(1000, seconds, commandsFile, fastestPlots, true) ||
-        !MeasureRate(20, seconds, commandsFile, standardPlots, true))
+    Figures panel20, plots20, panel200, plots200, fastest;
+    // 200 lines a second is more than 115200 baud carries: that GCU is unpaced.
+    // 1000 a second at 115200 baud: the GCU sends what fits.
+    if (!Measure({20, 115200, false, false}, seconds, commandsFile, panel20) ||
+        !Measure({20, 115200, true, false}, seconds, commandsFile, plots20) ||
+        !Measure({200, 0, false, false}, seconds, commandsFile, panel200) ||
+        !Measure({200, 0, true, false}, seconds, commandsFile, plots200) ||
+        !Measure({1000, 115200, true, true}, seconds, commandsFile, fastest))
         return 1;
-    Report("live view, GCU streaming as fast as 115200 baud allows", fastest);
-    Report("live view, GCU at its default 20 lines/s", standard);
-    Report("plots page shown (120 s span) and recording, as fast as 115200 baud allows",
-           fastestPlots);
-    Report("plots page shown (120 s span) and recording, GCU at 20 lines/s", standardPlots);
+    Report("live panel alone (main page), GCU at 20 lines/s", panel20);
+    Report("plots page (120 s span) and recording, GCU at 20 lines/s", plots20);
+    Report("live panel alone (main page), GCU at 200 lines/s", panel200);
+    Report("plots page (120 s span) and recording, GCU at 200 lines/s", plots200);
+    Report("plots page, recording and the mouse moving over the strips, as fast as 115200 baud "
+           "allows",
+           fastest);
     MeasureShowingAlone();
     MeasureReplayOpen();
-    std::printf("CPU with plots and recording / live panel alone at 20 lines/s: %.2f\n",
-                standardPlots.cpu / std::max(standard.cpu, 1e-9));
+    std::printf("CPU with plots and recording / live panel alone: %.2f at 20 lines/s, %.2f at "
+                "200 lines/s; lines lost at full rate with the cursor moving: %ld of %ld\n",
+                plots20.CpuShare() / std::max(panel20.CpuShare(), 1e-9),
+                plots200.CpuShare() / std::max(panel200.CpuShare(), 1e-9),
+                fastest.sent - long(fastest.shown), fastest.sent);
     return 0;
 }

@@ -1,13 +1,17 @@
 #include "device/ConfigDump.h"
+#include "translation/MessageNumbers.h"
 
 #include "device/DeviceNumbers.h"
 
 #include "model/CommandTable.h"
+#include "model/ParameterLimits.h"
 #include "model/RecordFiles.h"
 #include "util/Exceptions.h"
 #include "util/UnitUtils.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace {
 QString FieldError(int fieldNumber, const QString& field, const QString& reason) {
@@ -90,16 +94,15 @@ ConfigDumpResult ApplyConfigDump(const QString& joinedDump, CommandTable& table,
     ConfigDumpResult result;
     result.pcbVersion = currentPcbVersion;
     if (!joinedDump.contains(u'#')) {
-        result.error = QStringLiteral("the dump has no end mark");
+        result.SetProblem({Msg::PhraseDumpNoEndMark, {}});
         return result;
     }
     const QStringList fields = ConfigDumpFields(joinedDump);
     result.fieldCount = static_cast<int>(fields.size());
     const int expected = ExpectedDumpFieldCount(table);
     if (result.fieldCount != expected) {
-        result.error = QStringLiteral("the dump holds %1 fields, %2 expected")
-                           .arg(result.fieldCount)
-                           .arg(expected);
+        result.SetProblem({Msg::PhraseDumpFieldCount,
+                           {QString::number(result.fieldCount), QString::number(expected)}});
         return result;
     }
     ParsedDump parsed{table, std::nullopt, std::nullopt, 0};
@@ -108,6 +111,7 @@ ConfigDumpResult ApplyConfigDump(const QString& joinedDump, CommandTable& table,
         ParseRebootCounter(fields, parsed);
     } catch (const QvException& error) {
         result.error = error.Message();
+        result.problem = error.Phrase();
         return result;
     }
     table = parsed.table;
@@ -165,7 +169,14 @@ bool CheckBoxSetForValue(const TCommandRecord& row) {
 }
 
 QString EditTextForValue(const TCommandRecord& row) {
-    return RealToStrDec(row.ActualValueSW, row.DigitsValueSW);
+    return RefusalNumberText(row.ActualValueSW, row.DigitsValueSW);
+}
+
+QString SpinTextForValue(const TCommandRecord& row) {
+    const double value = row.ActualValueSW;
+    if (std::isfinite(value) && std::fabs(value) < double(std::numeric_limits<int>::max()))
+        return QString::number(RoundedDisplayValue(row));
+    return FloatToDisplayText(value);
 }
 
 UnitValues UnitValuesOfDump(const CommandTable& table, int fieldCount) {

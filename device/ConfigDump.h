@@ -6,6 +6,8 @@
 // PCB version the table has flags for. Anything else changes nothing.
 #include "model/UnitValues.h"
 
+#include "util/DetailPhrase.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -26,8 +28,14 @@ int MaxDumpLength(int fieldCount);
 
 struct ConfigDumpResult {
     bool ok = false;
-    // Why the dump was refused; the table is then exactly as before.
+    // Why the dump was refused, in English and as a phrase where there is
+    // one; the table is then exactly as before.
     QString error;
+    std::optional<DetailPhrase> problem;
+    void SetProblem(const DetailPhrase& phrase) {
+        problem = phrase;
+        error = EnglishText(phrase);
+    }
     // Text for the PCB version box, when the dump carries the PCB field.
     std::optional<QString> pcbVersionText;
     // The PCB version (times ten) after the dump, a forced version taking precedence.
@@ -57,6 +65,9 @@ bool IsCommandVisibleOnPcb(const CommandTable& table, int helpContext, int pcbVe
 int RoundedDisplayValue(const TCommandRecord& row);  // spin edit value, radio index
 bool CheckBoxSetForValue(const TCommandRecord& row); // set only when it rounds to 1
 QString EditTextForValue(const TCommandRecord& row); // DigitsValueSW decimals
+// A spin edit's text for a value its limits would not let it take: the
+// rounded value, or the general format for magnitudes beyond an integer.
+QString SpinTextForValue(const TCommandRecord& row);
 
 // What the unit holds after a dump of FieldCount fields was applied to Table:
 // the values of the rows whose field the dump had. The PCB version's row is

@@ -1,10 +1,18 @@
 #include "device/FirmwareImage.h"
+#include "translation/MessageNumbers.h"
 
 #include <QFile>
 #include <QList>
 #include <optional>
 
 namespace {
+
+FirmwareImageCheck Refused(const DetailPhrase& reason) {
+    FirmwareImageCheck refused;
+    refused.problemPhrase = reason;
+    refused.problem = EnglishText(reason);
+    return refused;
+}
 
 enum RecordType : quint8 {
     kData = 0x00,
@@ -54,24 +62,24 @@ std::optional<QByteArray> DecodeHexPairs(const QByteArray& digits) {
 }
 
 // Parses one line that starts with ":"; on a fault, problem names it.
-std::optional<Record> ParseRecord(const QByteArray& line, QString& problem) {
+std::optional<Record> ParseRecord(const QByteArray& line, DetailPhrase& problem) {
     const std::optional<QByteArray> bytes = DecodeHexPairs(line.mid(1));
     if (!bytes) {
-        problem = QStringLiteral("the record holds characters that are not hex digit pairs");
+        problem = {Msg::PhraseHexNotHexPairs, {}};
         return std::nullopt;
     }
     // Byte count, two address bytes, type, checksum.
     constexpr qsizetype kFrameBytes = 5;
     if (bytes->size() < kFrameBytes ||
         bytes->size() != kFrameBytes + static_cast<quint8>(bytes->at(0))) {
-        problem = QStringLiteral("the record's length does not match its byte count");
+        problem = {Msg::PhraseHexLengthMismatch, {}};
         return std::nullopt;
     }
     quint8 sum = 0;
     for (char b : *bytes)
         sum = static_cast<quint8>(sum + static_cast<quint8>(b));
     if (sum != 0) {
-        problem = QStringLiteral("checksum error");
+        problem = {Msg::PhraseHexChecksum, {}};
         return std::nullopt;
     }
     Record record;
@@ -100,10 +108,9 @@ class HexChecker {
                 return Refuse(i + 1);
         }
         if (!endSeen_)
-            return Refuse(0, QStringLiteral("the end-of-file record is missing (the file may "
-                                            "have been cut short)"));
+            return Refuse(0, {Msg::PhraseHexNoEndRecord, {}});
         if (result_.dataBytes == 0)
-            return Refuse(0, QStringLiteral("the image holds no data"));
+            return Refuse(0, {Msg::PhraseHexNoData, {}});
         result_.valid = true;
         return result_;
     }
@@ -111,11 +118,11 @@ class HexChecker {
   private:
     bool CheckLine(const QByteArray& line) {
         if (endSeen_) {
-            problem_ = QStringLiteral("text after the end-of-file record");
+            problem_ = {Msg::PhraseHexTextAfterEnd, {}};
             return false;
         }
         if (!line.startsWith(':')) {
-            problem_ = QStringLiteral("not an Intel HEX record (it does not begin with \":\")");
+            problem_ = {Msg::PhraseHexNotARecord, {}};
             return false;
         }
         const std::optional<Record> record = ParseRecord(line, problem_);
@@ -136,7 +143,7 @@ class HexChecker {
         case kStartLinearAddress:
             return ExpectLength(record, 4);
         default:
-            problem_ = QStringLiteral("record type %1 is not supported").arg(Hex(record.type, 2));
+            problem_ = {Msg::PhraseHexTypeUnsupported, {Hex(record.type, 2)}};
             return false;
         }
     }
@@ -154,9 +161,7 @@ class HexChecker {
     bool ExpectLength(const Record& record, qsizetype length) {
         if (record.data.size() == length)
             return true;
-        problem_ = QStringLiteral("a record of type %1 must hold %2 data bytes")
-                       .arg(Hex(record.type, 2))
-                       .arg(length);
+        problem_ = {Msg::PhraseHexTypeLength, {Hex(record.type, 2), QString::number(length)}};
         return false;
     }
 
@@ -164,11 +169,9 @@ class HexChecker {
         // Addresses do not wrap at a 64 KiB boundary: the offset adds to the base.
         const quint64 end = quint64(base_) + record.offset + quint64(record.data.size());
         if (end > flashBytes_) {
-            problem_ = QStringLiteral("data at address %1 lies beyond the %2 bytes (up to %3) "
-                                      "of application flash below the boot loader")
-                           .arg(Hex(static_cast<quint32>(end - 1), 5))
-                           .arg(flashBytes_)
-                           .arg(Hex(flashBytes_ - 1, 5));
+            problem_ = {Msg::PhraseHexBeyondFlash,
+                        {Hex(static_cast<quint32>(end - 1), 5), QString::number(flashBytes_),
+                         Hex(flashBytes_ - 1, 5)}};
             return false;
         }
         result_.dataBytes += static_cast<quint32>(record.data.size());
@@ -176,18 +179,18 @@ class HexChecker {
         return true;
     }
 
-    FirmwareImageCheck Refuse(qsizetype lineNumber, const QString& problem = {}) {
-        FirmwareImageCheck refused;
-        const QString reason = problem.isEmpty() ? problem_ : problem;
-        refused.problem =
-            lineNumber > 0 ? QStringLiteral("line %1: %2").arg(lineNumber).arg(reason) : reason;
-        return refused;
+    // A problem of a line names the line first.
+    FirmwareImageCheck Refuse(qsizetype lineNumber, const DetailPhrase& problem = {}) {
+        DetailPhrase reason = problem.message != 0 ? problem : problem_;
+        if (lineNumber > 0)
+            reason.values.prepend(QString::number(lineNumber));
+        return Refused(reason);
     }
 
     const quint32 flashBytes_;
     quint32 base_ = 0;
     bool endSeen_ = false;
-    QString problem_;
+    DetailPhrase problem_;
     FirmwareImageCheck result_;
 };
 
@@ -198,16 +201,10 @@ FirmwareImageCheck CheckFirmwareImageText(const QByteArray& text, quint32 flashB
 }
 
 FirmwareImageCheck CheckFirmwareImageFile(const QString& path, quint32 flashBytes) {
-    FirmwareImageCheck refused;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        refused.problem =
-            QStringLiteral("the file cannot be read (%1): %2").arg(file.errorString(), path);
-        return refused;
-    }
-    if (file.size() > kMaxFirmwareFileBytes) {
-        refused.problem = QStringLiteral("the file is far too large for a firmware image");
-        return refused;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return Refused({Msg::PhraseHexCannotRead, {file.errorString(), path}});
+    if (file.size() > kMaxFirmwareFileBytes)
+        return Refused({Msg::PhraseHexTooLarge, {}});
     return CheckFirmwareImageText(file.readAll(), flashBytes);
 }

@@ -3,6 +3,8 @@
 // the GCU: every record well formed with a correct checksum, only the record
 // types the programmer understands, an end-of-file record, and every data byte
 // inside the application flash of the ATmega2560.
+#include "util/DetailPhrase.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -25,8 +27,9 @@ struct FirmwareImageCheck {
     // Why the image is refused, in English with the line number where one
     // applies (for example "line 12: checksum error"); empty when valid.
     QString problem;
-    quint32 dataBytes = 0;  // data bytes in all data records
-    quint32 endAddress = 0; // highest data address + 1
+    DetailPhrase problemPhrase; // the same, for the window to give in the language in use
+    quint32 dataBytes = 0;      // data bytes in all data records
+    quint32 endAddress = 0;     // highest data address + 1
 };
 
 // Checks Intel HEX text. Record types: 00 data, 01 end of file, 02 extended

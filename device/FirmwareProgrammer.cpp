@@ -1,10 +1,12 @@
 #include "device/FirmwareProgrammer.h"
+#include "translation/MessageNumbers.h"
 
 #include "util/Exceptions.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace {
 
@@ -45,12 +47,16 @@ std::optional<AvrdudeLocation> LocateAvrdude(const AvrdudeSearch& search) {
     return PairIfPresent(search.systemProgram, search.systemConfiguration, false);
 }
 
-QString DescribeAvrdudeSearch(const AvrdudeSearch& search) {
+DetailPhrase AvrdudeSearchPhrase(const AvrdudeSearch& search) {
     const QDir bundled(BundledFolder(search.programFolder));
-    return QStringLiteral("avrdude was not found: neither %1 with %2 nor %3 with %4")
-        .arg(bundled.filePath(QStringLiteral("avrdude")),
+    return {Msg::PhraseAvrdudeNotFound,
+            {bundled.filePath(QStringLiteral("avrdude")),
              bundled.filePath(kAvrdudeConfigurationName), search.systemProgram,
-             search.systemConfiguration);
+             search.systemConfiguration}};
+}
+
+QString DescribeAvrdudeSearch(const AvrdudeSearch& search) {
+    return EnglishText(AvrdudeSearchPhrase(search));
 }
 
 QStringList AvrdudeArguments(const QString& configurationPath, const QString& portName) {
@@ -73,8 +79,8 @@ FirmwareWorkFolder::FirmwareWorkFolder(const QString& configurationFile, const Q
                                        const QString& parentFolder)
     : folder_(QDir(parentFolder).filePath(QStringLiteral("quarventa-avrdude-XXXXXX"))) {
     if (!folder_.isValid())
-        throw EInOutError(QStringLiteral("Cannot create the working folder for avrdude in %1: %2")
-                              .arg(parentFolder, folder_.errorString()));
+        throw EInOutError(
+            DetailPhrase{Msg::PhraseAvrdudeWorkFolder, {parentFolder, folder_.errorString()}});
     CopyInto(configurationFile, kAvrdudeConfigurationName);
     CopyInto(imageFile, kFirmwareImageName);
 }
@@ -92,8 +98,7 @@ QString FirmwareWorkFolder::ImagePath() const {
 void FirmwareWorkFolder::CopyInto(const QString& source, const QString& name) {
     QFile file(source);
     if (!file.copy(folder_.filePath(name)))
-        throw EInOutError(QStringLiteral("Cannot copy %1 into the working folder for avrdude: %2")
-                              .arg(source, file.errorString()));
+        throw EInOutError(DetailPhrase{Msg::PhraseAvrdudeCopy, {source, file.errorString()}});
 }
 
 void FirmwareOutputLog::Append(const QString& chunk) {
@@ -113,4 +118,17 @@ QStringList FirmwareOutputLog::LastLines(int count) const {
             lines.prepend(*it);
     }
     return lines;
+}
+
+AvrdudeSummary SummariseAvrdudeOutput(const QString& output) {
+    static const QRegularExpression written(QStringLiteral("(\\d+) bytes of flash written"));
+    static const QRegularExpression verified(QStringLiteral("(\\d+) bytes of flash verified"));
+    // The last report counts: avrdude may retry.
+    const auto last = [&output](const QRegularExpression& pattern) -> std::optional<int> {
+        std::optional<int> found;
+        for (auto it = pattern.globalMatch(output); it.hasNext();)
+            found = it.next().captured(1).toInt();
+        return found;
+    };
+    return {last(written), last(verified)};
 }

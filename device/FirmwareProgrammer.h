@@ -1,6 +1,8 @@
 #pragma once
 // The external AVR programmer avrdude: where it is found, the private folder it
 // runs in, its command line, and the record of what it printed.
+#include "util/DetailPhrase.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -37,7 +39,9 @@ struct AvrdudeSearch {
 // program's folder holds both (the program executable), otherwise the system's
 // program and configuration when both exist; none when neither pair is there.
 std::optional<AvrdudeLocation> LocateAvrdude(const AvrdudeSearch& search);
-// Names the places LocateAvrdude looked at, for a report that none was found.
+// Names the places LocateAvrdude looked at, for a report that none was found
+// (in English for the log).
+DetailPhrase AvrdudeSearchPhrase(const AvrdudeSearch& search);
 QString DescribeAvrdudeSearch(const AvrdudeSearch& search);
 
 // The arguments of an update: configuration, verbose output, part ATmega2560,
@@ -79,3 +83,12 @@ class FirmwareOutputLog {
   private:
     QString text_;
 };
+
+// What avrdude's output says it did with the flash: the bytes it wrote and the
+// bytes it read back and found equal ("N bytes of flash written", "N bytes
+// of flash verified"); none where it said nothing.
+struct AvrdudeSummary {
+    std::optional<int> bytesWritten;
+    std::optional<int> bytesVerified;
+};
+AvrdudeSummary SummariseAvrdudeOutput(const QString& output);

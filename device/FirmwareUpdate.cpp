@@ -15,6 +15,7 @@ struct FirmwareUpdater::Progress {
     std::optional<FirmwareWorkFolder> workFolder;
     bool pageShown = false;
     bool linkClosed = false;
+    FirmwareUpdateResult result;
     FirmwareUpdateOutcome outcome = FirmwareUpdateOutcome::Failed;
     std::exception_ptr error;
 };
@@ -69,14 +70,13 @@ template <typename Step> void RunEndStep(std::exception_ptr& error, Step step) {
     }
 }
 
-QString FailureText(int exitCode, const QStringList& lastLines, const QString& program) {
-    QStringList lines = lastLines;
-    if (lines.isEmpty() && exitCode == -1)
-        lines << QStringLiteral("%1 could not be started").arg(program);
-    QString text = QString::number(exitCode);
-    if (!lines.isEmpty())
-        text += QStringLiteral("\n\n") + lines.join(QLatin1Char('\n'));
-    return text;
+FirmwareFailure Failure(int exitCode, const QStringList& lastLines, const QString& program) {
+    FirmwareFailure failure;
+    failure.exitCode = exitCode;
+    failure.programmerLines = lastLines;
+    if (lastLines.isEmpty() && exitCode == -1)
+        failure.reason = DetailPhrase{Msg::PhraseAvrdudeNotStarted, {program}};
+    return failure;
 }
 
 } // namespace
@@ -97,6 +97,8 @@ FirmwareUpdateOutcome FirmwareUpdater::Run(const QString& imagePath, const QStri
         progress.error = std::current_exception();
     }
     EndSteps(portName, progress);
+    if (progress.outcome == FirmwareUpdateOutcome::Updated)
+        RunEndStep(progress.error, [&] { ReportSuccess(progress); });
     if (progress.error)
         std::rethrow_exception(progress.error);
     return progress.outcome;
@@ -105,7 +107,8 @@ FirmwareUpdateOutcome FirmwareUpdater::Run(const QString& imagePath, const QStri
 bool FirmwareUpdater::Prechecks(const QString& imagePath, Progress& progress) {
     const FirmwareImageCheck image = CheckFirmwareImageFile(imagePath);
     if (!image.valid) {
-        Call(hooks_.showMessage, Msg::FirmwareImageInvalid, image.problem);
+        Call(hooks_.showMessage, Msg::FirmwareImageInvalid,
+             FirmwareFailure{std::nullopt, image.problemPhrase, {}});
         progress.outcome = FirmwareUpdateOutcome::ImageRefused;
         return false;
     }
@@ -115,7 +118,7 @@ bool FirmwareUpdater::Prechecks(const QString& imagePath, Progress& progress) {
     if (!avrdude) {
         qCWarning(lcFirmware).noquote() << "no programmer:" << DescribeAvrdudeSearch(search);
         Call(hooks_.showMessage, Msg::FirmwareUpdateFailed,
-             FailureText(-1, {DescribeAvrdudeSearch(search)}, {}));
+             FirmwareFailure{-1, AvrdudeSearchPhrase(search), {}});
         progress.outcome = FirmwareUpdateOutcome::ProgrammerMissing;
         return false;
     }
@@ -131,6 +134,8 @@ void FirmwareUpdater::Program(const QString& imagePath, const QString& portName,
                               Progress& progress) {
     progress.pageShown = true; // hidden again even if showing it fails half way
     Call(hooks_.showFirmwarePage);
+    if (hooks_.announcedVersion)
+        progress.result.versionBefore = hooks_.announcedVersion();
     Call(hooks_.closeLink);
     progress.linkClosed = true;
     const QString parent =
@@ -165,14 +170,17 @@ int FirmwareUpdater::RunAvrdude(const QString& workFolder, const QString& config
 
 void FirmwareUpdater::Report(int exitCode, Progress& progress) {
     if (exitCode == 0) {
+        // Reported once the link is back and the GCU has announced itself.
         progress.outcome = FirmwareUpdateOutcome::Updated;
-        Call(hooks_.showMessage, Msg::FirmwareUpdated, QString());
+        const AvrdudeSummary summary = SummariseAvrdudeOutput(progress.log.Text());
+        progress.result.bytesWritten = summary.bytesWritten;
+        progress.result.bytesVerified = summary.bytesVerified;
         return;
     }
     progress.outcome = FirmwareUpdateOutcome::Failed;
-    Call(hooks_.showMessage, Msg::FirmwareUpdateFailed,
-         FailureText(exitCode, progress.log.LastLines(kFirmwareFailureLines),
-                     progress.avrdude.program));
+    Call(
+        hooks_.showMessage, Msg::FirmwareUpdateFailed,
+        Failure(exitCode, progress.log.LastLines(kFirmwareFailureLines), progress.avrdude.program));
 }
 
 void FirmwareUpdater::EndSteps(const QString& portName, Progress& progress) {
@@ -181,4 +189,24 @@ void FirmwareUpdater::EndSteps(const QString& portName, Progress& progress) {
     RunEndStep(progress.error, [&] { progress.workFolder.reset(); });
     if (progress.linkClosed)
         RunEndStep(progress.error, [&] { Call(hooks_.reopenLink, portName); });
+}
+
+void FirmwareUpdater::ReportSuccess(Progress& progress) {
+    // A link that was not reopened brings no announcement: nothing to await.
+    if (progress.linkClosed && hooks_.awaitAnnouncedVersion)
+        progress.result.versionAfter = hooks_.awaitAnnouncedVersion();
+    qCInfo(lcFirmware).noquote() << "firmware before" << progress.result.versionBefore << "after"
+                                 << progress.result.versionAfter;
+    Call(hooks_.showSuccess, progress.result);
+}
+
+QString FirmwareFailureText(const FirmwareFailure& failure) {
+    QStringList lines;
+    if (failure.reason)
+        lines << EnglishText(*failure.reason);
+    lines << failure.programmerLines;
+    QString text = failure.exitCode ? QString::number(*failure.exitCode) : QString();
+    if (!text.isEmpty() && !lines.isEmpty())
+        text += QStringLiteral("\n\n");
+    return text + lines.join(u'\n');
 }

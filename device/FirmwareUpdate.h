@@ -10,19 +10,42 @@
 //      Nothing has been closed or written up to here.
 //   4. the firmware page is shown, the link closed, the working folder made
 //      (configuration + FW.HEX), avrdude run with its output shown as it comes;
-//   5. exit code 0 gives message 21, anything else message 29 + exit code +
-//      avrdude's last lines;
+//   5. an exit code other than 0 gives message 29 + exit code + avrdude's
+//      last lines;
 //   end steps, also after a failure or an error in step 4 or 5: hide the
 //   firmware page (back to the Recovery page), remove the working folder,
 //   reopen the link if it was closed. An error from step 4 (for example a copy
 //   that failed) is thrown on after the end steps, for the general error report.
+//   6. after exit code 0 and the end steps: the GCU's announcement on the
+//      reopened link is awaited, then message 21 reports what avrdude wrote
+//      and verified and the firmware version before and after.
 #include "translation/MessageNumbers.h"
+#include "util/DetailPhrase.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
+#include <optional>
 
 // Lines of avrdude's output quoted in the failure message.
 constexpr int kFirmwareFailureLines = 8;
+
+// Why an update was refused or failed, for message 29 or 30.
+struct FirmwareFailure {
+    std::optional<int> exitCode;        // message 29: avrdude's exit code (-1: it did not run)
+    std::optional<DetailPhrase> reason; // the program's own words, where it has some
+    QStringList programmerLines;        // avrdude's last lines, as it printed them
+};
+// The failure in English: the exit code, then the reason and avrdude's lines.
+QString FirmwareFailureText(const FirmwareFailure& failure);
+
+// What a good update did, as the report of message 21 tells it.
+struct FirmwareUpdateResult {
+    std::optional<int> bytesWritten;  // flash bytes avrdude reported written
+    std::optional<int> bytesVerified; // flash bytes avrdude read back and compared
+    QString versionBefore;            // the version the GCU announced before; empty when not known
+    QString versionAfter;             // the version it announced afterwards; empty when it did not
+};
 
 struct FirmwareUpdateHooks {
     // Warning box with Yes and No: message 19 + imagePath + message 20.
@@ -41,9 +64,15 @@ struct FirmwareUpdateHooks {
     std::function<void(const QString& chunk)> showProgress;
     // Hourglass cursor on (true) and off (false).
     std::function<void(bool busy)> setBusy;
-    // Message box with message N followed directly by extraText: information
-    // with OK for 21, warning with OK for 29 and 30.
-    std::function<void(int messageNumber, const QString& extraText)> showMessage;
+    // Warning box with OK: message N (29 or 30) and the failure.
+    std::function<void(int messageNumber, const FirmwareFailure& failure)> showMessage;
+    // The firmware version the GCU announced on the open link; empty when none.
+    std::function<QString()> announcedVersion;
+    // After a good update, once the link is reopened: waits for the GCU to
+    // announce itself and gives the version; empty when it did not in time.
+    std::function<QString()> awaitAnnouncedVersion;
+    // Information box with OK: message 21 and the result.
+    std::function<void(const FirmwareUpdateResult& result)> showSuccess;
 };
 
 struct FirmwareUpdateSettings {
@@ -60,7 +89,7 @@ enum class FirmwareUpdateOutcome {
     ProgrammerMissing, // message 29; nothing touched
     Cancelled,         // No to the confirmation; nothing touched
     AlreadyRunning,    // a run is in progress (the wait keeps the window live)
-    Updated,           // avrdude ended with 0; message 21
+    Updated,           // avrdude ended with 0; message 21 with the result
     Failed,            // avrdude did not start or ended otherwise; message 29
 };
 
@@ -84,6 +113,7 @@ class FirmwareUpdater {
     int RunAvrdude(const QString& workFolder, const QString& configuration, const QString& portName,
                    Progress& progress);
     void Report(int exitCode, Progress& progress);
+    void ReportSuccess(Progress& progress);
 
     FirmwareUpdateSettings settings_;
     FirmwareUpdateHooks hooks_;

@@ -2,17 +2,20 @@
 
 #include "device/DeviceFrames.h"
 
-namespace {
-// A refused send (port not open) leaves nothing pending behind it.
-void SendOrAbandon(const LinkExchange::Sender& send, const QByteArray& frame, LinkRouter& router) {
+// A refused send leaves nothing pending behind it. A link that is gone is
+// lost for the router too, whether or not its disconnect was seen yet.
+bool LinkExchange::SendOrAbandon(const QByteArray& frame) {
     try {
-        send(frame);
+        send_(frame);
+    } catch (const ELinkGone&) {
+        router_.LoseLink();
+        return false;
     } catch (...) {
-        router.AbandonRequest();
+        router_.AbandonRequest();
         throw;
     }
+    return true;
 }
-} // namespace
 
 std::chrono::milliseconds LinkExchange::DumpLimit(int maxDumpLength) const {
     return limits_.dump +
@@ -23,8 +26,11 @@ LinkExchange::DumpAnswer LinkExchange::RequestConfigDump(int maxDumpLength) {
     LinkRequestOptions options;
     options.maxDumpLength = maxDumpLength;
     router_.BeginRequest(RequestId::ConfigDump, options);
-    SendOrAbandon(send_, DeviceFrames::GetConfiguration(), router_);
     DumpAnswer answer;
+    if (!SendOrAbandon(DeviceFrames::GetConfiguration())) {
+        answer.result = WaitResult::LinkLost;
+        return answer;
+    }
     answer.result = AwaitAnswer(RequestId::ConfigDump, DumpLimit(maxDumpLength));
     if (answer.result == WaitResult::Completed) {
         answer.dump = router_.CompletedDump();
@@ -34,7 +40,7 @@ LinkExchange::DumpAnswer LinkExchange::RequestConfigDump(int maxDumpLength) {
         return answer;
     const qint64 sinceText = router_.MsSinceDumpText();
     const bool stillSending = sinceText >= 0 && sinceText < StillSending.count();
-    if (router_.DumpOverflowed() || stillSending)
+    if (router_.DumpOverflowed() || router_.DumpTextWithoutEnd() || stillSending)
         answer.result = WaitResult::Unusable;
     return answer;
 }
@@ -44,7 +50,8 @@ WaitResult LinkExchange::Ask(int requestId, const QByteArray& queryFrame,
     LinkRequestOptions options;
     options.answerRange = range;
     router_.BeginRequest(requestId, options);
-    SendOrAbandon(send_, queryFrame, router_);
+    if (!SendOrAbandon(queryFrame))
+        return WaitResult::LinkLost;
     const WaitResult result = AwaitAnswer(requestId, limits_.answer);
     if (result == WaitResult::TimedOut && !router_.PassedOverText().isEmpty())
         return WaitResult::Unusable;
@@ -67,18 +74,28 @@ WaitResult LinkExchange::AwaitAnswer(int requestId, std::chrono::milliseconds li
     return router_.AnswerReady() ? WaitResult::Completed : WaitResult::TimedOut;
 }
 
-WaitResult LinkExchange::SendAndAwaitAnyPiece(const QByteArray& frame,
-                                             std::optional<std::chrono::milliseconds> limit) {
+WaitResult LinkExchange::SendAndAwaitAnyPiece(const QByteArray& frame) {
+    return AwaitAnyPiece(frame, limits_.anyPiece);
+}
+
+WaitResult LinkExchange::StoreParameters() {
+    return AwaitAnyPiece(DeviceFrames::SaveParameters(), limits_.store);
+}
+
+WaitResult LinkExchange::AwaitAnyPiece(const QByteArray& frame, std::chrono::milliseconds limit) {
     const quint64 losses = router_.LinkLosses();
     router_.BeginPlainWait();
     try {
         send_(frame);
+    } catch (const ELinkGone&) {
+        router_.LoseLink();
+        return WaitResult::LinkLost;
     } catch (...) {
         router_.EndPlainWait();
         throw;
     }
     ResponseWaiter::Options options;
-    options.limit = limit.value_or(limits_.anyPiece);
+    options.limit = limit;
     options.onTimeout = [this] { router_.EndPlainWait(); };
     const WaitResult result = waiter_.Wait([this] { return !router_.Waiting(); }, options);
     if (router_.LinkLosses() != losses)

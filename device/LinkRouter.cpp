@@ -110,6 +110,9 @@ void LinkRouter::ResetForConnection() {
 }
 
 void LinkRouter::AbandonRequest() {
+    const bool answerPending =
+        RequestId::IsStoredAnswer(request_) || request_ == RequestId::ConfigDump;
+    currentLineOfGivenUpAnswer_ = answerPending && !answerReady_ && !currentLine_.isEmpty();
     request_ = RequestNone;
     waiting_ = false;
     answerReady_ = false;
@@ -124,10 +127,12 @@ void LinkRouter::LoseLink() {
     AbandonRequest();
 }
 
-// Discards what an earlier request left pending. A line the GCU began before
-// this request belongs to that earlier one, with two exceptions: a status
-// line (the stream stopped inside it) ends with this request's text, which a
-// query finds glued to it, and a dump begins afresh after it.
+// Discards what an earlier request left pending and closes the line the GCU
+// left open: the request's answer is looked for in the text that follows.
+// Two lines are treated otherwise. The tail of an answer given up on while it
+// was still coming belongs to that answer and is passed over. A status line
+// the stream stopped inside ends with this request's text, which a query
+// finds glued to it.
 void LinkRouter::BeginRequest(int requestId, const LinkRequestOptions& options) {
     received_.clear();
     completedDump_.clear();
@@ -138,18 +143,22 @@ void LinkRouter::BeginRequest(int requestId, const LinkRequestOptions& options) 
     maxDumpLength_ = options.maxDumpLength;
     passedOver_.clear();
     dumpOverflowed_ = false;
+    dumpTextWithoutEnd_ = false;
     lastDumpText_.invalidate();
     const bool earlierLine = !currentLine_.isEmpty();
-    const bool statusLine = StartsStatusLine(currentLine_);
+    const bool answerInFlight = earlierLine && currentLineOfGivenUpAnswer_ &&
+                                currentLineGrew_.isValid() &&
+                                currentLineGrew_.elapsed() < AnswerInFlightMs;
+    dropToLineEnd_ = answerInFlight;
     firstLineIsEarlier_ = false;
-    if (requestId == RequestId::ConfigDump) {
-        dropToLineEnd_ = earlierLine && !(statusLine && !currentLine_.contains(u'#'));
-    } else {
-        dropToLineEnd_ = earlierLine && !statusLine;
-        if (earlierLine && statusLine) {
-            received_ = currentLine_;
-            firstLineIsEarlier_ = true;
-        }
+    if (requestId != RequestId::ConfigDump && earlierLine && !answerInFlight &&
+        StartsStatusLine(currentLine_)) {
+        received_ = currentLine_;
+        firstLineIsEarlier_ = true;
+    }
+    if (!answerInFlight) {
+        currentLine_.clear(); // closed: what follows begins a line
+        currentLineOfGivenUpAnswer_ = false;
     }
 }
 
@@ -172,7 +181,8 @@ qint64 LinkRouter::MsSinceDumpText() const {
     return lastDumpText_.isValid() ? lastDumpText_.elapsed() : -1;
 }
 
-ReceiveOutcome LinkRouter::Receive(const QByteArray& piece, const QTime& now, bool logShown) {
+ReceiveOutcome LinkRouter::Receive(const QByteArray& piece, const QTime& now, bool logShown,
+                                   const ArrivalMarks& arrivals) {
     ReceiveOutcome outcome;
     outcome.text = FromCp1252(piece);
     ++pieces_;
@@ -180,18 +190,23 @@ ReceiveOutcome LinkRouter::Receive(const QByteArray& piece, const QTime& now, bo
     if (logShown)
         outcome.logLine = TrafficLog::ReceivedLine(now, outcome.text);
     if (!TakeAnnouncement(outcome.text, outcome))
-        Route(outcome.text, outcome);
+        Route(outcome.text, arrivals, outcome);
     FollowLine(outcome.text);
     return outcome;
 }
 
-// Keeps the start of the line the GCU is in the middle of.
+// Keeps the start of the line the GCU is in the middle of, and when it last grew.
 void LinkRouter::FollowLine(const QString& text) {
+    if (text.isEmpty())
+        return;
     const int lineEnd = LastLineEndIndex(text);
-    if (lineEnd >= 0)
+    if (lineEnd >= 0) {
         currentLine_ = text.mid(lineEnd + 1);
-    else if (currentLine_.size() < MaxAnswerLineLength)
+        currentLineOfGivenUpAnswer_ = false;
+    } else if (currentLine_.size() < MaxAnswerLineLength) {
         currentLine_ += text.left(MaxAnswerLineLength - currentLine_.size());
+    }
+    currentLineGrew_.start();
 }
 
 // Drops the tail of a line begun before the request; false while its end is
@@ -259,9 +274,9 @@ bool LinkRouter::VersionLineComplete(const QString& text) {
     return after.size() >= 6 || LineEndIndex(after) >= 0;
 }
 
-void LinkRouter::Route(const QString& text, ReceiveOutcome& outcome) {
+void LinkRouter::Route(const QString& text, const ArrivalMarks& arrivals, ReceiveOutcome& outcome) {
     if (request_ == RequestId::Live)
-        RouteLive(text, outcome);
+        RouteLive(text, arrivals, outcome);
     else if (RequestId::IsStoredAnswer(request_))
         RouteStoredAnswer(text, outcome);
     else if (request_ == RequestId::ConfigDump)
@@ -270,17 +285,26 @@ void LinkRouter::Route(const QString& text, ReceiveOutcome& outcome) {
 
 // Status lines are handed on whole, from their "*" to their line end; text
 // before the first "*" of a line (the tail of a line cut at the start of the
-// stream) is dropped.
-void LinkRouter::RouteLive(const QString& text, ReceiveOutcome& outcome) {
+// stream) is dropped. A line arrived when its line end did (one character
+// of the piece per byte).
+void LinkRouter::RouteLive(const QString& text, const ArrivalMarks& arrivals,
+                           ReceiveOutcome& outcome) {
     outcome.reachedLive = true;
+    const SteadyTime now = SteadyClock::now();
+    const qsizetype pieceStart = liveBuffer_.size();
+    qsizetype taken = 0;
     liveBuffer_ += text;
     int lineEnd;
     while ((lineEnd = liveBuffer_.indexOf(u'\n')) >= 0) {
         const QString line = liveBuffer_.left(lineEnd + 1);
         liveBuffer_.remove(0, lineEnd + 1);
+        const qsizetype endInPiece = taken + lineEnd - pieceStart;
+        taken += lineEnd + 1;
         const int start = line.indexOf(u'*');
-        if (start >= 0)
+        if (start >= 0) {
             outcome.liveLines.append(line.mid(start));
+            outcome.liveArrivals.push_back(ArrivalOf(arrivals, endInPiece, now));
+        }
     }
     if (liveBuffer_.size() > MaxLiveLineLength)
         liveBuffer_.clear();
@@ -353,8 +377,16 @@ void LinkRouter::RouteDump(const QString& text, ReceiveOutcome& outcome) {
             answerReady_ = true;
             return;
         }
-        if (lineEnd < 0)
-            break; // the dump (or whatever this is) still coming
+        if (lineEnd < 0) {
+            dumpTextWithoutEnd_ = true; // the dump (or whatever this is) still coming
+            break;
+        }
+        // Fields that end without the end mark are a dump cut short.
+        const QString line = received_.left(lineEnd);
+        if (line.contains(u'&')) {
+            dumpTextWithoutEnd_ = true;
+            passedOver_ = Shortened(line.trimmed(), MaxPassedOverLength);
+        }
         received_.remove(0, lineEnd + 1);
     }
     if (received_.size() > maxDumpLength_) {

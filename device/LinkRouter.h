@@ -7,10 +7,14 @@
 // several lines. Live lines, dumps and answers are therefore assembled here
 // and handed on only when complete.
 //
-// A request is answered only by text that begins after it was asked: the
-// router follows the line the GCU is in the middle of, so that the tail of a
-// line begun earlier (an answer given up on, for example) never feeds a later
-// request.
+// Text received after a request was sent is what answers it. The router
+// follows the line the GCU is in the middle of: a partial line left from
+// before the request (text the GCU sent unasked, without a line end) is closed
+// and discarded at the request. Only the tail of an answer that was given up
+// while it was still coming is not the new request's: that line is passed
+// over up to its end.
+#include "util/ArrivalTimes.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QString>
@@ -30,6 +34,7 @@ struct ReceiveOutcome {
     QString firmwareVersion;
     bool reachedLive = false; // the piece went to the live stream (cursor back to normal)
     QStringList liveLines;    // complete status lines, in arrival order
+    std::vector<SteadyTime> liveArrivals; // when each of them arrived (its line end)
     std::optional<QString> completedDump; // the whole dump (up to its "#"), to apply once
     bool answerCompleted = false;         // a stored answer is complete
 };
@@ -71,6 +76,9 @@ class LinkRouter {
     static constexpr int MaxLiveLineLength = 4096;
     // A query's line longer than this without a line end is noise and dropped.
     static constexpr int MaxAnswerLineLength = 4096;
+    // A line of an answer given up on that grew this recently when the next
+    // request begins is taken to be still coming (ms).
+    static constexpr int AnswerInFlightMs = 1000;
     // Text that may still be a dump, unless the request says otherwise.
     static constexpr int DefaultMaxDumpLength = LinkRequestOptions().maxDumpLength;
     // Longest text kept of a line passed over (shown with the report).
@@ -114,10 +122,16 @@ class LinkRouter {
     const QString& PassedOverText() const { return passedOver_; }
     // and more text than a dump can be, without its end mark (the request then ends).
     bool DumpOverflowed() const { return dumpOverflowed_; }
+    // Text of a dump came for the pending (or last) dump request, but no whole
+    // dump: "&"-separated fields without their end mark, or text still open.
+    bool DumpTextWithoutEnd() const { return dumpTextWithoutEnd_; }
     // Milliseconds since text last came for the dump; -1 when none came.
     qint64 MsSinceDumpText() const;
 
-    ReceiveOutcome Receive(const QByteArray& piece, const QTime& now, bool logShown);
+    // Arrivals: when the piece's bytes came (the receive thread's times);
+    // without them a line counts as arrived now.
+    ReceiveOutcome Receive(const QByteArray& piece, const QTime& now, bool logShown,
+                           const ArrivalMarks& arrivals = {});
 
   private:
     bool TakeAnnouncement(const QString& text, ReceiveOutcome& outcome);
@@ -126,8 +140,8 @@ class LinkRouter {
     static constexpr int MaxVersionWait = 256; // characters after the announcement
     void FollowLine(const QString& text);
     bool DropTailOfEarlierLine();
-    void Route(const QString& text, ReceiveOutcome& outcome);
-    void RouteLive(const QString& text, ReceiveOutcome& outcome);
+    void Route(const QString& text, const ArrivalMarks& arrivals, ReceiveOutcome& outcome);
+    void RouteLive(const QString& text, const ArrivalMarks& arrivals, ReceiveOutcome& outcome);
     void RouteStoredAnswer(const QString& text, ReceiveOutcome& outcome);
     void RouteDump(const QString& text, ReceiveOutcome& outcome);
     void EndDumpRequest();
@@ -146,6 +160,10 @@ class LinkRouter {
     quint64 linkLosses_ = 0;
     // The line the GCU is in the middle of (its start), whatever was pending.
     QString currentLine_;
+    // When it last grew, and whether it began as the answer of a request
+    // given up on.
+    QElapsedTimer currentLineGrew_;
+    bool currentLineOfGivenUpAnswer_ = false;
     // The request's text starts with the tail of a line begun before it.
     bool dropToLineEnd_ = false;
     // The first line of a stored answer began before the request.
@@ -154,6 +172,7 @@ class LinkRouter {
     int maxDumpLength_ = DefaultMaxDumpLength;
     QString passedOver_;
     bool dumpOverflowed_ = false;
+    bool dumpTextWithoutEnd_ = false;
     QElapsedTimer lastDumpText_;
     static constexpr int RequestNone = 0;
 };

@@ -1,6 +1,7 @@
 #include "device/RestorePointKeeper.h"
 
 #include "device/DeviceFrames.h"
+#include "translation/MessageNumbers.h"
 #include "util/Exceptions.h"
 
 #include <QDir>
@@ -18,18 +19,14 @@ RestorePointKeeper::RestorePointKeeper(UnitSession& session, Places places, QObj
             [this](const UnitReading& reading, bool verified) { Stored(reading, verified); });
 }
 
-QString WhyNotRead(const ReadOutcome& outcome) {
+DetailPhrase WhyNotRead(const ReadOutcome& outcome) {
     if (!outcome.malformed.isEmpty())
-        return QStringLiteral("the configuration the GCU sent is malformed: ") + outcome.malformed;
-    switch (outcome.wait) {
-    case WaitResult::LinkLost:
-        return QStringLiteral("no GCU is connected");
-    case WaitResult::Unusable:
-    case WaitResult::TimedOut:
-    case WaitResult::Completed:
-        break;
-    }
-    return QStringLiteral("the GCU did not send its configuration");
+        return {Msg::PhraseMalformedFromGcu,
+                {outcome.malformedPhrase ? EnglishText(*outcome.malformedPhrase)
+                                         : outcome.malformed}};
+    if (outcome.wait == WaitResult::LinkLost)
+        return {Msg::PhraseNoGcuConnected, {}};
+    return {Msg::PhraseGcuSentNoConfiguration, {}};
 }
 
 void RestorePointKeeper::Downloaded(const UnitReading& reading) {
@@ -62,7 +59,7 @@ std::optional<UnitReading> RestorePointKeeper::ReadingForPoint(bool readFirst) {
     if (readFirst || !session_.UnitCurrent()) {
         if (session_.Router().Request() == RequestId::Live) {
             if (!session_.Unit())
-                Q_EMIT failed(QStringLiteral("the GCU is streaming live values"));
+                Q_EMIT failed(DetailPhrase{Msg::PhraseGcuStreamingLive, {}});
             return session_.Unit();
         }
         const ReadOutcome fresh = session_.ReadSilently();
@@ -103,12 +100,11 @@ bool RestorePointKeeper::TakePoint(const QString& reason, const UnitReading& rea
     identity.firmwareVersion = reading.firmware;
     const QString key = UnitKey(identity);
     if (key.isEmpty()) {
-        Q_EMIT failed(QStringLiteral("the GCU cannot be told apart from others (no serial "
-                                     "number, and its firmware or PCB version is not known)"));
+        Q_EMIT failed(DetailPhrase{Msg::PhraseGcuNotTellableApart, {}});
         return false;
     }
     const QString folder = FolderOf(key);
-    QString why;
+    DetailPhrase why;
     if (places_.allowed && !places_.allowed(folder, &why)) {
         Q_EMIT failed(why);
         return false;
@@ -124,7 +120,7 @@ bool RestorePointKeeper::TakePoint(const QString& reason, const UnitReading& rea
     try {
         RestorePointStore(folder).Take(content);
     } catch (const QvException& error) {
-        Q_EMIT failed(error.Message());
+        Q_EMIT failed(error.Phrase() ? *error.Phrase() : DetailPhrase{0, {error.Message()}});
         return false;
     }
     linkKey_ = key;

@@ -7,6 +7,7 @@
 // front end keep points alike; they only show the failures it reports.
 #include "device/UnitSession.h"
 #include "model/RestorePoints.h"
+#include "util/DetailPhrase.h"
 
 #include <QObject>
 #include <QString>
@@ -21,7 +22,7 @@ class RestorePointKeeper : public QObject {
     // not written.
     struct Places {
         std::function<QString()> unitsFolder;
-        std::function<bool(const QString& folder, QString* why)> allowed;
+        std::function<bool(const QString& folder, DetailPhrase* why)> allowed;
     };
     RestorePointKeeper(UnitSession& session, Places places, QObject* parent = nullptr);
 
@@ -37,8 +38,8 @@ class RestorePointKeeper : public QObject {
   Q_SIGNALS:
     // A point was written (or noted on the newest one) in Folder.
     void pointTaken(const QString& folder);
-    // A point could not be taken; Reason says why (English).
-    void failed(const QString& reason);
+    // A point could not be taken; Reason says why.
+    void failed(const DetailPhrase& reason);
 
   private:
     void Downloaded(const UnitReading& reading);
@@ -52,5 +53,5 @@ class RestorePointKeeper : public QObject {
     QString linkKey_; // the key this link's points went to
 };
 
-// Why a silent read gave no reading, in words (English).
-QString WhyNotRead(const ReadOutcome& outcome);
+// Why a silent read gave no reading.
+DetailPhrase WhyNotRead(const ReadOutcome& outcome);

@@ -5,6 +5,9 @@
 #include <QTime>
 
 namespace TrafficLog {
+// The memo keeps the newest lines only, so a long day does not fill the memory.
+constexpr int MaxLines = 10000;
+
 QString TimeStamp(const QTime& time);
 QString ReceivedLine(const QTime& time, const QString& text);
 // The sent text already in control-character notation.

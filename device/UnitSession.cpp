@@ -91,8 +91,9 @@ bool UnitSession::LinkClosed() {
     return lost;
 }
 
-ReceiveOutcome UnitSession::Receive(const QByteArray& piece, const QTime& now, bool logShown) {
-    ReceiveOutcome outcome = router_.Receive(piece, now, logShown);
+ReceiveOutcome UnitSession::Receive(const QByteArray& piece, const QTime& now, bool logShown,
+                                    const ArrivalMarks& arrivals) {
+    ReceiveOutcome outcome = router_.Receive(piece, now, logShown, arrivals);
     if (outcome.announcement || !outcome.firmwareVersion.isEmpty())
         announcedFirmware_ = outcome.firmwareVersion;
     return outcome;
@@ -120,6 +121,7 @@ ReadOutcome UnitSession::ParseDump(const LinkExchange::DumpAnswer& answer) const
                                                     pcbVersion_, pcbForceVersion_);
     if (!result.ok) {
         outcome.malformed = result.error;
+        outcome.malformedPhrase = result.problem;
         return outcome;
     }
     UnitReading reading;
@@ -128,7 +130,6 @@ ReadOutcome UnitSession::ParseDump(const LinkExchange::DumpAnswer& answer) const
     reading.pcbText = result.pcbVersionText.value_or(unit_ ? unit_->pcbText : QString());
     reading.pcbVersion = result.pcbVersion;
     reading.reboots = result.reboots;
-    outcome.outsideLimits = ValuesOutsideLimits(Commands(), reading.values);
     outcome.reading = reading;
     return outcome;
 }
@@ -186,8 +187,7 @@ ReadOutcome UnitSession::ReadSilently() {
 
 WaitResult UnitSession::SendStore() {
     try {
-        const WaitResult result =
-            exchange_->SendAndAwaitAnyPiece(DeviceFrames::SaveParameters(), StoreAnswerWait);
+        const WaitResult result = exchange_->StoreParameters();
         Q_EMIT storeSent();
         return result;
     } catch (const QvException& refused) {
@@ -353,20 +353,4 @@ TransmitOutcome UnitSession::Transmit(bool all, const std::function<void(int row
     Q_EMIT originChanged();
     Q_EMIT workingCopyChanged();
     return out;
-}
-
-// ---------------------------------------------------------------- limits of what the unit holds
-
-QVector<int> ValuesOutsideLimits(const CommandTable& table, const UnitValues& values) {
-    QVector<int> outside;
-    for (auto it = values.fw.cbegin(); it != values.fw.cend(); ++it) {
-        if (!CommandTable::IsValidId(it.key()) || table[it.key()].Command.isEmpty())
-            continue;
-        const TCommandRecord& row = table[it.key()];
-        if (row.MinValueFW == row.MaxValueFW)
-            continue; // no limits
-        if (CheckFirmwareLimits(row, it.value()))
-            outside.append(it.key());
-    }
-    return outside;
 }

@@ -9,6 +9,7 @@
 #include "device/StoreReadBack.h"
 #include "model/UnitValues.h"
 #include "model/WorkingCopy.h"
+#include "util/DetailPhrase.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -46,10 +47,9 @@ enum class ReadReason {
 // A complete reading of the unit, or why there is none.
 struct ReadOutcome {
     WaitResult wait = WaitResult::TimedOut;
-    QString malformed;                  // a dump came that cannot be taken: why
-    std::optional<UnitReading> reading; // present exactly when the dump was taken
-    // Values the unit holds outside their command's limits (command IDs).
-    QVector<int> outsideLimits;
+    QString malformed; // a dump came that cannot be taken: why (English)
+    std::optional<DetailPhrase> malformedPhrase; // the same, to be said in the language in use
+    std::optional<UnitReading> reading;          // present exactly when the dump was taken
     bool Ok() const { return reading.has_value(); }
 };
 
@@ -102,6 +102,8 @@ class UnitSession : public QObject {
     bool UnitCurrent() const { return unitCurrent_; }
     // The firmware version the unit announced on this link.
     const QString& AnnouncedFirmware() const { return announcedFirmware_; }
+    // What the unit announces next is awaited afresh (after a firmware update).
+    void ForgetAnnouncedFirmware() { announcedFirmware_.clear(); }
     // A calibration step taught the unit a value: the unit holds it, the
     // page shows it.
     void ValueLearned(int id, double valueFW);
@@ -123,11 +125,10 @@ class UnitSession : public QObject {
     // The port closed. True when it closed by itself (an unplug): reported
     // once; a close the program began is not.
     bool LinkClosed();
-    // One received piece: the router's outcome, with the announcement noted.
-    ReceiveOutcome Receive(const QByteArray& piece, const QTime& now, bool logShown);
-    // How long the unit gets to answer "[SAVEPRMT 0]" before it is asked for
-    // its configuration: a unit still writing its memory is not asked at once.
-    std::chrono::milliseconds StoreAnswerWait{500};
+    // One received piece (Arrivals: when its bytes came): the router's
+    // outcome, with the announcement noted.
+    ReceiveOutcome Receive(const QByteArray& piece, const QTime& now, bool logShown,
+                           const ArrivalMarks& arrivals = {});
 
     // One request at a time: the waits run the event loop, where another
     // request could start and take the first one's answer.
@@ -206,6 +207,3 @@ class UnitSession : public QObject {
     ResponseWaiter waiter_;
     std::unique_ptr<LinkExchange> exchange_;
 };
-
-// A dump's values outside their command's limits (GCU units): command IDs.
-QVector<int> ValuesOutsideLimits(const CommandTable& table, const UnitValues& values);

@@ -54,14 +54,31 @@ CommandTable LoadTable(const GcuSimulatorOptions& options) {
 
 } // namespace
 
+std::optional<QString> FirmwareVersionInImage(const std::vector<uint8_t>& flash, uint32_t end) {
+    static const QByteArray marker = QByteArray(GcuVersionMarker) + ' ';
+    const QByteArray image(reinterpret_cast<const char*>(flash.data()),
+                           qsizetype(std::min<size_t>(end, flash.size())));
+    const qsizetype at = image.indexOf(marker);
+    if (at < 0)
+        return std::nullopt;
+    const QByteArray version = image.mid(at + marker.size(), 5);
+    if (version.size() != 5 ||
+        !std::all_of(version.begin(), version.end(), [](char c) { return c > ' ' && c < 127; }))
+        return std::nullopt;
+    return QString::fromLatin1(version);
+}
+
 QByteArray GcuAnnouncement(const QString& firmwareVersion) {
-    return ("901 - Init OK\r\n900 - Versione Firmware: " + firmwareVersion + "\r\n").toLatin1();
+    return (QStringLiteral("901 - Init OK\r\n900 - ") + QLatin1String(GcuVersionMarker) + u' ' +
+            firmwareVersion + QStringLiteral("\r\n"))
+        .toLatin1();
 }
 
 enum class LinkMode { Unplugged, Closed, Booting, BootLoader, Running };
 
 struct GcuSimulator::Impl {
-    explicit Impl(GcuSimulatorOptions o) : options(std::move(o)) {}
+    explicit Impl(GcuSimulatorOptions o)
+        : options(std::move(o)), statusLinesToDrop(options.faults.dropStatusLines) {}
 
     GcuSimulatorOptions options;
     mutable std::mutex mutex;
@@ -93,7 +110,12 @@ struct GcuSimulator::Impl {
     Clock::time_point nextStatus;
     Clock::time_point chatterUntil; // dump-like text without an end mark goes out until then
     Clock::time_point nextChatter;
+    Clock::time_point noiseUntil; // random bytes go out until then
+    Clock::time_point busyUntil;  // a store under way: frames are lost until then
+    QByteArray storeAnswer;       // its answer, sent at its end
+    Clock::time_point nextNoise;
     long statusLines = 0;
+    int statusLinesToDrop = 0;
     QList<GcuStatusLogEntry> statusLog;
     PacedTransmitter transmitter;
     PacedReceiver receiver;
@@ -132,6 +154,9 @@ struct GcuSimulator::Impl {
     void StepRide(Clock::time_point now);
     void SetStreaming(bool on, Clock::time_point now);
     void Chatter(Clock::time_point now);
+    void StartIdleFaults(Clock::time_point now);
+    void Noise(Clock::time_point now);
+    QByteArray DumpAsSent(QByteArray dump) const;
     std::optional<int> WrittenCommand(const GcuFrame& frame) const;
     void ApplyWriteFaults(int commandId, double before);
     void EnqueueAnswer(const QByteArray& text, Clock::time_point now);
@@ -287,6 +312,8 @@ void GcuSimulator::Impl::OnOpened(Clock::time_point now) {
     receiver.Reset(now);
     outputBlocked = false;
     streaming = false;
+    storeAnswer.clear();
+    busyUntil = {};
     mode = options.bootWindowMs > 0 ? LinkMode::Booting : LinkMode::Running;
     bootDeadline = now + std::chrono::milliseconds(options.bootWindowMs);
     Log(QStringLiteral("port opened"));
@@ -308,11 +335,28 @@ void GcuSimulator::Impl::StartApplication(Clock::time_point now) {
     mode = LinkMode::Running;
     splitter.Reset();
     lastRideStep = now;
-    const QByteArray announcement = GcuAnnouncement(options.firmwareVersion);
+    // Once an image has been written, the GCU runs it: the version it
+    // announces is the one the image carries.
+    const QString version = FirmwareVersionInImage(bootLoader.Flash(), bootLoader.ProgrammedEnd())
+                                .value_or(options.firmwareVersion);
+    const QByteArray announcement = GcuAnnouncement(version);
     transmitter.Enqueue(now, announcement);
     if (options.faults.announceTwice)
         transmitter.Enqueue(now, announcement);
     Log(QStringLiteral("announced"));
+    StartIdleFaults(now);
+}
+
+// Text nobody asked for: the idle text at once, noise for a while.
+void GcuSimulator::Impl::StartIdleFaults(Clock::time_point now) {
+    if (!options.faults.idleText.isEmpty()) {
+        transmitter.Enqueue(now, options.faults.idleText);
+        Log(QStringLiteral("sent %1 bytes unasked").arg(options.faults.idleText.size()));
+    }
+    if (options.faults.idleNoiseMs > 0) {
+        noiseUntil = now + std::chrono::milliseconds(options.faults.idleNoiseMs);
+        nextNoise = now;
+    }
 }
 
 // --- input ------------------------------------------------------------------------
@@ -371,8 +415,17 @@ void GcuSimulator::Impl::HandleFrames(const QByteArray& bytes, Clock::time_point
             ClosePort();
             return;
         }
+        if (!options.faults.hangUpOnWord.isEmpty() && frame.word == options.faults.hangUpOnWord) {
+            Log(QStringLiteral("hanging up on ") + frame.word);
+            ClosePort();
+            return;
+        }
         if (options.faults.neverAnswer)
             continue;
+        if (now < busyUntil) {
+            Log(QStringLiteral("busy storing: lost ") + QString::fromLatin1(frame.raw).trimmed());
+            continue;
+        }
         StepRide(now);
         const std::optional<int> written = WrittenCommand(frame);
         const double before = written ? parameters->ValueOfCommand(*written).value_or(0.0) : 0.0;
@@ -381,6 +434,8 @@ void GcuSimulator::Impl::HandleFrames(const QByteArray& bytes, Clock::time_point
             ApplyWriteFaults(*written, before);
         if (frame.word == QLatin1String("INVPARAM") && options.faults.dumpUnanswered)
             continue;
+        if (frame.word == QLatin1String("INVPARAM") && reply.text.endsWith("#\r\n"))
+            reply.text = DumpAsSent(reply.text);
         if (frame.word == QLatin1String("INVPARAM") && options.faults.dumpChatterMs > 0) {
             reply.text.clear();
             chatterUntil = now + std::chrono::milliseconds(options.faults.dumpChatterMs);
@@ -395,11 +450,38 @@ void GcuSimulator::Impl::HandleFrames(const QByteArray& bytes, Clock::time_point
             if (!SaveState())
                 reply.text = GcuAnswer::Error(QStringLiteral("SAVEPRMT")); // not kept on disk
         }
-        if (frame.word == QLatin1String("INVPARAM") && options.faults.dumpGapMs > 0)
+        const Nanos busy = std::chrono::milliseconds(options.faults.storeBusyMs);
+        if (reply.saveRequested && busy.count() > 0) {
+            busyUntil = now + busy;
+            storeAnswer = reply.text;
+            Log(QStringLiteral("storing for %1 ms").arg(options.faults.storeBusyMs));
+        } else if (frame.word == QLatin1String("INVPARAM") && options.faults.dumpGapMs > 0) {
             EnqueueDumpWithGap(reply.text, now);
-        else if (!reply.text.isEmpty())
+        } else if (!reply.text.isEmpty()) {
             EnqueueAnswer(reply.text, now);
+        }
     }
+}
+
+// The dump with the faults that change its text.
+QByteArray GcuSimulator::Impl::DumpAsSent(QByteArray dump) const {
+    const GcuFaultOptions& f = options.faults;
+    if (!f.dumpFieldTexts.empty()) {
+        QList<QByteArray> fields = dump.chopped(3).split('&');
+        for (const GcuDumpFieldText& field : f.dumpFieldTexts) {
+            const int position = CommandTable::IsValidId(field.commandId)
+                                     ? parameters->Table()[field.commandId].ReadFromGCUID
+                                     : 0;
+            if (position >= 1 && position <= fields.size())
+                fields[position - 1] = field.text;
+        }
+        dump = fields.join('&') + "#\r\n";
+    }
+    if (f.dumpWithoutEndMark)
+        dump = dump.chopped(3) + "\r\n";
+    if (f.dumpHalfOnly)
+        dump = dump.left(dump.size() / 2);
+    return dump;
 }
 
 // The first field from the middle on that has two characters or more is cut
@@ -468,6 +550,16 @@ void GcuSimulator::Impl::Chatter(Clock::time_point now) {
     transmitter.Enqueue(now, QByteArrayLiteral("12&0&3.50&1&"));
 }
 
+void GcuSimulator::Impl::Noise(Clock::time_point now) {
+    if (now >= noiseUntil || now < nextNoise)
+        return;
+    nextNoise = now + std::chrono::milliseconds(20);
+    QByteArray bytes(16, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(rng() & 0xFF);
+    transmitter.Enqueue(now, bytes);
+}
+
 // --- output -----------------------------------------------------------------------
 
 void GcuSimulator::Impl::EnqueueAnswer(const QByteArray& text, Clock::time_point now) {
@@ -518,8 +610,14 @@ void GcuSimulator::Impl::RunTimers(Clock::time_point now) {
         StartApplication(now);
     if (mode == LinkMode::BootLoader && now - lastBootTraffic >= BootLoaderIdleLimit)
         StartApplication(now);
-    if (mode == LinkMode::Running)
+    if (mode == LinkMode::Running) {
         Chatter(now);
+        Noise(now);
+        if (!storeAnswer.isEmpty() && now >= busyUntil) {
+            EnqueueAnswer(storeAnswer, now);
+            storeAnswer.clear();
+        }
+    }
     if (mode != LinkMode::Running || !streaming || options.faults.neverAnswer ||
         options.statusLinesPerSecond <= 0 || now < nextStatus)
         return;
@@ -536,7 +634,12 @@ void GcuSimulator::Impl::RunTimers(Clock::time_point now) {
     QByteArray line = FormatStatusLine(ride.Sample(), calibration.rpmPerHz, number);
     if (statusLog.size() >= GcuSimulator::MaxStatusLog)
         statusLog.removeFirst();
-    statusLog.append({number, ride.Time(), line});
+    const bool dropped = statusLinesToDrop > 0;
+    statusLog.append({number, ride.Time(), line, dropped});
+    if (dropped) {
+        --statusLinesToDrop;
+        return;
+    }
     if (options.faults.garbageAnswers)
         for (char& c : line)
             c = static_cast<char>(rng() & 0xFF);
@@ -560,6 +663,10 @@ std::optional<Clock::time_point> GcuSimulator::Impl::NextDeadline(Clock::time_po
         consider(lastBootTraffic + BootLoaderIdleLimit);
     if (mode == LinkMode::Running && now < chatterUntil)
         consider(nextChatter);
+    if (mode == LinkMode::Running && now < noiseUntil)
+        consider(nextNoise);
+    if (mode == LinkMode::Running && !storeAnswer.isEmpty())
+        consider(busyUntil);
     if (mode == LinkMode::Running && streaming && !options.faults.neverAnswer &&
         options.statusLinesPerSecond > 0)
         consider(nextStatus);
@@ -734,6 +841,9 @@ void GcuSimulator::Replug() {
 void GcuSimulator::SetFaults(const GcuFaultOptions& faults) {
     std::lock_guard lock(impl_->mutex);
     impl_->options.faults = faults;
+    impl_->statusLinesToDrop = faults.dropStatusLines;
+    if (impl_->mode == LinkMode::Running)
+        impl_->StartIdleFaults(Clock::now());
     if (impl_->running)
         Wake(impl_->wakeFd);
 }

@@ -34,6 +34,12 @@ struct GcuOwnLimits {
     double maximum = 0.0;
 };
 
+// A dump field the GCU sends as this text instead of the value it holds.
+struct GcuDumpFieldText {
+    int commandId = 0;
+    QByteArray text;
+};
+
 // Misbehaviour on purpose, for the program's error handling.
 struct GcuFaultOptions {
     bool neverAnswer = false;    // frames are read but never answered or streamed
@@ -56,11 +62,32 @@ struct GcuFaultOptions {
     int dumpGapMs = 0;
     // "[INVPARAM 1]" is read but never answered (other frames are).
     bool dumpUnanswered = false;
+    // The dump goes out without its end mark: its fields, then CR LF.
+    bool dumpWithoutEndMark = false;
+    // Only the first half of the dump goes out, cut inside it, without a line end.
+    bool dumpHalfOnly = false;
+    // The dump carries these texts in these commands' fields (values outside
+    // the commands' limits, for example); what the GCU holds is unchanged.
+    std::vector<GcuDumpFieldText> dumpFieldTexts;
+    // Text the GCU sends unasked, as it is (no line end is added): after its
+    // announcement, and at once when these faults are set on a GCU that is
+    // running.
+    QByteArray idleText;
+    // > 0: at the same moments, random bytes (any of the 256) for this long.
+    int idleNoiseMs = 0;
+    // Hang up on receiving a frame of this command word, before handling it.
+    QString hangUpOnWord;
+    // > 0: storing takes this long, as writing the board's memory does: frames
+    // that arrive meanwhile are lost, and the store is answered at its end.
+    int storeBusyMs = 0;
     // Writes of these commands are answered as usual, but the old value stays.
     std::vector<int> keepOldValueOf;
     // Writes of these commands are answered as usual, but the value taken is
     // held within these limits.
     std::vector<GcuOwnLimits> clampTo;
+    // The next this many status lines are numbered but never reach the line
+    // (lost on the way): the line counter jumps. Counted from SetFaults.
+    int dropStatusLines = 0;
 };
 
 struct GcuSimulatorOptions {
@@ -87,6 +114,7 @@ struct GcuStatusLogEntry {
     long number = 0; // the line's counter (field 0)
     double rideSeconds = 0;
     QByteArray line;
+    bool dropped = false; // numbered, but lost on the way (dropStatusLines)
 };
 
 class GcuSimulator {
@@ -153,3 +181,8 @@ class GcuSimulator {
 
 // The start-up announcement for a firmware version.
 QByteArray GcuAnnouncement(const QString& firmwareVersion);
+// A firmware image carries its version after this text, as it announces it.
+inline const char* const GcuVersionMarker = "Versione Firmware:";
+// The five characters after GcuVersionMarker and a blank in the first End
+// bytes of Flash; none when the image carries no version.
+std::optional<QString> FirmwareVersionInImage(const std::vector<uint8_t>& flash, uint32_t end);

@@ -43,6 +43,13 @@ const OptionSpec Specs[] = {
     {"fault-dump-chatter", "Answer the dump request with fields without an end mark for ms.", "ms"},
     {"fault-dump-gap", "Send the dump in two pieces this many ms apart, cut inside a field.", "ms"},
     {"fault-dump-unanswered", "Never answer the dump request.", nullptr},
+    {"fault-dump-no-end-mark", "Send the dump without its end mark.", nullptr},
+    {"fault-dump-half", "Send only the first half of the dump, without a line end.", nullptr},
+    {"fault-dump-field", "Send this text in the dump field of a command.", "id=text"},
+    {"fault-idle-text", "Send this text unasked after the announcement (\\r, \\n, \\xHH).", "text"},
+    {"fault-idle-noise", "Send random bytes for ms after the announcement.", "ms"},
+    {"fault-hangup-on", "Hang up on receiving a frame of this command word.", "word"},
+    {"fault-store-busy", "Storing takes ms; frames meanwhile are lost.", "ms"},
     {"fault-keep-old", "Answer writes of these command IDs but keep the old value.", "id,id"},
     {"fault-clamp", "Answer writes of a command but hold the value within limits.", "id=min..max"},
     {"verbose", "Trace the link on stderr.", nullptr},
@@ -68,6 +75,39 @@ GcuOwnLimits ParseClamp(const QString& text) {
     if (!minimum || !maximum)
         throw EConvertError(QStringLiteral("--fault-clamp needs id=min..max, not ") + text);
     return {match.captured(1).toInt(), *minimum, *maximum};
+}
+
+// "id=text"
+GcuDumpFieldText ParseDumpField(const QString& text) {
+    const qsizetype equals = text.indexOf(u'=');
+    bool ok = false;
+    const int id = text.left(equals).trimmed().toInt(&ok);
+    if (equals < 0 || !ok)
+        throw EConvertError(QStringLiteral("--fault-dump-field needs id=text, not ") + text);
+    return {id, text.mid(equals + 1).toLatin1()};
+}
+
+// The escapes a shell argument cannot easily carry: \r, \n, \\ and \xHH.
+QByteArray Unescaped(const QString& text) {
+    const QByteArray in = text.toLatin1();
+    QByteArray out;
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        if (in[i] != '\\' || i + 1 >= in.size()) {
+            out += in[i];
+            continue;
+        }
+        const char next = in[++i];
+        if (next == 'r')
+            out += '\r';
+        else if (next == 'n')
+            out += '\n';
+        else if (next == 'x' && i + 2 < in.size()) {
+            out += char(in.mid(i + 1, 2).toInt(nullptr, 16));
+            i += 2;
+        } else
+            out += next;
+    }
+    return out;
 }
 
 GcuSimulatorOptions ParseOptions(const QCoreApplication& app) {
@@ -113,6 +153,14 @@ GcuSimulatorOptions ParseOptions(const QCoreApplication& app) {
     o.faults.dumpChatterMs = IntOption(parser, "fault-dump-chatter", 0);
     o.faults.dumpGapMs = IntOption(parser, "fault-dump-gap", 0);
     o.faults.dumpUnanswered = parser.isSet("fault-dump-unanswered");
+    o.faults.dumpWithoutEndMark = parser.isSet("fault-dump-no-end-mark");
+    o.faults.dumpHalfOnly = parser.isSet("fault-dump-half");
+    for (const QString& field : parser.values("fault-dump-field"))
+        o.faults.dumpFieldTexts.push_back(ParseDumpField(field));
+    o.faults.idleText = Unescaped(parser.value("fault-idle-text"));
+    o.faults.idleNoiseMs = IntOption(parser, "fault-idle-noise", 0);
+    o.faults.hangUpOnWord = parser.value("fault-hangup-on");
+    o.faults.storeBusyMs = IntOption(parser, "fault-store-busy", 0);
     for (const QString& id : parser.value("fault-keep-old").split(',', Qt::SkipEmptyParts)) {
         bool ok = false;
         o.faults.keepOldValueOf.push_back(id.trimmed().toInt(&ok));

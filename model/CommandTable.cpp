@@ -4,6 +4,7 @@
 #include "util/StringGridModel.h"
 #include "util/UnitUtils.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 QString ShortText(const QString& text, int capacity) {
@@ -50,7 +51,8 @@ class RowReader {
         try {
             return DisplayTextToFloat(StrDotToComma(grid_.Cell(col, row_)));
         } catch (const EConvertError& e) {
-            throw EConvertError(Where(col) + e.Message());
+            // The file's line numbers count the title line as line 1.
+            throw ECommandsCellError(row_ + 1, col, e.Message());
         }
     }
 
@@ -58,15 +60,11 @@ class RowReader {
         try {
             return DisplayTextToInt(StrDotToComma(grid_.Cell(col, row_)));
         } catch (const EConvertError& e) {
-            throw EConvertError(Where(col) + e.Message());
+            throw ECommandsCellError(row_ + 1, col, e.Message());
         }
     }
 
   private:
-    QString Where(int col) const {
-        // The file's line numbers count the title line as line 1.
-        return QStringLiteral("Commands file, line %1, column %2: ").arg(row_ + 1).arg(col);
-    }
     const StringGridModel& grid_;
     int row_;
 };
@@ -105,6 +103,105 @@ void LoadRow(const StringGridModel& grid, int id, TCommandRecord& r) {
 }
 
 } // namespace
+
+ECommandsCellError::ECommandsCellError(int line, int column, const QString& reason)
+    : EConvertError(QStringLiteral("Commands file, line %1, column %2: ").arg(line).arg(column) +
+                    reason),
+      line_(line), column_(column), reason_(reason) {}
+
+QString CommandsFileColumnName(int column) {
+    static const char* const names[CommandsFileColumnCount] = {"ID",
+                                                               "Command",
+                                                               "Description",
+                                                               "MinValueFW",
+                                                               "MaxValueFW",
+                                                               "DigitsValueFW",
+                                                               "StepValueFW",
+                                                               "MeasureUnitFW",
+                                                               "DefaultValueFW",
+                                                               "ActualValueFW",
+                                                               "FWtoSWFactor",
+                                                               "MinValueSW",
+                                                               "MaxValueSW",
+                                                               "DigitsValueSW",
+                                                               "StepValueSW",
+                                                               "MeasureUnitSW",
+                                                               "DefaultValueSW",
+                                                               "ActualValueSW",
+                                                               "ActivePCB3X",
+                                                               "ActivePCB40",
+                                                               "ActivePCB41",
+                                                               "ActivePCB42",
+                                                               "ActivePCB43",
+                                                               "ActivePCB50",
+                                                               "ActivePCB60",
+                                                               "ReadFromGCUID",
+                                                               "WriteToGCUID",
+                                                               "Hint"};
+    if (column < 0 || column >= CommandsFileColumnCount)
+        return QString();
+    return QString::fromLatin1(names[column]);
+}
+
+namespace {
+int ColumnsOf(const QString& line) {
+    return int(line.count(u';')) + 1;
+}
+
+// Column 1 of a line: the command word, empty for an ID without a command.
+QString CommandCellOf(const QString& line) {
+    return line.section(u';', 1, 1);
+}
+
+std::optional<CommandsFileFault> LayoutFault(const QStringList& lines) {
+    if (lines.isEmpty())
+        return std::nullopt; // nothing to load: an empty table
+    const auto tooFew = [](int line, int columns, const char* what) {
+        return CommandsFileFault{line, QStringLiteral("%1 %2 columns where %3 are needed")
+                                           .arg(QLatin1String(what))
+                                           .arg(columns)
+                                           .arg(CommandsFileColumnCount)};
+    };
+    if (ColumnsOf(lines.first()) < CommandsFileColumnCount)
+        return tooFew(1, ColumnsOf(lines.first()), "the title line has");
+    const int last = std::min<int>(CommandCount, int(lines.size()) - 1);
+    for (int id = 1; id <= last; ++id) {
+        const QString& line = lines[id];
+        if (!CommandCellOf(line).isEmpty() && ColumnsOf(line) < CommandsFileColumnCount)
+            return tooFew(id + 1, ColumnsOf(line), "the line has");
+    }
+    return std::nullopt;
+}
+} // namespace
+
+std::optional<CommandsFileFault> LoadCommandsFile(StringGridModel& grid, CommandTable& table,
+                                                  const QString& fileName) {
+    QStringList lines;
+    try {
+        lines = ReadCsvLines(fileName);
+    } catch (const EInOutError& unreadable) {
+        return CommandsFileFault{0, unreadable.Message()};
+    }
+    if (const auto fault = LayoutFault(lines))
+        return fault;
+    LoadStringGridFromLines(grid, lines);
+    try {
+        LoadCommandsFromGrid(grid, table);
+    } catch (const ECommandsCellError& cell) {
+        return CommandsFileFault{cell.Line(),
+                                 QStringLiteral("column %1 (%2): %3")
+                                     .arg(cell.Column())
+                                     .arg(CommandsFileColumnName(cell.Column()), cell.Reason())};
+    }
+    return std::nullopt;
+}
+
+bool HoldsAnyCommand(const CommandTable& table) {
+    for (int id = 1; id <= CommandCount; ++id)
+        if (!table[id].Command.isEmpty())
+            return true;
+    return false;
+}
 
 void LoadCommandsFromGrid(const StringGridModel& grid, CommandTable& table) {
     for (int id = 1; id <= CommandCount; ++id) {

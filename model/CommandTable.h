@@ -1,8 +1,11 @@
 #pragma once
 // The command table: one row per GCU parameter or command, indexed by command
 // ID 1..200, loaded from CFG/Commands.CSV through a string grid.
+#include "util/Exceptions.h"
+
 #include <QString>
 #include <array>
+#include <optional>
 
 class StringGridModel;
 
@@ -81,9 +84,45 @@ class CommandTable {
 constexpr int CommandsFileColumnCount = 28;
 
 // Grid rows 1..200 into the table (rows with an empty command cell untouched).
-// A cell that does not parse raises EConvertError naming its line and column;
-// rows before it are loaded, the failing row keeps the fields before the column.
+// A cell that does not parse raises ECommandsCellError naming its line and
+// column; rows before it are loaded, the failing row keeps the fields before
+// the column.
 void LoadCommandsFromGrid(const StringGridModel& grid, CommandTable& table);
+
+// A cell of the commands file that does not parse. Its text names the line
+// (the title line is line 1) and the column.
+class ECommandsCellError : public EConvertError {
+  public:
+    ECommandsCellError(int line, int column, const QString& reason);
+    int Line() const { return line_; }
+    int Column() const { return column_; }
+    const QString& Reason() const { return reason_; }
+
+  private:
+    int line_;
+    int column_;
+    QString reason_;
+};
+
+// The field name of a column of the commands file ("MinValueFW").
+QString CommandsFileColumnName(int column);
+
+// Why a commands file cannot serve as the command table: its line (the title
+// line is line 1; 0 for the file as a whole) and what is wrong with it.
+struct CommandsFileFault {
+    int line = 0;
+    QString reason;
+};
+
+// Reads the commands file into Grid and Table as "Load" does, after checking
+// its layout: the title line names all 28 columns and every line with a
+// command (lines 2 to 201) holds them all. Nothing when the table was loaded
+// (a file without any command loads too: an empty table); otherwise what is
+// wrong, with the grid and table as far as the load got.
+std::optional<CommandsFileFault> LoadCommandsFile(StringGridModel& grid, CommandTable& table,
+                                                  const QString& fileName);
+// True when some row holds a command.
+bool HoldsAnyCommand(const CommandTable& table);
 // Table rows with ID > 0 back into grid rows (numbers in the display format).
 void RefreshGridFromCommands(const CommandTable& table, StringGridModel& grid);
 

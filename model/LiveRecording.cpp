@@ -1,12 +1,17 @@
 #include "model/LiveRecording.h"
+#include "translation/MessageNumbers.h"
 
 #include "util/Exceptions.h"
+#include "util/FileErrors.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstring>
+#include <utility>
 
 // ---------------------------------------------------------------- writing
 
@@ -17,13 +22,46 @@ void AppendNumber(QByteArray& out, double value, int decimals) {
         out += QByteArray::number(value, 'f', decimals);
 }
 
+// A shift time: within one line interval of the paddle it is no number of
+// its own but "less than the interval".
+void AppendShiftTime(QByteArray& out, double ms, double resolutionMs) {
+    if (ms == 0 && resolutionMs > 0)
+        out += '<' + QByteArray::number(std::lround(resolutionMs));
+    else
+        AppendNumber(out, ms, 0);
+}
+
 QByteArray WallClockText(const QDateTime& time) {
     return time.toString(Qt::ISODateWithMs).toLatin1();
 }
+
+// The cells of a shift from its time on.
+QByteArray ShiftCells(const ShiftEvent& shift) {
+    QByteArray line;
+    AppendNumber(line, shift.timeMs, 0);
+    line += Separator;
+    line += shift.up ? "UP" : "DOWN";
+    line += Separator + QByteArray::number(shift.fromGear);
+    line += Separator;
+    if (!shift.missed)
+        line += QByteArray::number(shift.toGear);
+    line += Separator;
+    AppendShiftTime(line, shift.paddleToGearMs, shift.resolutionMs);
+    line += Separator;
+    AppendShiftTime(line, shift.paddleToBarrelMs, shift.resolutionMs);
+    line += Separator;
+    AppendNumber(line, shift.resolutionMs, 0);
+    return line;
+}
+
+const char* const ShiftTitles =
+    "time_ms;paddle;from_gear;to_gear;paddle_to_gear_ms;paddle_to_barrel_ms;resolution_ms";
 } // namespace
 
 QString ColumnTitle(const LiveField& field) {
     const QString key = QString::fromLatin1(field.key);
+    if (field.scaling == LiveScaling::Active)
+        return key + QStringLiteral(" [1=pressed, wire 0]");
     if (!*field.unit)
         return key;
     return key + QStringLiteral(" [") + QString::fromUtf8(field.unit) + u']';
@@ -37,9 +75,11 @@ QByteArray HeaderLine() {
 }
 
 QByteArray ShiftHeaderLine() {
-    return QByteArray(ShiftMark) +
-           ";time_ms;paddle;from_gear;to_gear;paddle_to_gear_ms;paddle_to_barrel_ms;"
-           "resolution_ms\n";
+    return QByteArray(ShiftMark) + Separator + ShiftTitles + '\n';
+}
+
+QByteArray GapHeaderLine() {
+    return QByteArray(GapMark) + ";from_ms;to_ms;reason;lines_missing\n";
 }
 
 QByteArray RowLine(const LiveSample& sample, const QDateTime& wallClock) {
@@ -55,21 +95,20 @@ QByteArray RowLine(const LiveSample& sample, const QDateTime& wallClock) {
 }
 
 QByteArray ShiftLine(const ShiftEvent& shift) {
-    QByteArray line(ShiftMark);
+    return QByteArray(ShiftMark) + Separator + ShiftCells(shift) + '\n';
+}
+
+QByteArray GapLine(const LiveGap& gap) {
+    QByteArray line(GapMark);
     line += Separator;
-    AppendNumber(line, shift.timeMs, 0);
+    AppendNumber(line, gap.fromMs, 0);
     line += Separator;
-    line += shift.up ? "UP" : "DOWN";
-    line += Separator + QByteArray::number(shift.fromGear);
+    AppendNumber(line, gap.toMs, 0);
     line += Separator;
-    if (!shift.missed)
-        line += QByteArray::number(shift.toGear);
+    line += GapReasonKey(gap.reason);
     line += Separator;
-    AppendNumber(line, shift.paddleToGearMs, 0);
-    line += Separator;
-    AppendNumber(line, shift.paddleToBarrelMs, 0);
-    line += Separator;
-    AppendNumber(line, shift.resolutionMs, 0);
+    if (gap.linesMissing >= 0)
+        line += QByteArray::number(gap.linesMissing);
     return line + '\n';
 }
 
@@ -77,7 +116,23 @@ QByteArray EndLine(qint64 lines, const QString& reason) {
     return QByteArray(EndMark) + Separator + QByteArray::number(lines) + Separator +
            reason.toUtf8() + '\n';
 }
+
+QByteArray ShiftTableHeaderLine() {
+    return QByteArray(ShiftTitles) + '\n';
+}
+
+QByteArray ShiftTableLine(const ShiftEvent& shift) {
+    return ShiftCells(shift) + '\n';
+}
 } // namespace LiveCsv
+
+void WriteShiftTable(const QString& fileName, const std::deque<ShiftEvent>& shifts) {
+    QByteArray text = LiveCsv::ShiftTableHeaderLine();
+    for (const ShiftEvent& shift : shifts)
+        text += LiveCsv::ShiftTableLine(shift);
+    if (const std::optional<FileSaveFailure> failure = SaveWholeFile(fileName, text))
+        throw EInOutError(DetailPhrase{Msg::PhraseFileCannotWrite, {fileName, failure->reason}});
+}
 
 // ---------------------------------------------------------------- reading
 
@@ -109,14 +164,26 @@ std::optional<double> Number(std::string_view cell) {
     return value;
 }
 
-// Column of each field, -1 when the file has none.
+// A shift time: a number, or "<" + the interval it lies within (0 measured).
+std::optional<double> ShiftTime(std::string_view cell) {
+    if (!cell.empty() && cell.front() == '<' && Number(cell.substr(1)))
+        return 0.0;
+    return Number(cell);
+}
+
+QString Text(std::string_view cell) {
+    return QString::fromUtf8(cell.data(), qsizetype(cell.size()));
+}
+
+// Column of each field, -1 when the file has none. Titles of older
+// recordings (without the note on pressed inputs) are read too.
 std::array<int, LiveFieldCount> FieldColumns(const Cells& header) {
     std::array<int, LiveFieldCount> columns;
     columns.fill(-1);
     for (size_t c = 0; c < header.size(); ++c) {
-        const QString title = QString::fromUtf8(header[c].data(), qsizetype(header[c].size()));
+        const QString title = Text(header[c]);
         for (const LiveField& field : LiveFields())
-            if (title == LiveCsv::ColumnTitle(field))
+            if (title == LiveCsv::ColumnTitle(field) || title == QLatin1String(field.key))
                 columns[size_t(FieldIndex(field.id))] = int(c);
     }
     return columns;
@@ -128,8 +195,8 @@ bool ReadShift(const Cells& cells, ShiftEvent& shift) {
     const auto time = Number(cells[1]);
     const auto from = Number(cells[3]);
     const auto to = Number(cells[4]);
-    const auto toGear = Number(cells[5]);
-    const auto toBarrel = Number(cells[6]);
+    const auto toGear = ShiftTime(cells[5]);
+    const auto toBarrel = ShiftTime(cells[6]);
     const auto resolution = Number(cells[7]);
     if (!time || !from || !to || !toGear || !toBarrel || !resolution || std::isnan(*time) ||
         std::isnan(*from))
@@ -144,85 +211,242 @@ bool ReadShift(const Cells& cells, ShiftEvent& shift) {
     shift.resolutionMs = std::isnan(*resolution) ? 0 : *resolution;
     return true;
 }
+
+bool ReadGap(const Cells& cells, LiveGap& gap) {
+    if (cells.size() < 5)
+        return false;
+    const auto from = Number(cells[1]);
+    const auto to = Number(cells[2]);
+    const auto reason = GapReasonFromKey(Text(cells[3]));
+    const auto missing = Number(cells[4]);
+    if (!from || !to || !reason || !missing || std::isnan(*from) || std::isnan(*to))
+        return false;
+    gap.fromMs = *from;
+    gap.toMs = *to;
+    gap.reason = *reason;
+    gap.linesMissing = std::isnan(*missing) ? -1 : qint64(*missing);
+    return true;
+}
+
+// A line longer than this is no line of a recording.
+constexpr qsizetype MaxLineBytes = 1 << 16;
+} // namespace
+
+void LiveRecordingParser::NotARecording() const {
+    throw EInOutError(DetailPhrase{Msg::PhraseNotALiveRecording, {fileName_}});
+}
+
+void LiveRecordingParser::Feed(const char* data, qsizetype size) {
+    qsizetype from = 0;
+    while (from < size) {
+        const char* end = static_cast<const char*>(memchr(data + from, '\n', size_t(size - from)));
+        if (!end) {
+            rest_.append(data + from, size - from);
+            if (rest_.size() > MaxLineBytes) {
+                if (!headerSeen_)
+                    NotARecording();
+                rest_.clear(); // noise; the rest of it is skipped too
+                ++summary_.rowsSkipped;
+            }
+            return;
+        }
+        const qsizetype length = end - (data + from);
+        if (rest_.isEmpty()) {
+            Line(std::string_view(data + from, size_t(length)));
+        } else {
+            rest_.append(data + from, length);
+            Line(std::string_view(rest_.constData(), size_t(rest_.size())));
+            rest_.clear();
+        }
+        from += length + 1;
+    }
+}
+
+void LiveRecordingParser::Finish() {
+    if (!rest_.isEmpty()) {
+        const QByteArray last = std::exchange(rest_, QByteArray());
+        Line(std::string_view(last.constData(), size_t(last.size())));
+    }
+    if (!headerSeen_)
+        NotARecording();
+}
+
+void LiveRecordingParser::Line(std::string_view line) {
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    if (line.empty())
+        return;
+    SplitCells(line, cells_);
+    if (!headerSeen_) {
+        if (cells_.size() < 2 || cells_[0] != LiveCsv::TimeColumn)
+            NotARecording();
+        columns_ = FieldColumns(cells_);
+        headerSeen_ = true;
+        return;
+    }
+    if (cells_[0] == LiveCsv::ShiftMark) {
+        ShiftEvent shift;
+        if (ReadShift(cells_, shift) && onShift)
+            onShift(shift);
+        return;
+    }
+    if (cells_[0] == LiveCsv::GapMark) {
+        LiveGap gap;
+        if (ReadGap(cells_, gap)) {
+            gapPending_ = true;
+            if (onGap)
+                onGap(gap);
+        }
+        return;
+    }
+    if (cells_[0] == LiveCsv::EndMark) {
+        summary_.ended = true;
+        if (cells_.size() > 1)
+            summary_.endLines = qint64(Number(cells_[1]).value_or(0));
+        if (cells_.size() > 2)
+            summary_.endReason = Text(cells_[2]);
+        return;
+    }
+    const auto time = Number(cells_[0]);
+    if (!time || std::isnan(*time)) {
+        ++summary_.rowsSkipped;
+        return;
+    }
+    LiveSample sample;
+    sample.timeMs = *time;
+    bool whole = true;
+    for (size_t f = 0; f < size_t(LiveFieldCount); ++f) {
+        const int column = columns_[f];
+        std::optional<double> value = NoValue;
+        if (column >= 0 && size_t(column) < cells_.size())
+            value = Number(cells_[size_t(column)]);
+        else if (column >= 0)
+            whole = false;
+        sample.values[f] = value.value_or(NoValue);
+        whole = whole && value.has_value();
+    }
+    if (!whole) { // a row cut short by a crash: left out
+        ++summary_.rowsSkipped;
+        return;
+    }
+    if (!summary_.started.isValid() && cells_.size() > 1)
+        summary_.started = QDateTime::fromString(
+            QString::fromLatin1(cells_[1].data(), qsizetype(cells_[1].size())), Qt::ISODateWithMs);
+    if (onRow)
+        onRow(sample, std::exchange(gapPending_, false));
+}
+
+namespace {
+// Feeds the file to Parser in blocks; false when Cancel was set.
+bool FeedFile(const QString& fileName, LiveRecordingParser& parser,
+              const std::atomic<bool>* cancel = nullptr, std::atomic<qint64>* bytesRead = nullptr,
+              std::atomic<qint64>* bytesTotal = nullptr) {
+    QFile file(fileName);
+    errno = 0;
+    if (!file.open(QIODevice::ReadOnly))
+        throw EInOutError(
+            DetailPhrase{Msg::PhraseFileCannotRead, {fileName, FileErrorReason(file, errno)}});
+    if (bytesTotal)
+        *bytesTotal = file.size();
+    QByteArray block(LiveRecordingLoad::BlockBytes, Qt::Uninitialized);
+    qint64 total = 0;
+    for (;;) {
+        if (cancel && *cancel)
+            return false;
+        errno = 0;
+        const qint64 n = file.read(block.data(), block.size());
+        if (n < 0)
+            throw EInOutError(
+                DetailPhrase{Msg::PhraseFileCannotRead, {fileName, FileErrorReason(file, errno)}});
+        if (n == 0)
+            break;
+        parser.Feed(block.constData(), n);
+        total += n;
+        if (bytesRead)
+            *bytesRead = total;
+    }
+    parser.Finish();
+    return true;
+}
 } // namespace
 
 LiveRecordingFile ReadLiveRecording(const QString& fileName) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EInOutError(QStringLiteral("Cannot read ") + fileName + QStringLiteral(": ") +
-                          file.errorString());
-    const QByteArray bytes = file.readAll();
-    const std::string_view text(bytes.constData(), size_t(bytes.size()));
     LiveRecordingFile recording;
-    Cells cells;
-    cells.reserve(LiveFieldCount + 2);
-    std::array<int, LiveFieldCount> columns{};
-    bool headerSeen = false;
-    size_t from = 0;
-    while (from < text.size()) {
-        size_t end = text.find('\n', from);
-        if (end == std::string_view::npos)
-            end = text.size();
-        std::string_view line = text.substr(from, end - from);
-        from = end + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (line.empty())
-            continue;
-        SplitCells(line, cells);
-        if (!headerSeen) {
-            if (cells.size() < 2 || cells[0] != LiveCsv::TimeColumn)
-                throw EInOutError(fileName + QStringLiteral(" is not a live recording"));
-            columns = FieldColumns(cells);
-            headerSeen = true;
-            continue;
-        }
-        if (cells[0] == LiveCsv::ShiftMark) {
-            ShiftEvent shift;
-            if (ReadShift(cells, shift))
-                recording.shifts.push_back(shift);
-            continue;
-        }
-        if (cells[0] == LiveCsv::EndMark) {
-            recording.ended = true;
-            if (cells.size() > 1)
-                recording.endLines = qint64(Number(cells[1]).value_or(0));
-            if (cells.size() > 2)
-                recording.endReason =
-                    QString::fromUtf8(cells[2].data(), qsizetype(cells[2].size()));
-            continue;
-        }
-        const auto time = Number(cells[0]);
-        if (!time || std::isnan(*time)) {
-            ++recording.rowsSkipped;
-            continue;
-        }
-        LiveSample sample;
-        sample.timeMs = *time;
-        bool whole = true;
-        for (size_t f = 0; f < size_t(LiveFieldCount); ++f) {
-            const int column = columns[f];
-            std::optional<double> value = NoValue;
-            if (column >= 0 && size_t(column) < cells.size())
-                value = Number(cells[size_t(column)]);
-            else if (column >= 0)
-                whole = false;
-            sample.values[f] = value.value_or(NoValue);
-            whole = whole && value.has_value();
-        }
-        if (!whole) { // a row cut short by a crash: left out
-            ++recording.rowsSkipped;
-            continue;
-        }
-        if (recording.samples.empty() && cells.size() > 1)
-            recording.started = QDateTime::fromString(
-                QString::fromLatin1(cells[1].data(), qsizetype(cells[1].size())),
-                Qt::ISODateWithMs);
-        recording.samples.push_back(sample);
-    }
-    if (!headerSeen)
-        throw EInOutError(fileName + QStringLiteral(" is not a live recording"));
+    LiveRecordingParser parser(fileName);
+    parser.onRow = [&](const LiveSample& sample, bool) { recording.samples.push_back(sample); };
+    parser.onShift = [&](const ShiftEvent& shift) { recording.shifts.push_back(shift); };
+    parser.onGap = [&](const LiveGap& gap) { recording.gaps.push_back(gap); };
+    FeedFile(fileName, parser);
+    static_cast<LiveRecordingSummary&>(recording) = parser.Summary();
     return recording;
+}
+
+// ---------------------------------------------------------------- reading in the background
+
+LiveRecordingLoad::LiveRecordingLoad(const QString& fileName) : fileName_(fileName) {
+    thread_ = std::thread([this] { Run(); });
+}
+
+LiveRecordingLoad::~LiveRecordingLoad() {
+    cancel_ = true;
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void LiveRecordingLoad::Run() {
+    auto history = std::make_unique<LiveHistory>(LiveHistory::Unbounded);
+    LiveRecordingParser parser(fileName_);
+    parser.onRow = [&](const LiveSample& sample, bool gapBefore) {
+        history->Add(sample, gapBefore);
+    };
+    parser.onShift = [&](const ShiftEvent& shift) { history->AddShift(shift); };
+    parser.onGap = [&](const LiveGap& gap) { history->AddGap(gap); };
+    QString error;
+    std::optional<DetailPhrase> errorPhrase;
+    bool whole = false;
+    try {
+        whole = FeedFile(fileName_, parser, &cancel_, &bytesRead_, &bytesTotal_);
+    } catch (const QvException& e) {
+        error = e.Message();
+        errorPhrase = e.Phrase();
+    } catch (const std::bad_alloc&) {
+        error = QStringLiteral("Not enough memory to read ") + fileName_;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        summary_ = parser.Summary();
+        error_ = error;
+        errorPhrase_ = errorPhrase;
+        if (whole && error.isEmpty())
+            history_ = std::move(history);
+        cancelled_ = !whole && error.isEmpty();
+    }
+    done_ = true;
+}
+
+double LiveRecordingLoad::Fraction() const {
+    const qint64 total = bytesTotal_;
+    return total > 0 ? std::min(1.0, double(bytesRead_) / double(total)) : (done_ ? 1.0 : 0.0);
+}
+
+std::unique_ptr<LiveHistory> LiveRecordingLoad::TakeHistory() {
+    std::lock_guard lock(mutex_);
+    return std::move(history_);
+}
+
+QString LiveRecordingLoad::Error() const {
+    std::lock_guard lock(mutex_);
+    return error_;
+}
+
+std::optional<DetailPhrase> LiveRecordingLoad::ErrorPhrase() const {
+    std::lock_guard lock(mutex_);
+    return errorPhrase_;
+}
+
+LiveRecordingSummary LiveRecordingLoad::Summary() const {
+    std::lock_guard lock(mutex_);
+    return summary_;
 }
 
 // ---------------------------------------------------------------- the recorder
@@ -270,9 +494,11 @@ struct LiveRecorder::Worker {
     void WriteChunk(const QByteArray& chunk, qint64 rows) {
         if (chunk.isEmpty() || failed)
             return;
+        errno = 0;
         if (file->write(chunk) != chunk.size() || !file->flush()) {
+            const int failure = errno;
             std::lock_guard lock(errorMutex);
-            error = file->errorString();
+            error = FileErrorReason(*file, failure);
             failed = true;
             return;
         }
@@ -305,17 +531,23 @@ void LiveRecorder::Start(const QString& fileName, double startMs,
         Stop(QString::fromLatin1(LiveCsv::EndStopped));
     QDir().mkpath(QFileInfo(fileName).absolutePath());
     auto file = std::make_unique<QFile>(fileName);
+    errno = 0;
     if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw EInOutError(QStringLiteral("Cannot write ") + fileName + QStringLiteral(": ") +
-                          file->errorString());
-    const QByteArray header = LiveCsv::HeaderLine() + LiveCsv::ShiftHeaderLine();
-    if (file->write(header) != header.size() || !file->flush())
-        throw EInOutError(QStringLiteral("Cannot write ") + fileName + QStringLiteral(": ") +
-                          file->errorString());
+        throw EInOutError(
+            DetailPhrase{Msg::PhraseFileCannotWrite, {fileName, FileErrorReason(*file, errno)}});
+    const QByteArray header =
+        LiveCsv::HeaderLine() + LiveCsv::ShiftHeaderLine() + LiveCsv::GapHeaderLine();
+    errno = 0;
+    if (file->write(header) != header.size() || !file->flush()) {
+        const int failure = errno;
+        throw EInOutError(
+            DetailPhrase{Msg::PhraseFileCannotWrite, {fileName, FileErrorReason(*file, failure)}});
+    }
     fileName_ = fileName;
     startMs_ = startMs;
     wallClockAtStart_ = wallClockAtStart;
     linesAdded_ = 0;
+    gapsAdded_ = 0;
     linesWrittenAtStop_ = 0;
     errorAtStop_.clear();
     worker_ = std::make_unique<Worker>(std::move(file));
@@ -337,6 +569,16 @@ void LiveRecorder::AddShift(const ShiftEvent& shift) {
     ShiftEvent row = shift;
     row.timeMs = shift.timeMs - startMs_;
     worker_->Queue(LiveCsv::ShiftLine(row), 0);
+}
+
+void LiveRecorder::AddGap(const LiveGap& gap) {
+    if (!worker_ || linesAdded_ == 0)
+        return;
+    LiveGap row = gap;
+    row.fromMs = gap.fromMs - startMs_;
+    row.toMs = gap.toMs - startMs_;
+    worker_->Queue(LiveCsv::GapLine(row), 0);
+    ++gapsAdded_;
 }
 
 bool LiveRecorder::Stop(const QString& reason) {

@@ -1,6 +1,7 @@
 #include "model/ParameterLimits.h"
 
 #include "model/CommandTable.h"
+#include "model/UnitValues.h"
 #include "util/UnitUtils.h"
 
 #include <algorithm>
@@ -62,4 +63,45 @@ QString RefusalNumberText(double value, int digits) {
     if (!std::isfinite(value) || std::fabs(value) > LargestWritable)
         return FloatToDisplayText(value);
     return RealToStrDec(value, FrameDigits(digits));
+}
+
+QVector<LimitRefusal> UnitValuesOutsideLimits(const CommandTable& table, const UnitValues& unit,
+                                              const std::function<bool(int id)>& shown) {
+    QVector<LimitRefusal> outside;
+    for (auto it = unit.fw.cbegin(); it != unit.fw.cend(); ++it) {
+        if (!CommandTable::IsValidId(it.key()) || (shown && !shown(it.key())))
+            continue;
+        if (const std::optional<LimitRefusal> refusal =
+                CheckFirmwareLimits(table[it.key()], it.value()))
+            outside.append(*refusal);
+    }
+    return outside;
+}
+
+OutsideLimitsText OutsideLimitsDisplayText(const CommandTable& table, const LimitRefusal& outside,
+                                           int rpmFactor) {
+    const int id = outside.commandId;
+    const int digits = table[id].DigitsValueSW;
+    // A value no scaling can hold is shown as the unit sent it.
+    const auto shown = [&](double fw) {
+        try {
+            const double sw = FWValueToSWValue(table, id, fw, rpmFactor);
+            if (std::isfinite(sw))
+                return RefusalNumberText(sw, digits);
+        } catch (const EConvertError&) {
+        }
+        return RefusalNumberText(fw, outside.digits);
+    };
+    return {shown(outside.value), shown(outside.minimum), shown(outside.maximum)};
+}
+
+QStringList OutsideLimitsLines(const CommandTable& table, const QVector<LimitRefusal>& outside,
+                               int rpmFactor) {
+    QStringList lines;
+    for (const LimitRefusal& value : outside) {
+        const OutsideLimitsText text = OutsideLimitsDisplayText(table, value, rpmFactor);
+        lines << QStringLiteral("%1 - %2: %3 (%4 .. %5)")
+                     .arg(value.command, value.description, text.value, text.minimum, text.maximum);
+    }
+    return lines;
 }

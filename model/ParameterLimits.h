@@ -6,6 +6,9 @@
 #include "util/Exceptions.h"
 
 #include <QString>
+#include <QStringList>
+#include <QVector>
+#include <functional>
 #include <optional>
 
 struct TCommandRecord;
@@ -54,3 +57,25 @@ std::optional<long long> FirmwareValueUnits(double value, int digits);
 // with the firmware digits, or the general format for magnitudes no frame
 // could hold.
 QString RefusalNumberText(double value, int digits);
+
+class CommandTable;
+struct UnitValues;
+
+// The values a unit holds (Unit, as a download gave them) that lie outside
+// their command's firmware limits, in ID order. Rows Shown rejects (commands
+// the unit's PCB lacks, for example) are left out.
+QVector<LimitRefusal> UnitValuesOutsideLimits(const CommandTable& table, const UnitValues& unit,
+                                              const std::function<bool(int id)>& shown = {});
+
+// One value outside its limits in display units, as its control shows it.
+struct OutsideLimitsText {
+    QString value;
+    QString minimum;
+    QString maximum;
+};
+OutsideLimitsText OutsideLimitsDisplayText(const CommandTable& table, const LimitRefusal& outside,
+                                           int rpmFactor);
+// One line per value: "WORD - description: value (minimum .. maximum)", in
+// display units; the window bounds the list when it shows it.
+QStringList OutsideLimitsLines(const CommandTable& table, const QVector<LimitRefusal>& outside,
+                               int rpmFactor);

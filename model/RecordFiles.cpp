@@ -1,6 +1,8 @@
 #include "model/RecordFiles.h"
+#include "translation/MessageNumbers.h"
 
 #include "util/Exceptions.h"
+#include "util/FileErrors.h"
 #include "util/UnitUtils.h"
 
 #include <QFile>
@@ -8,6 +10,7 @@
 #include <QSaveFile>
 #include <QtEndian>
 #include <bit>
+#include <cerrno>
 #include <cstring>
 #include <type_traits>
 #include <variant>
@@ -163,33 +166,28 @@ Record DecodeRecord(const char* data, const RecordField<Record> (&layout)[N]) {
 // known; a stream is read with a bound and refused by what it gave.
 QByteArray ReadRecordFile(const QString& fileName, int recordSize) {
     QFile file(fileName);
+    errno = 0;
     if (!file.open(QIODevice::ReadOnly))
         throw EInOutError(
-            QStringLiteral("Cannot open file \"%1\": %2").arg(fileName, file.errorString()));
+            DetailPhrase{Msg::PhraseFileCannotOpen, {fileName, FileErrorReason(file, errno)}});
     if (!file.isSequential()) {
         if (const auto why = RecordFileShapeFault(file.size(), recordSize))
             throw ERecordFileRefused(*why, fileName, file.size());
     }
+    errno = 0;
     const QByteArray bytes = file.read(MaxRecordsInFile * recordSize + 1);
     if (file.error() != QFileDevice::NoError)
         throw EInOutError(
-            QStringLiteral("Cannot read file \"%1\": %2").arg(fileName, file.errorString()));
+            DetailPhrase{Msg::PhraseFileCannotRead, {fileName, FileErrorReason(file, errno)}});
     if (!file.isSequential() && bytes.size() != file.size())
-        throw EInOutError(
-            QStringLiteral("Cannot read file \"%1\": it changed while being read").arg(fileName));
+        throw EInOutError(DetailPhrase{Msg::PhraseFileChangedWhileRead, {fileName}});
     if (const auto why = RecordFileShapeFault(bytes.size(), recordSize))
         throw ERecordFileRefused(*why, fileName, bytes.size());
     return bytes;
 }
 
 void WriteWholeFile(const QString& fileName, const QByteArray& bytes) {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw EInOutError(
-            QStringLiteral("Cannot create file \"%1\": %2").arg(fileName, file.errorString()));
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        throw EInOutError(
-            QStringLiteral("Cannot write file \"%1\": %2").arg(fileName, file.errorString()));
+    SaveWholeFileOrRaise(fileName, bytes);
 }
 
 template <typename Record, typename Decode>

@@ -1,8 +1,10 @@
 #include "model/RestorePoints.h"
+#include "translation/MessageNumbers.h"
 
 #include "model/RecordFiles.h"
 #include "model/UnitValues.h"
 #include "util/Exceptions.h"
+#include "util/FileErrors.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,7 +13,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <algorithm>
 
 namespace {
@@ -107,13 +108,7 @@ bool ReadSideFile(const QString& path, RestorePointInfo& point) {
 }
 
 void WriteBytes(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw EInOutError(
-            QStringLiteral("Cannot create file \"%1\": %2").arg(path, file.errorString()));
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        throw EInOutError(
-            QStringLiteral("Cannot write file \"%1\": %2").arg(path, file.errorString()));
+    SaveWholeFileOrRaise(path, bytes);
 }
 
 } // namespace
@@ -181,7 +176,7 @@ void RestorePointStore::WriteSideFile(const RestorePointInfo& point) const {
 
 RestorePointStore::TakeResult RestorePointStore::Take(const RestorePointContent& content) {
     if (!QDir().mkpath(folder_))
-        throw EInOutError(QStringLiteral("Cannot create folder \"%1\"").arg(folder_));
+        throw EInOutError(DetailPhrase{Msg::PhraseFolderCannotCreate, {folder_}});
     const QString hash = RecordValuesHash(content.records);
     const QVector<RestorePointInfo> points = List();
     if (!points.isEmpty() && points.first().hash == hash &&

@@ -109,6 +109,9 @@ constexpr quint32 clSilver = 0x00C0C0C0u;
 // The colour of a status letter; ActiveControl for the selected entry. A letter
 // outside A, M, T, D, L gets the colours of the empty status.
 quint32 GetStatusColor(const QString& status, bool activeControl);
+// The colour of a control showing a value the unit holds outside its limits
+// (light salmon).
+constexpr quint32 OutsideLimitsColor = 0x007AA0FFu;
 
 // What the sequence contributes to EnableControls.
 struct SequenceFlags {

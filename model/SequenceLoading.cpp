@@ -1,4 +1,5 @@
 #include "model/SequenceLoading.h"
+#include "translation/MessageNumbers.h"
 
 #include "model/DerivedValues.h"
 #include "model/SequenceController.h"
@@ -380,44 +381,30 @@ SequenceLoadResult LoadSequenceFile(SequenceController& controller, const QStrin
     return LoadSequence(controller, ReadSequenceFile(fileName), boundControl, askReplace);
 }
 
+DetailPhrase LeftOutRecordPhrase(const LeftOutRecord& record) {
+    static const std::pair<LeftOutReason, int> phrases[] = {
+        {LeftOutReason::IdOutOfRange, Msg::PhraseLeftOutIdOutOfRange},
+        {LeftOutReason::NoSuchCommand, Msg::PhraseLeftOutNoSuchCommand},
+        {LeftOutReason::WrongCommandWord, Msg::PhraseLeftOutWrongCommandWord},
+        {LeftOutReason::ValueNotNumber, Msg::PhraseLeftOutValueNotNumber},
+        {LeftOutReason::ValueOutsideLimits, Msg::PhraseLeftOutValueOutsideLimits},
+        {LeftOutReason::ValueNotAChoice, Msg::PhraseLeftOutValueNotAChoice},
+        {LeftOutReason::UnknownControl, Msg::PhraseLeftOutUnknownControl},
+        {LeftOutReason::NoFreePlace, Msg::PhraseLeftOutNoFreePlace},
+        {LeftOutReason::FormsDisagree, Msg::PhraseLeftOutFormsDisagree},
+    };
+    int message = 0;
+    for (const auto& [reason, number] : phrases)
+        if (reason == record.reason)
+            message = number;
+    return {message,
+            {QString::number(record.recordNumber), QString::number(record.id), record.command}};
+}
+
 QStringList LeftOutRecordLines(const QVector<LeftOutRecord>& leftOut) {
     QStringList lines;
-    for (const LeftOutRecord& r : leftOut) {
-        QString why;
-        switch (r.reason) {
-        case LeftOutReason::IdOutOfRange:
-            why = QStringLiteral("ID outside 1 to 200");
-            break;
-        case LeftOutReason::NoSuchCommand:
-            why = QStringLiteral("no command with this ID");
-            break;
-        case LeftOutReason::WrongCommandWord:
-            why = QStringLiteral("command word differs from the command table's");
-            break;
-        case LeftOutReason::ValueNotNumber:
-            why = QStringLiteral("value is not a number");
-            break;
-        case LeftOutReason::ValueOutsideLimits:
-            why = QStringLiteral("value outside the command's limits");
-            break;
-        case LeftOutReason::ValueNotAChoice:
-            why = QStringLiteral("value is not one of the control's choices");
-            break;
-        case LeftOutReason::UnknownControl:
-            why = QStringLiteral("control not found");
-            break;
-        case LeftOutReason::NoFreePlace:
-            why = QStringLiteral("no free place in the sequence");
-            break;
-        case LeftOutReason::FormsDisagree:
-            why = QStringLiteral("its GCU value is not what its display value sends");
-            break;
-        }
-        lines.append(QStringLiteral("Record %1 (ID %2, %3): %4")
-                         .arg(r.recordNumber)
-                         .arg(r.id)
-                         .arg(r.command, why));
-    }
+    for (const LeftOutRecord& record : leftOut)
+        lines.append(EnglishText(LeftOutRecordPhrase(record)));
     return lines;
 }
 

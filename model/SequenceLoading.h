@@ -5,6 +5,8 @@
 // question 8-11, and the records left out).
 #include "model/RecordFiles.h"
 
+#include "util/DetailPhrase.h"
+
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -143,5 +145,8 @@ SequenceLoadResult LoadSequenceFile(SequenceController& controller, const QStrin
                                     const ReplaceAsker& askReplace);
 
 // One English line per left-out record, for the report after a load.
+// One line of the list of records left out: "Record N (ID i, WORD): why".
+DetailPhrase LeftOutRecordPhrase(const LeftOutRecord& record);
+// The lines in English.
 QStringList LeftOutRecordLines(const QVector<LeftOutRecord>& leftOut);
 QString DescribeLeftOutRecords(const QVector<LeftOutRecord>& leftOut);

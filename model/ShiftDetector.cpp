@@ -113,3 +113,13 @@ std::vector<ShiftEvent> ShiftDetector::Finish() {
     previous_.reset();
     return done;
 }
+
+std::vector<ShiftEvent> ShiftDetector::Interrupt() {
+    std::vector<ShiftEvent> done;
+    if (open_ && gearSeen_)
+        CloseOpen(done);
+    open_.reset();
+    gearSeen_ = false;
+    previous_.reset();
+    return done;
+}

@@ -49,6 +49,11 @@ class ShiftDetector {
     std::vector<ShiftEvent> Add(const LiveSample& sample);
     // The stream ended: completes what is open.
     std::vector<ShiftEvent> Finish();
+    // Lines stopped coming for a while (live off, link lost): a shift whose
+    // gear change was seen is complete without its barrel time; one still
+    // waiting for its gear is dropped, since nothing is known of it. The next
+    // line starts afresh.
+    std::vector<ShiftEvent> Interrupt();
     void Reset();
 
   private:

@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools
+    qt6-base-dev qt6-base-dev-tools qt6-translations-l10n
     libgtest-dev libgmock-dev
     libudev-dev librsvg2-bin
     fonts-dejavu-core

@@ -18,7 +18,7 @@ fail() { echo "FAILED: $*" >&2; exit 1; }
 info="$(dpkg-deb --info "$deb")"
 contents="$(dpkg-deb --contents "$deb")"
 echo "$info"
-for dependency in libqt6widgets6 libudev1 qt6-qpa-plugins fonts-dejavu-core; do
+for dependency in libqt6widgets6 libudev1 qt6-qpa-plugins qt6-translations-l10n fonts-dejavu-core; do
     grep -q "Depends:.*$dependency" <<<"$info" || fail "the package does not depend on $dependency"
 done
 for file in ./usr/bin/quarventa ./usr/bin/gcu-sim ./usr/share/quarventa/CFG/Commands.CSV \

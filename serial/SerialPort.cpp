@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <poll.h>
+#include <unistd.h>
 
 namespace {
 
@@ -346,6 +347,11 @@ void TSerialPort::SetNewLine(const QByteArray& Value) {
     FNewLine = Value;
 }
 
+const ArrivalMarks& TSerialPort::ReceivedArrivals() const {
+    static const ArrivalMarks none;
+    return FReceivedArrivals ? *FReceivedArrivals : none;
+}
+
 QDateTime TSerialPort::LastTimeReceived() const {
     std::lock_guard<std::mutex> lock(FDataLock);
     return FLastTimeReceived;
@@ -395,7 +401,7 @@ bool TSerialPort::OnOwnerThread() const {
     return QThread::currentThread() == thread();
 }
 
-void TSerialPort::Dispatch(const std::function<void()>& call) {
+void TSerialPort::Dispatch(const std::function<void()>& call, const TReadWhileWaiting* reading) {
     if (FDestroying)
         return;
     if (!FNeedSynchronization || OnOwnerThread()) {
@@ -404,14 +410,52 @@ void TSerialPort::Dispatch(const std::function<void()>& call) {
     }
     auto item = std::make_shared<TDispatchCall>();
     item->call = call;
+    if (reading)
+        item->doneHandle = reading->doneHandle;
     {
         std::lock_guard<std::mutex> lock(FDispatchLock);
         FDispatchQueue.push_back(item);
     }
     FDispatchChanged.notify_all();
     QCoreApplication::postEvent(this, new QEvent(kDispatchEvent));
+    if (reading && reading->doneHandle >= 0) {
+        AwaitDispatch(item, *reading);
+        return;
+    }
     std::unique_lock<std::mutex> lock(FDispatchLock);
     FDispatchChanged.wait(lock, [&] { return item->done || FDestroying; });
+}
+
+// Waits for the call as Dispatch does, reading the device meanwhile. The
+// done handle wakes the wait; the slice bounds it, so that the object's end
+// (which wakes only the condition) is seen too.
+void TSerialPort::AwaitDispatch(const std::shared_ptr<TDispatchCall>& item,
+                                const TReadWhileWaiting& reading) {
+    constexpr std::chrono::milliseconds kWaitSlice{50};
+    int device = reading.device;
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(FDispatchLock);
+            if (item->done || FDestroying)
+                return;
+        }
+        switch (SerialDevice::WaitForInput(device, reading.doneHandle, kWaitSlice)) {
+        case SerialDevice::TInputWait::Woken: {
+            uint64_t count = 0;
+            [[maybe_unused]] const auto n = ::read(reading.doneHandle, &count, sizeof count);
+            break;
+        }
+        case SerialDevice::TInputWait::Readable:
+            if (!reading.read())
+                device = -1;
+            break;
+        case SerialDevice::TInputWait::Lost:
+            device = -1; // the receive loop finds out once the call has run
+            break;
+        case SerialDevice::TInputWait::TimedOut:
+            break;
+        }
+    }
 }
 
 void TSerialPort::RunPendingDispatches() {
@@ -427,8 +471,14 @@ void TSerialPort::RunPendingDispatches() {
         if (!FDestroying)
             RunGuarded(item->call);
         {
+            // The handle is signalled under the lock: once the waiting thread
+            // sees the call done, it may end and close its handle.
             std::lock_guard<std::mutex> lock(FDispatchLock);
             item->done = true;
+            if (item->doneHandle >= 0) {
+                const uint64_t one = 1;
+                [[maybe_unused]] const auto n = ::write(item->doneHandle, &one, sizeof one);
+            }
         }
         FDispatchChanged.notify_all();
     }

@@ -2,6 +2,7 @@
 // The serial-port object: the settings of one serial line, open, close and send
 // on a POSIX tty, the receive thread that hands received bytes to the window
 // thread, the present-port list and the control-character notation.
+#include "util/ArrivalTimes.h"
 #include "util/Exceptions.h"
 
 #include <QByteArray>
@@ -506,6 +507,10 @@ class TSerialPort : public QObject {
     int MaxLineLength() const { return FMaxLineLength; }
     void SetMaxLineLength(int Value) { FMaxLineLength = Value; }
     QDateTime LastTimeReceived() const;
+    // Inside OnReceive: when the bytes of the buffer being handed over arrived
+    // (read by the receive thread as they came, also while the window was
+    // still busy with the chunk before). Empty outside OnReceive.
+    const ArrivalMarks& ReceivedArrivals() const;
     QDateTime ConnectionTime() const;
     // The identifier of the open port; spNone when closed.
     TCommPort ConnectedTo() const { return FConnectedTo; }
@@ -623,10 +628,21 @@ class TSerialPort : public QObject {
     struct TDispatchCall {
         std::function<void()> call;
         bool done = false;
+        int doneHandle = -1; // an eventfd signalled once the call has run
+    };
+    // How a receive thread goes on reading while its call waits: Read is
+    // called whenever Device has input and returns false to stop looking at
+    // the device; DoneHandle is signalled when the call has run.
+    struct TReadWhileWaiting {
+        int device = -1;
+        int doneHandle = -1;
+        std::function<bool()> read;
     };
 
     // Runs Call on the owning thread and waits for it (or at once, see class note).
-    void Dispatch(const std::function<void()>& call);
+    void Dispatch(const std::function<void()>& call, const TReadWhileWaiting* reading = nullptr);
+    void AwaitDispatch(const std::shared_ptr<TDispatchCall>& item,
+                       const TReadWhileWaiting& reading);
     // Runs the calls that threads have handed to the owning thread.
     void RunPendingDispatches();
     bool OnOwnerThread() const;
@@ -735,5 +751,7 @@ class TSerialPort : public QObject {
     mutable std::mutex FDispatchLock;
     std::condition_variable FDispatchChanged;
     std::deque<std::shared_ptr<TDispatchCall>> FDispatchQueue;
+    // The arrivals of the buffer OnReceive is handling (owning thread only).
+    const ArrivalMarks* FReceivedArrivals = nullptr;
     std::atomic<bool> FDestroying{false};
 };

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <sys/eventfd.h>
 #include <unistd.h>
+#include <utility>
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::duration_cast;
@@ -91,13 +92,16 @@ bool TWorkerThread::PauseFor(microseconds timeout) const {
 
 TComThread::TComThread(TSerialPort* AOwner, uint64_t number, const QByteArray& portName)
     : Owner(AOwner), FNumber(number), FPortName(portName),
-      FPortId(TSerialPort::StringToCommPort(portName)) {
+      FPortId(TSerialPort::StringToCommPort(portName)),
+      FHandedOver(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
     std::lock_guard<std::mutex> lock(Owner->FDataLock);
     Owner->FEntireBuffer.clear();
 }
 
 TComThread::~TComThread() {
     CloseDeviceNow();
+    if (FHandedOver >= 0)
+        ::close(FHandedOver);
 }
 
 bool TComThread::Connect(int& error) {
@@ -187,7 +191,7 @@ void TComThread::ReceiveStep() {
                 CheckUnplugged();
         } else if (!Owner->FAutoReceive) {
             SignalPullRead(waiting);
-        } else if (waiting == 0) {
+        } else if (waiting == 0 && FPending.isEmpty()) {
             CheckUnplugged();
         } else {
             ReceiveAutomatically(waiting);
@@ -209,6 +213,8 @@ bool TComThread::BytesStayQueued() const {
     return !Owner->FAutoReceive || (packet > 0 && static_cast<uint32_t>(waiting) < packet);
 }
 
+// Bytes read while the window handled the chunk before come first, with the
+// times they came.
 void TComThread::ReceiveAutomatically(int waiting) {
     const uint32_t packet = Owner->FPacketSize;
     if (packet > 0 && static_cast<uint32_t>(waiting) < packet) {
@@ -217,13 +223,22 @@ void TComThread::ReceiveAutomatically(int waiting) {
     }
     Owner->FIsReceiving = true;
     QByteArray chunk;
+    ArrivalMarks arrivals;
+    chunk.swap(FPending);
+    arrivals.swap(FPendingArrivals);
     int readError = 0;
-    const long wanted = packet == 0 ? std::min<long>(waiting, kChunkLimit) : long(packet);
-    const long n = ReadOnto(chunk, wanted, readError);
-    if (n > 0 && packet == 0)
-        ReadRestOfLine(chunk);
+    long n = 0;
+    if (waiting > 0) {
+        const long room = std::max<long>(kChunkLimit - long(chunk.size()), 1);
+        const long wanted = packet == 0 ? std::min<long>(waiting, room) : long(packet);
+        n = ReadOnto(chunk, arrivals, wanted, readError);
+    }
+    if (!chunk.isEmpty() && packet == 0 && (waiting == 0 || n > 0))
+        ReadRestOfLine(chunk, arrivals);
     Owner->FIsReceiving = false;
-    if (n <= 0) {
+    if (waiting > 0 && n <= 0) {
+        if (!chunk.isEmpty())
+            Deliver(chunk, arrivals);
         // Bytes were announced: nothing to read now means the device has gone.
         if (n == 0 || SerialDevice::IsLostDeviceError(readError))
             Fault(false);
@@ -231,16 +246,27 @@ void TComThread::ReceiveAutomatically(int waiting) {
             CheckUnplugged();
         return;
     }
-    Deliver(chunk);
+    Deliver(chunk, arrivals);
 }
 
-long TComThread::ReadOnto(QByteArray& chunk, long max, int& error) {
+long TComThread::ReadOnto(QByteArray& chunk, ArrivalMarks& arrivals, long max, int& error) {
     const qsizetype before = chunk.size();
     chunk.resize(before + max);
     const long n = SerialDevice::ReadSome(ComDevice, chunk.data() + before, max);
     error = errno;
     chunk.truncate(before + std::max(n, 0L));
+    if (n > 0)
+        arrivals.push_back({chunk.size(), Clock::now()});
     return n;
+}
+
+bool TComThread::ReadWhileHandedOver() {
+    const long room = kChunkLimit - long(FPending.size());
+    const int waiting = SerialDevice::InputWaiting(ComDevice);
+    if (room <= 0 || waiting <= 0)
+        return false;
+    int error = 0;
+    return ReadOnto(FPending, FPendingArrivals, std::min<long>(waiting, room), error) > 0;
 }
 
 // Reads on, blocking on the device, until the chunk ends a line, so that an
@@ -249,7 +275,7 @@ long TComThread::ReadOnto(QByteArray& chunk, long max, int& error) {
 // chunk limit bound a chunk, so that a stream without line ends still moves. A
 // stop request or a lost device ends the chunk early: what was read is still
 // handed over, and the next pass finds the lost device.
-void TComThread::ReadRestOfLine(QByteArray& chunk) {
+void TComThread::ReadRestOfLine(QByteArray& chunk, ArrivalMarks& arrivals) {
     constexpr long kReadStep = 4096;
     const microseconds gap = QuietGap(AppliedRate);
     auto lastByte = Clock::now();
@@ -263,15 +289,16 @@ void TComThread::ReadRestOfLine(QByteArray& chunk) {
             SerialDevice::TInputWait::Readable)
             return;
         int error = 0;
-        if (ReadOnto(chunk, std::min(kReadStep, kChunkLimit - long(chunk.size())), error) <= 0)
+        if (ReadOnto(chunk, arrivals, std::min(kReadStep, kChunkLimit - long(chunk.size())),
+                     error) <= 0)
             return;
         lastByte = Clock::now();
     }
 }
 
-void TComThread::Deliver(QByteArray chunk) {
+void TComThread::Deliver(QByteArray chunk, ArrivalMarks arrivals) {
     if (Owner->FDiscardNulls)
-        chunk.replace(QByteArray(1, '\0'), QByteArray());
+        RemoveByteKeepingArrivals(chunk, arrivals, '\0');
     if (Owner->FDsrSensitivity) {
         const TLineStatusSet lines = Owner->GetLineStatus(ComDevice);
         if (lines != 0 && !LineStatusHas(lines, lsDSR))
@@ -283,7 +310,7 @@ void TComThread::Deliver(QByteArray chunk) {
         DoResume();
     Owner->FIdleTimeout = 0;
     Owner->StoreChunk(chunk);
-    DoExecuteReceive(chunk);
+    DoExecuteReceive(chunk, arrivals);
     if (Owner->FLogInput)
         Owner->WriteLog(chunk);
 }
@@ -311,6 +338,8 @@ void TComThread::SignalPullRead(int waiting) {
 // device; the next pass reads it at once. Bytes that this thread leaves queued
 // would wake the wait at once, so then it is a plain pause.
 void TComThread::Pause(bool bytesLeftWaiting) {
+    if (!FPending.isEmpty())
+        return; // read while the window was busy: handed over at once
     const milliseconds delay(Owner->FDelay.load());
     const auto start = Clock::now();
     if (bytesLeftWaiting)
@@ -381,11 +410,26 @@ void TComThread::Finish() {
 // ---------------------------------------------------------------------------
 // Dispatchers: each hands its event to the owner's thread (or runs it here).
 
-void TComThread::DoExecuteReceive(const QByteArray& buffer) {
-    Owner->Dispatch([this, buffer] {
-        if (Owner->OnReceive)
-            Owner->OnReceive(Owner, buffer);
-    });
+// In automatic chunks the thread goes on reading while the window handles
+// the chunk, so that what comes meanwhile keeps the time it came.
+void TComThread::DoExecuteReceive(const QByteArray& buffer, const ArrivalMarks& arrivals) {
+    const auto call = [this, buffer, arrivals] {
+        if (!Owner->OnReceive)
+            return;
+        struct Restore {
+            TSerialPort* owner;
+            const ArrivalMarks* saved;
+            ~Restore() { owner->FReceivedArrivals = saved; }
+        } restore{Owner, std::exchange(Owner->FReceivedArrivals, &arrivals)};
+        Owner->OnReceive(Owner, buffer);
+    };
+    if (Owner->FPacketSize != 0 || FHandedOver < 0 || !IsCurrentThread()) {
+        Owner->Dispatch(call);
+        return;
+    }
+    const TSerialPort::TReadWhileWaiting reading{ComDevice, FHandedOver,
+                                                 [this] { return ReadWhileHandedOver(); }};
+    Owner->Dispatch(call, &reading);
 }
 
 void TComThread::DoExecuteReceiveNoBuffer() {

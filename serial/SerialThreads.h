@@ -86,12 +86,15 @@ class TComThread : public TWorkerThread {
     void ReceiveStep();
     bool BytesStayQueued() const;
     void ReceiveAutomatically(int waiting);
-    // Reads up to max bytes onto the end of chunk: the count, 0 when none wait,
-    // -1 on failure with the reason in error.
-    long ReadOnto(QByteArray& chunk, long max, int& error);
-    void ReadRestOfLine(QByteArray& chunk);
+    // Reads up to max bytes onto the end of chunk, noting when they came: the
+    // count, 0 when none wait, -1 on failure with the reason in error.
+    long ReadOnto(QByteArray& chunk, ArrivalMarks& arrivals, long max, int& error);
+    void ReadRestOfLine(QByteArray& chunk, ArrivalMarks& arrivals);
+    // While the window handles a chunk: what has come since goes into the
+    // next one, with the time it came. False once nothing more is taken.
+    bool ReadWhileHandedOver();
     // Hands a chunk to OnReceive (after the NUL and DSR filters).
-    void Deliver(QByteArray chunk);
+    void Deliver(QByteArray chunk, ArrivalMarks arrivals);
     void SignalPullRead(int waiting);
     void Pause(bool bytesLeftWaiting);
     void CheckUnplugged();
@@ -102,7 +105,7 @@ class TComThread : public TWorkerThread {
     void ClearConnectedIfMine();
     void Finish();
 
-    void DoExecuteReceive(const QByteArray& buffer);
+    void DoExecuteReceive(const QByteArray& buffer, const ArrivalMarks& arrivals);
     void DoExecuteReceiveNoBuffer();
     void DoExecuteLineStatus(TLineStatusSet lines);
     void DoExecuteConnect();
@@ -119,6 +122,10 @@ class TComThread : public TWorkerThread {
     std::atomic<int> ComDevice{-1};
     std::atomic<bool> FReachedOpen{false};
     std::atomic<bool> FAbandoned{false};
+    // Bytes read while the window handled the chunk before, with their arrivals.
+    QByteArray FPending;
+    ArrivalMarks FPendingArrivals;
+    int FHandedOver = -1; // eventfd: the window has handled a chunk
 };
 
 // Sends one text on a thread of its own; failures end it silently.

@@ -129,4 +129,83 @@ constexpr int CoupledValuesQuestion = 113; // + one line per value, then 115
 constexpr int CoupledValueLine = 114;      // %1 parameter, %2 taken, %3 what follows
 constexpr int CoupledValuesChoice = 115;     // Yes, No or Cancel
 constexpr int CoupledValuesLoadChoice = 116; // Yes or No
+constexpr int PhraseLeftOutFormsDisagree = 117; // a record left out: %1 record, %2 ID, %3 word
+
+// Unusable files, values outside their limits (130 to 149)
+constexpr int CommandTableUnusable = 130;    // + path, then 131, line, ": " and what is wrong
+constexpr int FileLine = 131;                // + line number
+constexpr int ValuesOutsideLimits = 132;     // + one line per value (after 17)
+constexpr int ValueOutsideLimitsHint = 133;  // %1 value, %2 minimum, %3 maximum
+constexpr int TranslationFileUnusable = 134; // + path, then 131, line, ": " and what is wrong
+
+// Live data over time (150 to 169)
+constexpr int LivePlotsShiftResolutionTitle = 150; // the shift table's resolution column
+constexpr int LivePlotsPressed = 151;              // a paddle or input at the cursor
+constexpr int LivePlotsReleased = 152;
+constexpr int LivePlotsGapLiveOff = 153; // 153 to 157: why lines are missing
+constexpr int LivePlotsGapLinkLost = 154;
+constexpr int LivePlotsGapLinkClosed = 155;
+constexpr int LivePlotsGapLinesMissing = 156; // %1 lines
+constexpr int LivePlotsGapSilence = 157;      // %1 ms
+constexpr int LivePlotsReading = 158;         // + file name
+
+// Desktop program: data folder, firmware result, detail phrases (170 to 229)
+// The per-user copy keeps files the user changed although newer ones were
+// installed; + the shipped files' paths, one a line.
+constexpr int NewerShippedFilesKept = 170;
+// The lines after message 21 (a good firmware update).
+constexpr int FirmwareBytesWritten = 171; // %1 bytes
+constexpr int FirmwareBytesNotReported = 172;
+constexpr int FirmwareBytesVerified = 173; // %1 bytes
+constexpr int FirmwareNotVerified = 174;
+constexpr int FirmwareVersionBeforeAfter = 175; // %1 before, %2 now
+constexpr int FirmwareVersionBeforeOnly = 176;  // %1 before; no announcement since
+constexpr int FirmwareVersionUnknown = 177;     // in place of %1 of 175, 176
+
+// Detail phrases: reasons and list lines added to messages (DetailPhrase).
+// Files: %1 the file or folder, %2 the system's reason.
+constexpr int PhraseFileCannotOpen = 178;
+constexpr int PhraseFileCannotRead = 179;
+constexpr int PhraseFileChangedWhileRead = 180;
+constexpr int PhraseFileCannotCreate = 181;
+constexpr int PhraseFileCannotWrite = 182;
+constexpr int PhraseFolderCannotCreate = 183;
+constexpr int PhraseNotALiveRecording = 184;         // %1 file
+constexpr int PhraseFolderInsideProgramFolder = 185; // %1 folder, %2 the program's folder
+constexpr int PhraseMalformedFromGcu = 186;          // %1 what is wrong with it
+// The configuration dump.
+constexpr int PhraseDumpNoEndMark = 187;
+constexpr int PhraseDumpFieldCount = 188; // %1 fields, %2 expected
+// Records of a file left out: %1 record, %2 ID, %3 command word (189 to 196).
+constexpr int PhraseLeftOutIdOutOfRange = 189;
+constexpr int PhraseLeftOutNoSuchCommand = 190;
+constexpr int PhraseLeftOutWrongCommandWord = 191;
+constexpr int PhraseLeftOutValueNotNumber = 192;
+constexpr int PhraseLeftOutValueOutsideLimits = 193;
+constexpr int PhraseLeftOutValueNotAChoice = 194;
+constexpr int PhraseLeftOutUnknownControl = 195;
+constexpr int PhraseLeftOutNoFreePlace = 196;
+// Firmware images: %1 the line of the file where there is one.
+constexpr int PhraseHexNotHexPairs = 197;
+constexpr int PhraseHexLengthMismatch = 198;
+constexpr int PhraseHexChecksum = 199;
+constexpr int PhraseHexNoEndRecord = 200;
+constexpr int PhraseHexNoData = 201;
+constexpr int PhraseHexTextAfterEnd = 202;
+constexpr int PhraseHexNotARecord = 203;
+constexpr int PhraseHexTypeUnsupported = 204; // %2 type
+constexpr int PhraseHexTypeLength = 205;      // %2 type, %3 bytes
+constexpr int PhraseHexBeyondFlash = 206;     // %2 address, %3 bytes, %4 last address
+constexpr int PhraseHexCannotRead = 207;      // %1 reason, %2 file
+constexpr int PhraseHexTooLarge = 208;
+// The programmer.
+constexpr int PhraseAvrdudeNotFound = 209;   // %1 with %2, %3 with %4
+constexpr int PhraseAvrdudeNotStarted = 210; // %1 program
+constexpr int PhraseAvrdudeWorkFolder = 211; // %1 folder, %2 reason
+constexpr int PhraseAvrdudeCopy = 212;       // %1 file, %2 reason
+// Why the unit's settings could not be kept in a restore point.
+constexpr int PhraseNoGcuConnected = 213;
+constexpr int PhraseGcuStreamingLive = 214;
+constexpr int PhraseGcuSentNoConfiguration = 215;
+constexpr int PhraseGcuNotTellableApart = 216;
 } // namespace Msg

@@ -163,9 +163,51 @@ QString MessageLabel(int messageNumber) {
                                                     QStringLiteral("R"), QStringLiteral("0"));
 }
 
+std::optional<TranslationFileFault> CheckTranslationLines(const QStringList& lines) {
+    if (lines.isEmpty())
+        return TranslationFileFault{0, QStringLiteral("the file is empty")};
+    if (lines.size() > L::RowCount)
+        return TranslationFileFault{
+            0,
+            QStringLiteral("the file has %1 lines, %2 at most").arg(lines.size()).arg(L::RowCount)};
+    for (int row = 0; row < lines.size(); ++row) {
+        const int columns = int(lines[row].count(u';')) + 1;
+        if (columns < L::ColumnCount)
+            return TranslationFileFault{
+                row + 1,
+                QStringLiteral("%1 columns where %2 are needed").arg(columns).arg(L::ColumnCount)};
+    }
+    const QStringList titles = lines.first().split(u';');
+    QStringList expected = {QStringLiteral("COMPONENT"), QStringLiteral("PROPERTY")};
+    for (int language = L::FirstLanguage; language <= L::LastLanguage; ++language)
+        expected << LanguageTitle(language);
+    for (int col = 0; col < L::ColumnCount; ++col) {
+        const QString& title = titles[col];
+        const bool bracketed =
+            col >= LanguageColumn(L::FirstLanguage) && title == u'[' + expected[col] + u']';
+        if (title != expected[col] && !bracketed)
+            return TranslationFileFault{1, QStringLiteral("the title of column %1 is \"%2\" where "
+                                                          "\"%3\" belongs")
+                                               .arg(col + 1)
+                                               .arg(title.left(40), expected[col])};
+    }
+    for (int n = 1; n <= L::MessageCount && MessageRow(n) < lines.size(); ++n) {
+        const QString label = lines[MessageRow(n)].section(u';', 0, 0);
+        if (!label.isEmpty() && label != MessageLabel(n))
+            return TranslationFileFault{
+                MessageRow(n) + 1,
+                QStringLiteral("\"%1\" where \"%2\" belongs").arg(label.left(40), MessageLabel(n))};
+    }
+    return std::nullopt;
+}
+
 QString TranslateString(const StringGridModel& grid, int language, int messageNumber) {
-    if (messageNumber < 1 || messageNumber > L::MessageCount || !IsValidLanguage(language))
+    if (messageNumber < 1 || messageNumber > L::MessageCount)
         return {};
+    // Before any language is chosen (a start-up that ended early) the texts
+    // are English.
+    if (!IsValidLanguage(language))
+        language = L::FirstLanguage;
     const int row = MessageRow(messageNumber);
     QString text = grid.Cell(LanguageColumn(language), row);
     // A text the table lacks in this language: its English text, from the
@@ -175,20 +217,6 @@ QString TranslateString(const StringGridModel& grid, int language, int messageNu
     if (text.isEmpty())
         text = BuiltInMessageText(messageNumber);
     return text;
-}
-
-QString BuiltInMessageText(int messageNumber) {
-    static const TranslationMessages builtIn = [] {
-        // The English texts of the message file, compiled in as a resource.
-        Q_INIT_RESOURCE(BuiltInTexts);
-        try {
-            return LoadTranslationMessages(QStringLiteral(":/translation/texts/Messages.csv"));
-        } catch (const QvException&) {
-            return TranslationMessages{};
-        }
-    }();
-    const auto found = builtIn.texts.find(messageNumber);
-    return found == builtIn.texts.end() ? QString() : found->front();
 }
 
 TranslatableKind TranslatableKindOfClassName(const QString& className) {

@@ -12,6 +12,8 @@
 //   rows 502..1000 message texts 1..499, labelled "String 001" .. "String 499"
 //                (the first 100 are the designed set; the program's own
 //                messages continue the numbering in the rows after them).
+#include "util/DetailPhrase.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -28,8 +30,8 @@ constexpr int PropertyColumn = 1;
 constexpr int FirstControlRow = 1;
 constexpr int LastControlRow = 501;
 constexpr int MessageCount = 499; // rows 502..1000
-constexpr int FirstLanguage = 1; // English
-constexpr int LastLanguage = 5;  // German
+constexpr int FirstLanguage = 1;  // English
+constexpr int LastLanguage = 5;   // German
 // Below the program's folder.
 inline const char* const FileName = "CFG/Translations.CSV";
 } // namespace TranslationLayout
@@ -47,13 +49,26 @@ int MessageRow(int messageNumber);
 // Column-0 label of message N: "String " and N with three digits ("String 007").
 QString MessageLabel(int messageNumber);
 
+// Why a translation file cannot be used: the file's line (the title line is
+// line 1; 0 for the file as a whole) and what is wrong.
+struct TranslationFileFault {
+    int line = 0;
+    QString reason;
+};
+// Checks the lines of a translation file: a title line of the seven column
+// titles (a language title may be in brackets), at most 1001 lines of seven
+// columns each, and every labelled message row labelled with its own number
+// ("String 007" on line 509). Nothing when the file can be used.
+std::optional<TranslationFileFault> CheckTranslationLines(const QStringList& lines);
+
 // Message N (1..499) in the given language. A cell left empty gives the
 // English text of the table, else the English text built into the program
-// (translation/texts/Messages.csv); a number outside 1..499, an unknown
-// language or a message nobody wrote give an empty text.
+// (translation/texts/Messages.csv); a language outside 1..5 (none chosen
+// yet) is English; a number outside 1..499 or a message nobody wrote give an
+// empty text.
 QString TranslateString(const StringGridModel& grid, int language, int messageNumber);
-// The English text of message N as built into the program; empty when none.
-QString BuiltInMessageText(int messageNumber);
+// BuiltInMessageText(N), the English text of message N as built into the
+// program, is util/DetailPhrase.h's.
 
 // The kinds of component that take part in translation; every other kind is
 // Other. Marker shapes are Other too.

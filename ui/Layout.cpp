@@ -53,7 +53,7 @@ const std::vector<GridRecipe>& Recipes() {
         {0, 1, 0}, {0, 0, 0}, 6, 2},
     {"GBCommunication", {
         "CBSerialCommunicationComPort:2 ^LedSerialCommunication LSerialCommunicationStatus",
-        "BSerialCommunicationConnectDisconnect BCommunicationGetConfig . ."},
+        "BSerialCommunicationConnectDisconnect BCommunicationGetConfig . >BCommunicationLanguage"},
         {1, 1, 0, 0}, {0, 0}, 6, 4},
 
     // ------------------------------------------------------------ Main Setting
@@ -357,8 +357,18 @@ const std::vector<GridRecipe>& Recipes() {
     {"PTranslationsGrid", {"SGTranslation"}, {1}, {1}, 0, 0},
 
     // ------------------------------------------------------------ live plots
-    {"TSLivePlots", {"PLivePlotsCharts PLivePlotsSide", "LLivePlotsResolution:2"},
-        {1, 0}, {1, 0}, 4, 4},
+    {"TSLivePlots", {"PLivePlotsCharts PLivePlotsSide", "PLivePlotsTools:2",
+        "LLivePlotsResolution:2"},
+        {1, 0}, {1, 0, 0}, 4, 4},
+    {"PLivePlotsTools", {"GBLivePlotsReplay GBLivePlotsOverlay . BLivePlotsExportShifts"},
+        {0, 0, 1, 0}, {1}, 0, 6},
+    {"GBLivePlotsReplay", {
+        "BLivePlotsPlay CBLivePlotsSpeed PBLivePlotsReading BLivePlotsCancelReading"},
+        {0, 0, 0, 0}, {1}},
+    {"GBLivePlotsOverlay", {
+        "BLivePlotsOverlayFile BLivePlotsOverlayShift CBLivePlotsOverlayShift "
+        "BLivePlotsOverlayClear"},
+        {0, 0, 0, 0}, {1}},
     {"PLivePlotsSide", {"GBLivePlotsRecording", "GBLivePlotsView", "GBLivePlotsSeries",
         "LLivePlotsShifts", "SGLivePlotsShifts"},
         {1}, {0, 0, 0, 0, 1}, 0, 4},
@@ -422,6 +432,9 @@ const SizeOverride sizeOverrides[] = {
     {"PBottom", -1, 88},
     {"PRight", 320, -1},
     {"PLivePlotsSide", 280, -1},
+    {"CBLivePlotsSpeed", 52, -1},
+    {"PBLivePlotsReading", 70, -1},
+    {"CBLivePlotsOverlayShift", 104, -1},
     {"CBRestorePointsUnit", 220, -1},
     {"ESerialLiveGear", 30, 18},
     {"ESerialLiveSelector", 30, 18},

@@ -7,6 +7,7 @@
 // first use from the shipped CFG/ and FW/ (the shipped files are never
 // changed). CfgFolder() and FwFolder() lie below the data folder.
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -37,7 +38,30 @@ void SetUserDataFolder(const QString& folder);
 using FolderWritableCheck = std::function<bool(const QString& cfgFolder)>;
 void SetFolderWritableCheck(FolderWritableCheck check);
 
-// Copies every file below Source's CFG/ and FW/ that Target does not hold yet
-// (file modes kept, so a programmer in FW/avrdude stays executable). False when
-// a folder or file could not be made.
+// Brings Target's copy of Source's CFG/ and FW/ up to date, file by file, and
+// remembers in Target (ShippedCopiesFileName) which shipped content each copy
+// came from:
+//   - a file Target lacks is copied (file modes kept, so a programmer in
+//     FW/avrdude stays executable, and made writable for its owner);
+//   - a copy the user never changed is replaced when Source now ships
+//     another version of it (an upgrade);
+//   - a copy the user changed is kept; when Source ships another version, the
+//     file is listed once in NewerShipped (the next refresh lists it again
+//     only for yet another version). A copy whose origin is not known (made
+//     before the program remembered it) and that differs counts as changed.
+// The translation table's language marker (the brackets of its title row) is
+// the program's own writing, not a change: it is carried over into a
+// refreshed table. False when a folder or file could not be made.
+struct SeedReport {
+    bool complete = true;
+    QStringList refreshed;    // relative paths ("CFG/Commands.CSV") replaced by the shipped ones
+    QStringList newerShipped; // relative paths kept although the shipped ones are newer
+};
+SeedReport RefreshDataFolder(const QString& source, const QString& target);
 bool SeedDataFolder(const QString& source, const QString& target);
+inline const char* const ShippedCopiesFileName = "shipped-copies.json";
+
+// The files of the per-user copy that the user changed although this
+// installation ships newer ones (relative paths), found when the data folder
+// was chosen; each is given once, the list is empty afterwards.
+QStringList TakeNewerShippedFiles();

@@ -7,12 +7,11 @@
 #include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
 #include "util/Exceptions.h"
+#include "util/FileErrors.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
-#include <QSaveFile>
-#include <QSet>
 #include <QTimer>
 
 namespace {
@@ -261,7 +260,7 @@ const RestorePointsPage::ReadPoint* RestorePointsPage::CachedPoint(const Restore
                     .value();
     } catch (const QvException& failure) {
         if (error)
-            *error = failure.Message();
+            *error = form_.ReasonText(failure);
         return nullptr;
     }
 }
@@ -315,7 +314,8 @@ void RestorePointsPage::CompareFile(const QString& fileName) {
     try {
         file = ReadConfigFile(fileName);
     } catch (const QvException& error) {
-        ShowMessage(form_.TranslateString(Msg::RestorePointsFileNotCompared) + error.Message(),
+        ShowMessage(form_.TranslateString(Msg::RestorePointsFileNotCompared) +
+                        form_.ReasonText(error),
                     TMsgDlgType::mtWarning);
         return;
     }
@@ -468,9 +468,7 @@ void RestorePointsPage::ExportCsv(const QString& fileName) {
     const QString text = ComparisonCsv(
         comparison_, shown_, form_.TranslateString(Msg::RestorePointsCompareTitles).split(u'|'));
     const QByteArray bytes = text.toUtf8();
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw EInOutError(
-            QStringLiteral("Cannot write file \"%1\": %2").arg(fileName, file.errorString()));
+    if (const std::optional<FileSaveFailure> failure = SaveWholeFile(fileName, bytes))
+        throw EInOutError(DetailPhrase{Msg::PhraseFileCannotWrite, {fileName, failure->reason}});
     ShowMessage(form_.TranslateString(Msg::RestorePointsExported) + QFileInfo(fileName).fileName());
 }

@@ -1,5 +1,6 @@
 #include "ui/UnitMain.h"
 #include "translation/MessageNumbers.h"
+#include "translation/ToolkitTranslations.h"
 #include "util/BuildInfo.h"
 
 #include "translation/TranslationTable.h"
@@ -7,11 +8,13 @@
 #include "ui/Inventory.h"
 #include "ui/Layout.h"
 #include "ui/LivePlots.h"
+#include "ui/ProgramPaths.h"
 #include "util/StringGridModel.h"
 #include "util/UnitUtils.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QScreen>
@@ -75,6 +78,10 @@ void TFormMain::InstallDialogTexts() {
 
 TFormMain::~TFormMain() {
     qApp->removeEventFilter(this);
+    // The page draws from the live session: it goes first, then the session
+    // ends an open recording as "program closed".
+    delete livePlots_;
+    livePlots_ = nullptr;
     // The port's events call into the window: none may come once it goes.
     UnwireSerialPortEvents();
     if (FormMain == this) {
@@ -376,6 +383,7 @@ void TFormMain::WireLayoutHandlers() {
     for (const char* language : {"BTranslateEnglish", "BTranslateItalian", "BTranslateFrench",
                                  "BTranslateSpanish", "BTranslateGerman"})
         AttachHandler(QString::fromLatin1(language), &TFormMain::BTranslateEnglishClick);
+    WireLanguageChoice();
 }
 
 // ---------------------------------------------------------------- start-up
@@ -388,7 +396,7 @@ void TFormMain::showEvent(QShowEvent* event) {
     RunReported([this] { FormShow(this); });
 }
 
-void TFormMain::FormShow(QObject* Sender) {
+void TFormMain::FormShow(QObject*) {
     SequenceActivePositionGLOB = 0;
     SilentControlsEventsGLOB = true;
     SilentActivePageChangeGLOB = false;
@@ -402,7 +410,10 @@ void TFormMain::FormShow(QObject* Sender) {
         Commands.Clear(index);
         ClearSequenceRecord(index);
     }
-    BLoadCommandsClick(Sender);
+    // A file that cannot serve as the command table ends the start-up here,
+    // reported; the link stays closed.
+    if (!LoadCommandTableAtStartUp())
+        return;
     AssignCommandsToControls();
     // Until a unit is read, the working copy is the table's defaults.
     Session.Working().ShowDefaults();
@@ -418,13 +429,30 @@ void TFormMain::FormShow(QObject* Sender) {
     for (int col = 2; col <= 6; ++col)
         translation.SetColWidths(col, 200);
     LanguageGLOB = 1;
+    UseToolkitTranslations(LanguageGLOB);
+    ShowLanguageChoice();
     LoadStandardTranslation();
     SilentControlsEventsGLOB = false;
     ShowOrigin();
     WarnIfCommandTableHoldsNothing();
+    // Files of the per-user copy that the user changed although a newer one
+    // came with this installation: said once, when the window is up.
+    PostReported(this, [this] { TellOfNewerShippedFiles(); });
     // A known adapter that another driver took shows no port: say so once the
     // window is up.
     PostReported(this, [this] { ReportAdaptersWithoutPort(false); });
+}
+
+void TFormMain::TellOfNewerShippedFiles() {
+    const QStringList files = TakeNewerShippedFiles();
+    if (files.isEmpty())
+        return;
+    QStringList shipped;
+    for (const QString& file : files)
+        shipped << QDir::toNativeSeparators(ProgramFolder() + u'/' + file);
+    ShowMessage(TranslateString(Msg::NewerShippedFilesKept) + QStringLiteral("\n\n") +
+                    MessageList(shipped),
+                TMsgDlgType::mtInformation);
 }
 
 // ---------------------------------------------------------------- closing
@@ -547,4 +575,14 @@ void TFormMain::ForceOrReleasePCBVersion() {
 QString TFormMain::TranslateString(int StringIndex) const {
     return ::TranslateString(Control<TStringGrid>(QStringLiteral("SGTranslation")).Model(),
                              LanguageGLOB, StringIndex);
+}
+
+QString TFormMain::PhraseText(const DetailPhrase& phrase) const {
+    if (phrase.message == 0)  // a text without a message of its own
+        return phrase.values.join(u' ');
+    return FillPhrase(TranslateString(phrase.message), phrase.values);
+}
+
+QString TFormMain::ReasonText(const QvException& error) const {
+    return error.Phrase() ? PhraseText(*error.Phrase()) : error.Message();
 }

@@ -29,10 +29,13 @@
 #include "ui/Controls.h"
 #include "ui/Dialogs.h"
 #include "ui/Shortcuts.h"
+#include "util/DetailPhrase.h"
+#include "util/Exceptions.h"
 
 #include <QElapsedTimer>
 #include <QHash>
 #include <QList>
+#include <QMap>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -45,6 +48,7 @@
 struct CalibrationStep;
 struct InventoryItem;
 class LivePlots;
+class LiveSession;
 struct ComponentTexts;
 class RestorePointsPage;
 
@@ -179,11 +183,22 @@ class TFormMain : public QWidget {
 
     // Message N of the translation table in the current language.
     QString TranslateString(int StringIndex) const;
+    // A detail phrase in the current language.
+    QString PhraseText(const DetailPhrase& phrase) const;
+    // Why an error happened, in the current language where the error has a
+    // phrase, else its own text.
+    QString ReasonText(const QvException& error) const;
 
     // ------------------------------------------------------------ commands page
     void BLoadCommandsClick(QObject* Sender);
+    // Start-up's load of the command table. False when the file cannot serve
+    // as the table: one message names the file, the line and what is wrong.
+    bool LoadCommandTableAtStartUp();
     // Message 59 when the command table holds no command at all.
     void WarnIfCommandTableHoldsNothing();
+    // Nothing is read from or sent to a GCU without a usable command table:
+    // the link stays closed (no auto-connect, Connect does nothing).
+    bool CommandTableUsable() const { return commandTableUsable_; }
     void BRefreshCommandsClick(QObject* Sender);
     void BSaveCommandsClick(QObject* Sender);
 
@@ -208,6 +223,8 @@ class TFormMain : public QWidget {
     void EnableControls();
     // The colour of a status letter; ActiveControl for the selected entry.
     static TColor GetStatusColor(const QString& Status, bool ActiveControl);
+    // The hint of a control bound to command Id: "Id [WORD] description".
+    static QString CommandHint(int id, const TCommandRecord& row);
     // Paints ControlName, whose class name is ControlType; a check box shows
     // the colour on its marker "S" + name, hidden while the colour is clWhite.
     void SetControlColor(const QString& ControlType, const QString& ControlName, TColor AColor);
@@ -237,6 +254,7 @@ class TFormMain : public QWidget {
     // Writes the table after a language switch; a failure is shown once.
     void StoreLanguageChoice(QObject* Sender);
     bool languageStoreFailureShown_ = false;
+    bool translationFileUnusable_ = false; // start-up found it broken: never written
     // Every component as "Create" sees it, in component order.
     std::vector<ComponentTexts> WindowComponentTexts() const;
     // The connect button shows the closed link's caption, in English or in
@@ -247,9 +265,10 @@ class TFormMain : public QWidget {
     // Live mode on or off as the check box "Active" now stands (also Ctrl+L,
     // and the pause of a calibration step).
     void CBLiveActiveClick(QObject* Sender);
-    // One complete status line of the live stream, as the receive handler
+    // One complete status line of the live stream, and when it arrived (now
+    // when not known), as the receive handler
     // assembled it from the pieces.
-    void GetLive(const QString& line);
+    void GetLive(const QString& line, std::optional<SteadyTime> arrived = std::nullopt);
     // Prepares the live panel for "ACTIVE" or "INACTIVE"; any other text does nothing.
     void SetLiveControls(const QString& Status);
     // Status lines shown so far (measurements and tests count them).
@@ -278,7 +297,12 @@ class TFormMain : public QWidget {
     void BLivePlotsStopRecordingClick(QObject* Sender);
     void BLivePlotsOpenClick(QObject* Sender);
     void BLivePlotsShowLiveClick(QObject* Sender);
+    void BLivePlotsOverlayFileClick(QObject* Sender);
+    void BLivePlotsExportShiftsClick(QObject* Sender);
     LivePlots& Plots() const { return *livePlots_; }
+    // The live stream over time (lines, gaps, shift times, the recorder),
+    // fed by the link whichever page is in front.
+    LiveSession& LiveData() const { return *liveSession_; }
     // The folder recordings are offered in: "recordings" in the user's data folder.
     static QString RecordingsFolder();
 
@@ -302,6 +326,9 @@ class TFormMain : public QWidget {
     void SetLinkLimits(const LinkExchange::Limits& limits);
     // Sends 8-bit text through the serial-port object; raises when not open.
     void SendFrame(const QByteArray& frame);
+    // The same for the link's requests: a refused send means the link is gone
+    // (ELinkGone), which the request reports as the link lost.
+    void SendLinkFrame(const QByteArray& frame);
     // The serial-port object's events.
     void SerialPortReceive(TSerialPort* Sender, const QByteArray& Buffer);
     void SerialPortSend(TSerialPort* Sender, const QByteArray& Buffer);
@@ -323,8 +350,9 @@ class TFormMain : public QWidget {
     // tells the user; false when it could not be taken.
     bool GetConfig(const QString& AString);
     void BApplyConfigClick(QObject* Sender);
-    // "[SAVEPRMT 0]" and the exclamation sound; nothing is awaited.
-    void SaveCPUParameters();
+    // "[SAVEPRMT 0]" and the exclamation sound, then a moment for the GCU to
+    // answer the store before anything else is asked (the session's store).
+    WaitResult SaveCPUParameters();
 
     // ------------------------------------------------------------ parameter editing
     // Change capture: a bound control's edit becomes a pending change. Text
@@ -489,6 +517,11 @@ class TFormMain : public QWidget {
     void WireLayoutHandlers();
     void RunShortcut(ShortcutAction action);
     void ClickLanguageButton(const char* name);
+    // The language button of the Communication group: a menu of the five
+    // languages by their own names; its caption is the code of the one in use.
+    void WireLanguageChoice();
+    void ShowLanguageChoice();
+    void TellOfNewerShippedFiles();
     void ForceOrReleasePCBVersion();
     void ToggleTab(const char* pageName);
     bool IsFirstSightOfKey(QObject* receiver, const QEvent* event);
@@ -536,9 +569,15 @@ class TFormMain : public QWidget {
     void DiscardSequenceForDownload();
     void ShowConfigurationInControls();
     void ShowCommandInControl(QObject* component, int id);
+    // The values of the last download that lie outside their limits, by ID:
+    // their controls show them marked.
+    QMap<int, LimitRefusal> outsideLimits_;
+    QString OutsideLimitsHint(int id) const;
     QVector<LeftOutRecord> DiscardUnfitLoadedEntries();
     void EndApplyConfig();
     AutoConnector autoConnector_;
+    bool commandTableUsable_ = false;
+    void StopLinkWithoutCommandTable();
     // Adapters that come and go (ui/UnitMainAdapters.cpp).
     void WatchPorts();
     void PortDeviceChanged(const QString& action, const QString& subsystem);
@@ -562,6 +601,9 @@ class TFormMain : public QWidget {
     void CloseLinkForFirmwareUpdate();
     void ReopenLinkAfterFirmwareUpdate(const QString& portName);
     void ShowFirmwareProgress(const QString& chunk);
+    QString AwaitAnnouncedFirmware();
+    void ShowFirmwareResult(const FirmwareUpdateResult& result);
+    bool offerToReadAfterFirmwareReport_ = false;
     bool firmwareUpdateRunning_ = false;
     quint64 noticeGeneration_ = 0;
     bool firmwareOutputEndsWithCR_ = false;
@@ -572,7 +614,11 @@ class TFormMain : public QWidget {
     bool pointFailureShown_ = false;
     // Live plots and recordings.
     void WireLivePlotsHandlers();
+    // The link ended (lost or closed): the live session notes the gap and
+    // ends a recording; a file not written completely is reported.
+    void LiveLinkEnded(bool lost);
     void EndLiveRecording(const char* reason);
+    std::unique_ptr<LiveSession> liveSession_;
     LivePlots* livePlots_ = nullptr; // a child of the window
 };
 

@@ -19,11 +19,6 @@ const TTabSheet* PageOf(const QObject* control) {
     return nullptr;
 }
 
-QString BoundHint(int id, const TCommandRecord& row) {
-    return QString::number(id) + QStringLiteral(" [") + row.Command + QStringLiteral("] ") +
-           row.Description;
-}
-
 // The row learns which control shows it and on which page (1 = Main Setting);
 // a second control of the same command becomes its second sender.
 void RecordSender(TCommandRecord& row, const QObject* control) {
@@ -111,11 +106,16 @@ void TFormMain::AssignCommandsToControls() {
         if (!ShowDefaultValue(component, row))
             continue;
         AttachBoundControlHandler(*this, component);
-        control->SetHint(BoundHint(id, row));
+        control->SetHint(CommandHint(id, row));
         control->SetShowHint(true);
         SetControlColor(ClassName(component), component->objectName(), GetStatusColor("", false));
         RecordSender(row, component);
     }
+}
+
+QString TFormMain::CommandHint(int id, const TCommandRecord& row) {
+    return QString::number(id) + QStringLiteral(" [") + row.Command + QStringLiteral("] ") +
+           row.Description;
 }
 
 TColor TFormMain::GetStatusColor(const QString& Status, bool ActiveControl) {

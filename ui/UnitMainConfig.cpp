@@ -3,8 +3,9 @@
 // Config." turns values loaded from a file into ordinary pending changes;
 // SaveCPUParameters tells the GCU to store its parameters.
 #include "device/ConfigDump.h"
-#include "device/DeviceFrames.h"
+#include "model/ParameterLimits.h"
 #include "translation/MessageNumbers.h"
+#include "ui/Dialogs.h"
 #include "ui/UnitMain.h"
 #include "util/UnitUtils.h"
 
@@ -78,18 +79,43 @@ bool TFormMain::GetConfig(const QString& AString) {
     const ReadOutcome outcome = Session.TakeDownloadedDump(AString);
     bar.SetPosition(0);
     if (!outcome.Ok()) {
-        ShowMessage(TranslateString(Msg::MalformedConfiguration) + u' ' + outcome.malformed,
+        ShowMessage(TranslateString(Msg::MalformedConfiguration) + u' ' +
+                        (outcome.malformedPhrase ? PhraseText(*outcome.malformedPhrase)
+                                                 : outcome.malformed),
                     TMsgDlgType::mtError);
         return false;
     }
     Control<TEdit>(QStringLiteral("EPCBVersion")).SetText(outcome.reading->pcbText);
     Control<TLabel>(QStringLiteral("LSystemInfoReboots"))
         .SetCaption(QString::number(outcome.reading->reboots));
+    // Values outside their limits are shown as the unit holds them, marked.
+    const QVector<LimitRefusal> outside =
+        UnitValuesOutsideLimits(Commands, outcome.reading->values, [this](int id) {
+            return IsCommandVisibleOnPcb(Commands, id, PCBVersionGLOB);
+        });
+    outsideLimits_.clear();
+    for (const LimitRefusal& value : outside)
+        outsideLimits_.insert(value.commandId, value);
     ShowConfigurationInControls();
     TimerCalculateBarrelDegrees->SetEnabled(true);
-    ShowMessage(TranslateString(Msg::ConfigRead));
+    if (outside.isEmpty()) {
+        ShowMessage(TranslateString(Msg::ConfigRead));
+    } else {
+        ShowMessage(TranslateString(Msg::ConfigRead) + QStringLiteral("\n\n") +
+                        TranslateString(Msg::ValuesOutsideLimits) + u'\n' +
+                        MessageList(OutsideLimitsLines(Commands, outside, RPMFactorGLOB)),
+                    TMsgDlgType::mtWarning);
+    }
     EnableControls();
     return true;
+}
+
+QString TFormMain::OutsideLimitsHint(int id) const {
+    const auto found = outsideLimits_.constFind(id);
+    if (found == outsideLimits_.constEnd())
+        return QString();
+    const OutsideLimitsText text = OutsideLimitsDisplayText(Commands, *found, RPMFactorGLOB);
+    return TranslateString(Msg::ValueOutsideLimitsHint).arg(text.value, text.minimum, text.maximum);
 }
 
 void TFormMain::ShowConfigurationInControls() {
@@ -102,14 +128,29 @@ void TFormMain::ShowConfigurationInControls() {
 }
 
 // Value and colour of command Id's row, and whether the PCB version has it.
+// A value outside its limits is shown as the unit holds it (a spin edit
+// would hold it to its limits), in the colour and with a hint that say so.
 void TFormMain::ShowCommandInControl(QObject* component, int id) {
     auto* widget = qobject_cast<QWidget*>(component);
     const bool visible = IsCommandVisibleOnPcb(Commands, id, PCBVersionGLOB);
     const bool hasRow = CommandTable::IsValidId(id);
     const QString name = component->objectName();
-    const TColor color = hasRow ? GetStatusColor(Commands[id].Status, false) : clWhite;
+    const bool outside = hasRow && outsideLimits_.contains(id);
+    TColor color = hasRow ? GetStatusColor(Commands[id].Status, false) : clWhite;
+    if (outside)
+        color = OutsideLimitsColor;
+    TControl* control = AsControl(component);
+    const bool bound = qobject_cast<TSpinEdit*>(component) || qobject_cast<TEdit*>(component) ||
+                       qobject_cast<TRadioGroup*>(component) || qobject_cast<TCheckBox*>(component);
+    if (hasRow && bound && control) {
+        const QString note = OutsideLimitsHint(id);
+        control->SetHint(CommandHint(id, Commands[id]) +
+                         (note.isEmpty() ? QString() : u'\n' + note));
+    }
     if (auto* spin = qobject_cast<TSpinEdit*>(component)) {
-        if (hasRow)
+        if (outside)
+            spin->SetText(SpinTextForValue(Commands[id]));
+        else if (hasRow)
             spin->SetValue(RoundedDisplayValue(Commands[id]));
         SetControlColor(QStringLiteral("TSpinEdit"), name, color);
     } else if (auto* edit = qobject_cast<TEdit*>(component)) {
@@ -179,7 +220,15 @@ void TFormMain::EndApplyConfig() {
 
 // ---------------------------------------------------------------- storing
 
-void TFormMain::SaveCPUParameters() {
-    SendFrame(DeviceFrames::SaveParameters());
-    QApplication::beep();
+// The store as the session gives it: "[SAVEPRMT 0]", then a moment for the
+// GCU to answer; the exclamation sound follows the store (storeSent).
+WaitResult TFormMain::SaveCPUParameters() {
+    try {
+        const WaitResult result = Exchange().StoreParameters();
+        if (result != WaitResult::LinkLost)
+            QApplication::beep();
+        return result;
+    } catch (const QvException&) {
+        return WaitResult::LinkLost;
+    }
 }

@@ -4,7 +4,6 @@
 // itself.
 #include "device/ConnectionRules.h"
 #include "device/LinkLogging.h"
-#include "model/LiveRecording.h"
 #include "serial/SerialDevice.h"
 #include "translation/MessageNumbers.h"
 #include "ui/UnitMain.h"
@@ -37,6 +36,8 @@ void TFormMain::BSerialCommunicationConnectDisconnectClick(QObject*) {
         return;
     if (Control<TButton>(ConnectButtonName).Tag() != 0)
         return CloseLink();
+    if (!commandTableUsable_)
+        return;
     bool opened = false;
     try {
         opened = OpenLink(entry);
@@ -89,7 +90,7 @@ void TFormMain::CloseLink() {
     auto& live = Control<TCheckBox>(QStringLiteral("CBLiveActive"));
     if (live.Checked())
         live.SetChecked(false); // its handler stops the stream before the port closes
-    EndLiveRecording(LiveCsv::EndDisconnected);
+    LiveLinkEnded(false);
     Session.BeginClosing();
     SerialPort->Close();
     qCInfo(lcLink) << "link closed by the user";
@@ -137,7 +138,7 @@ void TFormMain::ShowClosedLinkAndRefreshPorts() {
 void TFormMain::LinkLost() {
     if (Control<TButton>(ConnectButtonName).Tag() != 1 || SerialPort->IsConnected())
         return;
-    EndLiveRecording(LiveCsv::EndLinkLost);
+    LiveLinkEnded(true);
     StopLiveWithoutSending();
     Session.BeginClosing();
     SerialPort->Close(); // ends what is left of the connection
@@ -170,7 +171,7 @@ void TFormMain::StopLiveWithoutSending() {
 // tag says whether the link is open, whatever language its caption is in and
 // also when the message texts are missing (the caption is then empty).
 bool TFormMain::AutoConnectIdle() const {
-    return Control<TButton>(ConnectButtonName).Tag() != 0 ||
+    return !commandTableUsable_ || Control<TButton>(ConnectButtonName).Tag() != 0 ||
            Control<TComboBox>(PortBoxName).Text() != QLatin1String(PortBox::AutoConnect);
 }
 

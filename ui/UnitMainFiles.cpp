@@ -85,7 +85,7 @@ ReplaceAsker ReplaceQuestionOf(const TFormMain& form) {
 // A file plainly not of its kind is refused with what is wrong with it, in
 // the user's language; other read errors give the system's text.
 void ReportFileNotLoaded(const TFormMain& form, const EInOutError& error) {
-    QString reason = error.Message();
+    QString reason = form.ReasonText(error);
     if (const auto* refused = dynamic_cast<const ERecordFileRefused*>(&error)) {
         const int message = refused->Reason() == ERecordFileRefused::Why::NotWholeRecords
                                 ? Msg::FileNotWholeRecords
@@ -144,8 +144,11 @@ BoundControlLookup TFormMain::BoundControls() const {
 
 // The count the message asks for, then one line per record saying why.
 QString TFormMain::LeftOutRecordsText(const QVector<LeftOutRecord>& leftOut) const {
+    QStringList lines;
+    for (const LeftOutRecord& record : leftOut)
+        lines << PhraseText(LeftOutRecordPhrase(record));
     return TranslateString(Msg::RecordsLeftOut) + QString::number(leftOut.size()) +
-           QStringLiteral("\n\n") + MessageList(LeftOutRecordLines(leftOut));
+           QStringLiteral("\n\n") + MessageList(lines);
 }
 
 void TFormMain::ReportLeftOutRecords(const QVector<LeftOutRecord>& leftOut) {

@@ -11,8 +11,11 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QTimer>
+#include <utility>
 
 namespace {
 const QString FirmwareButtonName = QStringLiteral("BRecoveryFirmwareUpdate");
@@ -27,6 +30,9 @@ const QString CommunicationGroupName = QStringLiteral("GBCommunication");
 
 // avrdude prints a few hundred lines; a runaway program cannot fill the memory.
 constexpr int MaxProgressLines = 5000;
+// How long the reopened link is given for the GCU to boot and announce itself
+// (the boot loader's pause included) before the report goes without it.
+constexpr int AnnouncementWaitMs = 15000;
 
 void ShowHourglass(bool busy) {
     if (busy)
@@ -91,12 +97,74 @@ FirmwareUpdateHooks TFormMain::FirmwareWindowHooks() {
     hooks.reopenLink = [this](const QString& portName) { ReopenLinkAfterFirmwareUpdate(portName); };
     hooks.showProgress = [this](const QString& chunk) { ShowFirmwareProgress(chunk); };
     hooks.setBusy = ShowHourglass;
-    hooks.showMessage = [this](int messageNumber, const QString& detail) {
-        const TMsgDlgType type = messageNumber == Msg::FirmwareUpdated ? TMsgDlgType::mtInformation
-                                                                       : TMsgDlgType::mtWarning;
-        ShowMessage(FirmwareMessageText(TranslateString(messageNumber), detail), type);
+    hooks.showMessage = [this](int messageNumber, const FirmwareFailure& failure) {
+        // The exit code, then why in the program's words and in avrdude's.
+        QStringList lines;
+        if (failure.reason)
+            lines << PhraseText(*failure.reason);
+        lines << failure.programmerLines;
+        QString detail = failure.exitCode ? QString::number(*failure.exitCode) : QString();
+        if (!detail.isEmpty() && !lines.isEmpty())
+            detail += QStringLiteral("\n\n");
+        ShowMessage(FirmwareMessageText(TranslateString(messageNumber), detail + lines.join(u'\n')),
+                    TMsgDlgType::mtWarning);
     };
+    hooks.announcedVersion = [this] { return Session.AnnouncedFirmware(); };
+    hooks.awaitAnnouncedVersion = [this] { return AwaitAnnouncedFirmware(); };
+    hooks.showSuccess = [this](const FirmwareUpdateResult& result) { ShowFirmwareResult(result); };
     return hooks;
+}
+
+// The GCU resets when the port opens and announces itself after its boot
+// loader's pause; the window stays live meanwhile (auto-connect included, for
+// a board whose port came back under another name).
+QString TFormMain::AwaitAnnouncedFirmware() {
+    if (Session.AnnouncedFirmware().isEmpty()) {
+        QEventLoop wait;
+        QTimer check;
+        connect(&check, &QTimer::timeout, &wait, [this, &wait] {
+            if (!Session.AnnouncedFirmware().isEmpty())
+                wait.quit();
+        });
+        check.start(50);
+        QTimer::singleShot(AnnouncementWaitMs, &wait, &QEventLoop::quit);
+        ShowHourglass(true);
+        wait.exec();
+        ShowHourglass(false);
+    }
+    // The offer to read the configuration follows the report, not the other
+    // way round.
+    offerToReadAfterFirmwareReport_ = TimerConnection->Enabled();
+    TimerConnection->SetEnabled(false);
+    return Session.AnnouncedFirmware();
+}
+
+void TFormMain::ShowFirmwareResult(const FirmwareUpdateResult& result) {
+    QStringList lines;
+    bool certain = true;
+    if (result.bytesWritten)
+        lines << TranslateString(Msg::FirmwareBytesWritten).arg(*result.bytesWritten);
+    else
+        lines << TranslateString(Msg::FirmwareBytesNotReported);
+    if (result.bytesVerified) {
+        lines << TranslateString(Msg::FirmwareBytesVerified).arg(*result.bytesVerified);
+    } else {
+        lines << TranslateString(Msg::FirmwareNotVerified);
+        certain = false;
+    }
+    const QString before = result.versionBefore.isEmpty()
+                               ? TranslateString(Msg::FirmwareVersionUnknown)
+                               : result.versionBefore;
+    if (result.versionAfter.isEmpty()) {
+        lines << TranslateString(Msg::FirmwareVersionBeforeOnly).arg(before);
+        certain = false;
+    } else {
+        lines << TranslateString(Msg::FirmwareVersionBeforeAfter).arg(before, result.versionAfter);
+    }
+    ShowMessage(TranslateString(Msg::FirmwareUpdated) + QStringLiteral("\n\n") + lines.join(u'\n'),
+                certain ? TMsgDlgType::mtInformation : TMsgDlgType::mtWarning);
+    if (std::exchange(offerToReadAfterFirmwareReport_, false))
+        TimerConnection->SetEnabled(true);
 }
 
 void TFormMain::ShowFirmwarePage(bool shown) {
@@ -123,6 +191,8 @@ void TFormMain::CloseLinkForFirmwareUpdate() {
         return;
     PointKeeper().BeforeFirmwareUpdate();
     BSerialCommunicationConnectDisconnectClick(&Control<TButton>(ConnectButtonName));
+    // What the GCU announces after the update is awaited afresh.
+    Session.ForgetAnnouncedFirmware();
 }
 
 // The connect branch opens the port the box still shows. A port that is gone

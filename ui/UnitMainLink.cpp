@@ -4,6 +4,7 @@
 #include "device/DeviceFrames.h"
 #include "device/LinkLogging.h"
 #include "device/TrafficLog.h"
+#include "model/LiveSession.h"
 #include "ui/ErrorReport.h"
 #include "ui/UnitMain.h"
 #include "util/Exceptions.h"
@@ -53,7 +54,8 @@ TFormMain::RequestGlobal& TFormMain::RequestGlobal::operator=(int requestId) {
 
 void TFormMain::WireSerialPortEvents() {
     Session.Waiter().SetBusyIndicator(HourglassIndicator());
-    Session.SetSender([this](const QByteArray& frame) { SendFrame(frame); });
+    Session.SetSender([this](const QByteArray& frame) { SendLinkFrame(frame); });
+    Control<TMemo>(QStringLiteral("Memo")).setMaximumBlockCount(TrafficLog::MaxLines);
     SerialPort->OnReceive = [this](TSerialPort* sender, const QByteArray& buffer) {
         Discarding("handling received text", [&] { SerialPortReceive(sender, buffer); });
     };
@@ -83,6 +85,16 @@ void TFormMain::SendFrame(const QByteArray& frame) {
     SerialPort->SendString(frame);
 }
 
+// The port refuses a frame only when it is not open; the link's requests
+// only run on a link the window holds open, so the link went by itself.
+void TFormMain::SendLinkFrame(const QByteArray& frame) {
+    try {
+        SendFrame(frame);
+    } catch (const ESerialPortException& refused) {
+        throw ELinkGone(refused.Message());
+    }
+}
+
 bool TFormMain::TrafficLogShown() const {
     return Control<TTabSheet>(QStringLiteral("TSCommands")).TabVisible();
 }
@@ -100,16 +112,24 @@ void TFormMain::AppendTrafficLog(const QString& line) {
 void TFormMain::SerialPortReceive(TSerialPort*, const QByteArray& Buffer) {
     if (Buffer.isEmpty())
         return;
-    qCInfo(lcLink).noquote() << "received:" << FromCp1252(TSerialPort::ReplaceControlChars(Buffer));
-    const ReceiveOutcome outcome = Session.Receive(Buffer, QTime::currentTime(), TrafficLogShown());
+    // Lines are timed by when their bytes arrived, not by when they are handled.
+    const ReceiveOutcome outcome = Session.Receive(Buffer, QTime::currentTime(), TrafficLogShown(),
+                                                   SerialPort->ReceivedArrivals());
+    // A piece of the live stream alone goes to the status lines' own category.
+    const bool statusOnly = outcome.reachedLive && !outcome.announcement &&
+                            !outcome.completedDump && !outcome.answerCompleted;
+    const QLoggingCategory& category = statusOnly ? lcLinkStatus() : lcLink();
+    if (category.isInfoEnabled())
+        qCInfo(category).noquote()
+            << "received:" << FromCp1252(TSerialPort::ReplaceControlChars(Buffer));
     if (!outcome.logLine.isEmpty())
         Control<TMemo>(QStringLiteral("Memo")).Append(outcome.logLine);
     if (outcome.announcement || !outcome.firmwareVersion.isEmpty())
         Control<TLabel>(QStringLiteral("LFirmwareVersion")).SetCaption(outcome.firmwareVersion);
     if (outcome.announcement)
         TimerConnection->SetEnabled(true);
-    for (const QString& line : outcome.liveLines)
-        GetLive(line);
+    for (qsizetype i = 0; i < outcome.liveLines.size(); ++i)
+        GetLive(outcome.liveLines[i], outcome.liveArrivals[size_t(i)]);
 }
 
 // ---------------------------------------------------------------- log lines
@@ -126,6 +146,7 @@ void TFormMain::SerialPortConnect(TSerialPort* Sender, TCommPort Port) {
     // announces itself again and nothing from the last connection is pending.
     Session.LinkOpened(UnitLinkIdentity{linkAdapter_.path, linkAdapter_.usbSerial,
                                         linkAdapter_.vendorProduct});
+    liveSession_->LinkOpened();
     qCInfo(lcLink).noquote() << "connected to" << FromCp1252(Sender->CommPortToString(Port));
     AppendTrafficLog(TrafficLog::ConnectedLine(QTime::currentTime(),
                                                FromCp1252(Sender->CommPortToString(Port))));

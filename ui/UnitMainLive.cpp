@@ -5,8 +5,9 @@
 #include "device/DeviceNumbers.h"
 #include "device/LiveTelemetry.h"
 #include "model/CommandTable.h"
-#include "ui/LivePlots.h"
+#include "model/LiveSession.h"
 #include "ui/Inventory.h"
+#include "ui/LivePlots.h"
 
 #include <QApplication>
 #include <QSignalBlocker>
@@ -172,7 +173,9 @@ void TFormMain::SetLiveControls(const QString& Status) {
         ApplyRange(Bar(*this, Id::Battery), ranges.battery);
         ApplyRange(Bar(*this, Id::GcuTemp), ranges.gcuTemp);
         ApplyRange(Bar(*this, Id::ActuatorTemp), ranges.actuatorTemp);
-        livePlots_->LiveStarted(GearBandsOf(Commands));
+        liveSession_->LiveSwitched(true, GearBandsOf(Commands));
+    } else {
+        liveSession_->LiveSwitched(false); // lines are missing from here
     }
     for (const LiveField& field : LiveFields()) {
         if (!field.bar)
@@ -205,7 +208,7 @@ void TFormMain::ShowLiveNumbersInactive() {
     }
 }
 
-void TFormMain::GetLive(const QString& line) {
+void TFormMain::GetLive(const QString& line, std::optional<SteadyTime> arrived) {
     ShowLiveHourglass(false);
     const LiveParse parse = ParseLiveLine(line, Commands, RPMFactorGLOB, RangesShown(*this));
     if (!parse.accepted)
@@ -217,5 +220,5 @@ void TFormMain::GetLive(const QString& line) {
     ShowView(*this, *parse.view);
     ++liveLinesShown_;
     if (parse.sample)
-        livePlots_->TakeLine(*parse.sample);
+        liveSession_->TakeLine(*parse.sample, arrived.value_or(SteadyClock::now()));
 }

@@ -1,7 +1,8 @@
 // Live plots and recordings in the window: the buttons of the "Live Plots"
 // page that need the window (file dialogs, messages, the link's state), and
-// where the stream and the link reach the plots. Drawing, the history, shift
-// times and the recorder are ui/LivePlots and model/.
+// where the link reaches the live session. Drawing is ui/LivePlots; the
+// history, shift times, gaps and the recorder are the session's (model/).
+#include "model/LiveSession.h"
 #include "translation/MessageNumbers.h"
 #include "ui/Dialogs.h"
 #include "ui/LivePlots.h"
@@ -15,6 +16,7 @@
 namespace {
 const char* const RecordingFilter = "Live recording|*.csv";
 
+// Recordings and shift tables are CSV files in the recordings folder.
 bool ChooseRecording(TFileDialogComponent& dialog, const QString& proposed, QString& fileName) {
     dialog.Title.clear();
     dialog.InitialDir = TFormMain::RecordingsFolder() + QLatin1Char('/');
@@ -26,6 +28,14 @@ bool ChooseRecording(TFileDialogComponent& dialog, const QString& proposed, QStr
     fileName = dialog.FileName;
     return !fileName.isEmpty();
 }
+
+// A name for a new file in the recordings folder: Kind, then the moment.
+QString ProposedFile(const char* kind) {
+    QDir().mkpath(TFormMain::RecordingsFolder());
+    return TFormMain::RecordingsFolder() + u'/' + QLatin1String(kind) + u'-' +
+           QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) +
+           QStringLiteral(".csv");
+}
 } // namespace
 
 QString TFormMain::RecordingsFolder() {
@@ -33,26 +43,26 @@ QString TFormMain::RecordingsFolder() {
 }
 
 void TFormMain::WireLivePlotsHandlers() {
-    livePlots_ = new LivePlots(*this);
+    liveSession_ = std::make_unique<LiveSession>();
+    livePlots_ = new LivePlots(*this, *liveSession_);
     AttachHandler(QStringLiteral("BLivePlotsRecord"), &TFormMain::BLivePlotsRecordClick);
     AttachHandler(QStringLiteral("BLivePlotsStopRecording"),
                   &TFormMain::BLivePlotsStopRecordingClick);
     AttachHandler(QStringLiteral("BLivePlotsOpen"), &TFormMain::BLivePlotsOpenClick);
     AttachHandler(QStringLiteral("BLivePlotsShowLive"), &TFormMain::BLivePlotsShowLiveClick);
+    AttachHandler(QStringLiteral("BLivePlotsOverlayFile"), &TFormMain::BLivePlotsOverlayFileClick);
+    AttachHandler(QStringLiteral("BLivePlotsExportShifts"),
+                  &TFormMain::BLivePlotsExportShiftsClick);
 }
 
 void TFormMain::BLivePlotsRecordClick(QObject*) {
-    if (Plots().Recorder().IsRecording())
+    if (LiveData().Recorder().IsRecording())
         return;
-    QDir().mkpath(RecordingsFolder());
-    const QString proposed =
-        RecordingsFolder() + QStringLiteral("/live-") +
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")) +
-        QStringLiteral(".csv");
     QString fileName;
-    if (!ChooseRecording(*SaveDialog, proposed, fileName))
+    if (!ChooseRecording(*SaveDialog, ProposedFile("live"), fileName))
         return;
-    Plots().StartRecording(fileName); // a file that cannot be made reaches the error report
+    LiveData().StartRecording(fileName); // a file that cannot be made reaches the error report
+    Plots().UpdateControls();
 }
 
 void TFormMain::BLivePlotsStopRecordingClick(QObject*) {
@@ -60,24 +70,50 @@ void TFormMain::BLivePlotsStopRecordingClick(QObject*) {
 }
 
 void TFormMain::EndLiveRecording(const char* reason) {
-    if (!livePlots_ || livePlots_->StopRecording(QString::fromLatin1(reason)))
+    if (!liveSession_)
         return;
-    ShowMessage(TranslateString(Msg::LivePlotsWriteFailed) + livePlots_->Recorder().Error(),
-                TMsgDlgType::mtWarning);
+    const bool written = liveSession_->StopRecording(QString::fromLatin1(reason));
+    if (livePlots_)
+        livePlots_->UpdateControls();
+    if (!written)
+        ShowMessage(TranslateString(Msg::LivePlotsWriteFailed) + liveSession_->Recorder().Error(),
+                    TMsgDlgType::mtWarning);
+}
+
+void TFormMain::LiveLinkEnded(bool lost) {
+    const bool recording = liveSession_->Recorder().IsRecording();
+    if (lost)
+        liveSession_->LinkLost();
+    else
+        liveSession_->LinkClosed();
+    if (livePlots_)
+        livePlots_->UpdateControls();
+    if (recording && !liveSession_->Recorder().Error().isEmpty())
+        ShowMessage(TranslateString(Msg::LivePlotsWriteFailed) + liveSession_->Recorder().Error(),
+                    TMsgDlgType::mtWarning);
 }
 
 void TFormMain::BLivePlotsOpenClick(QObject*) {
     QString fileName;
     if (!ChooseRecording(*OpenDialog, QString(), fileName))
         return;
-    try {
-        Plots().OpenReplay(fileName);
-    } catch (const EInOutError& error) {
-        ShowMessage(TranslateString(Msg::LivePlotsNotARecording) + error.Message(),
-                    TMsgDlgType::mtWarning);
-    }
+    Plots().OpenReplay(fileName); // read in the background; a file that is none is reported
 }
 
 void TFormMain::BLivePlotsShowLiveClick(QObject*) {
     Plots().ShowLive();
+}
+
+void TFormMain::BLivePlotsOverlayFileClick(QObject*) {
+    QString fileName;
+    if (!ChooseRecording(*OpenDialog, QString(), fileName))
+        return;
+    Plots().OverlayFile(fileName);
+}
+
+void TFormMain::BLivePlotsExportShiftsClick(QObject*) {
+    QString fileName;
+    if (!ChooseRecording(*SaveDialog, ProposedFile("shifts"), fileName))
+        return;
+    Plots().ExportShifts(fileName); // a file that cannot be written reaches the error report
 }

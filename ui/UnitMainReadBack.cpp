@@ -54,7 +54,9 @@ bool TFormMain::ReportTransmission(const TransmitOutcome& outcome) {
     const QString notVerified = TranslateString(Msg::ReadBackNotVerified);
     QString failure = TranslateString(MessageOf(outcome.readBack.wait));
     if (!outcome.readBack.malformed.isEmpty())
-        failure = TranslateString(Msg::MalformedConfiguration) + u' ' + outcome.readBack.malformed;
+        failure = TranslateString(Msg::MalformedConfiguration) + u' ' +
+                  (outcome.readBack.malformedPhrase ? PhraseText(*outcome.readBack.malformedPhrase)
+                                                    : outcome.readBack.malformed);
     // A GCU that stays silent when the user has just been told it stopped
     // answering is not reported a second time: only that the store is not
     // verified.

@@ -25,11 +25,11 @@ bool IsBelow(const QString& path, const QString& folder) {
 void TFormMain::WireRestorePointsHandlers() {
     RestorePointKeeper::Places places;
     places.unitsFolder = [] { return UnitsFolder(UserDataFolder()); };
-    places.allowed = [](const QString& folder, QString* why) {
+    places.allowed = [](const QString& folder, DetailPhrase* why) {
         for (const QString& kept : {ProgramFolder(), CfgFolder(), FwFolder()}) {
             if (IsBelow(folder, kept)) {
-                *why = QStringLiteral("the folder \"%1\" lies inside the program's folder \"%2\"")
-                           .arg(QDir::toNativeSeparators(folder), QDir::toNativeSeparators(kept));
+                *why = {Msg::PhraseFolderInsideProgramFolder,
+                        {QDir::toNativeSeparators(folder), QDir::toNativeSeparators(kept)}};
                 return false;
             }
         }
@@ -37,11 +37,11 @@ void TFormMain::WireRestorePointsHandlers() {
     };
     pointKeeper_ = new RestorePointKeeper(Session, places, this);
     // Once per run: the user knows, and everything else goes on.
-    connect(pointKeeper_, &RestorePointKeeper::failed, this, [this](const QString& reason) {
+    connect(pointKeeper_, &RestorePointKeeper::failed, this, [this](const DetailPhrase& reason) {
         if (pointFailureShown_)
             return;
         pointFailureShown_ = true;
-        ShowMessage(TranslateString(Msg::RestorePointsNotWritten) + reason,
+        ShowMessage(TranslateString(Msg::RestorePointsNotWritten) + PhraseText(reason),
                     TMsgDlgType::mtWarning);
     });
     restorePoints_ = new RestorePointsPage(*this);

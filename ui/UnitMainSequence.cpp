@@ -2,6 +2,7 @@
 // selection that highlights an entry's controls and shows their page, and the
 // six buttons that transmit, discard and erase entries. The rules themselves
 // live in SequenceController; this file does the widget side.
+#include "device/ConfigDump.h"
 #include "model/ParameterLimits.h"
 #include "translation/MessageNumbers.h"
 #include "ui/BatchedPainting.h"
@@ -120,9 +121,10 @@ void TFormMain::SequenceWindowView::EnableControls() {
     form_.EnableControls();
 }
 
-// Each row's value into its controls (held to the row's limits first). The
-// colours of entries are the sequence rules' own; a row without an entry that
-// holds what the unit holds is shown in the colour of a value read.
+// Each row's value into its controls (held to the row's limits first, but for
+// a value the unit holds outside them). The colours of entries are the
+// sequence rules' own; a row without an entry that holds what the unit holds
+// is shown in the colour of a value read.
 void TFormMain::SequenceWindowView::ShowValues(const QVector<int>& ids) {
     const QScopedValueRollback<bool> silent(form_.SilentControlsEventsGLOB, true);
     const ChangeSequence& sequence = form_.Sequence;
@@ -130,8 +132,12 @@ void TFormMain::SequenceWindowView::ShowValues(const QVector<int>& ids) {
         if (!CommandTable::IsValidId(id))
             continue;
         const TCommandRecord& row = form_.Commands[id];
-        const bool paint = row.Status == StatusLetter::Read && sequence.FindForCapture(id) == 0;
-        const TColor color = GetStatusColor(row.Status, false);
+        // A value the unit holds outside its limits stays shown as it is, marked.
+        const bool outside = form_.outsideLimits_.contains(id) &&
+                             (row.ActualValueSW < row.MinValueSW || row.ActualValueSW > row.MaxValueSW);
+        const bool paint =
+            outside || (row.Status == StatusLetter::Read && sequence.FindForCapture(id) == 0);
+        const TColor color = outside ? OutsideLimitsColor : GetStatusColor(row.Status, false);
         for (const QString& name : {row.SenderName1, row.SenderName2}) {
             if (name.isEmpty())
                 continue;
@@ -139,7 +145,10 @@ void TFormMain::SequenceWindowView::ShowValues(const QVector<int>& ids) {
             if (auto* spin = qobject_cast<TSpinEdit*>(control)) {
                 spin->SetMinValue(RoundHalfToEvenInt(row.MinValueSW));
                 spin->SetMaxValue(RoundHalfToEvenInt(row.MaxValueSW));
-                spin->SetValue(RoundHalfToEvenInt(row.ActualValueSW));
+                if (outside)
+                    spin->SetText(SpinTextForValue(row));
+                else
+                    spin->SetValue(RoundHalfToEvenInt(row.ActualValueSW));
             } else if (auto* edit = qobject_cast<TEdit*>(control)) {
                 edit->SetLimits(DisplayLimitsOf(row));
                 edit->SetText(RealToStrDec(row.ActualValueSW, std::max(0, row.DigitsValueSW)));

@@ -1,12 +1,19 @@
 // The translation page: the table of window and message texts, its file, and
 // switching the window to another language.
 #include "translation/MessageNumbers.h"
+#include "translation/ToolkitTranslations.h"
 #include "translation/TranslationTable.h"
+#include "ui/ErrorReport.h"
 #include "ui/Inventory.h"
 #include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
 #include "util/Exceptions.h"
 #include "util/StringGridModel.h"
+
+#include <QActionGroup>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
 
 namespace {
 
@@ -24,6 +31,13 @@ QStringList TitleRow(const StringGridModel& grid) {
 // The language buttons by language number, 1 English .. 5 German.
 const char* const LanguageButtons[] = {"BTranslateEnglish", "BTranslateItalian", "BTranslateFrench",
                                        "BTranslateSpanish", "BTranslateGerman"};
+// Each language by its own name, as the language button's menu lists them.
+const char* const LanguageOwnNames[] = {"English", "Italiano", "Fran\u00e7ais", "Espa\u00f1ol",
+                                        "Deutsch"};
+const QString LanguageChoiceName = QStringLiteral("BCommunicationLanguage");
+// Narrower than the status label above it, whatever it says, so that the
+// group keeps its width.
+constexpr int LanguageChoiceWidth = 46;
 
 // The caption a component was designed with; empty for one not in the layout.
 QString DesignCaptionOf(const QString& name) {
@@ -159,6 +173,10 @@ void TFormMain::BTranslateEnglishClick(QObject* Sender) {
     if (!IsValidLanguage(language))
         return;
     LanguageGLOB = language;
+    // The toolkit's stock buttons and file dialogs follow; without Qt's
+    // catalogue for the language they stay English.
+    UseToolkitTranslations(language);
+    ShowLanguageChoice();
     StringGridModel& grid = Control<TStringGrid>(QStringLiteral("SGTranslation")).Model();
     const TLabel& measure = Control<TLabel>(QStringLiteral("LRatiosRpmRPMLimiter"));
     WindowTextsQuery window;
@@ -186,6 +204,8 @@ void TFormMain::BTranslateEnglishClick(QObject* Sender) {
 // A folder that cannot be written must not stop the window: the language
 // stays switched, and the user hears of the failure once.
 void TFormMain::StoreLanguageChoice(QObject* Sender) {
+    if (translationFileUnusable_)
+        return;
     try {
         BSaveTranslationClick(Sender);
     } catch (const EInOutError& error) {
@@ -197,14 +217,73 @@ void TFormMain::StoreLanguageChoice(QObject* Sender) {
     }
 }
 
+// A file that cannot be used is not loaded: the window keeps its English
+// texts, says so once, naming the file and the line, and never writes over
+// the file (a language switch is then not stored).
 void TFormMain::LoadStandardTranslation() {
-    BLoadTranslationClick(this);
-    const StringGridModel& grid = Control<TStringGrid>(QStringLiteral("SGTranslation")).Model();
+    StringGridModel& grid = Control<TStringGrid>(QStringLiteral("SGTranslation")).Model();
+    const QString path = TranslationFilePath();
+    if (!QFileInfo::exists(path))
+        return;
+    QStringList lines;
+    std::optional<TranslationFileFault> fault;
+    try {
+        lines = ReadCsvLines(path);
+        fault = CheckTranslationLines(lines);
+    } catch (const EInOutError& unreadable) {
+        fault = TranslationFileFault{0, unreadable.Message()};
+    }
+    if (fault) {
+        translationFileUnusable_ = true;
+        QString text =
+            TranslateString(Msg::TranslationFileUnusable) + QDir::toNativeSeparators(path);
+        if (fault->line > 0)
+            text += u'\n' + TranslateString(Msg::FileLine) + QString::number(fault->line);
+        ShowMessage(text + QStringLiteral(": ") + fault->reason, TMsgDlgType::mtWarning);
+        return;
+    }
+    LoadStringGridFromLines(grid, lines);
     // A switch rewrites the titles, so only the first marked column counts.
     for (int language = TranslationLayout::FirstLanguage;
          language <= TranslationLayout::LastLanguage; ++language) {
         if (grid.Cell(LanguageColumn(language), 0).startsWith(u'['))
             BTranslateEnglishClick(
                 FindComponent(QString::fromLatin1(LanguageButtons[language - 1])));
+    }
+}
+
+// ---------------------------------------------------------------- language button
+
+void TFormMain::WireLanguageChoice() {
+    auto& button = Control<TButton>(LanguageChoiceName);
+    auto* menu = new QMenu(&button);
+    auto* group = new QActionGroup(menu);
+    for (int language = TranslationLayout::FirstLanguage;
+         language <= TranslationLayout::LastLanguage; ++language) {
+        QAction* action = menu->addAction(QString::fromUtf8(LanguageOwnNames[language - 1]));
+        action->setCheckable(true);
+        action->setData(language);
+        group->addAction(action);
+        connect(action, &QAction::triggered, this, Reported([this, language](bool) {
+                    ClickLanguageButton(LanguageButtons[language - 1]);
+                }));
+    }
+    button.setMenu(menu);
+    button.setFixedWidth(LanguageChoiceWidth);
+    QStringList names;
+    for (const char* name : LanguageOwnNames)
+        names << QString::fromUtf8(name);
+    button.setToolTip(names.join(QStringLiteral(" \u00b7 ")));
+    ShowLanguageChoice();
+}
+
+void TFormMain::ShowLanguageChoice() {
+    auto& button = Control<TButton>(LanguageChoiceName);
+    // Before start-up the designed caption stands.
+    if (const QString code = LanguageCode(LanguageGLOB); !code.isEmpty())
+        button.SetCaption(code.toUpper());
+    if (QMenu* menu = button.menu()) {
+        for (QAction* action : menu->actions())
+            action->setChecked(action->data().toInt() == LanguageGLOB);
     }
 }

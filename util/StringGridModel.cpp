@@ -1,12 +1,13 @@
 #include "util/StringGridModel.h"
 
 #include "util/Exceptions.h"
+#include "util/FileErrors.h"
 #include "util/UnitUtils.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
+#include <cerrno>
 
 StringGridModel::StringGridModel(int colCount, int rowCount, int defaultColWidth)
     : colCount_(std::max(colCount, 0)), rowCount_(std::max(rowCount, 0)),
@@ -111,13 +112,19 @@ QStringList SplitLines(const QByteArray& bytes) {
 
 QByteArray ReadWholeFile(const QString& fileName) {
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    errno = 0;
+    if (!file.open(QIODevice::ReadOnly)) {
+        const QString reason = FileErrorReason(file, errno);
         throw EInOutError(QStringLiteral("Cannot open file \"%1\". %2")
-                              .arg(QFileInfo(fileName).absoluteFilePath(), file.errorString()));
+                              .arg(QFileInfo(fileName).absoluteFilePath(), reason));
+    }
+    errno = 0;
     const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    if (file.error() != QFileDevice::NoError) {
+        const QString reason = FileErrorReason(file, errno);
         throw EInOutError(QStringLiteral("Cannot read file \"%1\". %2")
-                              .arg(QFileInfo(fileName).absoluteFilePath(), file.errorString()));
+                              .arg(QFileInfo(fileName).absoluteFilePath(), reason));
+    }
     return bytes;
 }
 
@@ -153,8 +160,15 @@ void WidenColumnsToContent(StringGridModel& grid) {
 
 } // namespace
 
+QStringList ReadCsvLines(const QString& fileName) {
+    return SplitLines(ReadWholeFile(fileName));
+}
+
 void LoadStringGridFromCSV(StringGridModel& grid, const QString& fileName) {
-    const QStringList lines = SplitLines(ReadWholeFile(fileName));
+    LoadStringGridFromLines(grid, ReadCsvLines(fileName));
+}
+
+void LoadStringGridFromLines(StringGridModel& grid, const QStringList& lines) {
     if (!lines.isEmpty()) {
         const int columns = StrCountOccurrences(QStringLiteral(";"), lines.first(), false) + 1;
         if (grid.ColCount() < columns)
@@ -176,8 +190,7 @@ void SaveStringGridToCSV(const StringGridModel& grid, const QString& fileName) {
         bytes += ToCp1252(cells.join(u';'));
         bytes += "\r\n";
     }
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    if (const std::optional<FileSaveFailure> failure = SaveWholeFile(fileName, bytes))
         throw EInOutError(QStringLiteral("Cannot write file \"%1\". %2")
-                              .arg(QFileInfo(fileName).absoluteFilePath(), file.errorString()));
+                              .arg(QFileInfo(fileName).absoluteFilePath(), failure->reason));
 }

@@ -3,6 +3,7 @@
 // widths. The window's TStringGrid shows one of these; the CSV helpers and the
 // table logic work on it alone, so they are tested without a window.
 #include <QString>
+#include <QStringList>
 #include <QVector>
 #include <functional>
 
@@ -51,6 +52,11 @@ class StringGridModel {
 // columns only widen. Missing separators leave the missing cells empty.
 // Raises EInOutError when the file cannot be read; grid then unchanged.
 void LoadStringGridFromCSV(StringGridModel& grid, const QString& fileName);
+// The two halves of it: the file's lines (at CR LF, LF or a lone CR, 8-bit
+// text), raising EInOutError when the file cannot be read, and the lines into
+// the grid.
+QStringList ReadCsvLines(const QString& fileName);
+void LoadStringGridFromLines(StringGridModel& grid, const QStringList& lines);
 // Writes every row, cells joined by ";", CR LF line ends, Windows-1252.
 // Raises EInOutError when the file cannot be written.
 void SaveStringGridToCSV(const StringGridModel& grid, const QString& fileName);

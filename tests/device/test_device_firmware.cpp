@@ -276,6 +276,8 @@ struct Recorder {
     bool workFolderExistedAtReopen = false;
     std::function<void()> onClose;
     const FirmwareUpdater* updater = nullptr;
+    QString versionAfter = "5.1.0"; // what the GCU announces after the update
+    std::optional<FirmwareUpdateResult> success;
 
     FirmwareUpdateHooks Hooks() {
         FirmwareUpdateHooks hooks;
@@ -301,9 +303,18 @@ struct Recorder {
             progress += chunk;
         };
         hooks.setBusy = [this](bool busy) { events << (busy ? "busy" : "not busy"); };
-        hooks.showMessage = [this](int number, const QString& extra) {
+        hooks.showMessage = [this](int number, const FirmwareFailure& failure) {
             events << QString("message %1").arg(number);
-            messages.append({number, extra});
+            messages.append({number, FirmwareFailureText(failure)});
+        };
+        hooks.announcedVersion = [] { return QString("5.0.9"); };
+        hooks.awaitAnnouncedVersion = [this] {
+            events << "await announcement";
+            return versionAfter;
+        };
+        hooks.showSuccess = [this](const FirmwareUpdateResult& result) {
+            events << "success";
+            success = result;
         };
         return hooks;
     }
@@ -370,13 +381,23 @@ class FirmwareUpdateRun : public ::testing::Test {
     Recorder recorder_;
 };
 
+// The report comes once the link is back and the GCU has announced itself:
+// what avrdude wrote and verified, and the version before and after.
 TEST_F(FirmwareUpdateRun, success_runsAvrdudeInThePrivateFolder_thenReopensTheSamePort) {
-    InstallStandIn(0);
+    InstallStandIn(0, "echo 'avrdude: 342 bytes of flash written'\n"
+                      "echo 'avrdude: verifying flash memory against FW.HEX'\n"
+                      "echo 'avrdude: 342 bytes of flash verified'\n");
     EXPECT_EQ(Run("/dev/ttyUSB3"), FirmwareUpdateOutcome::Updated);
 
     EXPECT_THAT(recorder_.events,
                 ElementsAre("confirm " + image_, "show page", "close", "busy", "progress",
-                            "not busy", "message 21", "hide page", "reopen /dev/ttyUSB3"));
+                            "not busy", "hide page", "reopen /dev/ttyUSB3", "await announcement",
+                            "success"));
+    ASSERT_TRUE(recorder_.success);
+    EXPECT_EQ(recorder_.success->bytesWritten, 342);
+    EXPECT_EQ(recorder_.success->bytesVerified, 342);
+    EXPECT_EQ(recorder_.success->versionBefore, "5.0.9");
+    EXPECT_EQ(recorder_.success->versionAfter, "5.1.0");
     const QString folder = recorder_.workFolderSeenAtReopen;
     EXPECT_EQ(Recorded("args").split('\n', Qt::SkipEmptyParts),
               AvrdudeArguments(folder + "/avrdude.conf", "/dev/ttyUSB3"));
@@ -387,6 +408,20 @@ TEST_F(FirmwareUpdateRun, success_runsAvrdudeInThePrivateFolder_thenReopensTheSa
     EXPECT_THAT(recorder_.progress.toStdString(), HasSubstr("Writing | ####"));
     EXPECT_THAT(recorder_.progress.toStdString(), HasSubstr("| 100%"));
     ExpectWorkFolderGoneBeforeReopen();
+}
+
+// A good exit without avrdude's word on what it wrote and verified, and a GCU
+// that stays silent afterwards: the report says what is not known.
+TEST_F(FirmwareUpdateRun, success_withoutVerificationOrAnnouncement_reportsNeither) {
+    InstallStandIn(0, "echo 'avrdude: 99 bytes of flash written'\n"
+                      "echo 'avrdude: 120 bytes of flash written'\n");
+    recorder_.versionAfter.clear();
+    EXPECT_EQ(Run(), FirmwareUpdateOutcome::Updated);
+    ASSERT_TRUE(recorder_.success);
+    EXPECT_EQ(recorder_.success->bytesWritten, 120); // the last report counts
+    EXPECT_FALSE(recorder_.success->bytesVerified);
+    EXPECT_TRUE(recorder_.success->versionAfter.isEmpty());
+    EXPECT_TRUE(recorder_.messages.isEmpty());
 }
 
 TEST_F(FirmwareUpdateRun, nonZeroExit_isReportedAsFailure_withCodeAndLastLines) {

@@ -6,6 +6,8 @@
 #include "model/ParameterLimits.h"
 
 #include <gtest/gtest.h>
+#include <random>
+#include <thread>
 
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
@@ -229,6 +231,30 @@ TEST(LinkRouter, live_twoLinesInOnePieceBothInOrder_leadingFragmentDropped) {
     EXPECT_EQ(Feed(router, "&6#\r\n").liveLines, QStringList{"*5&6#\r\n"});
 }
 
+// A status line arrived when its line end did: the read that brought it
+// gives its time, also when the line began in an earlier piece.
+TEST(LinkRouter, live_eachLineTakesTheArrivalOfItsLineEnd) {
+    LinkRouter router;
+    router.BeginLive();
+    const SteadyTime t0 = SteadyClock::now();
+    const auto at = [t0](int ms) { return t0 + std::chrono::milliseconds(ms); };
+    // "*1&2#\r\n" came with the first read, "*3&4#\r\n*5" with the second.
+    const QByteArray first = "*1&2#\r\n*3&4#\r\n*5";
+    ReceiveOutcome a = router.Receive(first, Noon, false, {{7, at(10)}, {first.size(), at(60)}});
+    ASSERT_EQ(a.liveLines.size(), 2);
+    ASSERT_EQ(a.liveArrivals.size(), 2u);
+    EXPECT_EQ(a.liveArrivals[0], at(10));
+    EXPECT_EQ(a.liveArrivals[1], at(60));
+    ReceiveOutcome b = router.Receive("&6#\r\n", Noon, false, {{5, at(110)}});
+    ASSERT_EQ(b.liveLines, QStringList{"*5&6#\r\n"});
+    EXPECT_EQ(b.liveArrivals, std::vector<SteadyTime>{at(110)});
+    // Without arrivals (a piece handed in directly) a line arrived now.
+    const SteadyTime before = SteadyClock::now();
+    ReceiveOutcome c = Feed(router, "*7&8#\r\n");
+    ASSERT_EQ(c.liveArrivals.size(), 1u);
+    EXPECT_GE(c.liveArrivals[0], before);
+}
+
 TEST(LinkRouter, live_endStopsRoutingAndRestartDropsOldFragment) {
     LinkRouter router;
     router.BeginLive();
@@ -403,4 +429,133 @@ TEST(LinkRouter, lostLink_abandonsTheRequestAndIsCounted) {
     // The next connection starts on a fresh line.
     router.BeginRequest(RequestId::TpsIdle);
     EXPECT_TRUE(Feed(router, "0.45\r\n").answerCompleted);
+}
+
+// ------------------------------------------------------------------ text before a request
+
+namespace {
+// Random bytes of every value, ending inside a line that is not a status line.
+QByteArray Noise(int size, unsigned seed) {
+    std::mt19937 random(seed);
+    QByteArray bytes(size, '\0');
+    for (char& byte : bytes)
+        byte = char(random() & 0xFF);
+    return bytes + "\r\n" + QByteArray("noise \x01\xfe\x7f");
+}
+
+// Feeds Bytes in pieces of at most 4096 bytes, as the port hands them over.
+void FeedInPieces(LinkRouter& router, const QByteArray& bytes) {
+    for (qsizetype at = 0; at < bytes.size(); at += 4096)
+        router.Receive(bytes.mid(at, 4096), Noon, false);
+}
+} // namespace
+
+TEST(LinkRouter, textWithoutLineEndBeforeARequest_isClosedThere_theAnswerAfterItIsTaken) {
+    struct Junk {
+        const char* name;
+        QByteArray bytes;
+    };
+    const Junk junks[] = {
+        {"two letters", "OK"},
+        {"NUL and FF bytes", QByteArray("\0\xff\0\xff\xff\0", 6)},
+        {"a 1 MB line", QByteArray(1 << 20, 'A')},
+        {"noise", Noise(20000, 5)},
+        {"an answer after a line end", "4.1\r\nOK SAVE"},
+        {"a status line cut short", "*30&1&0&1.3"},
+        {"a status line without its line end", "*30&1&0&1.300&1#"},
+    };
+    LinkRequestOptions volts;
+    volts.answerRange = AnswerRange{0, 5};
+    for (const Junk& junk : junks) {
+        SCOPED_TRACE(junk.name);
+        LinkRouter dump;
+        FeedInPieces(dump, junk.bytes);
+        dump.BeginRequest(RequestId::ConfigDump);
+        const ReceiveOutcome out = Feed(dump, "1&2.5&3#\r\n");
+        ASSERT_TRUE(out.completedDump.has_value());
+        EXPECT_EQ(*out.completedDump, "1&2.5&3#");
+
+        LinkRouter query;
+        FeedInPieces(query, junk.bytes);
+        query.BeginRequest(RequestId::TpsIdle, volts);
+        EXPECT_TRUE(Feed(query, "2.35\r\n").answerCompleted);
+        EXPECT_EQ(query.ReceivedText().trimmed(), "2.35");
+    }
+}
+
+TEST(LinkRouter, answerGivenUpThatStoppedComing_isClosedAtTheNextRequest) {
+    LinkRouter router;
+    router.BeginRequest(RequestId::ConfigDump);
+    Feed(router, "1&2&");
+    router.AbandonRequest();
+    std::this_thread::sleep_for(std::chrono::milliseconds(LinkRouter::AnswerInFlightMs + 100));
+    router.BeginRequest(RequestId::ConfigDump);
+    const ReceiveOutcome out = Feed(router, "11&12&13#\r\n");
+    ASSERT_TRUE(out.completedDump.has_value());
+    EXPECT_EQ(*out.completedDump, "11&12&13#");
+}
+
+// A line end split over two pieces: the CR ends one piece, the LF alone is
+// the next one, just before or just after the request.
+TEST(LinkRouter, lineEndSplitOverTwoPieces_leavesTheAnswerAfterItToBeTaken) {
+    struct Case {
+        const char* name;
+        QList<QByteArray> before; // pieces before the request
+        QList<QByteArray> after;  // pieces after it
+        bool dump;
+    };
+    const QByteArray status = "*29&1&0&1&1&1&12.60&40&1.300&1&100&0.500&1&1&35&3#\r";
+    const Case cases[] = {
+        {"query, LF before it", {status, "\n"}, {"2.35\r\n"}, false},
+        {"query, LF after it", {status}, {"\n", "2.35\r\n"}, false},
+        {"query, LF glued to the answer", {status}, {"\n2.35\r\n"}, false},
+        {"dump, LF before it", {status, "\n"}, {"1&2.5&3#\r\n"}, true},
+        {"dump, LF after it", {status}, {"\n", "1&2.5&3#\r\n"}, true},
+        {"dump, CR LF of an answer split before it", {"4.1\r", "\n"}, {"1&2.5&3#\r\n"}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LinkRouter router;
+        router.BeginLive();
+        for (const QByteArray& piece : c.before)
+            router.Receive(piece, Noon, false);
+        router.EndLive();
+        LinkRequestOptions options;
+        options.answerRange = AnswerRange{0, 5};
+        router.BeginRequest(c.dump ? RequestId::ConfigDump : RequestId::TpsIdle, options);
+        ReceiveOutcome last;
+        for (const QByteArray& piece : c.after)
+            last = router.Receive(piece, Noon, false);
+        if (c.dump) {
+            ASSERT_TRUE(last.completedDump.has_value());
+            EXPECT_EQ(*last.completedDump, "1&2.5&3#");
+        } else {
+            EXPECT_TRUE(last.answerCompleted);
+            EXPECT_EQ(router.ReceivedText(), "2.35\r\n");
+        }
+    }
+}
+
+TEST(LinkRouter, dumpCutShort_isToldApartFromNoDumpAtAll) {
+    struct Case {
+        const char* name;
+        QList<QByteArray> pieces;
+        bool textWithoutEnd;
+    };
+    const Case cases[] = {
+        {"half a dump", {"1&2.5&3&"}, true},
+        {"fields without the end mark", {"1&2.5&3\r\n"}, true},
+        {"an acknowledgement", {"OK\r\n"}, false},
+        {"status lines still in flight", {"*1&2#\r\n*3&4#\r\n"}, false},
+        {"nothing", {}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LinkRouter router;
+        router.BeginRequest(RequestId::ConfigDump);
+        for (const QByteArray& piece : c.pieces)
+            router.Receive(piece, Noon, false);
+        EXPECT_EQ(router.DumpTextWithoutEnd(), c.textWithoutEnd);
+        EXPECT_EQ(router.Request(), RequestId::ConfigDump);
+    }
 }

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
 #include <vector>
 
@@ -148,11 +149,16 @@ TEST_F(LinkExchangeTest, dumpLimit_coversTheWholeDownloadAtTheWireRate) {
     EXPECT_EQ(router.Request(), RequestId::None);
 }
 
-TEST_F(LinkExchangeTest, dumpStalling_timesOutAndForgetsPartialText) {
+TEST_F(LinkExchangeTest, dumpStalling_isAnAnswerCutShort_andItsTextIsForgotten) {
     DeliverLater(router, 5, "1&2&");
-    EXPECT_EQ(exchange.RequestConfigDump().result, WaitResult::TimedOut);
+    EXPECT_EQ(exchange.RequestConfigDump().result, WaitResult::Unusable);
     EXPECT_EQ(router.Request(), RequestId::None);
     EXPECT_TRUE(router.ReceivedText().isEmpty());
+    // Fields that end without the end mark were answered too; nothing at all was not.
+    DeliverLater(router, 5, "1&2&3\r\n");
+    EXPECT_EQ(exchange.RequestConfigDump().result, WaitResult::Unusable);
+    DeliverLater(router, 5, "OK\r\n");
+    EXPECT_EQ(exchange.RequestConfigDump().result, WaitResult::TimedOut);
 }
 
 TEST_F(LinkExchangeTest, refusedSend_leavesNothingPending) {
@@ -246,4 +252,51 @@ TEST_F(LinkExchangeTest, askAnsweredOnlyByAnAcknowledgement_isUnusableWithItsTex
     EXPECT_EQ(exchange.Ask(RequestId::TpsIdle, DeviceFrames::Query("MINVATPS")),
               WaitResult::Completed);
     EXPECT_EQ(router.ReceivedText(), "0.50\r\n");
+}
+
+// ------------------------------------------------------------------ storing, a link that is gone
+
+TEST_F(LinkExchangeTest, store_waitsForTheUnitsAnswerOrAMomentAtMost) {
+    LinkExchange::Limits limits{300ms, 300ms, 300ms};
+    limits.store = 150ms;
+    LinkExchange storing{router, waiter, [this](const QByteArray& f) { sent.push_back(f); },
+                         limits};
+    DeliverLater(router, 20, "OK SAVEPRMT\r\n");
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(storing.StoreParameters(), WaitResult::Completed);
+    EXPECT_LT(clock.elapsed(), 140);
+    clock.restart();
+    EXPECT_EQ(storing.StoreParameters(), WaitResult::TimedOut);
+    EXPECT_GE(clock.elapsed(), 140);
+    EXPECT_FALSE(router.Waiting());
+    EXPECT_EQ(sent, (std::vector<QByteArray>{"[SAVEPRMT 0]\r\n", "[SAVEPRMT 0]\r\n"}));
+    QTimer::singleShot(20, [this] { router.LoseLink(); });
+    EXPECT_EQ(storing.StoreParameters(), WaitResult::LinkLost);
+}
+
+TEST_F(LinkExchangeTest, sendRefusedBecauseTheLinkIsGone_isTheLinkLostForEveryRequest) {
+    int sends = 0;
+    LinkExchange gone{router, waiter, [&sends](const QByteArray&) {
+                          ++sends;
+                          throw ELinkGone("/dev/ttyUSB0 is not open.");
+                      }};
+    const std::pair<const char*, std::function<WaitResult()>> requests[] = {
+        {"dump", [&] { return gone.RequestConfigDump().result; }},
+        {"query", [&] { return gone.Ask(RequestId::TpsIdle, DeviceFrames::Query("MINVATPS")); }},
+        {"write", [&] { return gone.SendAndAwaitAnyPiece("[UPACTPWR 80]\r\n"); }},
+        {"store", [&] { return gone.StoreParameters(); }},
+    };
+    for (const auto& [name, request] : requests) {
+        SCOPED_TRACE(name);
+        const quint64 losses = router.LinkLosses();
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(request(), WaitResult::LinkLost);
+        EXPECT_LT(clock.elapsed(), 250); // at once, not at a time limit
+        EXPECT_EQ(router.LinkLosses(), losses + 1);
+        EXPECT_EQ(router.Request(), RequestId::None);
+        EXPECT_FALSE(router.Waiting());
+    }
+    EXPECT_EQ(sends, 4);
 }

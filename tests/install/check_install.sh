@@ -4,7 +4,9 @@
 # --version answer without a display; under Xvfb the program starts on the
 # simulated GCU, captures an edit and "Save Config." writes into the per-user
 # data folder, which it seeded from the shipped files; the installed files are
-# left exactly as they were. Usage: check_install.sh BUILD_DIR
+# left exactly as they were. Then an upgrade: files of the per-user copy that
+# the user never changed are refreshed, a changed one is kept and the user
+# told. Usage: check_install.sh BUILD_DIR
 set -euo pipefail
 build="$(cd "$1" && pwd)"
 
@@ -85,4 +87,38 @@ cmp -s "$userData/CFG/Commands.CSV" "$prefix/share/quarventa/CFG/Commands.CSV" |
 chmod -R u+w "$prefix"
 (cd "$prefix" && find . -type f -exec sha256sum {} + | sort) >"$work/after"
 cmp -s "$work/before" "$work/after" || fail "the installed files changed"
+
+# ---------------------------------------------------------------- an upgrade
+# The user changes a text of the per-user translation table; then version N+1
+# is installed over N with another Commands.CSV and Translations.CSV. At the
+# next start the untouched Commands.CSV is refreshed from the installation,
+# the user's Translations.CSV is kept and the user is told so.
+userTable="$userData/CFG/Translations.CSV"
+LC_ALL=C sed -i 's/;Connetti;/;Collega;/' "$userTable"
+grep -q ';Collega;' "$userTable" || fail "could not edit the per-user translation table"
+chmod -R u+w "$prefix"
+cmake --install "$build" --prefix "$prefix" >/dev/null
+shippedCommands="$prefix/share/quarventa/CFG/Commands.CSV"
+shippedTable="$prefix/share/quarventa/CFG/Translations.CSV"
+LC_ALL=C sed -i 's/^1;MINVBATT;Minimum battery voltage: below it/1;MINVBATT;Minimum battery voltage - below it/' \
+    "$shippedCommands"
+LC_ALL=C sed -i 's/Keine Verbindung/Nicht verbunden/g' "$shippedTable"
+grep -q 'voltage - below' "$shippedCommands" || fail "could not make version N+1's Commands.CSV"
+grep -q 'Nicht verbunden' "$shippedTable" || fail "could not make version N+1's Translations.CSV"
+chmod -R a-w "$prefix"
+out="$(as_user env -u QT_QPA_PLATFORM -u GCU_EXTRA_PORTS xvfb-run -a timeout -k 5 180 \
+    "$prefix/bin/quarventa" --demo --install-check upgraded.QCF 2>&1)" || {
+    echo "$out" >&2
+    fail "the install check after the upgrade failed"
+}
+echo "$out"
+cmp -s "$userData/CFG/Commands.CSV" "$shippedCommands" ||
+    fail "the untouched per-user Commands.CSV was not refreshed by the upgrade"
+grep -q ';Collega;' "$userTable" || fail "the user's Translations.CSV was not kept"
+grep -q 'Nicht verbunden' "$userTable" && fail "the user's Translations.CSV was overwritten"
+grep -q '^message: .*CFG/Translations.CSV' <<<"$out" ||
+    fail "the user was not told that a newer Translations.CSV came with the upgrade"
+grep -q '^message: .*CFG/Commands.CSV' <<<"$out" &&
+    fail "the refreshed Commands.CSV was reported as kept"
+chmod -R u+w "$prefix"
 echo "install check passed"

@@ -221,3 +221,58 @@ TEST(Scaling, unitPairsCompareExactly) {
     const CommandTable t = TableWith(QStringLiteral("v"), QStringLiteral("mV"), 1000, 2, 0);
     EXPECT_DOUBLE_EQ(FWValueToSWValue(t, 5, 4.41, 60), 4.41); // unknown pair: unchanged
 }
+
+// ------------------------------------------------------------------ a file that cannot serve
+
+TEST_F(CommandFileTest, checkedLoad_namesTheLineAndWhatIsWrong_orLoadsTheTable) {
+    QString shortRow = BatteryRow.section(u';', 0, 20); // 21 columns
+    QString wordForNumber = BatteryRow;
+    wordForNumber.replace(QStringLiteral(";8.0;"), QStringLiteral(";eight;"));
+    QString badDigits = BatteryRow;
+    badDigits.replace(QStringLiteral(";16;1;0.1;V;11,5;"), QStringLiteral(";16;1.5;0.1;V;11,5;"));
+    struct Case {
+        const char* name;
+        QByteArray file;
+        int line; // -1: loads
+        const char* reason;
+        bool holdsCommands;
+    };
+    const Case cases[] = {
+        {"a whole table", CommandsFile({{1, BatteryRow}}), -1, "", true},
+        {"an empty file", QByteArray(), -1, "", false},
+        {"the title line alone", ToCp1252(Title + "\r\n"), -1, "", false},
+        {"a title line of five columns", "ID;Command;Description;Min;Max\r\n1;MINVBATT;x;6;16\r\n",
+         1, "the title line has 5 columns where 28 are needed", false},
+        {"a command line cut short", CommandsFile({{3, shortRow}}), 4,
+         "the line has 21 columns where 28 are needed", false},
+        // As far as the load got: the failing row keeps the fields before the column.
+        {"a word where a number belongs", CommandsFile({{5, wordForNumber}}), 6,
+         "column 3 (MinValueFW): ", true},
+        {"a decimal where a whole number belongs", CommandsFile({{7, badDigits}}), 8,
+         "column 5 (DigitsValueFW): ", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StringGridModel loaded(15, 201, 30);
+        CommandTable commands;
+        const std::optional<CommandsFileFault> fault =
+            LoadCommandsFile(loaded, commands, Write(c.file));
+        EXPECT_EQ(HoldsAnyCommand(commands), c.holdsCommands);
+        if (c.line < 0) {
+            EXPECT_FALSE(fault.has_value()) << fault->reason.toStdString();
+            continue;
+        }
+        ASSERT_TRUE(fault.has_value());
+        EXPECT_EQ(fault->line, c.line);
+        EXPECT_TRUE(fault->reason.startsWith(QLatin1String(c.reason)))
+            << fault->reason.toStdString();
+    }
+    // A file that cannot be read is named by the system's reason.
+    StringGridModel loaded;
+    CommandTable commands;
+    const auto missing = LoadCommandsFile(loaded, commands, dir.filePath("none.CSV"));
+    ASSERT_TRUE(missing.has_value());
+    EXPECT_EQ(missing->line, 0);
+    EXPECT_TRUE(missing->reason.contains(QStringLiteral("No such file or directory")))
+        << missing->reason.toStdString();
+}

@@ -7,6 +7,8 @@
 #include "model/DerivedValues.h"
 #include "model/ParameterLimits.h"
 #include "model/SequenceController.h"
+#include "model/UnitValues.h"
+#include "support/CommandRows.h"
 #include "util/StringGridModel.h"
 #include "util/UnitUtils.h"
 
@@ -237,4 +239,53 @@ TEST(ShippedCommandLimits, oneFirmwareStepBeyondEitherLimitIsRefused) {
         ++rows;
     }
     EXPECT_GT(rows, 140);
+}
+
+// ------------------------------------------------------------------ values the unit holds
+
+TEST(UnitValuesOutsideLimits, listedInIdOrderWithDisplayTexts_hiddenRowsLeftOut) {
+    CommandTable table;
+    // Volts shown as millivolts, degrees as they are, and an RPM row.
+    TCommandRecord& volts = qvtest::WritableRow(table, 1, "MINVBATT", "V", "mV", 1000, 1, 0);
+    volts.MinValueFW = 6;
+    volts.MaxValueFW = 16;
+    TCommandRecord& degrees =
+        qvtest::WritableRow(table, 2, "ACTTLIMT", "\u00B0C", "\u00B0C", 1, 0, 0);
+    degrees.MinValueFW = 60;
+    degrees.MaxValueFW = 130;
+    TCommandRecord& rpm = qvtest::WritableRow(table, 98, "RPMLIMIT", "Hz", "RPM", 1, 0, 0);
+    rpm.MinValueFW = 50;
+    rpm.MaxValueFW = 350;
+    qvtest::WritableRow(table, 3, "HIDDEN", "Nr", "Nr", 1, 0, 0).MaxValueFW = 1;
+
+    struct Case {
+        int id;
+        double held;
+        const char* line; // empty: inside its limits
+    };
+    const Case cases[] = {
+        {1, 5.94, "MINVBATT - MINVBATT description: 5940 (6000 .. 16000)"}, // 5.9 as sent
+        {1, 5.96, ""},                                                      // 6.0 as sent
+        {1, 1e308, "MINVBATT - MINVBATT description: 1E+308 (6000 .. 16000)"},
+        {2, -5, "ACTTLIMT - ACTTLIMT description: -5 (60 .. 130)"},
+        {2, 130, ""},
+        {98, 351, "RPMLIMIT - RPMLIMIT description: 21060 (3000 .. 21000)"},
+        {3, 7, ""}, // outside, but its control is not shown
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QStringLiteral("%1 holds %2").arg(c.id).arg(c.held).toStdString());
+        UnitValues unit;
+        unit.fw.insert(c.id, c.held);
+        const QVector<LimitRefusal> outside =
+            UnitValuesOutsideLimits(table, unit, [](int id) { return id != 3; });
+        const QStringList lines = OutsideLimitsLines(table, outside, 60);
+        EXPECT_EQ(lines.join(u'|'), QString::fromUtf8(c.line));
+    }
+    UnitValues all;
+    for (const Case& c : cases)
+        all.fw.insert(c.id, c.held);
+    QVector<int> ids;
+    for (const LimitRefusal& value : UnitValuesOutsideLimits(table, all))
+        ids << value.commandId;
+    EXPECT_EQ(ids, (QVector<int>{1, 3, 98})); // the last value of each, in ID order
 }

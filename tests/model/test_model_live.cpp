@@ -208,7 +208,7 @@ TEST_F(Recording, headerNamesEveryFieldWithItsUnitAndRowsUseADecimalPoint) {
     QLocale::setDefault(before);
 
     const QStringList lines = FileLines(Path());
-    ASSERT_EQ(lines.size(), 5); // header, shift header, 2 rows, end
+    ASSERT_EQ(lines.size(), 6); // header, shift and gap headers, 2 rows, end
     const QStringList header = lines[0].split(';');
     ASSERT_EQ(header.size(), LiveFieldCount + 2);
     EXPECT_EQ(header[0], "time_ms");
@@ -218,12 +218,16 @@ TEST_F(Recording, headerNamesEveryFieldWithItsUnitAndRowsUseADecimalPoint) {
     EXPECT_EQ(header[2 + 10], "RPM [RPM]");
     EXPECT_EQ(header[2 + 14], QString::fromUtf8("GCUTemp [\u00B0C]"));
     EXPECT_EQ(header[2 + 9], "Gear");
-    const QStringList row = lines[3].split(';');
+    // Paddles and inputs are 1 while pressed, which the wire sends as 0.
+    EXPECT_EQ(header[2 + 4], "PaddleUp [1=pressed, wire 0]");
+    EXPECT_EQ(header[2 + 13], "Clutch [1=pressed, wire 0]");
+    EXPECT_TRUE(lines[2].startsWith("GAP;"));
+    const QStringList row = lines[4].split(';');
     EXPECT_EQ(row[0], "50");
     EXPECT_EQ(row[1], "2026-05-17T14:03:07.300");
     EXPECT_EQ(row[2 + 6], "12.26");
     EXPECT_EQ(row[2 + 9], "0");
-    EXPECT_EQ(lines[4], "END;2;stopped");
+    EXPECT_EQ(lines[5], "END;2;stopped");
 }
 
 TEST_F(Recording, readsBackRowsShiftsAndHowItEnded) {
@@ -302,7 +306,7 @@ TEST_F(Recording, rowsReachTheDiskWithinASecondWhileRecording) {
     LiveRecorder recorder;
     recorder.Start(Path(), 0, start);
     recorder.Add(SampleAt(0, 0));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return FileLines(Path()).size() == 3; }, 1200));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return FileLines(Path()).size() == 4; }, 1200));
     EXPECT_EQ(recorder.LinesWritten(), 1);
     recorder.Stop(LiveCsv::EndStopped);
 }

@@ -200,6 +200,79 @@ TEST_F(SerialReceive, thousandBackToBackLines_arriveCompleteAndInOrder) {
     port_.Close();
 }
 
+// The window is busy with a chunk (here 300 ms in its handler) while more
+// lines come: the receive thread goes on reading them, so each keeps the time
+// its bytes came, not the time the window got round to it.
+TEST_F(SerialReceive, linesArrivingWhileTheWindowIsBusy_keepTheTimeTheyCame) {
+    Configure(port_, pty_.Path(), br115200);
+    struct Line {
+        qsizetype end = 0; // index of its line end in the stream
+        SteadyTime written;
+        SteadyTime arrived;
+    };
+    std::vector<Line> lines(12);
+    ArrivalMarks marks; // of the whole stream
+    port_.OnReceive = [&](TSerialPort* sender, const QByteArray& chunk) {
+        AppendArrivals(marks, received_.size(), sender->ReceivedArrivals());
+        received_ += chunk;
+        if (received_.size() == chunk.size())
+            std::this_thread::sleep_for(milliseconds(300)); // the first chunk: busy
+        if (received_.size() >= expectedSize_)
+            loop_.quit();
+    };
+    ASSERT_TRUE(port_.Open());
+    QByteArray expected;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        expected += "*" + QByteArray::number(qulonglong(i)) + "&1&1&13.80#\r\n";
+        lines[i].end = expected.size() - 1;
+    }
+    std::thread writer([&] {
+        qsizetype from = 0;
+        for (Line& line : lines) {
+            line.written = Clock::now();
+            pty_.Write(expected.mid(from, line.end + 1 - from));
+            from = line.end + 1;
+            std::this_thread::sleep_for(milliseconds(25));
+        }
+    });
+    const bool all = AwaitBytes(expected.size(), 5000);
+    writer.join();
+    ASSERT_TRUE(all);
+    EXPECT_EQ(received_, expected);
+    double worst = 0;
+    for (Line& line : lines) {
+        line.arrived = ArrivalOf(marks, line.end, SteadyTime());
+        ASSERT_NE(line.arrived, SteadyTime()) << "a byte without its arrival";
+        worst = std::max(worst, MsBetween(line.written, line.arrived));
+        EXPECT_GE(MsBetween(line.written, line.arrived), 0.0);
+    }
+    // Without reading on, the lines of the busy 300 ms would share one time
+    // up to 300 ms late.
+    EXPECT_LT(worst, 30.0) << "a line was timed this late (ms)";
+    port_.Close();
+}
+
+TEST(ArrivalMarks, aByteArrivesWithItsReadAndKeepsItWhenOthersAreRemoved) {
+    const SteadyTime t0 = SteadyClock::now();
+    const auto at = [t0](int ms) { return t0 + milliseconds(ms); };
+    QByteArray chunk("ab\0c\0\0d\0", 8);
+    ArrivalMarks marks{{3, at(1)}, {6, at(2)}, {8, at(3)}};
+    EXPECT_EQ(ArrivalOf(marks, 0, at(9)), at(1));
+    EXPECT_EQ(ArrivalOf(marks, 3, at(9)), at(2));
+    EXPECT_EQ(ArrivalOf(marks, 7, at(9)), at(3));
+    EXPECT_EQ(ArrivalOf(marks, 8, at(9)), at(9)); // past the chunk
+    RemoveByteKeepingArrivals(chunk, marks, '\0');
+    EXPECT_EQ(chunk, QByteArray("abcd"));
+    // "ab" came first, "c" second, "d" last; a read of NULs alone leaves no mark.
+    ASSERT_EQ(marks.size(), 3u);
+    EXPECT_EQ(ArrivalOf(marks, 1, at(9)), at(1));
+    EXPECT_EQ(ArrivalOf(marks, 2, at(9)), at(2));
+    EXPECT_EQ(ArrivalOf(marks, 3, at(9)), at(3));
+    ArrivalMarks joined = {{2, at(1)}};
+    AppendArrivals(joined, 2, {{1, at(5)}});
+    EXPECT_EQ(ArrivalOf(joined, 2, at(9)), at(5));
+}
+
 TEST_F(SerialReceive, closeWhileTheThreadIsBlockedWaiting_endsPromptlyWithOneDisconnect) {
     TSerialPort port;
     EventLog log(port);

@@ -102,7 +102,6 @@ class World {
         table = ShippedCommandTable();
         BindCommandsFromInventory(table);
         session_.Working().ShowDefaults();
-        session_.StoreAnswerWait = std::chrono::milliseconds(0);
         session_.Waiter().SetBusyIndicator({});
         unit_.Attach(session_);
         editable_ = EditableIds(table);

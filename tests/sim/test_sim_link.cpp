@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/ioctl.h>
@@ -408,6 +409,100 @@ TEST_F(SimLink, fault_dumpChatter_fieldsWithoutEndMarkInsteadOfTheDump) {
     EXPECT_FALSE(client.Received().contains("\r\n"));
     client.Take();
     EXPECT_FALSE(client.ReadUntil([](const QByteArray& r) { return !r.isEmpty(); }, 300ms));
+}
+
+TEST_F(SimLink, fault_dumpText_endMarkLeftOut_halfOnly_orFieldsReplaced) {
+    struct Case {
+        const char* name;
+        std::function<void(GcuFaultOptions&)> fault;
+        std::function<QByteArray(const QByteArray& dump)> expected;
+    };
+    const Case cases[] = {
+        {"without its end mark", [](GcuFaultOptions& f) { f.dumpWithoutEndMark = true; },
+         [](const QByteArray& d) { return d.chopped(3) + "\r\n"; }},
+        {"first half only", [](GcuFaultOptions& f) { f.dumpHalfOnly = true; },
+         [](const QByteArray& d) { return d.left(d.size() / 2); }},
+        {"fields replaced",
+         [](GcuFaultOptions& f) {
+             f.dumpFieldTexts = {{1, "1e308"}, {108, "-5"}, {160, "9"}};
+         },
+         [](const QByteArray& d) {
+             QList<QByteArray> fields = d.chopped(3).split('&');
+             fields[0] = "1e308"; // MINVBATT, position 1
+             fields[3] = "-5";    // MAXVATPS, position 4 (160 has no position)
+             return fields.join('&') + "#\r\n";
+         }},
+    };
+    Start();
+    Connect();
+    const QByteArray dump = sim->DumpText();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        GcuFaultOptions faults;
+        c.fault(faults);
+        sim->SetFaults(faults);
+        client.Take();
+        client.Send("[INVPARAM 1]\r\n");
+        const QByteArray expected = c.expected(dump);
+        EXPECT_TRUE(client.ReadUntil(
+            [&](const QByteArray& r) { return r.size() >= expected.size(); }, Patience));
+        EXPECT_FALSE(client.ReadUntil(
+            [&](const QByteArray& r) { return r.size() > expected.size(); }, 200ms));
+        EXPECT_EQ(client.Received(), expected);
+        EXPECT_EQ(sim->DumpText(), dump); // what the GCU holds is unchanged
+    }
+}
+
+TEST_F(SimLink, fault_unaskedText_afterTheAnnouncementAndWhenSet_noiseForItsTime) {
+    auto options = QuickOptions();
+    options.faults.idleText = QByteArray("OK\0\xff", 4);
+    Start(options);
+    ASSERT_TRUE(client.Open(port));
+    ASSERT_TRUE(client.ReadUntilContains(Announcement + QByteArray("OK\0\xff", 4), Patience))
+        << client.Received().toHex().data();
+    client.Take();
+    EXPECT_FALSE(client.ReadUntil([](const QByteArray& r) { return !r.isEmpty(); }, 200ms));
+
+    GcuFaultOptions noise;
+    noise.idleText = "ABC";
+    noise.idleNoiseMs = 300;
+    sim->SetFaults(noise);
+    ASSERT_TRUE(client.ReadUntil([](const QByteArray& r) { return r.size() > 100; }, Patience));
+    EXPECT_TRUE(client.Received().startsWith("ABC"));
+    client.ReadUntil([](const QByteArray&) { return false; }, 600ms);
+    const QByteArray all = client.Take();
+    EXPECT_GT(all.size(), 100);
+    EXPECT_LT(all.size(), 3 + 16 * (300 / 20 + 2)); // 16 bytes every 20 ms for 300 ms
+    EXPECT_FALSE(client.ReadUntil([](const QByteArray& r) { return !r.isEmpty(); }, 200ms));
+    EXPECT_EQ(client.Ask("[MINVATPS ?]"), "0.50\r\n"); // frames are answered as usual
+}
+
+TEST_F(SimLink, fault_hangUpOnWord_theStoreHangsUpBeforeAnythingIsStored) {
+    auto options = QuickOptions();
+    options.faults.hangUpOnWord = QStringLiteral("SAVEPRMT");
+    Start(options);
+    Connect();
+    EXPECT_EQ(client.Ask("[MINVBATT 11.5]"), "OK MINVBATT 11.5\r\n");
+    client.Send("[SAVEPRMT 0]\r\n");
+    EXPECT_TRUE(client.ReadUntil([this](const QByteArray&) { return client.HungUp(); }, Patience));
+    EXPECT_TRUE(client.Received().isEmpty());
+    EXPECT_TRUE(sim->WaitUntil([this] { return sim->IsHungUp(); }, Patience));
+    EXPECT_EQ(sim->StoredParameterById(1), 10.5);
+}
+
+TEST_F(SimLink, fault_storeBusy_framesMeanwhileAreLost_theStoreIsAnsweredAtItsEnd) {
+    auto options = QuickOptions();
+    options.faults.storeBusyMs = 300;
+    Start(options);
+    Connect();
+    const auto sent = SimPtyClient::Clock::now();
+    client.Send("[SAVEPRMT 0]\r\n[MINVATPS ?]\r\n");
+    ASSERT_TRUE(client.ReadUntilContains("\r\n", Patience));
+    EXPECT_GE(SimPtyClient::Clock::now() - sent, 290ms);
+    EXPECT_EQ(client.Take(), "OK SAVEPRMT\r\n");
+    EXPECT_FALSE(client.ReadUntil([](const QByteArray& r) { return !r.isEmpty(); }, 200ms));
+    EXPECT_EQ(sim->FramesReceived(), 2);
+    EXPECT_EQ(client.Ask("[MINVATPS ?]"), "0.50\r\n"); // after the store: answered
 }
 
 namespace {

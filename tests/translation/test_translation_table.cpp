@@ -3,6 +3,7 @@
 
 #include <QHash>
 #include <QTemporaryDir>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace L = TranslationLayout;
@@ -59,15 +60,19 @@ TEST(TranslateString, readsRowNPlus501InTheLanguageColumn) {
     EXPECT_EQ(MessageRow(100), 601);
 }
 
-TEST(TranslateString, numbersAndLanguagesOutsideTheTableGiveEmptyText) {
+TEST(TranslateString, numbersOutsideTheTableGiveEmptyText_languagesOutsideItGiveEnglish) {
     StringGridModel grid = TranslationGrid();
     for (int row = 495; row <= 610; ++row)
         for (int col = 0; col < L::ColumnCount; ++col)
             grid.SetCell(col, row, QStringLiteral("x"));
+    grid.SetCell(LanguageColumn(1), MessageRow(5), QStringLiteral("Erase?"));
     EXPECT_EQ(TranslateString(grid, 1, 0), QString());   // would be a control row
     EXPECT_EQ(TranslateString(grid, 1, 500), QString()); // past the message rows
-    EXPECT_EQ(TranslateString(grid, 0, 5), QString());
-    EXPECT_EQ(TranslateString(grid, 6, 5), QString());
+    // No language chosen yet (a start-up that ended early): never an empty question.
+    EXPECT_EQ(TranslateString(grid, 0, 5), QStringLiteral("Erase?"));
+    EXPECT_EQ(TranslateString(grid, 6, 5), QStringLiteral("Erase?"));
+    EXPECT_EQ(TranslateString(StringGridModel(), 0, 5), BuiltInMessageText(5));
+    EXPECT_FALSE(BuiltInMessageText(5).isEmpty());
     EXPECT_EQ(TranslateString(grid, 5, 100), QStringLiteral("x"));
 }
 
@@ -337,4 +342,47 @@ TEST(EmptyTranslationTable, emptiesEveryCellOfEveryRow) {
     for (int row = 0; row < grid.RowCount(); ++row)
         for (int col = 0; col < grid.ColCount(); ++col)
             ASSERT_TRUE(grid.Cell(col, row).isEmpty()) << "row " << row << " col " << col;
+}
+
+// ------------------------------------------------------------------ a file that cannot be used
+
+TEST(TranslationFile, shippedFileIsUsable_eachKindOfDamageNamesItsLine) {
+    const QStringList shipped = ReadCsvLines(QStringLiteral(QV_SOURCE_DIR "/CFG/Translations.CSV"));
+    ASSERT_EQ(shipped.size(), L::RowCount);
+    EXPECT_FALSE(CheckTranslationLines(shipped).has_value());
+    QStringList italian = shipped;
+    italian[0] = QStringLiteral("COMPONENT;PROPERTY;ENGLISH;[ITALIANO];FRANCAIS;ESPANOL;DEUTSCH");
+    EXPECT_FALSE(CheckTranslationLines(italian).has_value());
+    QStringList shortTable = shipped.mid(0, MessageRow(10));
+    EXPECT_FALSE(CheckTranslationLines(shortTable).has_value()); // ends early: still usable
+
+    struct Case {
+        const char* name;
+        std::function<void(QStringList&)> damage;
+        int line;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"empty", [](QStringList& l) { l.clear(); }, 0, "the file is empty"},
+        {"garbage title", [](QStringList& l) { l[0] = QStringLiteral("\x01\x02;x;y;z;w;v;u"); }, 1,
+         "the title of column 1"},
+        {"a language title unknown", [](QStringList& l) { l[0].replace("DEUTSCH", "GERMAN"); }, 1,
+         "the title of column 7"},
+        {"a line cut short", [](QStringList& l) { l[40] = l[40].section(u';', 0, 3); }, 41,
+         "4 columns where 7 are needed"},
+        {"a message row moved", [](QStringList& l) { l.removeAt(300); }, MessageRow(1) + 1,
+         "\"String 002\" where \"String 001\" belongs"},
+        {"too many lines", [](QStringList& l) { l << QStringLiteral(";;;;;;"); }, 0,
+         "the file has 1002 lines"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QStringList lines = shipped;
+        c.damage(lines);
+        const std::optional<TranslationFileFault> fault = CheckTranslationLines(lines);
+        ASSERT_TRUE(fault.has_value());
+        EXPECT_EQ(fault->line, c.line);
+        EXPECT_TRUE(fault->reason.startsWith(QString::fromLatin1(c.reason)))
+            << fault->reason.toStdString();
+    }
 }

@@ -2,6 +2,7 @@
 // the PCB visibility rule, a malformed dump that changes nothing; and
 // "Apply Config." with loaded entries, including ones it cannot apply.
 #include "device/ConfigDump.h"
+#include "model/Sequence.h"
 #include "translation/MessageNumbers.h"
 #include "translation/TranslationTexts.h"
 #include "ui/ProgramPaths.h"
@@ -120,16 +121,31 @@ TEST_F(ConfigWindow, forcedVersion_decidesVisibility) {
     EXPECT_EQ(!check->isHidden(), form.Commands[id].ActivePCB50 == QLatin1String("1"));
 }
 
+// A value read hides the marker; one outside the row's limits 0..1 shows it
+// in the colour of a value outside its limits.
 TEST_F(ConfigWindow, checkBoxIsSetOnlyForOne_andItsMarkerHidesForValueRead) {
     const auto [check, id] = BoundCheckBox();
     ASSERT_TRUE(check);
+    ASSERT_EQ(form.Commands[id].MinValueFW, 0);
+    ASSERT_EQ(form.Commands[id].MaxValueFW, 1);
     const int field = form.Commands[id].ReadFromGCUID;
-    for (const auto& [value, expected] : std::vector<std::pair<QString, bool>>{
-             {"1", true}, {"0", false}, {"2", false}, {"-1", false}}) {
-        form.GetConfig(Dump(QStringLiteral("4.3"), {{field, value}}));
-        EXPECT_EQ(check->Checked(), expected) << value.toStdString();
+    const TShape* marker = form.Find<TShape>(QStringLiteral("S") + check->objectName());
+    ASSERT_TRUE(marker);
+    struct Case {
+        const char* value;
+        bool checked;
+        bool outside;
+    };
+    for (const Case& c : {Case{"1", true, false}, Case{"0", false, false}, Case{"2", false, true},
+                          Case{"-1", false, true}, Case{"0", false, false}}) {
+        SCOPED_TRACE(c.value);
+        form.GetConfig(Dump(QStringLiteral("4.3"), {{field, QString::fromLatin1(c.value)}}));
+        EXPECT_EQ(check->Checked(), c.checked);
+        EXPECT_EQ(marker->isHidden(), !c.outside);
+        if (c.outside) {
+            EXPECT_EQ(marker->BrushColor(), OutsideLimitsColor);
+        }
     }
-    EXPECT_TRUE(form.Find<TShape>(QStringLiteral("S") + check->objectName())->isHidden());
 }
 
 TEST_F(ConfigWindow, malformedDump_changesNeitherTableNorControls_andSaysSo) {

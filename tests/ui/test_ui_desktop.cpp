@@ -5,12 +5,14 @@
 #include "app/CommandLine.h"
 #include "app/SupportLog.h"
 #include "device/LinkLogging.h"
+#include "device/TrafficLog.h"
 #include "support/WindowFixtures.h"
 #include "translation/MessageNumbers.h"
 #include "ui/ProgramPaths.h"
 #include "util/BuildInfo.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -132,6 +134,71 @@ TEST(CommandLineInfo, helpAndVersionExitZeroWithoutADisplay) {
     }
 }
 
+// The program's options are checked before the toolkit starts; the toolkit's
+// own options are left for it, with their values.
+TEST(CommandLineInfo, toolkitOptionsPassUnchecked_anythingElseMustBeTheProgramsOwn) {
+    struct Case {
+        QStringList arguments;
+        const char* errorNames; // empty: understood
+        const char* dataDir = "";
+    };
+    const Case cases[] = {
+        {{"-platform", "offscreen", "--demo"}, ""},
+        {{"--style=Fusion", "-reverse", "--data-dir", "/d"}, "", "/d"},
+        {{"-qwindowtitle", "--data-dir", "-stylesheet", "x.qss"}, ""}, // values, not options
+        {{"--platform", "xcb", "--data-dir=/e"}, "", "/e"},
+        {{"--bogus"}, "bogus"},
+        {{"-platform", "offscreen", "--bogus"}, "bogus"},
+        {{"-x"}, "x"},
+        {{"stray"}, "stray"},
+        {{"--", "-platform"}, "-platform"},
+        {{"--log-status"}, "--log"},
+        {{"--log", "a.log", "--log-status"}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const StartOptions options =
+            ParseCommandLine(WithoutToolkitOptions(QStringList{"quarventa"} + c.arguments));
+        if (QByteArray(c.errorNames).isEmpty()) {
+            EXPECT_TRUE(options.error.isEmpty()) << options.error.toStdString();
+            EXPECT_EQ(options.dataDir, QLatin1String(c.dataDir));
+        } else {
+            EXPECT_TRUE(options.error.contains(QLatin1String(c.errorNames)))
+                << options.error.toStdString();
+        }
+    }
+    EXPECT_FALSE(CommandLineErrorLine("Unknown option 'a'.\nMore").contains('\n'));
+}
+
+// Started as from a terminal without a display, a line the program does not
+// understand ends it with exit code 2 and one line, before the toolkit could
+// abort for want of a display.
+TEST(CommandLineInfo, unknownOptionWithoutADisplay_exitsTwoWithOneLine) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QLatin1String(name));
+    const std::pair<QStringList, const char*> cases[] = {
+        {{"--bogus"}, "bogus"},
+        {{"-platform", "xcb", "--bogus"}, "bogus"},
+        {{"--log"}, "log"},
+        {{"--demo", "stray"}, "stray"},
+    };
+    for (const auto& [arguments, named] : cases) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(QV_BINARY_DIR "/quarventa"), arguments);
+        ASSERT_TRUE(program.waitForFinished(30000));
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), 2);
+        EXPECT_TRUE(program.readAllStandardOutput().isEmpty());
+        const QString error = QString::fromLocal8Bit(program.readAllStandardError());
+        EXPECT_EQ(error.count('\n'), 1) << error.toStdString();
+        EXPECT_TRUE(error.startsWith("quarventa: ")) << error.toStdString();
+        EXPECT_TRUE(error.contains(QLatin1String(named))) << error.toStdString();
+    }
+}
+
 // ------------------------------------------------------------------ support log
 
 TEST(SupportLog, linkMessagesGoToTheFileWithTimeStamps_bareNamesToTheUserFolder) {
@@ -183,6 +250,96 @@ TEST(DataFolder, seedingCopiesWhatIsMissing_keepsTheUsersFilesAndExecutableBits)
     EXPECT_TRUE(QFile(user.filePath("CFG/Commands.CSV")).permissions() & QFile::WriteOwner);
 }
 
+// Upgrades one after the other, with the user's doings between them: a copy
+// the user never changed follows the installation (the language marker the
+// program wrote is not a change, and is kept); a changed one is kept and
+// named once for each newer shipped version.
+TEST(DataFolder, upgrades_refreshUntouchedCopies_keepChangedOnes_andNameThemOncePerVersion) {
+    QTemporaryDir shipped;
+    QTemporaryDir user;
+    const QString commands = QStringLiteral("CFG/Commands.CSV");
+    const QString table = QStringLiteral("CFG/Translations.CSV");
+    const QString image = QStringLiteral("FW/GCU.HEX");
+    struct Step {
+        const char* what;
+        QHash<QString, QByteArray> ships;         // files of this version that changed
+        std::function<void(const QString&)> user; // done by the user before the start
+        QHash<QString, QByteArray> expected;      // the user's copies after the start
+        QStringList refreshed;
+        QStringList named;
+    };
+    const auto edit = [&user](const QString& file, const QByteArray& bytes) {
+        return [&user, file, bytes](const QString&) { WriteBytes(user.filePath(file), bytes); };
+    };
+    const Step steps[] = {
+        {"first start copies everything",
+         {{commands, "c1"}, {table, "T;[ENGLISH];ITALIANO\r\nrow 1\r\n"}, {image, "fw1"}},
+         nullptr,
+         {{commands, "c1"}, {table, "T;[ENGLISH];ITALIANO\r\nrow 1\r\n"}, {image, "fw1"}},
+         {},
+         {}},
+        {"the user picks Italian; an upgrade refreshes the untouched copies",
+         {{commands, "c2"}, {table, "T;[ENGLISH];ITALIANO\r\nrow 2\r\n"}},
+         edit(table, "T;ENGLISH;[ITALIANO]\r\nrow 1\r\n"),
+         {{commands, "c2"}, {table, "T;ENGLISH;[ITALIANO]\r\nrow 2\r\n"}, {image, "fw1"}},
+         {commands, table},
+         {}},
+        {"the user edits the table; the next version's table is not taken",
+         {{table, "T;[ENGLISH];ITALIANO\r\nrow 3\r\n"}},
+         edit(table, "T;ENGLISH;[ITALIANO]\r\nmine\r\n"),
+         {{commands, "c2"}, {table, "T;ENGLISH;[ITALIANO]\r\nmine\r\n"}},
+         {},
+         {table}},
+        {"the same version again: nothing to say",
+         {},
+         nullptr,
+         {{table, "T;ENGLISH;[ITALIANO]\r\nmine\r\n"}},
+         {},
+         {}},
+        {"yet another table: named again; a new image is copied",
+         {{table, "T;[ENGLISH];ITALIANO\r\nrow 4\r\n"}, {QStringLiteral("FW/NEW.HEX"), "fw2"}},
+         nullptr,
+         {{table, "T;ENGLISH;[ITALIANO]\r\nmine\r\n"}, {QStringLiteral("FW/NEW.HEX"), "fw2"}},
+         {},
+         {table}},
+        {"the user changes the image to the shipped one: it follows again",
+         {{image, "fw3"}},
+         edit(image, "fw3"),
+         {{image, "fw3"}},
+         {},
+         {}},
+        {"copies of unknown origin that differ are the user's",
+         {{commands, "c5"}},
+         [&user](const QString&) {
+             QFile::remove(user.filePath(QLatin1String(ShippedCopiesFileName)));
+         },
+         {{commands, "c2"}},
+         {},
+         {commands, table}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        for (auto it = step.ships.begin(); it != step.ships.end(); ++it)
+            ASSERT_TRUE(WriteBytes(shipped.filePath(it.key()), it.value()));
+        if (step.user)
+            step.user(user.path());
+        const SeedReport report = RefreshDataFolder(shipped.path(), user.path());
+        EXPECT_TRUE(report.complete);
+        for (auto it = step.expected.begin(); it != step.expected.end(); ++it)
+            EXPECT_EQ(ReadBytes(user.filePath(it.key())), it.value()) << it.key().toStdString();
+        QStringList refreshed = report.refreshed;
+        refreshed.sort();
+        QStringList wanted = step.refreshed;
+        wanted.sort();
+        EXPECT_EQ(refreshed, wanted);
+        QStringList named = report.newerShipped;
+        named.sort();
+        wanted = step.named;
+        wanted.sort();
+        EXPECT_EQ(named, wanted);
+    }
+}
+
 TEST(DataFolder, writableOrDatalessProgramFolderIsUsedAsItIs) {
     QTemporaryDir program;
     QTemporaryDir user;
@@ -201,4 +358,102 @@ TEST(DataFolder, writableOrDatalessProgramFolderIsUsedAsItIs) {
     SetFolderWritableCheck(nullptr);
     SetProgramFolder(QString());
     SetUserDataFolder(QString());
+}
+
+// ------------------------------------------------------------------ a long day, fast
+
+namespace {
+QStringList LogFiles(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files, QDir::Name);
+}
+// The lines of a log and its older files, oldest first.
+QStringList LogLines(const QString& path, int kept) {
+    QStringList lines;
+    for (int n = kept - 1; n >= 0; --n)
+        lines << QString::fromUtf8(ReadBytes(n == 0 ? path : RotatedLogPath(path, n)))
+                     .split('\n', Qt::SkipEmptyParts);
+    return lines;
+}
+} // namespace
+
+// A stream of link traffic and status lines far longer than the log may hold:
+// the log turns over at its size, keeps three files with the newest lines in
+// order, and has the status lines only when asked for them. A warning is
+// written through at once.
+TEST(SupportLog, fastStream_rotatesAtItsSize_keepsThreeFiles_statusLinesOnlyWhenAsked) {
+    for (const bool statusLines : {false, true}) {
+        SCOPED_TRACE(statusLines);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("support.log"));
+        SupportLogOptions options;
+        options.statusLines = statusLines;
+        options.rotateBytes = 64 * 1024;
+        QString error;
+        ASSERT_TRUE(StartSupportLog(path, error, options)) << error.toStdString();
+        constexpr int Lines = 20000;
+        for (int i = 0; i < Lines; ++i) {
+            qCInfo(lcLink) << "sent: frame" << i;
+            qCInfo(lcLinkStatus) << "received: status" << i;
+        }
+        qCWarning(lcLink) << "the last word";
+        EXPECT_TRUE(ReadBytes(path).contains("the last word")); // before the log ends
+        StopSupportLog();
+        QLoggingCategory::setFilterRules(QString());
+
+        EXPECT_EQ(LogFiles(dir.path()),
+                  QStringList({"support.log", "support.log.1", "support.log.2"}));
+        for (const QString& file : LogFiles(dir.path()))
+            EXPECT_LE(QFileInfo(dir.filePath(file)).size(), options.rotateBytes)
+                << file.toStdString();
+        const QStringList lines = LogLines(path, 3);
+        int previous = -1;
+        bool statusSeen = false;
+        static const QRegularExpression frame(QStringLiteral("qv.link: sent: frame (\\d+)$"));
+        for (const QString& line : lines) {
+            statusSeen |= line.contains(QStringLiteral("qv.link.status: received: status"));
+            const auto match = frame.match(line);
+            if (!match.hasMatch())
+                continue;
+            const int number = match.captured(1).toInt();
+            if (previous >= 0) {
+                EXPECT_EQ(number, previous + 1) << "a line went missing";
+            }
+            previous = number;
+        }
+        EXPECT_EQ(previous, Lines - 1);
+        EXPECT_FALSE(lines.first().contains(QStringLiteral("frame 0"))); // the oldest went
+        EXPECT_TRUE(lines.last().contains(QStringLiteral("the last word")));
+        EXPECT_EQ(statusSeen, statusLines);
+    }
+}
+
+// With the limits it ships with: ten megabytes a file, three files.
+TEST(SupportLog, defaultLimitsHoldOverALongDay) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("day.log"));
+    QString error;
+    ASSERT_TRUE(StartSupportLog(path, error)) << error.toStdString();
+    const QString traffic(80, u'x');
+    for (int i = 0; i < 260000; ++i) // about 32 MB
+        qCInfo(lcLink).noquote() << "received:" << traffic << i;
+    StopSupportLog();
+    QLoggingCategory::setFilterRules(QString());
+    EXPECT_EQ(LogFiles(dir.path()), QStringList({"day.log", "day.log.1", "day.log.2"}));
+    for (const QString& file : LogFiles(dir.path()))
+        EXPECT_LE(QFileInfo(dir.filePath(file)).size(), 10 * 1024 * 1024) << file.toStdString();
+    EXPECT_TRUE(LogLines(path, 1).last().endsWith(QStringLiteral(" 259999")));
+}
+
+class TrafficMemo : public qvtest::WindowOnDataFolder {};
+
+// Received text fast and long: the Commands page's memo keeps its newest lines.
+TEST_F(TrafficMemo, fastStream_keepsTheNewestTenThousandLines) {
+    form->Control<TTabSheet>(QStringLiteral("TSCommands")).SetTabVisible(true);
+    auto& memo = form->Control<TMemo>(QStringLiteral("Memo"));
+    constexpr int Pieces = 12000;
+    for (int i = 0; i < Pieces; ++i)
+        form->SerialPortReceive(nullptr, "piece " + QByteArray::number(i));
+    EXPECT_EQ(memo.LineCount(), TrafficLog::MaxLines);
+    EXPECT_TRUE(memo.Line(memo.LineCount() - 1).endsWith(QStringLiteral("piece 11999")));
+    EXPECT_TRUE(memo.Line(0).endsWith(QStringLiteral("piece 2000"))) << memo.Line(0).toStdString();
 }

@@ -38,12 +38,17 @@ QByteArray ReadFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-// 300 bytes of code at the start of flash, as Intel HEX.
-QByteArray SmallImage(std::vector<uint8_t>* bytes = nullptr) {
+// 300 bytes of code at the start of flash, as Intel HEX; with Version, the
+// image carries it as the firmware announces it.
+QByteArray SmallImage(std::vector<uint8_t>* bytes = nullptr, const QByteArray& version = {}) {
     std::vector<uint8_t> memory(300);
     std::mt19937 random(11);
     for (uint8_t& byte : memory)
         byte = static_cast<uint8_t>(random());
+    if (!version.isEmpty()) {
+        const QByteArray text = QByteArray(GcuVersionMarker) + ' ' + version;
+        std::copy(text.begin(), text.end(), memory.begin() + 100);
+    }
     if (bytes)
         *bytes = memory;
     return FormatIntelHex(memory, uint32_t(memory.size()), false);
@@ -111,6 +116,8 @@ class FirmwareUpdateInWindow : public ::testing::Test {
                                               "cp FW.HEX \"$rec/image\"\n"
                                               "%2"
                                               "printf 'Writing 50%%\\rWriting 100%%\\r\\n'\n"
+                                              "echo 'avrdude: 300 bytes of flash written'\n"
+                                              "echo 'avrdude: 300 bytes of flash verified'\n"
                                               "i=1\n"
                                               "while [ $i -le 10 ]; do\n"
                                               "  echo \"stand-in line $i\"; i=$((i+1))\n"
@@ -221,6 +228,20 @@ TEST_F(FirmwareUpdateWithStandIn, success_runsAvrdudeOnTheLinksPort_reportsAndRe
     ASSERT_NE(report, nullptr);
     EXPECT_EQ(report->type, TMsgDlgType::mtInformation);
     EXPECT_EQ(TimesAsked(Msg::FirmwareUpdateFailed), 0);
+    // What was written and verified, and the version announced before and after.
+    EXPECT_EQ(report->text,
+              form->TranslateString(Msg::FirmwareUpdated) + "\n\n" +
+                  form->TranslateString(Msg::FirmwareBytesWritten).arg(300) + '\n' +
+                  form->TranslateString(Msg::FirmwareBytesVerified).arg(300) + '\n' +
+                  form->TranslateString(Msg::FirmwareVersionBeforeAfter).arg("5.0.9", "5.0.9"));
+    // The offer to read the configuration of the reconnected GCU comes after the report.
+    const size_t reportAt = size_t(report - dialogs.asked.data());
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return TimesAsked(Msg::OfferToReadConfig) == 2; }, Patience));
+    const auto offerAfterReport = std::find_if(
+        dialogs.asked.begin() + qsizetype(reportAt), dialogs.asked.end(),
+        [&](const auto& q) { return q.text == form->TranslateString(Msg::OfferToReadConfig); });
+    EXPECT_NE(offerAfterReport, dialogs.asked.end());
 
     const QString workFolder = Recorded("cwd");
     EXPECT_TRUE(workFolder.startsWith(workParent.path())) << workFolder.toStdString();
@@ -247,7 +268,8 @@ TEST_F(FirmwareUpdateWithStandIn, success_runsAvrdudeOnTheLinksPort_reportsAndRe
     // avrdude's output stays on the page, line by line.
     const QString shown = ProgressMemo().toPlainText();
     EXPECT_FALSE(shown.contains(u'\r'));
-    EXPECT_TRUE(shown.contains(QStringLiteral("Writing 50%\nWriting 100%\nstand-in line 1\n")))
+    EXPECT_TRUE(shown.contains(
+        QStringLiteral("Writing 50%\nWriting 100%\navrdude: 300 bytes of flash written\n")))
         << shown.toStdString();
     EXPECT_TRUE(shown.contains(QStringLiteral("stand-in line 10"))) << shown.toStdString();
 }
@@ -413,7 +435,7 @@ class FirmwareUpdateWithAvrdude : public FirmwareUpdateInWindow {
 
 TEST_F(FirmwareUpdateWithAvrdude, imageWrittenAndVerifiedThroughBootLoader_thenReconnected) {
     std::vector<uint8_t> bytes;
-    const QString image = WriteImage(SmallImage(&bytes));
+    const QString image = WriteImage(SmallImage(&bytes, "5.1.0"));
     QElapsedTimer run;
     run.start();
     ClickUpdate(image);
@@ -433,11 +455,18 @@ TEST_F(FirmwareUpdateWithAvrdude, imageWrittenAndVerifiedThroughBootLoader_thenR
     EXPECT_EQ(flash[bytes.size()], 0xFF);
 
     ExpectEndStepsDone(3); // opened by the window, avrdude, the window again
-    // The reopened link reaches the freshly programmed GCU, which announces itself.
-    auto& version = form->Control<TLabel>(QStringLiteral("LFirmwareVersion"));
-    version.SetCaption(QString());
-    EXPECT_TRUE(QTest::qWaitFor([&version] { return version.Caption() == QStringLiteral("5.0.9"); },
-                                Patience));
+    // The reopened link reached the freshly programmed GCU, which announced
+    // the version the image carries; the report says so, with avrdude's count
+    // of the bytes it wrote and read back.
+    EXPECT_EQ(form->Control<TLabel>(QStringLiteral("LFirmwareVersion")).Caption(), "5.1.0");
+    const auto* report = Asked(Msg::FirmwareUpdated);
+    ASSERT_NE(report, nullptr);
+    EXPECT_EQ(report->type, TMsgDlgType::mtInformation);
+    for (const QString& line :
+         {form->TranslateString(Msg::FirmwareBytesWritten).arg(300),
+          form->TranslateString(Msg::FirmwareBytesVerified).arg(300),
+          form->TranslateString(Msg::FirmwareVersionBeforeAfter).arg("5.0.9", "5.1.0")})
+        EXPECT_TRUE(report->text.contains(line)) << report->text.toStdString();
 }
 
 } // namespace

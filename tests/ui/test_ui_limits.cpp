@@ -5,6 +5,8 @@
 // same rules; and a value outside its command's limits, however it got into
 // an entry, is never framed.
 #include "model/WorkingCopy.h"
+#include "model/RecordFiles.h"
+#include "model/Sequence.h"
 #include "support/WindowFixtures.h"
 #include "translation/MessageNumbers.h"
 #include "util/UnitUtils.h"
@@ -14,6 +16,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <cmath>
+#include <limits>
 
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
@@ -388,6 +391,71 @@ TEST_F(LimitsWithGcu, outOfLimitValueInAnEntry_isNeverFramed_entryKeepsStatus_no
     EXPECT_EQ(FramesUpToMarker(before),
               (QList<QByteArray>{"[DNACTPWR 70]", "[SAVEPRMT 0]", "[INVPARAM 1]"}));
     EXPECT_EQ(StatusOf(8), "T");
+}
+
+// ------------------------------------------------------------------ values the unit holds outside
+// their limits
+
+class GcuHoldsValuesOutsideTheirLimits : public LimitsWithGcu {
+  protected:
+    void ConfigureGcu(GcuSimulatorOptions& options) override {
+        LimitsWithGcu::ConfigureGcu(options);
+        // Actuator temperature limit (2, 60..130 °C), minimum battery voltage (1, 6..16 V).
+        options.faults.dumpFieldTexts = {{2, "-5"}, {1, "1e308"}};
+    }
+    const char* const TempLimit = "SEFunctionStrategiesActuatorTempLimit";
+    const char* const MinBattery = "EInputsOutputsMinimumBatteryVoltage";
+    const char* const UpPowerSpin = "SEUpShiftActuationMainLoadActuationPower";
+};
+
+TEST_F(GcuHoldsValuesOutsideTheirLimits, shownMarkedAsTheUnitHoldsThem_reported_neverReplaced) {
+    ConnectAndRead();
+    // Shown as the unit holds them, in the colour and with the hint that say so.
+    EXPECT_EQ(Spin(TempLimit).Text(), "-5");
+    EXPECT_EQ(Spin(TempLimit).Color(), OutsideLimitsColor);
+    EXPECT_TRUE(Spin(TempLimit).Hint().endsWith(
+        form->TranslateString(Msg::ValueOutsideLimitsHint).arg("-5", "60", "130")))
+        << Spin(TempLimit).Hint().toStdString();
+    EXPECT_EQ(Edit(MinBattery).Text(), "1E+308");
+    EXPECT_EQ(Edit(MinBattery).Color(), OutsideLimitsColor);
+    EXPECT_NE(Spin(UpPowerSpin).Color(), OutsideLimitsColor); // 80: inside its limits
+    EXPECT_EQ(Spin(UpPowerSpin).Hint(), TFormMain::CommandHint(11, form->Commands[11]));
+
+    // The download says which values lie outside their limits.
+    const QString report = ShownStartingWith(Msg::ConfigRead);
+    EXPECT_TRUE(report.contains(form->TranslateString(Msg::ValuesOutsideLimits)));
+    EXPECT_TRUE(report.contains(
+        QStringLiteral("ACTTLIMT - %1: -5 (60 .. 130)").arg(form->Commands[2].Description)))
+        << report.toStdString();
+    EXPECT_TRUE(report.contains(
+        QStringLiteral("MINVBATT - %1: 1E+308 (6,0 .. 16,0)").arg(form->Commands[1].Description)))
+        << report.toStdString();
+    EXPECT_EQ(report.count(u'\n'), 4); // 17, a blank line, 132 and two values
+
+    // Kept as the unit holds them: nothing captured, a saved file holds them.
+    EXPECT_EQ(EntryCount(), 0);
+    EXPECT_EQ(form->Commands[2].ActualValueFW, -5);
+    EXPECT_EQ(form->Commands[1].ActualValueFW, 1e308);
+    const QString saved = data.FilePath("held.QCF");
+    dialogs.fileAnswers = {saved};
+    Button("BSaveConfig").click();
+    const auto records = ReadConfigFile(saved).records;
+    const auto held = [&records](int id) {
+        for (const TCommandRecord& record : records)
+            if (record.ID == id)
+                return record.ActualValueFW;
+        return std::numeric_limits<double>::quiet_NaN();
+    };
+    EXPECT_EQ(held(2), -5);
+    EXPECT_EQ(held(1), 1e308);
+
+    // Another change goes out alone; the values outside their limits are not sent.
+    Spin(UpPowerSpin).SetValue(90);
+    const int before = gcu->FramesReceived();
+    Button("BSequenceTransmitAll").click();
+    EXPECT_EQ(FramesUpToMarker(before),
+              (QList<QByteArray>{"[UPACTPWR 90]", "[SAVEPRMT 0]", "[INVPARAM 1]"}));
+    EXPECT_EQ(Spin(TempLimit).Text(), "-5");
 }
 
 TEST_F(LimitsWithGcu, derivedValuesInsideTheirLimits_areNotRefused) {

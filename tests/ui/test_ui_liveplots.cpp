@@ -32,7 +32,7 @@ class LivePlotsWithGcu : public qvtest::WindowWithGcu {
     void Record(const QString& path) {
         dialogs.fileAnswers.push_back(path);
         Button("BLivePlotsRecord").click();
-        ASSERT_TRUE(form->Plots().Recorder().IsRecording());
+        ASSERT_TRUE(form->LiveData().Recorder().IsRecording());
     }
     QString Path(const char* name) const { return data.FilePath(QString::fromLatin1(name)); }
 
@@ -56,13 +56,13 @@ TEST_F(LivePlotsWithGcu, tenSecondRecordingHoldsWhatTheGcuSentAndItsShifts) {
     Record(Path("ride.csv"));
     QTest::qWait(10000);
     Button("BLivePlotsStopRecording").click();
-    EXPECT_FALSE(form->Plots().Recorder().IsRecording());
+    EXPECT_FALSE(form->LiveData().Recorder().IsRecording());
 
     const LiveRecordingFile file = ReadLiveRecording(Path("ride.csv"));
     EXPECT_TRUE(file.ended);
     EXPECT_EQ(file.endReason, "stopped");
     EXPECT_EQ(file.endLines, qint64(file.samples.size()));
-    EXPECT_EQ(form->Plots().Recorder().LinesWritten(), qint64(file.samples.size()));
+    EXPECT_EQ(form->LiveData().Recorder().LinesWritten(), qint64(file.samples.size()));
     // 20 lines a second for 10 s.
     EXPECT_GE(file.samples.size(), 180u);
     EXPECT_LE(file.samples.size(), 220u);
@@ -165,16 +165,16 @@ TEST_F(LivePlotsWithGcu, lostLinkClosesTheRecordingWithALastLineThatSaysSo) {
     AutoConnect(mrNo);
     LiveOn();
     Record(Path("lost.csv"));
-    ASSERT_TRUE(WaitFor([this] { return form->Plots().Recorder().LinesAdded() >= 20; }));
+    ASSERT_TRUE(WaitFor([this] { return form->LiveData().Recorder().LinesAdded() >= 20; }));
     gcu->HangUp();
     ASSERT_TRUE(WaitFor([this] { return !Connected(); }));
-    EXPECT_FALSE(form->Plots().Recorder().IsRecording());
+    EXPECT_FALSE(form->LiveData().Recorder().IsRecording());
     EXPECT_FALSE(Button("BLivePlotsRecord").isEnabled());
     const LiveRecordingFile file = ReadLiveRecording(Path("lost.csv"));
     EXPECT_TRUE(file.ended);
     EXPECT_EQ(file.endReason, "link lost");
     EXPECT_EQ(file.endLines, qint64(file.samples.size()));
-    EXPECT_EQ(qint64(file.samples.size()), form->Plots().Recorder().LinesAdded());
+    EXPECT_EQ(qint64(file.samples.size()), form->LiveData().Recorder().LinesAdded());
     EXPECT_EQ(file.rowsSkipped, 0);
 }
 
@@ -182,7 +182,7 @@ TEST_F(LivePlotsWithGcu, recordingsAreOfferedInTheUsersDataFolderAndNotMadeWhenC
     AutoConnect(mrNo);
     ASSERT_TRUE(Button("BLivePlotsRecord").isEnabled());
     Button("BLivePlotsRecord").click(); // no file answer: cancelled
-    EXPECT_FALSE(form->Plots().Recorder().IsRecording());
+    EXPECT_FALSE(form->LiveData().Recorder().IsRecording());
     ASSERT_FALSE(dialogs.asked.empty());
     EXPECT_EQ(dialogs.asked.back().kind, "save");
     EXPECT_TRUE(TFormMain::RecordingsFolder().startsWith(data.UserPath()));
@@ -226,6 +226,7 @@ TEST_F(LivePlotsReplay, recordingOpensWithoutAUnit_scrollsAndReturnsToLive) {
     QElapsedTimer clock;
     clock.start();
     Button("BLivePlotsOpen").click();
+    ASSERT_TRUE(WaitFor([this] { return !form->Plots().Reading(); }));
     form->Plots().Redraw();
     const qint64 openMs = clock.elapsed();
     EXPECT_LT(openMs, 4000) << "opening took " << openMs << " ms"; // aim: under 2 s
@@ -262,8 +263,8 @@ TEST_F(LivePlotsReplay, recordingOpensWithoutAUnit_scrollsAndReturnsToLive) {
 }
 
 TEST_F(LivePlotsReplay, recordingWhoseFileStopsTakingRowsEndsAndSaysSo) {
-    LivePlots& plots = form->Plots();
-    plots.StartRecording(data.FilePath(QStringLiteral("full.csv")));
+    LiveSession& live = form->LiveData();
+    live.StartRecording(data.FilePath(QStringLiteral("full.csv")));
     std::signal(SIGXFSZ, SIG_IGN); // the file size limit fails the write instead
     rlimit old{};
     getrlimit(RLIMIT_FSIZE, &old);
@@ -273,19 +274,20 @@ TEST_F(LivePlotsReplay, recordingWhoseFileStopsTakingRowsEndsAndSaysSo) {
     for (int i = 0; i < 300; ++i) {
         LiveSample s;
         s[Id::Counter] = i;
-        plots.TakeLine(s);
+        live.TakeLine(s, SteadyClock::now());
     }
     const bool reported =
         WaitFor([this] { return TimesAsked(Msg::LivePlotsWriteFailed) == 1; }, 5000);
     setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_TRUE(reported);
-    EXPECT_FALSE(plots.Recorder().IsRecording());
-    EXPECT_LT(plots.Recorder().LinesWritten(), 300);
+    EXPECT_FALSE(live.Recorder().IsRecording());
+    EXPECT_LT(live.Recorder().LinesWritten(), 300);
 }
 
 TEST_F(LivePlotsReplay, fileThatIsNoRecordingIsReportedAndTheViewStays) {
     dialogs.fileAnswers.push_back(data.FilePath(QStringLiteral("CFG/Commands.CSV")));
     Button("BLivePlotsOpen").click();
+    EXPECT_TRUE(WaitFor([this] { return !form->Plots().Reading(); }));
     EXPECT_EQ(TimesAsked(Msg::LivePlotsNotARecording), 1);
     EXPECT_FALSE(form->Plots().InReplay());
 }

@@ -6,6 +6,7 @@
 // language switch writes the file. With QV_WRITE_TRANSLATIONS=1 in the
 // environment, the shipped file test writes CFG/Translations.CSV afresh (after
 // captions or texts have changed) instead of comparing.
+#include "support/FileLimits.h"
 #include "support/WindowFixtures.h"
 #include "translation/MessageNumbers.h"
 #include "translation/TranslationTable.h"
@@ -21,10 +22,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <csignal>
 #include <gtest/gtest.h>
 #include <memory>
-#include <sys/resource.h>
 
 namespace {
 
@@ -322,28 +321,32 @@ TEST_F(Translation, startUpWithoutFileOrMarkerKeepsTheDesignedEnglishTexts) {
     EXPECT_EQ(ReadBytes(FilePath()), unmarked); // nothing switched, nothing written
 }
 
-// Every write that would put bytes into a file fails while this lives, for
-// root too (a folder that cannot be written does not stop root).
-class FilesCannotGrow {
-  public:
-    FilesCannotGrow() {
-        getrlimit(RLIMIT_FSIZE, &old_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit none = old_;
-        none.rlim_cur = 0;
-        setrlimit(RLIMIT_FSIZE, &none);
-    }
-    ~FilesCannotGrow() {
-        setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-    FilesCannotGrow(const FilesCannotGrow&) = delete;
-    FilesCannotGrow& operator=(const FilesCannotGrow&) = delete;
-
-  private:
-    rlimit old_{};
-    void (*oldHandler_)(int) = nullptr;
-};
+TEST_F(Translation, brokenFile_saidOnceWithFileAndLine_englishTexts_fileNeverWrittenOver) {
+    WriteShippedMarked({3});
+    QByteArray broken = ReadBytes(FilePath());
+    // Line 700 (message 198) loses its label: every message after it is in doubt.
+    QList<QByteArray> lines = broken.split('\n');
+    lines[699] = "String 1;" + lines[699].mid(lines[699].indexOf(';') + 1);
+    broken = lines.join('\n');
+    QFile file(FilePath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(broken);
+    file.close();
+    Start();
+    ASSERT_EQ(dialogs.asked.size(), 1u);
+    EXPECT_EQ(dialogs.asked[0].type, TMsgDlgType::mtWarning);
+    EXPECT_EQ(dialogs.asked[0].text,
+              BuiltInMessageText(Msg::TranslationFileUnusable) +
+                  QDir::toNativeSeparators(FilePath()) + u'\n' + BuiltInMessageText(Msg::FileLine) +
+                  QStringLiteral("700: \"String 1\" where \"String 198\" belongs"));
+    EXPECT_EQ(form->LanguageGLOB, 1);
+    EXPECT_EQ(form->Control<TButton>("BSequenceErase").Caption(), "Erase");
+    EXPECT_EQ(form->TranslateString(4), BuiltInMessageText(4));
+    EXPECT_FALSE(form->SilentControlsEventsGLOB);
+    SwitchTo(2);
+    EXPECT_EQ(ReadBytes(FilePath()), broken); // left for the user to mend
+    EXPECT_EQ(dialogs.asked.size(), 1u);
+}
 
 TEST_F(Translation, startUpInTheMarkedLanguage_leavesTheFileAsItIs) {
     WriteShippedMarked({2});
@@ -366,7 +369,7 @@ TEST_F(Translation, markerThatCannotBeStored_startUpStillCompletes_andSaysSoOnce
     WriteShippedMarked({2, 3}); // two marks: the start-up must rewrite the marker
     const QByteArray before = ReadBytes(FilePath());
     {
-        FilesCannotGrow readOnly;
+        qvtest::FilesCannotGrow readOnly;
         Start();
         SwitchTo(4);
     }

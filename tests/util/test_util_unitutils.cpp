@@ -167,3 +167,23 @@ TEST(Cp1252, aCharacterOutsideTheBasicPlaneIsOneQuestionMark_aLoneSurrogateToo) 
     lone.append(u'y');
     EXPECT_EQ(ToCp1252(lone), QByteArray("x?y"));
 }
+
+// Places are filled once each, whatever the values hold; places without a
+// value stay; the English comes from the texts built into the program.
+TEST(DetailPhrase, placesFilledOnce_englishFromTheBuiltInTexts) {
+    struct Case {
+        const char* text;
+        QStringList values;
+        const char* filled;
+    };
+    const Case cases[] = {
+        {"%1 of %2", {"a", "b"}, "a of b"},      {"%2 before %1", {"x%2", "y"}, "y before x%2"},
+        {"%1, %1 and %3", {"v"}, "v, v and %3"}, {"100% sure: %1", {"yes"}, "100% sure: yes"},
+        {"no places", {"ignored"}, "no places"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FillPhrase(QString::fromUtf8(c.text), c.values), QString::fromUtf8(c.filled))
+            << c.text;
+    EXPECT_EQ(EnglishText({184, {"ride.csv"}}), "ride.csv is not a live recording");
+    EXPECT_TRUE(BuiltInMessageText(9999).isEmpty());
+}
