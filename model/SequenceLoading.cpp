@@ -390,11 +390,30 @@ QStringList LeftOutRecordLines(const QVector<LeftOutRecord>& leftOut) {
         case LeftOutReason::NoFreePlace:
             why = QStringLiteral("no free place in the sequence");
             break;
+        case LeftOutReason::NotAValueLine:
+            why = QStringLiteral("not a \"WORD = value\" line");
+            break;
+        case LeftOutReason::UnknownCommandWord:
+            why = QStringLiteral("no parameter with this command word");
+            break;
+        case LeftOutReason::DuplicateCommand:
+            why = QStringLiteral("command word given on an earlier line");
+            break;
         }
-        lines.append(QStringLiteral("Record %1 (ID %2, %3): %4")
-                         .arg(r.recordNumber)
-                         .arg(r.id)
-                         .arg(r.command, why));
+        if (!r.textLine) {
+            lines.append(QStringLiteral("Record %1 (ID %2, %3): %4")
+                             .arg(r.recordNumber)
+                             .arg(r.id)
+                             .arg(r.command, why));
+        } else if (r.id > 0) {
+            lines.append(QStringLiteral("Line %1 (ID %2, %3): %4")
+                             .arg(r.recordNumber)
+                             .arg(r.id)
+                             .arg(r.command, why));
+        } else {
+            lines.append(
+                QStringLiteral("Line %1 (%2): %3").arg(r.recordNumber).arg(r.command, why));
+        }
     }
     return lines;
 }
