@@ -14,8 +14,8 @@
 #include "app/DemoMode.h"
 #include "model/LiveRecording.h"
 #include "ui/LivePlots.h"
-#include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
+#include "util/ProgramPaths.h"
 
 #include <QApplication>
 #include <QDir>

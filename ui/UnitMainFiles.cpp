@@ -7,9 +7,9 @@
 #include "model/SequenceLoading.h"
 #include "translation/MessageNumbers.h"
 #include "ui/Dialogs.h"
-#include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
 #include "util/Exceptions.h"
+#include "util/ProgramPaths.h"
 
 #include <QFileInfo>
 

@@ -3,10 +3,10 @@
 #include "translation/MessageNumbers.h"
 #include "translation/TranslationTable.h"
 #include "ui/Inventory.h"
-#include "ui/ProgramPaths.h"
 #include "ui/RestorePointsPage.h"
 #include "ui/UnitMain.h"
 #include "util/Exceptions.h"
+#include "util/ProgramPaths.h"
 #include "util/StringGridModel.h"
 
 namespace {

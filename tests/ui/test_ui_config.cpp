@@ -4,8 +4,8 @@
 #include "device/ConfigDump.h"
 #include "translation/MessageNumbers.h"
 #include "translation/TranslationTexts.h"
-#include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
+#include "util/ProgramPaths.h"
 #include "util/UnitUtils.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
-#include "app/SupportLog.h"
+#include "util/SupportLog.h"
 
-#include "ui/ProgramPaths.h"
 #include "util/BuildInfo.h"
+#include "util/ProgramPaths.h"
 
 #include <QDateTime>
 #include <QDir>
