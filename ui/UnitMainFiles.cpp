@@ -21,9 +21,14 @@ struct RecordFileKind {
     const char* filter;
     const char* defaultExt;
 };
-// A configuration is kept as records or as text (*.qvt), by the file's suffix.
+// A configuration is kept as records or as text (*.qvt), by the file's suffix;
+// a load shows both kinds at first.
 constexpr RecordFileKind ConfigurationFiles{
     "Quarventa Configuration File|*.QCF|Quarventa Configuration Text|*.qvt", "QCF"};
+constexpr RecordFileKind ConfigurationFilesToLoad{
+    "Quarventa Configuration|*.QCF;*.qvt|Quarventa Configuration File|*.QCF|"
+    "Quarventa Configuration Text|*.qvt",
+    "QCF"};
 constexpr RecordFileKind SequenceFiles{"Quarventa Sequence File|*.QSQ", "QSQ"};
 
 bool ButtonEnabled(const TFormMain& form, const char* name) {
@@ -190,7 +195,7 @@ void TFormMain::BLoadConfigClick(QObject*) {
         !AskYesNo(TranslateString(Msg::LoadConfigReplacesSequence), TMsgDlgType::mtConfirmation))
         return;
     QString fileName;
-    if (!ChooseRecordFile(*OpenDialog, ConfigurationFiles, fileName))
+    if (!ChooseRecordFile(*OpenDialog, ConfigurationFilesToLoad, fileName))
         return;
     ConfigLoadResult result;
     try {

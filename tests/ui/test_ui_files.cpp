@@ -30,6 +30,9 @@ constexpr int ExtraInput = 112;    // every PCB but 3X; a radio group
 constexpr int TpsIdle = 107;       // shown, but not written to configuration files
 const char* const ConfigurationFilter =
     "Quarventa Configuration File|*.QCF|Quarventa Configuration Text|*.qvt";
+const char* const ConfigurationOpenFilter = "Quarventa Configuration|*.QCF;*.qvt|Quarventa "
+                                            "Configuration File|*.QCF|Quarventa Configuration "
+                                            "Text|*.qvt";
 
 // Command Id's row as a configuration record holding Value (in both units:
 // the commands used have a factor of 1).
@@ -224,7 +227,7 @@ TEST_F(FilesWindow, loadConfig_overPendingChanges_asksFirst_thenOnlyLoadedEntrie
     Button("BLoadConfig").click();
     ASSERT_EQ(recorder.fileRequests.size(), 1u);
     EXPECT_EQ(dialogs.asked.back().kind, "message");
-    EXPECT_EQ(recorder.fileRequests[0].filter, ConfigurationFilter);
+    EXPECT_EQ(recorder.fileRequests[0].filter, ConfigurationOpenFilter);
     EXPECT_EQ(recorder.fileRequests[0].initialDir, CfgFolder() + "/");
     EXPECT_TRUE(Shown(2, "saved.QCF"));
     EXPECT_TRUE(ShownStartingWith(32).isEmpty());
