@@ -188,4 +188,17 @@ constexpr int PhraseNoGcuConnected = 213;
 constexpr int PhraseGcuStreamingLive = 214;
 constexpr int PhraseGcuSentNoConfiguration = 215;
 constexpr int PhraseGcuNotTellableApart = 216;
+// Lines of a configuration text left out: %1 line, %2 ID, %3 command word
+// (217 to 225); %1 line, %2 its first word (226, 227).
+constexpr int PhraseLineLeftOutIdOutOfRange = 217;
+constexpr int PhraseLineLeftOutNoSuchCommand = 218;
+constexpr int PhraseLineLeftOutWrongCommandWord = 219;
+constexpr int PhraseLineLeftOutValueNotNumber = 220;
+constexpr int PhraseLineLeftOutValueOutsideLimits = 221;
+constexpr int PhraseLineLeftOutValueNotAChoice = 222;
+constexpr int PhraseLineLeftOutUnknownControl = 223;
+constexpr int PhraseLineLeftOutNoFreePlace = 224;
+constexpr int PhraseLineLeftOutDuplicateCommand = 225;
+constexpr int PhraseLineLeftOutNotAValueLine = 226;
+constexpr int PhraseLineLeftOutUnknownCommandWord = 227;
 } // namespace Msg

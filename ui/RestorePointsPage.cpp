@@ -4,10 +4,10 @@
 #include "translation/MessageNumbers.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorReport.h"
-#include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
 #include "util/Exceptions.h"
 #include "util/FileErrors.h"
+#include "util/ProgramPaths.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -8,7 +8,7 @@
 #include "ui/Inventory.h"
 #include "ui/Layout.h"
 #include "ui/LivePlots.h"
-#include "ui/ProgramPaths.h"
+#include "util/ProgramPaths.h"
 #include "util/StringGridModel.h"
 #include "util/UnitUtils.h"
 

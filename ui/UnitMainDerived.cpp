@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr int RPMDivisorId = 46;
-constexpr int RPMTimes2Id = 76;
 constexpr int RPMLimiterId = 98;
 constexpr int RPMRecoveryId = 161;
 constexpr int MinimumBatteryVoltageId = 1;
@@ -157,8 +155,7 @@ void KeepTimingCoupled(TFormMain& form, const TimingControls& group, TimingRole 
 } // namespace
 
 void TFormMain::SetRPMFactor() {
-    RPMFactorGLOB =
-        RPMFactorFor(Commands[RPMDivisorId].ActualValueSW, Commands[RPMTimes2Id].ActualValueSW);
+    RPMFactorGLOB = RPMFactorOfTable(Commands);
     for (int id = 1; id <= CommandCount; ++id) {
         TCommandRecord& row = Commands[id];
         if (!IsRPMParameter(row))

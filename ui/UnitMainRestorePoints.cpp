@@ -3,9 +3,9 @@
 // the page shows and when points are taken is RestorePointsPage.
 #include "device/ConfigDump.h"
 #include "ui/Dialogs.h"
-#include "ui/ProgramPaths.h"
 #include "ui/RestorePointsPage.h"
 #include "ui/UnitMain.h"
+#include "util/ProgramPaths.h"
 
 #include <QDateTime>
 #include <QDir>

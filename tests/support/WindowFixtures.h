@@ -17,8 +17,8 @@
 #include "app/DemoMode.h"
 #include "gcusim/GcuSimulator.h"
 #include "translation/TranslationTexts.h"
-#include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
+#include "util/ProgramPaths.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -3,13 +3,13 @@
 // without a display), the support log, and the per-user copy of a read-only
 // program folder.
 #include "app/CommandLine.h"
-#include "app/SupportLog.h"
 #include "device/LinkLogging.h"
 #include "device/TrafficLog.h"
 #include "support/WindowFixtures.h"
 #include "translation/MessageNumbers.h"
-#include "ui/ProgramPaths.h"
 #include "util/BuildInfo.h"
+#include "util/ProgramPaths.h"
+#include "util/SupportLog.h"
 
 #include <QProcess>
 #include <QRegularExpression>

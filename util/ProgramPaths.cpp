@@ -1,4 +1,4 @@
-#include "ui/ProgramPaths.h"
+#include "util/ProgramPaths.h"
 
 #include "util/BuildInfo.h"
 
