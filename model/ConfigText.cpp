@@ -1,18 +1,20 @@
 #include "model/ConfigText.h"
+#include "translation/MessageNumbers.h"
 
 #include "model/DerivedValues.h"
 #include "model/SequenceController.h"
 #include "model/UnitValues.h"
 #include "util/BuildInfo.h"
 #include "util/Exceptions.h"
+#include "util/FileErrors.h"
 #include "util/UnitUtils.h"
 
 #include <QFile>
 #include <QHash>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <limits>
 
@@ -163,14 +165,7 @@ int SaveConfigTextFile(const QString& fileName, const CommandTable& commands, in
     QVector<TCommandRecord> records;
     for (int id : ConfigRowsToSave(commands, pcbVersion))
         records.append(commands[id]);
-    const QByteArray bytes = ConfigText(commands, records, header).toUtf8();
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw EInOutError(
-            QStringLiteral("Cannot create file \"%1\": %2").arg(fileName, file.errorString()));
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        throw EInOutError(
-            QStringLiteral("Cannot write file \"%1\": %2").arg(fileName, file.errorString()));
+    SaveWholeFileOrRaise(fileName, ConfigText(commands, records, header).toUtf8());
     return static_cast<int>(records.size());
 }
 
@@ -259,20 +254,21 @@ ConfigTextRecords ParseConfigText(const QString& text, const CommandTable& table
 
 ConfigTextRecords ReadConfigTextFile(const QString& fileName, const CommandTable& table) {
     QFile file(fileName);
+    errno = 0;
     if (!file.open(QIODevice::ReadOnly))
         throw EInOutError(
-            QStringLiteral("Cannot open file \"%1\": %2").arg(fileName, file.errorString()));
+            DetailPhrase{Msg::PhraseFileCannotOpen, {fileName, FileErrorReason(file, errno)}});
+    errno = 0;
     const QByteArray bytes = file.read(MaxConfigTextBytes + 1);
     if (file.error() != QFileDevice::NoError)
         throw EInOutError(
-            QStringLiteral("Cannot read file \"%1\": %2").arg(fileName, file.errorString()));
+            DetailPhrase{Msg::PhraseFileCannotRead, {fileName, FileErrorReason(file, errno)}});
     if (bytes.size() > MaxConfigTextBytes)
-        throw EInOutError(
-            QStringLiteral("File \"%1\" is too large for a configuration text").arg(fileName));
+        throw EInOutError(DetailPhrase{Msg::PhraseConfigTextTooLarge, {fileName}});
     QStringDecoder decoder(QStringDecoder::Utf8);
     const QString text = decoder.decode(bytes);
     if (decoder.hasError() || bytes.contains('\0'))
-        throw EInOutError(QStringLiteral("File \"%1\" is not UTF-8 text").arg(fileName));
+        throw EInOutError(DetailPhrase{Msg::PhraseConfigTextNotUtf8, {fileName}});
     return ParseConfigText(text, table);
 }
 

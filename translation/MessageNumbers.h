@@ -201,4 +201,7 @@ constexpr int PhraseLineLeftOutNoFreePlace = 224;
 constexpr int PhraseLineLeftOutDuplicateCommand = 225;
 constexpr int PhraseLineLeftOutNotAValueLine = 226;
 constexpr int PhraseLineLeftOutUnknownCommandWord = 227;
+// A configuration text refused unread: %1 file.
+constexpr int PhraseConfigTextTooLarge = 228;
+constexpr int PhraseConfigTextNotUtf8 = 229;
 } // namespace Msg

@@ -6,6 +6,7 @@
 #include "model/RecordFiles.h"
 #include "model/SequenceController.h"
 #include "model/UnitValues.h"
+#include "support/FileLimits.h"
 #include "support/ModelFixtures.h"
 #include "util/Exceptions.h"
 
@@ -238,14 +239,23 @@ TEST_F(ConfigTextTest, fileThatIsNotUtf8TextOrTooLarge_isRefusedUnread) {
     TCommandRecord record = table[1];
     record.ActualValueFW = 10.5;
     WriteConfigFile(binary, {record});
-    EXPECT_THROW(ReadConfigTextFile(binary, table), EInOutError);
+    // The reason names the file.
+    const auto refusal = [this](const QString& path) {
+        try {
+            ReadConfigTextFile(path, table);
+        } catch (const EInOutError& error) {
+            return error.Message();
+        }
+        return QString();
+    };
+    EXPECT_EQ(refusal(binary), "File \"" + binary + "\" is not UTF-8 text");
 
     const QString large = dir.filePath("large.qvt");
     QFile file(large);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(QByteArray(MaxConfigTextBytes + 1, '#'));
     file.close();
-    EXPECT_THROW(ReadConfigTextFile(large, table), EInOutError);
+    EXPECT_EQ(refusal(large), "File \"" + large + "\" is too large for a configuration text");
 
     const QString saved = dir.filePath("saved.QVT");
     EXPECT_TRUE(IsConfigTextFile(saved));
@@ -278,4 +288,35 @@ TEST_F(ConfigTextTest, fileThatIsNotUtf8TextOrTooLarge_isRefusedUnread) {
           QStringLiteral("# PCB version: 4.3"), QStringLiteral("# reboots: 17"),
           QStringLiteral("# values: %1, %2").arg(count).arg(RecordValuesHash(rows))})
         EXPECT_TRUE(text.contains("\n" + line)) << qPrintable(line);
+}
+
+// A text the system refuses to write is reported with its cause, and the
+// text saved before stays whole.
+TEST_F(ConfigTextTest, textThatCannotBeWritten_isReportedWithItsCause_andTheOldFileStays) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("kept.qvt");
+    table[1].ActualValueFW = 12.5;
+    const int count = SaveConfigTextFile(path, table, 43, {});
+    QFile before(path);
+    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+    const QByteArray saved = before.readAll();
+    before.close();
+
+    table[1].ActualValueFW = 10.5;
+    QString message;
+    {
+        qvtest::FilesCannotGrow full;
+        try {
+            SaveConfigTextFile(path, table, 43, {});
+            ADD_FAILURE() << "a text that could not be written was reported as saved";
+        } catch (const EInOutError& error) {
+            message = error.Message();
+        }
+    }
+    EXPECT_TRUE(message.endsWith(QStringLiteral("File too large"))) << qPrintable(message);
+    QFile after(path);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), saved);
+    EXPECT_EQ(ReadConfigTextFile(path, table).file.records.size(), count);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"kept.qvt"}); // no leftovers
 }
