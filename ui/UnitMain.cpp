@@ -7,6 +7,7 @@
 #include "ui/Inventory.h"
 #include "ui/Layout.h"
 #include "ui/LivePlots.h"
+#include "ui/UnitsPage.h"
 #include "util/StringGridModel.h"
 #include "util/UnitUtils.h"
 
@@ -368,6 +369,8 @@ void TFormMain::WireLayoutHandlers() {
     WireLivePlotsHandlers();
     // Restore points: the page's buttons; the page follows the link and the sequence.
     WireRestorePointsHandlers();
+    // Units known by name: the page wires its own controls.
+    units_ = new UnitsPage(*this);
     // Translation page; the five language buttons share one handler.
     AttachHandler(QStringLiteral("BCreateTranslation"), &TFormMain::BCreateTranslationClick);
     AttachHandler(QStringLiteral("BEmptyTranslation"), &TFormMain::BEmptyTranslationClick);
@@ -423,6 +426,8 @@ void TFormMain::FormShow(QObject* Sender) {
     LoadStandardTranslation();
     SilentControlsEventsGLOB = false;
     WarnIfCommandTableHoldsNothing();
+    // Unit folders from before units had names become named units.
+    Units().NameUnnamedFolders();
     // A known adapter that another driver took shows no port: say so once the
     // window is up.
     PostReported(this, [this] { ReportAdaptersWithoutPort(false); });

@@ -6,6 +6,7 @@
 #include "ui/ProgramPaths.h"
 #include "ui/RestorePointsPage.h"
 #include "ui/UnitMain.h"
+#include "ui/UnitsPage.h"
 #include "util/Exceptions.h"
 #include "util/StringGridModel.h"
 
@@ -183,6 +184,8 @@ void TFormMain::BTranslateEnglishClick(QObject* Sender) {
         StoreLanguageChoice(Sender);
     if (restorePoints_)
         restorePoints_->UpdateTexts();
+    if (units_)
+        units_->UpdateTexts();
 }
 
 // A folder that cannot be written must not stop the window: the language
