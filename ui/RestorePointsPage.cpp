@@ -253,6 +253,16 @@ void RestorePointsPage::Refresh() {
     Recompare();
 }
 
+void RestorePointsPage::ShowUnit(const QString& key) {
+    pickedKey_ = key;
+    chosen_.reset();
+    if (PageInFront())
+        Refresh();
+    else
+        form_.Control<TPageControl>(QStringLiteral("PCMain"))
+            .SetActivePage(&form_.Control<TTabSheet>(PageName));
+}
+
 void RestorePointsPage::UpdateTexts() {
     auto& history = form_.Control<TStringGrid>(HistoryGridName);
     const QStringList historyTitles =

@@ -47,6 +47,7 @@ class LivePlots;
 class LiveSession;
 struct ComponentTexts;
 class RestorePointsPage;
+class UnitsPage;
 struct ConfigDumpResult;
 
 class TFormMain : public QWidget {
@@ -453,6 +454,8 @@ class TFormMain : public QWidget {
     void BRestorePointsExportClick(QObject* Sender);
     // The folder a comparison is offered to be exported in.
     static QString ComparisonsFolder();
+    // The "Units" page (ui/UnitsPage): every unit known by name.
+    UnitsPage& Units() const { return *units_; }
 
     // ------------------------------------------------------------ adapters that come and go
     // The adapter of the open link (serial number, by-id name, path, USB
@@ -589,6 +592,7 @@ class TFormMain : public QWidget {
     void WireRestorePointsHandlers();
     UnitReading ReadingOfDump(const CommandTable& table, const ConfigDumpResult& result) const;
     RestorePointsPage* restorePoints_ = nullptr; // a child of the window
+    UnitsPage* units_ = nullptr;                 // a child of the window
     // While set, a complete dump goes here instead of into the controls.
     std::optional<QString>* silentDumpSink_ = nullptr;
     QString announcedFirmware_; // the firmware version the link's GCU announced

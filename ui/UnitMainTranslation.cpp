@@ -7,6 +7,7 @@
 #include "ui/Inventory.h"
 #include "ui/RestorePointsPage.h"
 #include "ui/UnitMain.h"
+#include "ui/UnitsPage.h"
 #include "util/Exceptions.h"
 #include "util/ProgramPaths.h"
 #include "util/StringGridModel.h"
@@ -201,6 +202,8 @@ void TFormMain::BTranslateEnglishClick(QObject* Sender) {
         StoreLanguageChoice(Sender);
     if (restorePoints_)
         restorePoints_->UpdateTexts();
+    if (units_)
+        units_->UpdateTexts();
 }
 
 // A folder that cannot be written must not stop the window: the language
