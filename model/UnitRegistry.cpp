@@ -1,6 +1,8 @@
 #include "model/UnitRegistry.h"
+#include "translation/MessageNumbers.h"
 
 #include "util/Exceptions.h"
+#include "util/FileErrors.h"
 
 #include <QCollator>
 #include <QDir>
@@ -10,8 +12,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <algorithm>
+#include <cerrno>
 
 namespace {
 
@@ -75,13 +77,7 @@ void AdapterFromOldKey(const QString& key, KnownUnit& unit) {
 }
 
 void WriteBytes(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw EInOutError(
-            QStringLiteral("Cannot create file \"%1\": %2").arg(path, file.errorString()));
-    if (file.write(bytes) != bytes.size() || !file.commit())
-        throw EInOutError(
-            QStringLiteral("Cannot write file \"%1\": %2").arg(path, file.errorString()));
+    SaveWholeFileOrRaise(path, bytes);
 }
 
 QString NameProblemText(UnitNameProblem problem, const QString& name) {
@@ -352,7 +348,7 @@ KnownUnit UnitRegistry::Add(const QString& name, const UnitSighting& seen) {
     unit.reboots = seen.reboots;
     unit.lastSeen = seen.time.isValid() ? seen.time.toUTC() : QDateTime::currentDateTimeUtc();
     if (!QDir().mkpath(FolderOf(unit.key)))
-        throw EInOutError(QStringLiteral("Cannot create folder \"%1\"").arg(FolderOf(unit.key)));
+        throw EInOutError(DetailPhrase{Msg::PhraseFolderCannotCreate, {FolderOf(unit.key)}});
     WriteUnitFile(unit);
     return unit;
 }
@@ -389,7 +385,7 @@ void UnitRegistry::Rename(const QString& key, const QString& name) {
 
 QString UnitRegistry::MoveToTrash(const QString& folder, const QString& key) const {
     if (!QDir().mkpath(TrashFolder()))
-        throw EInOutError(QStringLiteral("Cannot create folder \"%1\"").arg(TrashFolder()));
+        throw EInOutError(DetailPhrase{Msg::PhraseFolderCannotCreate, {TrashFolder()}});
     const QString base = TrashFolder() + u'/' + key + u'-' + StampNow();
     QString target = base;
     for (int n = 2; QFileInfo::exists(target); ++n)
@@ -441,12 +437,12 @@ void UnitRegistry::Merge(const QString& fromKey, const QString& intoKey) {
     // interrupted merge holds copies only, and goes to trash/ all the same.
     // A merge that cannot finish removes its own copies, nothing else.
     if (!QDir().mkpath(TrashFolder()))
-        throw EInOutError(QStringLiteral("Cannot create folder \"%1\"").arg(TrashFolder()));
+        throw EInOutError(DetailPhrase{Msg::PhraseFolderCannotCreate, {TrashFolder()}});
     const QString staging = UnitsFolder() + u'/' + StagingPrefix + intoKey;
     if (QFileInfo::exists(staging))
         MoveToTrash(staging, StagingPrefix.mid(1) + intoKey);
     if (!QDir().mkpath(staging))
-        throw EInOutError(QStringLiteral("Cannot create folder \"%1\"").arg(staging));
+        throw EInOutError(DetailPhrase{Msg::PhraseFolderCannotCreate, {staging}});
     try {
         RestorePointStore merged(staging);
         for (int i = 0; i < all.size(); ++i)
@@ -511,13 +507,15 @@ std::optional<RestorePointInfo> UnitRegistry::ExportNewest(const QString& key,
     if (!newest)
         return std::nullopt;
     QFile point(RestorePointStore(FolderOf(key)).ConfigFilePath(newest->point));
+    errno = 0;
     if (!point.open(QIODevice::ReadOnly))
-        throw EInOutError(QStringLiteral("Cannot open file \"%1\": %2")
-                              .arg(point.fileName(), point.errorString()));
+        throw EInOutError(DetailPhrase{Msg::PhraseFileCannotOpen,
+                                       {point.fileName(), FileErrorReason(point, errno)}});
+    errno = 0;
     const QByteArray bytes = point.readAll();
     if (point.error() != QFileDevice::NoError)
-        throw EInOutError(QStringLiteral("Cannot read file \"%1\": %2")
-                              .arg(point.fileName(), point.errorString()));
+        throw EInOutError(DetailPhrase{Msg::PhraseFileCannotRead,
+                                       {point.fileName(), FileErrorReason(point, errno)}});
     WriteBytes(fileName, bytes);
     return newest->point;
 }

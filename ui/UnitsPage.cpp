@@ -292,7 +292,8 @@ void UnitsPage::CompareWithFile(const QString& fileName) {
     try {
         file = ReadConfigFile(fileName);
     } catch (const QvException& error) {
-        ShowMessage(form_.TranslateString(Msg::RestorePointsFileNotCompared) + error.Message(),
+        ShowMessage(form_.TranslateString(Msg::RestorePointsFileNotCompared) +
+                        form_.ReasonText(error),
                     TMsgDlgType::mtWarning);
         return;
     }
@@ -397,7 +398,7 @@ void UnitsPage::RenameSelected() {
     try {
         registry.Rename(*key, name);
     } catch (const QvException& error) {
-        ReportNotChanged(error.Message());
+        ReportNotChanged(form_.ReasonText(error));
     }
     Refresh();
 }
@@ -425,7 +426,7 @@ void UnitsPage::MergeSelected() {
     try {
         registry.Merge(from, into);
     } catch (const QvException& error) {
-        ReportNotChanged(error.Message());
+        ReportNotChanged(form_.ReasonText(error));
     }
     Refresh();
     SelectUnits({into});
@@ -491,7 +492,7 @@ void UnitsPage::DeleteSelected() {
     try {
         movedTo = registry.Delete(*key);
     } catch (const QvException& error) {
-        ReportNotChanged(error.Message());
+        ReportNotChanged(form_.ReasonText(error));
         Refresh();
         return;
     }

@@ -7,12 +7,14 @@
 #include "model/UnitRegistry.h"
 #include "util/Exceptions.h"
 
+#include "support/FileLimits.h"
 #include "support/PointRecords.h"
 #include <QDir>
 #include <QFile>
 #include <QSet>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <random>
@@ -323,6 +325,41 @@ TEST(UnitRegistry, exportNewest_writesTheNewestIntactPointsFile_orNothing) {
     WriteConfigFile(store.ConfigFilePath(newer.point), qvtest::ValueRecords(SomeValues(7)));
     ASSERT_EQ(registry.ExportNewest(unit.key, out)->number, older.point.number);
     EXPECT_EQ(bytesOf(out), bytesOf(store.ConfigFilePath(older.point)));
+}
+
+// A rename or an export the disk refuses is reported with its cause; the
+// unit keeps its name and a file exported before stays whole.
+TEST(UnitRegistry, renameOrExportThatCannotBeWritten_reportsTheCause_andKeepsWhatWasThere) {
+    QTemporaryDir dir;
+    UnitRegistry registry(dir.path());
+    const KnownUnit unit = registry.Add("Kart 7", UnitSighting{});
+    const QString folder = registry.FolderOf(unit.key);
+    const auto point = qvtest::TakePoint(folder, SomeValues(1), Moment(1));
+    const QString out = dir.filePath("out.QCF");
+    ASSERT_TRUE(registry.ExportNewest(unit.key, out));
+    QFile exported(out);
+    ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
+    const QByteArray exportedBytes = exported.readAll();
+    exported.close();
+    ASSERT_FALSE(exportedBytes.isEmpty());
+
+    const auto refusal = [](const std::function<void()>& write) {
+        qvtest::FilesCannotGrow full;
+        try {
+            write();
+        } catch (const EInOutError& error) {
+            return error.Message();
+        }
+        return QStringLiteral("not refused");
+    };
+    EXPECT_TRUE(
+        refusal([&] { registry.Rename(unit.key, "Kart 7 - Lucas"); }).endsWith("File too large"));
+    EXPECT_EQ(registry.Load().value(0).name, "Kart 7");
+    EXPECT_TRUE(refusal([&] { registry.ExportNewest(unit.key, out); }).endsWith("File too large"));
+    ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
+    EXPECT_EQ(exported.readAll(), exportedBytes);
+    EXPECT_EQ(RestorePointStore(folder).List().size(), 1);
+    EXPECT_EQ(point.point.number, RestorePointStore(folder).List().value(0).number);
 }
 
 TEST(UnitRegistry, mergeThatCannotReachTheTrash_changesNothing) {
