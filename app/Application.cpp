@@ -7,7 +7,7 @@
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     // The application title, shown on message boxes. Not the display name,
     // which the platform would append to the window caption.
-    setApplicationName(QStringLiteral("Quarventa V5"));
+    setApplicationName(QLatin1String(BuildInfo::ApplicationName));
     setApplicationVersion(QLatin1String(BuildInfo::Version));
 }
 

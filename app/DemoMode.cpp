@@ -1,8 +1,8 @@
 #include "app/DemoMode.h"
 
 #include "gcusim/GcuSimulator.h"
-#include "ui/ProgramPaths.h"
 #include "util/Exceptions.h"
+#include "util/ProgramPaths.h"
 
 namespace {
 constexpr const char* ExtraPortsVariable = "GCU_EXTRA_PORTS";

@@ -1,8 +1,8 @@
 #include "app/InstallCheck.h"
 
 #include "ui/Dialogs.h"
-#include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
+#include "util/ProgramPaths.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -3,9 +3,9 @@
 #include "app/CommandLine.h"
 #include "app/DemoMode.h"
 #include "app/InstallCheck.h"
-#include "app/SupportLog.h"
-#include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
+#include "util/ProgramPaths.h"
+#include "util/SupportLog.h"
 
 #include <QCoreApplication>
 #include <QStyleFactory>

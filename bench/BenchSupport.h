@@ -4,7 +4,7 @@
 // extra port for auto-connect.
 #include "app/DemoMode.h"
 #include "gcusim/GcuSimulator.h"
-#include "ui/ProgramPaths.h"
+#include "util/ProgramPaths.h"
 
 #include <QCoreApplication>
 #include <QDir>

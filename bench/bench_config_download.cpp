@@ -7,8 +7,8 @@
 //     QT_QPA_PLATFORM=offscreen ./bench_config_download [rounds]
 #include "bench/BenchSupport.h"
 #include "gcusim/GcuSimulator.h"
-#include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
+#include "util/ProgramPaths.h"
 
 #include <QApplication>
 #include <QDir>

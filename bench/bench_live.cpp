@@ -17,8 +17,8 @@
 #include "model/LiveRecording.h"
 #include "model/LiveSession.h"
 #include "ui/LivePlots.h"
-#include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
+#include "util/ProgramPaths.h"
 
 #include <QApplication>
 #include <QDir>

@@ -13,8 +13,8 @@
 #include "bench/BenchSupport.h"
 #include "gcusim/GcuCommandProcessor.h"
 #include "gcusim/GcuSimulator.h"
-#include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
+#include "util/ProgramPaths.h"
 
 #include <QApplication>
 #include <QDir>

@@ -145,7 +145,7 @@ QByteArray GcuParameterSet::StateText() const {
     return text;
 }
 
-void GcuParameterSet::LoadStateText(const QByteArray& text) {
+void GcuParameterSet::LoadStateText(const QByteArray& text, const QString& source) {
     std::map<int, double> stored = stored_;
     int reboots = rebootCounter_;
     const QList<QByteArray> lines = text.split('\n');
@@ -154,7 +154,7 @@ void GcuParameterSet::LoadStateText(const QByteArray& text) {
         if (line.isEmpty() || line.startsWith('#'))
             continue;
         const auto fail = [&](const QString& why) {
-            throw EInOutError(QStringLiteral("State file line %1: %2").arg(i + 1).arg(why));
+            throw EInOutError(QStringLiteral("%1 line %2: %3").arg(source).arg(i + 1).arg(why));
         };
         const qsizetype eq = line.indexOf('=');
         if (eq <= 0)
@@ -168,10 +168,15 @@ void GcuParameterSet::LoadStateText(const QByteArray& text) {
             continue;
         }
         bool ok = false;
-        const int id = key.startsWith(QLatin1String("id.")) ? key.mid(3).toInt(&ok) : 0;
+        int id = key.startsWith(QLatin1String("id.")) ? key.mid(3).toInt(&ok) : 0;
+        if (!ok) {
+            const std::optional<int> ofWord = CommandIdOfWord(key);
+            ok = ofWord.has_value();
+            id = ofWord.value_or(0);
+        }
         if (!ok || !stored.count(id))
             fail(QStringLiteral("unknown parameter ") + key);
-        stored[id] = *value;
+        stored[id] = RoundToDecimals(*value, DecimalsOf(id, 2));
     }
     stored_ = stored;
     values_ = stored;

@@ -54,11 +54,16 @@ class GcuParameterSet {
     void RestoreStored() { values_ = stored_; }
     std::optional<double> StoredValueOfCommand(int commandId) const;
 
-    // State file: the stored copy and the reboot counter as "key=value" lines.
+    // State file: the stored copy and the reboot counter as "key=value" lines
+    // ("reboots=12", "id.107=0.52").
     QByteArray StateText() const;
-    // Raises EInOutError naming the line when the text is not a state file of
-    // this table; nothing changes then.
-    void LoadStateText(const QByteArray& text);
+    // Reads such lines over the values held; a key may also be a command word
+    // ("MINVATPS=0.52"). Lines not given keep their value. Raises EInOutError
+    // naming the line when the text is not a state file of this table; nothing
+    // changes then.
+    // Source names the text in the message ("State file", "Values given").
+    void LoadStateText(const QByteArray& text,
+                       const QString& source = QStringLiteral("State file"));
 
   private:
     QString DumpField(int position) const;

@@ -101,6 +101,7 @@ struct GcuSimulator::Impl {
     std::mt19937 rng{12345};
 
     QString portPath;
+    QString firmware; // announced
     LinkMode mode = LinkMode::Unplugged;
     bool running = false;
     Clock::time_point bootDeadline;
@@ -226,12 +227,12 @@ void GcuSimulator::Impl::ClosePort() {
             ::close(*fd);
         *fd = -1;
     }
+    RemoveLink();
     portPath.clear();
     mode = LinkMode::Unplugged;
     transmitter.Reset(Clock::now());
     receiver.Reset(Clock::now());
     streaming = false;
-    RemoveLink();
 }
 
 void GcuSimulator::Impl::PublishLink() {
@@ -247,8 +248,13 @@ void GcuSimulator::Impl::PublishLink() {
         throw EInOutError(ErrnoText("Cannot create the link") + " " + options.linkPath);
 }
 
+// Another simulator may have published the path since (another unit plugged
+// in on the same path): its link stays.
 void GcuSimulator::Impl::RemoveLink() {
-    if (!options.linkPath.isEmpty() && QFileInfo(options.linkPath).isSymLink())
+    if (options.linkPath.isEmpty() || portPath.isEmpty())
+        return;
+    const QFileInfo link(options.linkPath);
+    if (link.isSymLink() && link.symLinkTarget() == portPath)
         ::unlink(QFile::encodeName(options.linkPath).constData());
 }
 
@@ -335,11 +341,20 @@ void GcuSimulator::Impl::StartApplication(Clock::time_point now) {
     mode = LinkMode::Running;
     splitter.Reset();
     lastRideStep = now;
-    // Once an image has been written, the GCU runs it: the version it
-    // announces is the one the image carries.
-    const QString version = FirmwareVersionInImage(bootLoader.Flash(), bootLoader.ProgrammedEnd())
-                                .value_or(options.firmwareVersion);
-    const QByteArray announcement = GcuAnnouncement(version);
+    // Once an image has been written, the GCU runs it: it announces the
+    // version given for after an update, else the one the image carries.
+    if (bootLoader.FlashProgrammed()) {
+        const QString image =
+            !options.firmwareAfterUpdate.isEmpty()
+                ? options.firmwareAfterUpdate
+                : FirmwareVersionInImage(bootLoader.Flash(), bootLoader.ProgrammedEnd())
+                      .value_or(firmware);
+        if (image != firmware) {
+            firmware = image;
+            Log(QStringLiteral("firmware now ") + firmware);
+        }
+    }
+    const QByteArray announcement = GcuAnnouncement(firmware);
     transmitter.Enqueue(now, announcement);
     if (options.faults.announceTwice)
         transmitter.Enqueue(now, announcement);
@@ -767,6 +782,12 @@ QString GcuSimulator::start() {
             throw EInOutError(QStringLiteral("Cannot read ") + d.options.stateFile);
         d.parameters->LoadStateText(file.readAll());
     }
+    if (!d.options.storedValues.isEmpty())
+        d.parameters->LoadStateText(d.options.storedValues.join(u'\n').toLatin1(),
+                                    QStringLiteral("Values given"));
+    if (d.options.rebootCounter)
+        d.parameters->SetRebootCounter(*d.options.rebootCounter);
+    d.firmware = d.options.firmwareVersion;
     d.processor = std::make_unique<GcuCommandProcessor>(*d.parameters, d.ride);
     d.transmitter.SetBaudRate(d.options.baudRate);
     d.receiver.SetBaudRate(d.options.baudRate);
@@ -876,6 +897,11 @@ QByteArray GcuSimulator::DumpText() const {
 int GcuSimulator::RebootCounter() const {
     std::lock_guard lock(impl_->mutex);
     return impl_->parameters ? impl_->parameters->RebootCounter() : 0;
+}
+
+QString GcuSimulator::FirmwareVersion() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->firmware.isEmpty() ? impl_->options.firmwareVersion : impl_->firmware;
 }
 
 int GcuSimulator::FramesReceived() const {

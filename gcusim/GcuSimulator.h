@@ -95,14 +95,27 @@ struct GcuSimulatorOptions {
     // CommandsFile (a "Commands.CSV").
     std::shared_ptr<const CommandTable> commandTable;
     QString commandsFile;
+    // Which unit this is: its PCB, its firmware, and over what the state file
+    // holds, its reboot counter before the first open and stored values.
     QString pcbVersion = QStringLiteral("4.3");
     QString firmwareVersion = QStringLiteral("5.0.9"); // five characters
+    std::optional<int> rebootCounter;
+    // "key=value" lines of the state file's kind: a command word ("MINVBATT=11.5"),
+    // "id.<command ID>" or "reboots".
+    QStringList storedValues;
+    // Announced once the boot loader has programmed the flash (a firmware
+    // update); empty: the version the image carries, else the firmware stays
+    // as it was.
+    QString firmwareAfterUpdate;
     double statusLinesPerSecond = 20;
     int baudRate = 115200;   // 10 bits a byte; 0 sends without pacing
     int bootWindowMs = 1000; // boot loader time after each open
-    QString linkPath;        // symbolic link to the port, replaced when present
-    QString stateFile;       // stored parameters; read at start, written on save
-    QString flashOutFile;    // flash image after programming (".hex": Intel HEX)
+    // Symbolic link to the port, replaced when present: successive simulators
+    // (one unit unplugged, another plugged in) can publish the same path; a
+    // simulator removes the link only while it still points at its own port.
+    QString linkPath;
+    QString stateFile;    // stored parameters; read at start, written on save
+    QString flashOutFile; // flash image after programming (".hex": Intel HEX)
     GcuFaultOptions faults;
     // Trace of the link (frames, answers, opens); called on the simulator's
     // thread, must not call back into the simulator.
@@ -148,6 +161,9 @@ class GcuSimulator {
     std::optional<double> ParameterAtDumpPosition(int position) const;
     QByteArray DumpText() const;
     int RebootCounter() const;
+    // The version the announcement carries now (changed by a firmware update:
+    // firmwareAfterUpdate, else the version in the image).
+    QString FirmwareVersion() const;
 
     // What happened on the link.
     int FramesReceived() const;

@@ -26,6 +26,13 @@ const OptionSpec Specs[] = {
     {"commands", "Command table (default: CFG/Commands.CSV beside the program).", "file"},
     {"pcb", "PCB version sent in the dump (default 4.3).", "version"},
     {"firmware", "Firmware version announced, five characters (default 5.0.9).", "version"},
+    {"firmware-after-update",
+     "Firmware version announced once the flash was programmed (else the image's own).", "version"},
+    {"reboots", "Reboot counter before the first open (over the state file's).", "n"},
+    {"set",
+     "Stored values over the state file's: word=value or id.N=value, comma-separated; "
+     "may be repeated.",
+     "key=value"},
     {"rate", "Status lines per second (default 20).", "n"},
     {"baud", "Line rate both directions are paced at; 0 = unpaced (default 115200).", "n"},
     {"boot-window", "Boot loader time after each open in ms (default 1000).", "ms"},
@@ -137,6 +144,12 @@ GcuSimulatorOptions ParseOptions(const QCoreApplication& app) {
         if (!ok || o.statusLinesPerSecond < 0)
             throw EConvertError("--rate needs a number of lines per second");
     }
+    o.firmwareAfterUpdate = parser.value("firmware-after-update");
+    if (parser.isSet("reboots"))
+        o.rebootCounter = IntOption(parser, "reboots", 0);
+    for (const QString& values : parser.values("set"))
+        for (const QString& value : values.split(',', Qt::SkipEmptyParts))
+            o.storedValues << value.trimmed();
     o.baudRate = IntOption(parser, "baud", o.baudRate);
     o.bootWindowMs = IntOption(parser, "boot-window", o.bootWindowMs);
     o.linkPath = parser.value("link");

@@ -31,6 +31,10 @@ int RPMFactorFor(double divisor, double times2) {
     return factor;
 }
 
+int RPMFactorOfTable(const CommandTable& table) {
+    return RPMFactorFor(table[RPMDivisorId].ActualValueSW, table[RPMTimes2Id].ActualValueSW);
+}
+
 bool IsRPMParameter(const TCommandRecord& row) {
     return row.MeasureUnitFW == QLatin1String("Hz") && row.MeasureUnitSW == QLatin1String("RPM");
 }

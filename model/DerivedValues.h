@@ -8,11 +8,18 @@
 #include <optional>
 
 struct TCommandRecord;
+class CommandTable;
+
+// The commands the RPM factor follows.
+constexpr int RPMDivisorId = 46;
+constexpr int RPMTimes2Id = 76;
 
 // Display RPM per firmware unit: 60 / divisor (rounded, halves to even), 60
 // when the divisor is not above 0, doubled when "x 2" is 1. Never below 1, so
 // that no RPM value is ever divided by zero.
 int RPMFactorFor(double divisor, double times2);
+// The factor of the table's divisor and "x 2" display values.
+int RPMFactorOfTable(const CommandTable& table);
 
 // Commands whose GCU value is a frequency shown as RPM.
 bool IsRPMParameter(const TCommandRecord& row);

@@ -212,6 +212,31 @@ RestorePointStore::TakeResult RestorePointStore::Take(const RestorePointContent&
     return result;
 }
 
+RestorePointInfo RestorePointStore::CopyIn(const RestorePointStore& source,
+                                           const RestorePointInfo& point, int number) {
+    if (!QDir().mkpath(folder_))
+        throw EInOutError(QStringLiteral("Cannot create folder \"%1\"").arg(folder_));
+    QFile from(source.ConfigFilePath(point));
+    if (!from.open(QIODevice::ReadOnly))
+        throw EInOutError(
+            QStringLiteral("Cannot open file \"%1\": %2").arg(from.fileName(), from.errorString()));
+    const QByteArray bytes = from.readAll();
+    if (from.error() != QFileDevice::NoError)
+        throw EInOutError(
+            QStringLiteral("Cannot read file \"%1\": %2").arg(from.fileName(), from.errorString()));
+    RestorePointInfo copy = point;
+    copy.number = number;
+    copy.baseName = BaseNameFor(number, point.time, point.reason);
+    WriteBytes(ConfigFilePath(copy), bytes);
+    try {
+        WriteSideFile(copy);
+    } catch (...) {
+        QFile::remove(ConfigFilePath(copy));
+        throw;
+    }
+    return copy;
+}
+
 // Deleting is best effort: a point that cannot be deleted stays, and the next
 // point tries again.
 void RestorePointStore::Prune() const {

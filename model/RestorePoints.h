@@ -111,6 +111,12 @@ class RestorePointStore {
     QString ConfigFilePath(const RestorePointInfo& point) const;
     QString SideFilePath(const RestorePointInfo& point) const;
 
+    // Copies Point of Source into this folder as point Number: the same
+    // configuration file, time, reason and moments; the file names follow the
+    // number. Raises EInOutError; a copy that failed is not a point.
+    RestorePointInfo CopyIn(const RestorePointStore& source, const RestorePointInfo& point,
+                            int number);
+
   private:
     void Prune() const;
     int NextNumber() const;

@@ -124,7 +124,13 @@ std::optional<LeftOutReason> LoadedEntryFault(const CommandTable& commands,
             return LeftOutReason::UnknownControl;
         controls.append(*control);
     }
-    if (const auto fault = LoadedValueFault(row, entry.ActualValueFW, entry.ActualValueSW, controls))
+    // An RPM value is written at the factor it will be sent under, and its
+    // display limits are the GCU's limits at that factor.
+    TCommandRecord limits = row;
+    if (rpmFactor > 0 && IsRPMParameter(limits))
+        ReexpressRPMParameter(limits, rpmFactor);
+    if (const auto fault =
+            LoadedValueFault(limits, entry.ActualValueFW, entry.ActualValueSW, controls))
         return fault;
     if (rpmFactor > 0) {
         try {
@@ -153,8 +159,11 @@ ConfigLoadResult LoadConfiguration(SequenceController& controller,
     const QString time = controller.timeText();
     int place = 1;
     QMap<int, double> factorValues;
+    // Only a divisor and "x 2" the loading rules take set the factor the
+    // file's RPM values are read with.
     for (const TCommandRecord& r : file.records)
-        if (r.ID == WorkingIds::RPMDivisor || r.ID == WorkingIds::RPMTimes2)
+        if ((r.ID == WorkingIds::RPMDivisor || r.ID == WorkingIds::RPMTimes2) &&
+            !LoadedValueFault(controller.Commands()[r.ID], r.ActualValueFW, r.ActualValueSW, {}))
             factorValues.insert(r.ID, r.ActualValueSW);
     const int rpmFactor = RpmFactorOfLoaded(controller.Commands(), factorValues);
     for (int n = 0; n < file.records.size(); ++n) {
@@ -382,23 +391,46 @@ SequenceLoadResult LoadSequenceFile(SequenceController& controller, const QStrin
 }
 
 DetailPhrase LeftOutRecordPhrase(const LeftOutRecord& record) {
-    static const std::pair<LeftOutReason, int> phrases[] = {
-        {LeftOutReason::IdOutOfRange, Msg::PhraseLeftOutIdOutOfRange},
-        {LeftOutReason::NoSuchCommand, Msg::PhraseLeftOutNoSuchCommand},
-        {LeftOutReason::WrongCommandWord, Msg::PhraseLeftOutWrongCommandWord},
-        {LeftOutReason::ValueNotNumber, Msg::PhraseLeftOutValueNotNumber},
-        {LeftOutReason::ValueOutsideLimits, Msg::PhraseLeftOutValueOutsideLimits},
-        {LeftOutReason::ValueNotAChoice, Msg::PhraseLeftOutValueNotAChoice},
-        {LeftOutReason::UnknownControl, Msg::PhraseLeftOutUnknownControl},
-        {LeftOutReason::NoFreePlace, Msg::PhraseLeftOutNoFreePlace},
-        {LeftOutReason::FormsDisagree, Msg::PhraseLeftOutFormsDisagree},
+    // Each reason's phrase for a record of a record file and for a line of a
+    // text file; the reasons of text lines alone have no record phrase.
+    struct Phrases {
+        LeftOutReason reason;
+        int record;
+        int line;
+    };
+    static const Phrases phrases[] = {
+        {LeftOutReason::IdOutOfRange, Msg::PhraseLeftOutIdOutOfRange,
+         Msg::PhraseLineLeftOutIdOutOfRange},
+        {LeftOutReason::NoSuchCommand, Msg::PhraseLeftOutNoSuchCommand,
+         Msg::PhraseLineLeftOutNoSuchCommand},
+        {LeftOutReason::WrongCommandWord, Msg::PhraseLeftOutWrongCommandWord,
+         Msg::PhraseLineLeftOutWrongCommandWord},
+        {LeftOutReason::ValueNotNumber, Msg::PhraseLeftOutValueNotNumber,
+         Msg::PhraseLineLeftOutValueNotNumber},
+        {LeftOutReason::ValueOutsideLimits, Msg::PhraseLeftOutValueOutsideLimits,
+         Msg::PhraseLineLeftOutValueOutsideLimits},
+        {LeftOutReason::ValueNotAChoice, Msg::PhraseLeftOutValueNotAChoice,
+         Msg::PhraseLineLeftOutValueNotAChoice},
+        {LeftOutReason::UnknownControl, Msg::PhraseLeftOutUnknownControl,
+         Msg::PhraseLineLeftOutUnknownControl},
+        {LeftOutReason::NoFreePlace, Msg::PhraseLeftOutNoFreePlace,
+         Msg::PhraseLineLeftOutNoFreePlace},
+        {LeftOutReason::FormsDisagree, Msg::PhraseLeftOutFormsDisagree,
+         Msg::PhraseLeftOutFormsDisagree}, // records alone
+        {LeftOutReason::DuplicateCommand, 0, Msg::PhraseLineLeftOutDuplicateCommand},
+        {LeftOutReason::NotAValueLine, 0, Msg::PhraseLineLeftOutNotAValueLine},
+        {LeftOutReason::UnknownCommandWord, 0, Msg::PhraseLineLeftOutUnknownCommandWord},
     };
     int message = 0;
-    for (const auto& [reason, number] : phrases)
-        if (reason == record.reason)
-            message = number;
-    return {message,
-            {QString::number(record.recordNumber), QString::number(record.id), record.command}};
+    for (const Phrases& p : phrases)
+        if (p.reason == record.reason)
+            message = record.textLine || p.record == 0 ? p.line : p.record;
+    const QString number = QString::number(record.recordNumber);
+    // A line that names no parameter is given by its first word alone.
+    if (record.reason == LeftOutReason::NotAValueLine ||
+        record.reason == LeftOutReason::UnknownCommandWord)
+        return {message, {number, record.command}};
+    return {message, {number, QString::number(record.id), record.command}};
 }
 
 QStringList LeftOutRecordLines(const QVector<LeftOutRecord>& leftOut) {

@@ -39,6 +39,10 @@ enum class LeftOutReason {
     UnknownControl,     // a control name is not a bound control of its kind
     NoFreePlace,        // the sequence has no place left
     FormsDisagree,      // its GCU value is not what its display value sends
+    // A text file's lines (model/ConfigText.h):
+    NotAValueLine,      // neither "WORD = value", blank nor a comment
+    UnknownCommandWord, // the word names no parameter of the command table
+    DuplicateCommand,   // the word was given on an earlier line
 };
 
 // Why a value from a file cannot become the value of command row Row shown by
@@ -67,10 +71,11 @@ std::optional<LeftOutReason> LoadedEntryFault(const CommandTable& commands,
 int RpmFactorOfLoaded(const CommandTable& commands, const QMap<int, double>& values);
 
 struct LeftOutRecord {
-    int recordNumber = 0; // 1-based position in the file
-    int id = 0;
+    int recordNumber = 0; // 1-based position in the file: its record, or its line
+    int id = 0;           // 0 when the line names no command
     QString command;
     LeftOutReason reason = LeftOutReason::IdOutOfRange;
+    bool textLine = false; // RecordNumber is a line of a text file
 };
 
 struct ConfigLoadResult {
@@ -144,8 +149,9 @@ SequenceLoadResult LoadSequenceFile(SequenceController& controller, const QStrin
                                     const BoundControlLookup& boundControl,
                                     const ReplaceAsker& askReplace);
 
-// One English line per left-out record, for the report after a load.
-// One line of the list of records left out: "Record N (ID i, WORD): why".
+// One line of the list of records left out: "Record N (ID i, WORD): why", or
+// for a line of a text file "Line N (ID i, WORD): why" ("Line N (WORD): why"
+// where the line names no parameter).
 DetailPhrase LeftOutRecordPhrase(const LeftOutRecord& record);
 // The lines in English.
 QStringList LeftOutRecordLines(const QVector<LeftOutRecord>& leftOut);

@@ -10,7 +10,8 @@ install=false
 bash "$ROOT/scripts/install-deps.sh"
 cmake -S "$ROOT" -B "$PACKAGE_DIR" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" \
     -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
-cmake --build "$PACKAGE_DIR" -j2 --target quarventa gcu-sim qv_data qv_packaging
+cmake --build "$PACKAGE_DIR" -j2 --target quarventa quarventa-cli gcu-sim qv_data \
+    qv_packaging
 (cd "$PACKAGE_DIR" && cpack -G DEB >/dev/null)
 deb="$(ls -t "$PACKAGE_DIR"/quarventa_*.deb | head -n 1)"
 
@@ -21,7 +22,9 @@ echo "$info"
 for dependency in libqt6widgets6 libudev1 qt6-qpa-plugins qt6-translations-l10n fonts-dejavu-core; do
     grep -q "Depends:.*$dependency" <<<"$info" || fail "the package does not depend on $dependency"
 done
-for file in ./usr/bin/quarventa ./usr/bin/gcu-sim ./usr/share/quarventa/CFG/Commands.CSV \
+for file in ./usr/bin/quarventa ./usr/bin/quarventa-cli ./usr/bin/gcu-sim \
+            ./usr/share/quarventa/CFG/Commands.CSV ./usr/share/man/man1/quarventa-cli.1 \
+            ./usr/share/bash-completion/completions/quarventa-cli \
             ./usr/share/quarventa/CFG/Translations.CSV ./usr/share/quarventa/FW/ \
             ./usr/share/applications/quarventa.desktop \
             ./usr/share/icons/hicolor/scalable/apps/quarventa.svg \

@@ -208,4 +208,41 @@ constexpr int PhraseNoGcuConnected = 213;
 constexpr int PhraseGcuStreamingLive = 214;
 constexpr int PhraseGcuSentNoConfiguration = 215;
 constexpr int PhraseGcuNotTellableApart = 216;
+// Lines of a configuration text left out: %1 line, %2 ID, %3 command word
+// (217 to 225); %1 line, %2 its first word (226, 227).
+constexpr int PhraseLineLeftOutIdOutOfRange = 217;
+constexpr int PhraseLineLeftOutNoSuchCommand = 218;
+constexpr int PhraseLineLeftOutWrongCommandWord = 219;
+constexpr int PhraseLineLeftOutValueNotNumber = 220;
+constexpr int PhraseLineLeftOutValueOutsideLimits = 221;
+constexpr int PhraseLineLeftOutValueNotAChoice = 222;
+constexpr int PhraseLineLeftOutUnknownControl = 223;
+constexpr int PhraseLineLeftOutNoFreePlace = 224;
+constexpr int PhraseLineLeftOutDuplicateCommand = 225;
+constexpr int PhraseLineLeftOutNotAValueLine = 226;
+constexpr int PhraseLineLeftOutUnknownCommandWord = 227;
+// A configuration text refused unread: %1 file.
+constexpr int PhraseConfigTextTooLarge = 228;
+constexpr int PhraseConfigTextNotUtf8 = 229;
+
+// Units known by name (230 to 259)
+constexpr int UnitsTitles = 230;               // the units' column titles, "|"-separated
+constexpr int UnitsKeptIn = 231;               // + folder
+constexpr int UnitsNotAllNamed = 232;          // + reasons
+constexpr int UnitsAdapterWithoutSerial = 233; // an adapter without a serial number
+constexpr int UnitsNoIntactPoint = 234;        // %1 the unit's name
+constexpr int UnitsBaselineNone = 235;
+constexpr int UnitsBaselineFile = 236; // + file name
+constexpr int UnitsBaselineUnit = 237; // + the unit's name
+constexpr int UnitsSelectOne = 238;
+constexpr int UnitsSelectTwoToMerge = 239;
+constexpr int UnitsNotChanged = 240; // + reason
+constexpr int UnitNameEmpty = 241;
+constexpr int UnitNameTooLong = 242; // %1 the most characters
+constexpr int UnitNameTaken = 243;   // + name
+constexpr int UnitsRenamePrompt = 244;
+constexpr int UnitsMergeQuestion = 245;  // %1 the first unit's name, %2 the second's
+constexpr int UnitsExported = 246;       // %1 name, %2 the point's time; + file name
+constexpr int UnitsDeleteQuestion = 247; // %1 name, %2 points, %3 trash folder
+constexpr int UnitsMovedToTrash = 248;   // + folder
 } // namespace Msg

@@ -5,6 +5,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 
 namespace {
 IDialogs* installedDialogs = nullptr;
@@ -179,6 +180,12 @@ bool QtDialogs::SaveFileDialog(FileDialogRequest& request) {
                        FileFilterToQt(request.filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(request.defaultExt);
+    // A name typed without a suffix takes the one of the kind of file chosen.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& f) {
+        static const QRegularExpression suffix(QStringLiteral("\\*\\.(\\w+)"));
+        if (const QRegularExpressionMatch match = suffix.match(f); match.hasMatch())
+            dialog.setDefaultSuffix(match.captured(1));
+    });
     if (!request.fileName.isEmpty())
         dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

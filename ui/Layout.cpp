@@ -399,6 +399,18 @@ const std::vector<GridRecipe>& Recipes() {
             "BRestorePointsExport ."},
         {0, 0, 0, 0, 1}, {0, 0, 1, 0}},
 
+    // ------------------------------------------------------------ units
+    {"TSUnits", {"GBUnitsBaseline", "GBUnitsList"}, {1}, {0, 1}, 4, 4},
+    {"GBUnitsBaseline", {
+        "LUnitsBaselineUnit CBUnitsBaseline BUnitsBaselineFile .",
+        "LUnitsBaseline:4"},
+        {0, 0, 0, 1}, {0, 0}},
+    {"GBUnitsList", {
+        "SGUnits:7",
+        "BUnitsRename BUnitsMerge BUnitsShowHistory BUnitsExport BUnitsDelete . BUnitsRefresh",
+        "LUnitsFolder:7"},
+        {0, 0, 0, 0, 0, 1, 0}, {1, 0, 0}},
+
     // ------------------------------------------------------------ change sequence
     {"TSSequence", {"PSequenceProgressBar", "PSequenceButtons", "PSequenceGrid"},
         {1}, {0, 0, 1}, 4, 4},
@@ -436,6 +448,7 @@ const SizeOverride sizeOverrides[] = {
     {"PBLivePlotsReading", 70, -1},
     {"CBLivePlotsOverlayShift", 104, -1},
     {"CBRestorePointsUnit", 220, -1},
+    {"CBUnitsBaseline", 220, -1},
     {"ESerialLiveGear", 30, 18},
     {"ESerialLiveSelector", 30, 18},
     {"EPCBVersion", 46, 18},

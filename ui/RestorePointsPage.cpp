@@ -4,10 +4,10 @@
 #include "translation/MessageNumbers.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorReport.h"
-#include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
 #include "util/Exceptions.h"
 #include "util/FileErrors.h"
+#include "util/ProgramPaths.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -138,6 +138,16 @@ void RestorePointsPage::Refresh() {
     FillUnitList();
     FillHistory();
     Recompare();
+}
+
+void RestorePointsPage::ShowUnit(const QString& key) {
+    pickedKey_ = key;
+    chosen_.reset();
+    if (PageInFront())
+        Refresh();
+    else
+        form_.Control<TPageControl>(QStringLiteral("PCMain"))
+            .SetActivePage(&form_.Control<TTabSheet>(PageName));
 }
 
 void RestorePointsPage::UpdateTexts() {

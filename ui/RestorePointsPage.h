@@ -29,6 +29,8 @@ class RestorePointsPage : public QObject {
     // ------------------------------------------------------------ the page
     // History and comparison anew (the page is shown, Refresh).
     void Refresh();
+    // Brings the page to the front with the history of the unit in folder Key.
+    void ShowUnit(const QString& key);
     // Column titles and texts in the current language.
     void UpdateTexts();
     // The working copy changed: the comparison follows when the page is shown.

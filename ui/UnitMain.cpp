@@ -8,7 +8,8 @@
 #include "ui/Inventory.h"
 #include "ui/Layout.h"
 #include "ui/LivePlots.h"
-#include "ui/ProgramPaths.h"
+#include "ui/UnitsPage.h"
+#include "util/ProgramPaths.h"
 #include "util/StringGridModel.h"
 #include "util/UnitUtils.h"
 
@@ -375,6 +376,8 @@ void TFormMain::WireLayoutHandlers() {
     WireLivePlotsHandlers();
     // Restore points: the page's buttons; the page follows the link and the sequence.
     WireRestorePointsHandlers();
+    // Units known by name: the page wires its own controls.
+    units_ = new UnitsPage(*this);
     // Translation page; the five language buttons share one handler.
     AttachHandler(QStringLiteral("BCreateTranslation"), &TFormMain::BCreateTranslationClick);
     AttachHandler(QStringLiteral("BEmptyTranslation"), &TFormMain::BEmptyTranslationClick);
@@ -435,6 +438,8 @@ void TFormMain::FormShow(QObject*) {
     SilentControlsEventsGLOB = false;
     ShowOrigin();
     WarnIfCommandTableHoldsNothing();
+    // Unit folders from before units had names become named units.
+    Units().NameUnnamedFolders();
     // Files of the per-user copy that the user changed although a newer one
     // came with this installation: said once, when the window is up.
     PostReported(this, [this] { TellOfNewerShippedFiles(); });

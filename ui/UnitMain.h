@@ -51,6 +51,7 @@ class LivePlots;
 class LiveSession;
 struct ComponentTexts;
 class RestorePointsPage;
+class UnitsPage;
 
 class TFormMain : public QWidget {
     Q_OBJECT
@@ -479,6 +480,7 @@ class TFormMain : public QWidget {
     // Takes the points as the session works with the unit; its failures are
     // shown once.
     RestorePointKeeper& PointKeeper() { return *pointKeeper_; }
+    const RestorePointKeeper& PointKeeper() const { return *pointKeeper_; }
     void BRestorePointsRefreshClick(QObject* Sender);
     void BRestorePointsCompareFileClick(QObject* Sender);
     void BRestorePointsTakeClick(QObject* Sender);
@@ -486,6 +488,8 @@ class TFormMain : public QWidget {
     void BRestorePointsExportClick(QObject* Sender);
     // The folder a comparison is offered to be exported in.
     static QString ComparisonsFolder();
+    // The "Units" page (ui/UnitsPage): every unit known by name.
+    UnitsPage& Units() const { return *units_; }
 
     // ------------------------------------------------------------ adapters that come and go
     // The adapter of the open link (serial number, by-id name, path, USB
@@ -612,6 +616,7 @@ class TFormMain : public QWidget {
     RestorePointsPage* restorePoints_ = nullptr; // a child of the window
     RestorePointKeeper* pointKeeper_ = nullptr;  // a child of the window
     bool pointFailureShown_ = false;
+    UnitsPage* units_ = nullptr;                 // a child of the window
     // Live plots and recordings.
     void WireLivePlotsHandlers();
     // The link ended (lost or closed): the live session notes the gap and

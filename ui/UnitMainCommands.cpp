@@ -1,7 +1,7 @@
 // The commands page: the commands file, its grid and the command table.
 #include "translation/MessageNumbers.h"
-#include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
+#include "util/ProgramPaths.h"
 #include "util/StringGridModel.h"
 
 #include <QDir>

@@ -1,17 +1,19 @@
-// Configuration files (*.QCF) and sequence files (*.QSQ) in the window: the
-// four buttons of the sequence page, their questions and file dialogs, and the
-// reports after a load. What a file holds and how its records become entries
-// is decided in RecordFiles and SequenceLoading; this file asks, picks the
-// file and tells the user what happened.
+// Configuration files (*.QCF, or as text *.qvt) and sequence files (*.QSQ) in
+// the window: the four buttons of the sequence page, their questions and file
+// dialogs, and the reports after a load. What a file holds and how its records
+// become entries is decided in RecordFiles, ConfigText and SequenceLoading;
+// this file asks, picks the file and tells the user what happened.
 #include "model/ConfigComparison.h"
+#include "model/ConfigText.h"
 #include "model/RecordFiles.h"
 #include "model/SequenceLoading.h"
 #include "translation/MessageNumbers.h"
 #include "ui/Dialogs.h"
-#include "ui/ProgramPaths.h"
+#include "ui/RestorePointsPage.h"
 #include "ui/UnitMain.h"
 #include "util/Exceptions.h"
 #include "util/UnitUtils.h"
+#include "util/ProgramPaths.h"
 
 #include <QFileInfo>
 
@@ -21,7 +23,14 @@ struct RecordFileKind {
     const char* filter;
     const char* defaultExt;
 };
-constexpr RecordFileKind ConfigurationFiles{"Quarventa Configuration File|*.QCF", "QCF"};
+// A configuration is kept as records or as text (*.qvt), by the file's suffix;
+// a load shows both kinds at first.
+constexpr RecordFileKind ConfigurationFiles{
+    "Quarventa Configuration File|*.QCF|Quarventa Configuration Text|*.qvt", "QCF"};
+constexpr RecordFileKind ConfigurationFilesToLoad{
+    "Quarventa Configuration|*.QCF;*.qvt|Quarventa Configuration File|*.QCF|"
+    "Quarventa Configuration Text|*.qvt",
+    "QCF"};
 constexpr RecordFileKind SequenceFiles{"Quarventa Sequence File|*.QSQ", "QSQ"};
 
 bool ButtonEnabled(const TFormMain& form, const char* name) {
@@ -115,6 +124,20 @@ void ReportLoaded(TFormMain& form, int message, const QString& fileName, int rec
     const bool warn = loaded == 0 || !leftOut.isEmpty();
     ShowMessage(text, warn ? TMsgDlgType::mtWarning : TMsgDlgType::mtInformation);
     form.EnableControls();
+}
+
+// What the header of a configuration text says of the connected unit.
+ConfigTextHeader ConfigTextHeaderOf(const TFormMain& form) {
+    ConfigTextHeader header;
+    if (!form.SerialConnectedGLOB)
+        return header;
+    header.unitName = form.PointKeeper().ConnectedUnitKey();
+    if (const std::optional<UnitReading>& unit = form.Session.Unit()) {
+        header.firmware = unit->firmware;
+        header.pcbVersion = unit->pcbText;
+        header.reboots = unit->reboots;
+    }
+    return header;
 }
 
 } // namespace
@@ -235,7 +258,10 @@ void TFormMain::BSaveConfigClick(QObject*) {
     QString fileName;
     if (!ChooseRecordFile(*SaveDialog, ConfigurationFiles, fileName))
         return;
-    SaveConfigFile(fileName, Commands, PCBVersionGLOB);
+    if (IsConfigTextFile(fileName))
+        SaveConfigTextFile(fileName, Commands, PCBVersionGLOB, ConfigTextHeaderOf(*this));
+    else
+        SaveConfigFile(fileName, Commands, PCBVersionGLOB);
     ShowMessage(TranslateString(Msg::ConfigSaved) + WithoutFolder(fileName));
     EnableControls();
 }
@@ -250,14 +276,17 @@ void TFormMain::BLoadConfigClick(QObject*) {
         !AskYesNo(TranslateString(Msg::LoadConfigReplacesSequence), TMsgDlgType::mtConfirmation))
         return;
     QString fileName;
-    if (!ChooseRecordFile(*OpenDialog, ConfigurationFiles, fileName))
+    if (!ChooseRecordFile(*OpenDialog, ConfigurationFilesToLoad, fileName))
         return;
     ConfigLoadResult result;
     try {
         // The edits the load replaces go back, and what followed from them too.
         Session.Working().ReplacingSequence([&] {
-            result =
-                LoadConfigurationFile(SequenceRules, fileName, PCBVersionGLOB, BoundControls());
+            result = IsConfigTextFile(fileName)
+                         ? LoadConfigurationTextFile(SequenceRules, fileName, PCBVersionGLOB,
+                                                     BoundControls())
+                         : LoadConfigurationFile(SequenceRules, fileName, PCBVersionGLOB,
+                                                 BoundControls());
         });
     } catch (const EInOutError& error) {
         ReportFileNotLoaded(*this, error);

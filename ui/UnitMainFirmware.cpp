@@ -6,7 +6,8 @@
 #include "device/ConnectionRules.h"
 #include "device/FirmwareProgrammer.h"
 #include "device/FirmwareUpdate.h"
-#include "ui/ProgramPaths.h"
+#include "util/ProgramPaths.h"
+#include "ui/RestorePointsPage.h"
 #include "ui/UnitMain.h"
 
 #include <QApplication>

@@ -6,9 +6,9 @@
 #include "translation/MessageNumbers.h"
 #include "ui/Dialogs.h"
 #include "ui/LivePlots.h"
-#include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
 #include "util/Exceptions.h"
+#include "util/ProgramPaths.h"
 
 #include <QDateTime>
 #include <QDir>

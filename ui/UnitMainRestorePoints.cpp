@@ -4,9 +4,9 @@
 // need the window's dialogs. What the page shows is RestorePointsPage.
 #include "translation/MessageNumbers.h"
 #include "ui/Dialogs.h"
-#include "ui/ProgramPaths.h"
 #include "ui/RestorePointsPage.h"
 #include "ui/UnitMain.h"
+#include "util/ProgramPaths.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -5,8 +5,10 @@
 #include "translation/TranslationTable.h"
 #include "ui/ErrorReport.h"
 #include "ui/Inventory.h"
-#include "ui/ProgramPaths.h"
+#include "util/ProgramPaths.h"
+#include "ui/RestorePointsPage.h"
 #include "ui/UnitMain.h"
+#include "ui/UnitsPage.h"
 #include "util/Exceptions.h"
 #include "util/StringGridModel.h"
 

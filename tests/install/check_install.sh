@@ -3,10 +3,11 @@
 # starts the installed program from there as an ordinary user: --help and
 # --version answer without a display; under Xvfb the program starts on the
 # simulated GCU, captures an edit and "Save Config." writes into the per-user
-# data folder, which it seeded from the shipped files; the installed files are
-# left exactly as they were. Then an upgrade: files of the per-user copy that
-# the user never changed are refreshed, a changed one is kept and the user
-# told. Usage: check_install.sh BUILD_DIR
+# data folder, which it seeded from the shipped files; quarventa-cli answers
+# without a display and lists ports; the installed files are left exactly as
+# they were. Then an upgrade: files of the per-user copy that the user never
+# changed are refreshed, a changed one is kept and the user told.
+# Usage: check_install.sh BUILD_DIR
 set -euo pipefail
 build="$(cd "$1" && pwd)"
 
@@ -23,7 +24,9 @@ fail() { echo "FAILED: $*" >&2; exit 1; }
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 # ---------------------------------------------------------------- installed files
-for file in bin/quarventa bin/gcu-sim share/quarventa/CFG/Commands.CSV share/quarventa/FW \
+for file in bin/quarventa bin/quarventa-cli bin/gcu-sim share/quarventa/CFG/Commands.CSV \
+            share/quarventa/FW share/man/man1/quarventa-cli.1 \
+            share/bash-completion/completions/quarventa-cli \
             share/quarventa/CFG/Translations.CSV share/applications/quarventa.desktop \
             share/icons/hicolor/scalable/apps/quarventa.svg \
             share/icons/hicolor/48x48/apps/quarventa.png \
@@ -40,9 +43,13 @@ if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$prefix/share/applications/quarventa.desktop"
 fi
 if command -v groff >/dev/null; then
-    warnings="$(groff -man -ww -z "$prefix/share/man/man1/quarventa.1" 2>&1)"
-    [ -z "$warnings" ] || fail "man page warnings: $warnings"
+    for page in quarventa.1 quarventa-cli.1; do
+        warnings="$(groff -man -ww -z "$prefix/share/man/man1/$page" 2>&1)"
+        [ -z "$warnings" ] || fail "man page warnings ($page): $warnings"
+    done
 fi
+bash -c "source '$prefix/share/bash-completion/completions/quarventa-cli' && complete -p quarventa-cli" \
+    >/dev/null || fail "the bash completion of quarventa-cli does not load"
 
 # ---------------------------------------------------------------- read-only prefix
 (cd "$prefix" && find . -type f -exec sha256sum {} + | sort) >"$work/before"
@@ -70,6 +77,22 @@ out="$(as_user env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin
     fail "--version did not exit 0"
 version="$(sed -n 's/^project(Quarventa VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")"
 [ "$out" = "quarventa $version" ] || fail "--version printed \"$out\", expected quarventa $version"
+
+# ---------------------------------------------------------------- quarventa-cli without a display
+cli() { as_user env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$@"; }
+out="$(cli "$prefix/bin/quarventa-cli" --version)" || fail "quarventa-cli --version did not exit 0"
+[ "$out" = "quarventa-cli $version" ] || fail "quarventa-cli --version printed \"$out\""
+out="$(cli "$prefix/bin/quarventa-cli" --help)" || fail "quarventa-cli --help did not exit 0"
+for word in ports info backup diff get set restore monitor flash --port --json --yes; do
+    grep -q -- "$word" <<<"$out" || fail "quarventa-cli --help does not list $word"
+done
+out="$(cli env GCU_EXTRA_PORTS="/dev/null=Arduino Mega 2560 (install check)" \
+    "$prefix/bin/quarventa-cli" ports)" || fail "quarventa-cli ports did not exit 0"
+grep -qE '^/dev/null +gcu +Arduino Mega 2560 \(install check\)$' <<<"$out" ||
+    fail "quarventa-cli ports did not list the extra port as a GCU: $out"
+status=0
+cli "$prefix/bin/quarventa-cli" frobnicate 2>/dev/null || status=$?
+[ "$status" -eq 2 ] || fail "quarventa-cli with an unknown subcommand exited $status, not 2"
 
 # ---------------------------------------------------------------- the installed program under Xvfb
 userData="$home/.local/share/Quarventa V5"

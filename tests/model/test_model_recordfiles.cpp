@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <QMap>
+#include <QSet>
 #include <QTemporaryDir>
 #include <cstring>
 #include <functional>
@@ -895,6 +896,45 @@ TEST_F(FileLoading, sequenceRecordsAreCheckedAsConfigurationRecordsAre) {
     const QStringList lines = LeftOutRecordLines(result.leftOut);
     ASSERT_EQ(lines.size(), 2);
     EXPECT_EQ(lines[0], "Record 1 (ID 1, RPMLIMIT): command word differs from the command table's");
+}
+
+// Every reason has its line, for a record of a record file and for a line of a
+// configuration text, each saying something of its own; a line that names no
+// parameter is given by its first word alone.
+TEST(LeftOutLines, everyReasonHasALineOfItsOwn_forARecordAndForATextLine) {
+    using R = LeftOutReason;
+    const R reasons[] = {R::IdOutOfRange,       R::NoSuchCommand,      R::WrongCommandWord,
+                         R::ValueNotNumber,     R::ValueOutsideLimits, R::ValueNotAChoice,
+                         R::UnknownControl,     R::NoFreePlace,        R::NotAValueLine,
+                         R::UnknownCommandWord, R::DuplicateCommand};
+    for (const bool textLine : {false, true}) {
+        QSet<QString> reasonTexts;
+        for (const R reason : reasons) {
+            const bool namesNoParameter =
+                reason == R::NotAValueLine || reason == R::UnknownCommandWord;
+            LeftOutRecord left;
+            left.recordNumber = 4;
+            left.id = namesNoParameter ? 0 : 12;
+            left.command = QStringLiteral("WORD");
+            left.reason = reason;
+            left.textLine = textLine;
+            const QString line = LeftOutRecordLines({left}).value(0);
+            SCOPED_TRACE(qPrintable(line));
+            const QString start = !textLine          ? QStringLiteral("Record 4 (ID 12, WORD): ")
+                                  : namesNoParameter ? QStringLiteral("Line 4 (WORD): ")
+                                                     : QStringLiteral("Line 4 (ID 12, WORD): ");
+            // (A record never has the reasons of text lines alone.)
+            const bool textLineReason = namesNoParameter || reason == R::DuplicateCommand;
+            if (textLine || !textLineReason) {
+                EXPECT_TRUE(line.startsWith(start));
+            }
+            const QString why = line.section(QStringLiteral("): "), 1);
+            EXPECT_FALSE(why.isEmpty());
+            EXPECT_FALSE(why.contains(u'%'));
+            EXPECT_FALSE(reasonTexts.contains(why)) << "said of another reason too";
+            reasonTexts.insert(why);
+        }
+    }
 }
 
 // ------------------------------------------------------------------ replace answers

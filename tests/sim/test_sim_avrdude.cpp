@@ -49,6 +49,7 @@ TEST(SimAvrdude, avrdudeWritesAndVerifiesAnImage_andTheFlashHoldsItsBytes) {
     auto table = std::make_shared<CommandTable>();
     options.commandTable = table;
     options.flashOutFile = dir.filePath("flash-out.hex");
+    options.firmwareAfterUpdate = QStringLiteral("5.1.0");
     GcuSimulator sim(options);
     const QString port = sim.start();
 
@@ -90,7 +91,9 @@ TEST(SimAvrdude, avrdudeWritesAndVerifiesAnImage_andTheFlashHoldsItsBytes) {
     for (const auto& [address, byte] : image)
         ASSERT_EQ(written.at(address), byte) << address;
 
-    // After programming, the next open finds the application announcing.
+    // After programming, the next open finds the application announcing the
+    // new firmware.
     SimPtyClient client(port);
-    EXPECT_TRUE(client.ReadUntilContains("900 - Versione Firmware: 5.0.9\r\n", 10s));
+    EXPECT_TRUE(client.ReadUntilContains("900 - Versione Firmware: 5.1.0\r\n", 10s));
+    EXPECT_EQ(sim.FirmwareVersion(), "5.1.0");
 }

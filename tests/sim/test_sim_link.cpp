@@ -4,6 +4,7 @@
 #include "gcusim/GcuParameterSet.h"
 #include "gcusim/GcuSimulator.h"
 #include "sim/SimPtyClient.h"
+#include "util/Exceptions.h"
 #include "util/StringGridModel.h"
 
 #include <QFile>
@@ -544,4 +545,90 @@ TEST_F(SimLink, exclusiveUseEndsWithTheClient_soTheNextOneCanOpen) {
     ASSERT_TRUE(sim->WaitUntil([this] { return sim->PortOpenCount() == 1 && !sim->IsPortOpen(); },
                                Patience));
     EXPECT_EQ(OpenAsUser(port, false, uid, gid), 0) << "the port stayed exclusive";
+}
+
+// Units as a team has them: each simulator is one unit (its PCB, firmware,
+// reboot counter and stored values), and they follow one another on one
+// link path as units plugged into the same socket do.
+TEST_F(SimLink, successiveUnitsOnOneLinkPath_eachAnnouncesAndDumpsItsOwnIdentityAndValues) {
+    QTemporaryDir dir;
+    const QString link = dir.filePath("ttyGCU");
+    struct Unit {
+        const char* pcb;
+        const char* firmware;
+        int reboots;
+        QStringList values;
+        // Expected dump fields 1 to 5 (MINVBATT, PCB, MINVATPS, MAXVATPS, SSOGMARN).
+        QStringList fields;
+    };
+    const Unit units[] = {
+        {"4.3",
+         "5.0.9",
+         41,
+         {"MINVBATT=11.5", "id.107=0.75"},
+         {"11.5", "4.3", "0.75", "4.50", "1.30"}},
+        {"4.2", "5.1.0", 3, {"MINVBATT=9", "SSOGMARN=2.5"}, {"9.0", "4.2", "0.50", "4.50", "2.50"}},
+        {"5.0", "5.0.9", 0, {}, {"10.5", "5.0", "0.50", "4.50", "1.30"}},
+    };
+    std::vector<std::unique_ptr<GcuSimulator>> plugged;
+    for (const Unit& unit : units) {
+        SCOPED_TRACE(unit.pcb);
+        if (!plugged.empty())
+            plugged.back()->HangUp(); // the previous unit is unplugged first
+        auto options = QuickOptions();
+        options.linkPath = link;
+        options.pcbVersion = unit.pcb;
+        options.firmwareVersion = unit.firmware;
+        options.rebootCounter = unit.reboots;
+        options.storedValues = unit.values;
+        plugged.push_back(std::make_unique<GcuSimulator>(options));
+        const QString pty = plugged.back()->start();
+        ASSERT_EQ(QFileInfo(link).symLinkTarget(), pty);
+
+        const QByteArray announced =
+            QByteArray("900 - Versione Firmware: ") + unit.firmware + "\r\n";
+        ASSERT_TRUE(client.Open(link));
+        ASSERT_TRUE(client.ReadUntilContains(announced, Patience)) << client.Received().data();
+        const QStringList dump = Dump();
+        ASSERT_EQ(dump.size(), RebootCounterDumpPosition);
+        EXPECT_EQ(dump.mid(0, 5), unit.fields);
+        // The open reset the unit once.
+        EXPECT_EQ(dump[RebootCounterDumpPosition - 1], QString::number(unit.reboots + 1));
+        // Values given are what the unit keeps over a reset.
+        client.Close();
+        GcuSimulator& gcu = *plugged.back();
+        ASSERT_TRUE(gcu.WaitUntil([&gcu] { return !gcu.IsPortOpen(); }, Patience));
+        ASSERT_TRUE(client.Open(link));
+        ASSERT_TRUE(client.ReadUntilContains(announced, Patience));
+        EXPECT_EQ(Dump().mid(0, 5), unit.fields);
+        client.Close();
+    }
+    // An unplugged unit that ends leaves the link of the one plugged in after it.
+    plugged.front()->stop();
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), plugged.back()->PortPath());
+    // So does one still plugged in when another took the path over.
+    auto options = QuickOptions();
+    options.linkPath = link;
+    GcuSimulator later(options);
+    const QString laterPort = later.start();
+    plugged.back()->stop();
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), laterPort);
+    later.stop();
+    EXPECT_FALSE(QFileInfo(link).isSymLink());
+}
+
+TEST_F(SimLink, valuesGivenThatTheTableLacks_stopTheStartWithTheLine) {
+    for (const QStringList& values : {QStringList{"MINVBATT=11", "NOSUCHWD=1"},
+                                      QStringList{"id.2=1"}, QStringList{"MINVBATT=1,5"}}) {
+        auto options = QuickOptions();
+        options.storedValues = values;
+        GcuSimulator sim(options);
+        try {
+            sim.start();
+            ADD_FAILURE() << "started with " << values.join(' ').toStdString();
+        } catch (const EInOutError& e) {
+            EXPECT_TRUE(e.Message().startsWith("Values given line ")) << e.Message().toStdString();
+        }
+        EXPECT_FALSE(sim.IsRunning());
+    }
 }

@@ -44,8 +44,9 @@ TEST(SimProgram, publishesItsLink_answers_hangsUpAndReplugsOnSignals_andEndsClea
     QTemporaryDir dir;
     const QString link = dir.filePath("ttyGCU");
     QProcess sim;
-    sim.start(Program, {"--commands", WriteCommandsFile(dir), "--link", link, "--boot-window",
-                        "100", "--firmware", "5.1.2", "--verbose"});
+    sim.start(Program,
+              {"--commands", WriteCommandsFile(dir), "--link", link, "--boot-window", "100",
+               "--firmware", "5.1.2", "--reboots", "9", "--set", "MINVBATT=12.5", "--verbose"});
     ASSERT_TRUE(sim.waitForStarted());
     ASSERT_TRUE(sim.waitForReadyRead(10000));
     const QString port = QString::fromLocal8Bit(sim.readLine()).trimmed();
@@ -54,6 +55,12 @@ TEST(SimProgram, publishesItsLink_answers_hangsUpAndReplugsOnSignals_andEndsClea
 
     SimPtyClient client(link);
     ASSERT_TRUE(client.ReadUntilContains("900 - Versione Firmware: 5.1.2\r\n", 10s));
+    // The unit given: its stored value, and its reboot counter (field 39)
+    // counted up by this open.
+    const QList<QByteArray> dump = client.Ask("[INVPARAM 1]").split('&');
+    ASSERT_EQ(dump.size(), 39);
+    EXPECT_EQ(dump[0], "12.5");
+    EXPECT_EQ(dump[38], "10#\r\n");
     EXPECT_EQ(client.Ask("[MINVBATT 11]"), "OK MINVBATT 11.0\r\n");
 
     QByteArray log;
@@ -96,4 +103,14 @@ TEST(SimProgram, missingCommandsFileOrBadOption_endWithAMessageAndNoPort) {
     ASSERT_TRUE(sim.waitForFinished(10000));
     EXPECT_EQ(sim.exitCode(), 1);
     EXPECT_TRUE(sim.readAllStandardError().contains("PCB version"));
+
+    sim.start(Program, {"--commands", WriteCommandsFile(dir), "--reboots", "many"});
+    ASSERT_TRUE(sim.waitForFinished(10000));
+    EXPECT_EQ(sim.exitCode(), 1);
+    EXPECT_TRUE(sim.readAllStandardError().contains("--reboots"));
+
+    sim.start(Program, {"--commands", WriteCommandsFile(dir), "--set", "MINVBATT=12,NOSUCHWD=1"});
+    ASSERT_TRUE(sim.waitForFinished(10000));
+    EXPECT_EQ(sim.exitCode(), 1);
+    EXPECT_TRUE(sim.readAllStandardError().contains("NOSUCHWD"));
 }

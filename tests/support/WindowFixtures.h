@@ -13,13 +13,14 @@
 // WindowWithGcu: the same window with a simulated GCU on a pseudo-terminal,
 // offered to auto-connect as an extra port. Override ConfigureGcu to change
 // the simulator's options before it starts, ConfigureLimits for the link's
-// time limits.
+// time limits. StartAnotherUnit starts a second simulated unit on the same
+// link path (another GCU behind the same socket).
 #include "app/DemoMode.h"
 #include "gcusim/GcuSimulator.h"
 #include "translation/MessageNumbers.h"
 #include "translation/TranslationTexts.h"
-#include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
+#include "util/ProgramPaths.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -31,6 +32,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <vector>
 
 namespace qvtest {
 
@@ -81,6 +83,22 @@ inline qint64 LongestPauseWhile(const std::function<void()>& action) {
     WaitFor([&] { return done; });
     QTest::qWait(50); // the first tick after the action ends its pause
     return longest;
+}
+
+// Every caption on Page shows whole: a button's text with its margins, a
+// check box's and a group's as their style needs them.
+inline void ExpectCaptionsWhole(QWidget& page) {
+    for (QWidget* widget : page.findChildren<QWidget*>()) {
+        if (!widget->isVisible())
+            continue;
+        if (auto* button = qobject_cast<TButton*>(widget)) {
+            EXPECT_GE(button->width(), button->fontMetrics().horizontalAdvance(button->text()) + 20)
+                << widget->objectName().toStdString();
+        } else if (qobject_cast<TCheckBox*>(widget) || qobject_cast<TGroupBox*>(widget)) {
+            EXPECT_GE(widget->width(), widget->minimumSizeHint().width())
+                << widget->objectName().toStdString();
+        }
+    }
 }
 
 class ProgramDataFolder {
@@ -211,6 +229,7 @@ class WindowWithGcu : public WindowOnDataFolder {
         options.stateFile = data.FilePath(QStringLiteral("gcu-state.txt"));
         options.bootWindowMs = 200;
         ConfigureGcu(options);
+        gcuOptions = options;
         gcu = std::make_unique<GcuSimulator>(options);
         port = gcu->start();
         if (OfferedAsExtraPort())
@@ -220,6 +239,8 @@ class WindowWithGcu : public WindowOnDataFolder {
     }
     void TearDown() override {
         WindowOnDataFolder::TearDown();
+        for (auto& unit : otherUnits)
+            unit->stop();
         if (gcu)
             gcu->stop();
         qunsetenv("GCU_EXTRA_PORTS");
@@ -258,8 +279,24 @@ class WindowWithGcu : public WindowOnDataFolder {
         ASSERT_TRUE(WaitFor([this] { return TimesAsked(17) == 1; }));
     }
     QList<QByteArray> FramesSince(int count) const { return gcu->ReceivedFrames().mid(count); }
+    // Another unit with the first one's options (its own state file) changed
+    // by Configure, publishing the same link path; started, and kept until
+    // the test ends. Unplug the first one (HangUp) before, as a person would.
+    GcuSimulator& StartAnotherUnit(const std::function<void(GcuSimulatorOptions&)>& configure) {
+        GcuSimulatorOptions options = gcuOptions;
+        options.stateFile =
+            data.FilePath(QStringLiteral("gcu-state-%1.txt").arg(otherUnits.size() + 2));
+        options.rebootCounter.reset();
+        options.storedValues.clear();
+        configure(options);
+        otherUnits.push_back(std::make_unique<GcuSimulator>(options));
+        otherUnits.back()->start();
+        return *otherUnits.back();
+    }
 
     std::unique_ptr<GcuSimulator> gcu;
+    GcuSimulatorOptions gcuOptions;
+    std::vector<std::unique_ptr<GcuSimulator>> otherUnits;
     QString port;
 };
 

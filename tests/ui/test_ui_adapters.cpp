@@ -125,6 +125,30 @@ TEST_F(AdaptersComeAndGo, unplugWhileIdle_showsClosedLink_sameAdapterBack_reconn
     EXPECT_TRUE(WaitFor([this] { return TimesAsked(Msg::OfferToReadConfig) == 2; }));
 }
 
+// One FTDI cable moved from one bike to another: the same adapter comes back
+// with another unit behind it, which the window opens and reads as it is.
+TEST_F(AdaptersComeAndGo, sameAdapterWithAnotherUnitBehindIt_isReopenedAndReadAsThatUnit) {
+    PlugAndConnect(Ftdi());
+    Unplug(Ftdi());
+    GcuSimulator& other = StartAnotherUnit([](GcuSimulatorOptions& options) {
+        options.pcbVersion = QStringLiteral("4.2");
+        options.firmwareVersion = QStringLiteral("5.1.0");
+        options.rebootCounter = 7;
+        options.storedValues = {QStringLiteral("MINVBATT=11.5")};
+    });
+    dialogs.messageAnswers.push_back(mrYes); // read the configuration of the one back
+    devices.Plug(Ftdi(), QStringLiteral("ttyUSB0"));
+    monitor->Report(QStringLiteral("add"), QStringLiteral("tty"), QStringLiteral("ttyUSB0"));
+    ASSERT_TRUE(WaitFor([this] { return Connected(); }));
+    ASSERT_TRUE(WaitFor([this] { return TimesAsked(Msg::ConfigRead) == 1; }));
+    EXPECT_TRUE(other.IsPortOpen());
+    EXPECT_FALSE(gcu->IsPortOpen());
+    EXPECT_EQ(form->Control<TLabel>(QStringLiteral("LFirmwareVersion")).Caption(), "5.1.0");
+    EXPECT_EQ(form->Control<TEdit>(QStringLiteral("EPCBVersion")).Text(), "4.2");
+    EXPECT_EQ(form->Control<TLabel>(QStringLiteral("LSystemInfoReboots")).Caption(), "8");
+    EXPECT_DOUBLE_EQ(form->Commands[1].ActualValueFW, 11.5);
+}
+
 TEST_F(AdaptersComeAndGo, anotherAdapterWhileWaiting_isListedButNotConnected) {
     PlugAndConnect(Ftdi());
     Unplug(Ftdi());

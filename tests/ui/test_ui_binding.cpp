@@ -2,8 +2,8 @@
 // hints, colours, sender names and pages; the status colours; the enabled
 // states that follow from the link, live mode and the change sequence.
 #include "support/WindowFixtures.h"
-#include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
+#include "util/ProgramPaths.h"
 #include "util/UnitUtils.h"
 
 #include <QDir>

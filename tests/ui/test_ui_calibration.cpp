@@ -7,8 +7,8 @@
 #include "device/DeviceFrames.h"
 #include "translation/MessageNumbers.h"
 #include "translation/TranslationTexts.h"
-#include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
+#include "util/ProgramPaths.h"
 
 #include <QApplication>
 #include <QDir>

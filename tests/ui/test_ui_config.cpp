@@ -5,8 +5,8 @@
 #include "model/Sequence.h"
 #include "translation/MessageNumbers.h"
 #include "translation/TranslationTexts.h"
-#include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
+#include "util/ProgramPaths.h"
 #include "util/UnitUtils.h"
 
 #include <QApplication>

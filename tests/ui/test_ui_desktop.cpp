@@ -3,13 +3,14 @@
 // without a display), the support log, and the per-user copy of a read-only
 // program folder.
 #include "app/CommandLine.h"
-#include "app/SupportLog.h"
 #include "device/LinkLogging.h"
 #include "device/TrafficLog.h"
+#include "support/FileLimits.h"
 #include "support/WindowFixtures.h"
 #include "translation/MessageNumbers.h"
-#include "ui/ProgramPaths.h"
 #include "util/BuildInfo.h"
+#include "util/ProgramPaths.h"
+#include "util/SupportLog.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -338,6 +339,28 @@ TEST(DataFolder, upgrades_refreshUntouchedCopies_keepChangedOnes_andNameThemOnce
         wanted.sort();
         EXPECT_EQ(named, wanted);
     }
+}
+
+// An upgrade the disk cannot take leaves the copies as they were, whole, and
+// does not count them as refreshed: the next start refreshes them.
+TEST(DataFolder, upgradeThatCannotBeWritten_leavesTheCopiesWhole_andIsDoneAtTheNextStart) {
+    QTemporaryDir shipped;
+    QTemporaryDir user;
+    const QString commands = QStringLiteral("CFG/Commands.CSV");
+    ASSERT_TRUE(WriteBytes(shipped.filePath(commands), "commands 1"));
+    ASSERT_TRUE(RefreshDataFolder(shipped.path(), user.path()).complete);
+    ASSERT_TRUE(WriteBytes(shipped.filePath(commands), "commands 2"));
+    {
+        qvtest::FilesCannotGrow full;
+        const SeedReport report = RefreshDataFolder(shipped.path(), user.path());
+        EXPECT_FALSE(report.complete);
+        EXPECT_TRUE(report.refreshed.isEmpty());
+    }
+    EXPECT_EQ(ReadBytes(user.filePath(commands)), "commands 1");
+    const SeedReport report = RefreshDataFolder(shipped.path(), user.path());
+    EXPECT_TRUE(report.complete);
+    EXPECT_EQ(report.refreshed, QStringList{commands});
+    EXPECT_EQ(ReadBytes(user.filePath(commands)), "commands 2");
 }
 
 TEST(DataFolder, writableOrDatalessProgramFolderIsUsedAsItIs) {

@@ -2,6 +2,8 @@
 // questions, file dialogs and reports; what is written and what a load makes of
 // the change sequence, its grid and the controls; crafted files whose records
 // are left out, and files that cannot be read.
+#include "model/ConfigText.h"
+#include "model/ParameterLimits.h"
 #include "model/RecordFiles.h"
 #include "model/SequenceLoading.h"
 #include "ui/test_ui_editing_window.h"
@@ -26,6 +28,11 @@ constexpr int RgbBrightness = 142; // PCB 43, 50, 60 only; a spin edit
 constexpr int CanRpmInput = 165;   // PCB 60 only; a check box
 constexpr int ExtraInput = 112;    // every PCB but 3X; a radio group
 constexpr int TpsIdle = 107;       // shown, but not written to configuration files
+const char* const ConfigurationFilter =
+    "Quarventa Configuration File|*.QCF|Quarventa Configuration Text|*.qvt";
+const char* const ConfigurationOpenFilter = "Quarventa Configuration|*.QCF;*.qvt|Quarventa "
+                                            "Configuration File|*.QCF|Quarventa Configuration "
+                                            "Text|*.qvt";
 
 // Command Id's row as a configuration record holding Value (in both units:
 // the commands used have a factor of 1).
@@ -139,7 +146,7 @@ TEST_F(FilesWindow, saveConfig_writesShownWritableRowsOfThePcbVersion_inCfgWithI
     ASSERT_EQ(recorder.fileRequests.size(), 1u);
     EXPECT_EQ(dialogs.asked.front().kind, "save");
     EXPECT_EQ(recorder.fileRequests[0].initialDir, CfgFolder() + "/");
-    EXPECT_EQ(recorder.fileRequests[0].filter, "Quarventa Configuration File|*.QCF");
+    EXPECT_EQ(recorder.fileRequests[0].filter, ConfigurationFilter);
     EXPECT_EQ(recorder.fileRequests[0].defaultExt, "QCF");
     EXPECT_EQ(Messages(), QStringList{form->TranslateString(3) + "bike.QCF"});
 
@@ -220,7 +227,7 @@ TEST_F(FilesWindow, loadConfig_overPendingChanges_asksFirst_thenOnlyLoadedEntrie
     Button("BLoadConfig").click();
     ASSERT_EQ(recorder.fileRequests.size(), 1u);
     EXPECT_EQ(dialogs.asked.back().kind, "message");
-    EXPECT_EQ(recorder.fileRequests[0].filter, "Quarventa Configuration File|*.QCF");
+    EXPECT_EQ(recorder.fileRequests[0].filter, ConfigurationOpenFilter);
     EXPECT_EQ(recorder.fileRequests[0].initialDir, CfgFolder() + "/");
     EXPECT_TRUE(Reported(2, "saved.QCF"));
     // One report: the file, how many of its records were loaded, nothing left out.
@@ -307,6 +314,68 @@ TEST_F(FilesWindow, loadConfig_moreRecordsThanPlaces_keeps200AndCountsTheRest) {
     EXPECT_EQ(EntryCount(), SequenceCount);
     EXPECT_EQ(Entry(SequenceCount).ActualValueSW, value(199));
     EXPECT_TRUE(LeftOutReport().startsWith(form->TranslateString(32) + "5\n"));
+}
+
+// The text form holds what the record file holds: loaded, both give the same
+// "L" entries; a line typed wrong is reported by its line.
+TEST_F(FilesWindow, configText_savedAndLoaded_givesTheLoadedEntriesOfTheRecordFile) {
+    SetPcbVersion(43);
+    Spin(UpPower).SetValue(80);
+    Spin(TempLimit).SetValue(95);
+    for (const char* name : {"bike.QCF", "bike.qvt"}) {
+        dialogs.fileAnswers = {FilePath(name)};
+        Button("BSaveConfig").click();
+        EXPECT_TRUE(Shown(3, name));
+    }
+    QFile text(FilePath("bike.qvt"));
+    ASSERT_TRUE(text.open(QIODevice::ReadOnly));
+    const QString written = QString::fromUtf8(text.readAll());
+    EXPECT_TRUE(written.startsWith("# ")) << qPrintable(written.left(200));
+    EXPECT_TRUE(written.contains("\nUPACTPWR = 80 ")) << qPrintable(written);
+
+    const auto loaded = [this](const char* name) {
+        dialogs.messageAnswers = {mrYes}; // the sequence is not empty
+        dialogs.fileAnswers = {FilePath(name)};
+        Button("BLoadConfig").click();
+        EXPECT_TRUE(Reported(2, name));
+        QStringList entries;
+        for (int i = 1; i <= EntryCount(); ++i) {
+            const TSequenceRecord& e = Entry(i);
+            const TCommandRecord& row = form->Commands[e.CommandID];
+            entries << QStringList{QString::number(e.CommandID),
+                                   e.Command,
+                                   e.Description,
+                                   QString::number(
+                                       *FirmwareValueUnits(e.ActualValueFW, row.DigitsValueFW)),
+                                   RealToStrDec(e.ActualValueSW, row.DigitsValueSW),
+                                   e.SenderType,
+                                   e.SenderName1,
+                                   e.SenderName2,
+                                   QString::number(e.ActivePageIndex1),
+                                   QString::number(e.ActivePageIndex2),
+                                   e.Status,
+                                   QString::number(e.PreviousValueSW)}
+                           .join(u'|');
+        }
+        return entries;
+    };
+    const QStringList fromRecords = loaded("bike.QCF");
+    ASSERT_GT(fromRecords.size(), 100);
+    EXPECT_EQ(loaded("bike.qvt"), fromRecords);
+    EXPECT_TRUE(LeftOutReport().isEmpty());
+
+    QFile patch(FilePath("patch.qvt"));
+    ASSERT_TRUE(patch.open(QIODevice::WriteOnly));
+    patch.write("# two changes\nUPACTPWR = 55\nUPACTPWR = 65\n");
+    patch.close();
+    dialogs.messageAnswers = {mrYes};
+    dialogs.fileAnswers = {FilePath("patch.qvt")};
+    Button("BLoadConfig").click();
+    ASSERT_EQ(EntryCount(), 1);
+    EXPECT_EQ(Entry(1).ActualValueSW, 55);
+    const QString report = LeftOutReport();
+    EXPECT_TRUE(report.startsWith(form->TranslateString(32) + "1\n")) << qPrintable(report);
+    EXPECT_TRUE(report.contains("Line 3 (ID 11, UPACTPWR): ")) << qPrintable(report);
 }
 
 // ------------------------------------------------------------------ sequence files

@@ -9,8 +9,8 @@
 #include "gcusim/IntelHex.h"
 #include "model/RestorePoints.h"
 #include "translation/TranslationTexts.h"
-#include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
+#include "util/ProgramPaths.h"
 
 #include <QApplication>
 #include <QDir>

@@ -197,21 +197,22 @@ TEST_F(WindowTest, everyBoundCheckBoxHasItsMarker) {
 
 TEST_F(WindowTest, pagesInOrderWithThreeMaintenanceTabsHidden) {
     auto& pages = form.Control<TPageControl>("PCMain");
-    const QStringList expected{"TSMainSetting", "TSUpshift",   "TSDownShift",
-                               "TSRecovery",    "TSCommands",  "TSFirmwareUpdate",
-                               "TSTranslation", "TSLivePlots", "TSRestorePoints"};
-    ASSERT_EQ(pages.PageCount(), 9);
-    for (int i = 0; i < 9; ++i) {
+    const QStringList expected{
+        "TSMainSetting",    "TSUpshift",     "TSDownShift", "TSRecovery",      "TSCommands",
+        "TSFirmwareUpdate", "TSTranslation", "TSLivePlots", "TSRestorePoints", "TSUnits"};
+    ASSERT_EQ(pages.PageCount(), 10);
+    for (int i = 0; i < 10; ++i) {
         EXPECT_EQ(pages.Pages(i)->objectName(), expected[i]);
         EXPECT_EQ(pages.Pages(i)->TabVisible(), i < 4 || i >= 7);
         if (i < 4) {
             EXPECT_EQ(pages.Pages(i)->TabIndex(), i);
         }
     }
-    // The live plots and the restore points come after the parameter pages,
+    // The live plots, the restore points and the units come after the parameter pages,
     // so the pages that hold bound controls keep their tab positions.
     EXPECT_EQ(pages.Pages(7)->TabIndex(), 4);
     EXPECT_EQ(pages.Pages(8)->TabIndex(), 5);
+    EXPECT_EQ(pages.Pages(9)->TabIndex(), 6);
     EXPECT_EQ(pages.tabText(3), "Recovery && Special  ");
 }
 

@@ -158,7 +158,7 @@ TEST_F(Languages, everyAddedTextIsTranslatedInEveryLanguage) {
             added << n;
     ASSERT_GT(added.size(), 50);
     QList<QObject*> addedControls;
-    for (const char* page : {"TSLivePlots", "TSRestorePoints"}) {
+    for (const char* page : {"TSLivePlots", "TSRestorePoints", "TSUnits"}) {
         QObject* root = form->FindComponent(QLatin1String(page));
         ASSERT_NE(root, nullptr) << page;
         for (QObject* component : form->ComponentList())

@@ -10,8 +10,8 @@
 #include "translation/MessageNumbers.h"
 #include "translation/TranslationTexts.h"
 #include "ui/ErrorReport.h"
-#include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
+#include "util/ProgramPaths.h"
 
 #include <QApplication>
 #include <QDir>

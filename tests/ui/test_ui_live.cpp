@@ -1,8 +1,8 @@
 // The live panel of the real window, fed status lines directly: every field's
 // rule, the bar states, the gear and selector tables, lines that are not
 // status lines, and the preparation of the panel for both states.
-#include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
+#include "util/ProgramPaths.h"
 
 #include <QDir>
 #include <QFile>

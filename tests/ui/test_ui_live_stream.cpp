@@ -5,8 +5,8 @@
 #include "app/DemoMode.h"
 #include "device/DeviceFrames.h"
 #include "gcusim/GcuSimulator.h"
-#include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
+#include "util/ProgramPaths.h"
 
 #include <QDir>
 #include <QFile>

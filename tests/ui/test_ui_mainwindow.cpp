@@ -3,9 +3,9 @@
 #include "app/CommandLine.h"
 #include "translation/TranslationTable.h"
 #include "ui/ErrorReport.h"
-#include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
 #include "util/Exceptions.h"
+#include "util/ProgramPaths.h"
 
 #include <QDir>
 #include <QFile>

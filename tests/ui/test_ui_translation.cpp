@@ -11,8 +11,8 @@
 #include "translation/MessageNumbers.h"
 #include "translation/TranslationTable.h"
 #include "translation/TranslationTexts.h"
-#include "ui/ProgramPaths.h"
 #include "ui/UnitMain.h"
+#include "util/ProgramPaths.h"
 #include "util/StringGridModel.h"
 
 #include <QApplication>

@@ -1,6 +1,7 @@
-#include "ui/ProgramPaths.h"
+#include "util/ProgramPaths.h"
 
 #include "util/BuildInfo.h"
+#include "util/FileErrors.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -10,7 +11,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -177,9 +177,8 @@ QByteArray WithMarkerOf(const QByteArray& shipped, const QByteArray& copy) {
 bool WriteCopy(const QString& path, const QByteArray& bytes, QFileDevice::Permissions modes) {
     if (!QDir().mkpath(QFileInfo(path).path()))
         return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return false;
+    if (SaveWholeFile(path, bytes))
+        return false; // the copy before stays as it was
     // The copy is the user's own: writable even when the shipped file is not.
     QFile(path).setPermissions(modes | QFileDevice::WriteOwner);
     return true;
@@ -191,9 +190,8 @@ QJsonObject ReadShippedCopies(const QString& target) {
 }
 
 bool WriteShippedCopies(const QString& target, const QJsonObject& copies) {
-    QSaveFile file(target + u'/' + QLatin1String(ShippedCopiesFileName));
-    const QByteArray bytes = QJsonDocument(copies).toJson();
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+    return !SaveWholeFile(target + u'/' + QLatin1String(ShippedCopiesFileName),
+                          QJsonDocument(copies).toJson());
 }
 
 constexpr const char* ShippedKey = "shipped"; // the shipped content the copy came from

@@ -1,8 +1,8 @@
-#include "app/SupportLog.h"
+#include "util/SupportLog.h"
 
-#include "ui/ProgramPaths.h"
 #include "util/BuildInfo.h"
 #include "util/FileErrors.h"
+#include "util/ProgramPaths.h"
 
 #include <QDateTime>
 #include <QDir>
