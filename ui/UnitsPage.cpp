@@ -138,14 +138,14 @@ void UnitsPage::NameUnnamedFolders() {
         return;
     UnitRegistry registry = Registry();
     registry.Load();
-    problems_ = registry.Problems();
+    problems_ = registry.ProblemPhrases();
 }
 
 void UnitsPage::Refresh() {
     const QStringList selected = SelectedKeys();
     UnitRegistry registry = Registry();
     units_ = registry.Load();
-    problems_ = registry.Problems();
+    problems_ = registry.ProblemPhrases();
     newest_.clear();
     // A baseline unit that is gone (merged, deleted) is no baseline any more.
     if (!baselineUnitKey_.isEmpty()) {
@@ -175,9 +175,13 @@ void UnitsPage::UpdateTexts() {
     ShowBaselineLabel();
     QString folder = form_.TranslateString(Msg::UnitsKeptIn) +
                      QDir::toNativeSeparators(UnitsFolder(UserDataFolder()));
-    if (!problems_.isEmpty())
+    if (!problems_.isEmpty()) {
+        QStringList problems;
+        for (const DetailPhrase& problem : problems_)
+            problems << form_.PhraseText(problem);
         folder += u'\n' + form_.TranslateString(Msg::UnitsNotAllNamed) +
-                  problems_.join(QStringLiteral("; "));
+                  problems.join(QStringLiteral("; "));
+    }
     form_.Control<TLabel>(FolderLabelName).SetCaption(folder);
     UpdateButtons();
 }
