@@ -71,6 +71,7 @@ void UnitSession::LinkOpened(const UnitLinkIdentity& identity) {
     unit_.reset();
     unitCurrent_ = false;
     announcedFirmware_.clear();
+    live_.LinkOpened();
     Q_EMIT linkOpened();
 }
 
@@ -99,6 +100,23 @@ ReceiveOutcome UnitSession::Receive(const QByteArray& piece, const QTime& now, b
     return outcome;
 }
 
+// ---------------------------------------------------------------- live data
+
+void UnitSession::LiveSwitched(bool on) {
+    if (on)
+        live_.LiveSwitched(true, GearBandsOf(Commands()));
+    else
+        live_.LiveSwitched(false);
+}
+
+LiveParse UnitSession::TakeLiveLine(const QString& line, SteadyTime arrived,
+                                    const LiveBarRanges& ranges) {
+    LiveParse parse = ParseLiveLine(line, Commands(), RPMFactor(), ranges);
+    if (parse.sample)
+        live_.TakeLine(*parse.sample, arrived);
+    return parse;
+}
+
 // ---------------------------------------------------------------- reading
 
 LinkExchange::DumpAnswer UnitSession::RequestDump() {
@@ -117,8 +135,8 @@ ReadOutcome UnitSession::ParseDump(const LinkExchange::DumpAnswer& answer) const
     if (answer.result != WaitResult::Completed)
         return outcome;
     CommandTable parsed = Commands();
-    const ConfigDumpResult result = ApplyConfigDump(answer.dump, parsed, working_.RpmFactor(),
-                                                    pcbVersion_, pcbForceVersion_);
+    const ConfigDumpResult result =
+        ApplyConfigDump(answer.dump, parsed, working_.RpmFactor(), pcbVersion_, pcbForceVersion_);
     if (!result.ok) {
         outcome.malformed = result.error;
         outcome.malformedPhrase = result.problem;

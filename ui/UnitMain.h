@@ -303,7 +303,7 @@ class TFormMain : public QWidget {
     LivePlots& Plots() const { return *livePlots_; }
     // The live stream over time (lines, gaps, shift times, the recorder),
     // fed by the link whichever page is in front.
-    LiveSession& LiveData() const { return *liveSession_; }
+    LiveSession& LiveData() { return Session.Live(); }
     // The folder recordings are offered in: "recordings" in the user's data folder.
     static QString RecordingsFolder();
 
@@ -616,14 +616,13 @@ class TFormMain : public QWidget {
     RestorePointsPage* restorePoints_ = nullptr; // a child of the window
     RestorePointKeeper* pointKeeper_ = nullptr;  // a child of the window
     bool pointFailureShown_ = false;
-    UnitsPage* units_ = nullptr;                 // a child of the window
+    UnitsPage* units_ = nullptr; // a child of the window
     // Live plots and recordings.
     void WireLivePlotsHandlers();
     // The link ended (lost or closed): the live session notes the gap and
     // ends a recording; a file not written completely is reported.
     void LiveLinkEnded(bool lost);
     void EndLiveRecording(const char* reason);
-    std::unique_ptr<LiveSession> liveSession_;
     LivePlots* livePlots_ = nullptr; // a child of the window
 };
 
