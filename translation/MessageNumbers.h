@@ -124,11 +124,11 @@ constexpr int OriginApplied = 108; // %1 time read, %2 file name
 constexpr int OriginLoaded = 109;  // %1 file name
 constexpr int OriginPending = 110; // %1 how many
 constexpr int OriginAllInUnit = 111;
-constexpr int FileLoadCounts = 112;             // %1 loaded, %2 records of the file
-constexpr int CoupledValuesQuestion = 113;      // + one line per value, then 115
-constexpr int CoupledValueLine = 114;           // %1 parameter, %2 taken, %3 what follows
-constexpr int CoupledValuesChoice = 115;        // Yes, No or Cancel
-constexpr int CoupledValuesLoadChoice = 116;    // Yes or No
+constexpr int FileLoadCounts = 112; // %1 loaded, %2 records of the file
+constexpr int CoupledValuesQuestion = 113; // + one line per value, then 115
+constexpr int CoupledValueLine = 114;      // %1 parameter, %2 taken, %3 what follows
+constexpr int CoupledValuesChoice = 115;     // Yes, No or Cancel
+constexpr int CoupledValuesLoadChoice = 116; // Yes or No
 constexpr int PhraseLeftOutFormsDisagree = 117; // a record left out: %1 record, %2 ID, %3 word
 
 // Unusable files, values outside their limits (130 to 149)
