@@ -517,7 +517,8 @@ QString SampleText(const LiveSample& sample, bool json) {
             continue;
         const QString text = RealToStrDec(value, field.decimals);
         object.insert(QLatin1String(field.key), value);
-        parts << QLatin1String(field.key) + u'=' + text + QLatin1String(field.unit);
+        parts << QLatin1String(field.key) + u'=' + StrCommaToDot(text) +
+                     QString::fromUtf8(field.unit);
     }
     return json ? Json(object, true).trimmed() : parts.join(u' ');
 }
