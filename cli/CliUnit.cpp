@@ -124,8 +124,9 @@ CliExit CliUnit::Connect() {
         Say(text.simplified());
         return CliExit::NoUnit;
     }
+    // A longer answer time is a longer wait for the announcement too.
     const std::chrono::milliseconds wait =
-        request_.timeoutSeconds ? Milliseconds(*request_.timeoutSeconds) : AnnouncementWait;
+        std::max(AnnouncementWait, Milliseconds(request_.timeoutSeconds.value_or(0)));
     if (!link_->AwaitAnnouncement(wait) && !link_->IsOpen()) {
         Say(EnglishText(DetailPhrase{Msg::PhraseNoGcuConnected, {}}));
         return CliExit::NoUnit;
@@ -142,21 +143,20 @@ CliExit CliUnit::Download() {
     if (session_.AnnouncedFirmware().isEmpty() && outcome.malformed.isEmpty())
         text = CliText(Msg::CliNoAnnouncement)
                    .arg(port_)
-                   .arg(double(request_.timeoutSeconds.value_or(
-                       std::chrono::duration<double>(AnnouncementWait).count()))) +
+                   .arg(std::max(std::chrono::duration<double>(AnnouncementWait).count(),
+                                 request_.timeoutSeconds.value_or(0))) +
                u' ' + text;
     Say(text);
     return CliExit::NoUnit;
 }
 
-int CliUnit::UnitRpmFactor() const {
+int CliUnit::UnitRpmFactor() {
     const std::optional<UnitReading>& unit = session_.Unit();
-    return unit ? ::UnitRpmFactor(session_.Commands(), unit->values,
-                                  const_cast<UnitSession&>(session_).RPMFactor())
-                : const_cast<UnitSession&>(session_).RPMFactor();
+    return unit ? ::UnitRpmFactor(session_.Commands(), unit->values, session_.RPMFactor())
+                : session_.RPMFactor();
 }
 
-CliUnitName CliUnit::Recognise() const {
+CliUnitName CliUnit::Recognise() {
     CliUnitName named;
     const std::optional<UnitReading>& unit = session_.Unit();
     if (!unit)
@@ -181,7 +181,7 @@ CliUnitName CliUnit::Recognise() const {
     return named;
 }
 
-QString CliUnit::UnitNameForHeader() const {
+QString CliUnit::UnitNameForHeader() {
     const CliUnitName named = Recognise();
     return named.recognised ? named.name : keeper_->ConnectedUnitKey();
 }

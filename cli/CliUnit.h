@@ -55,13 +55,13 @@ class CliUnit {
     const QString& Port() const { return port_; }
     BoundControlLookup BoundControls() const { return bound_; }
     // The RPM factor the unit's own values give.
-    int UnitRpmFactor() const;
+    int UnitRpmFactor();
 
     // Which known unit this is, as the unit registry tells it from the last
     // reading (never a question: candidates where it cannot tell).
-    CliUnitName Recognise() const;
+    CliUnitName Recognise();
     // The header a configuration text of the unit's values carries.
-    QString UnitNameForHeader() const;
+    QString UnitNameForHeader();
 
     // A line on standard error after the subcommand's name.
     void Say(const QString& line) const;
