@@ -67,11 +67,11 @@ bool SerialUnitLink::Open(const QString& path) {
 }
 
 void SerialUnitLink::Close() {
-    if (!port_->IsConnected())
-        return;
     if (session_.Router().Request() == RequestId::Live)
         session_.Router().EndLive();
-    session_.BeginClosing();
+    if (session_.LinkOpen())
+        session_.BeginClosing();
+    // Also after a loss: it ends what is left of the connection.
     port_->Close();
 }
 
