@@ -256,4 +256,24 @@ constexpr int UnitsMergeQuestion = 245;  // %1 the first unit's name, %2 the sec
 constexpr int UnitsExported = 246;       // %1 name, %2 the point's time; + file name
 constexpr int UnitsDeleteQuestion = 247; // %1 name, %2 points, %3 trash folder
 constexpr int UnitsMovedToTrash = 248;   // + folder
+
+// The command-line front end's talk with a unit (260 to 279)
+constexpr int CliInfoLabels = 260;  // info's labels, "|"-separated
+constexpr int CliUnknownUnit = 261; // the unit is not recognised
+constexpr int CliNoGcuPort = 262;
+constexpr int CliSeveralGcuPorts = 263;    // + the ports
+constexpr int CliPortNotOpened = 264;      // + port and reason
+constexpr int CliNoAnnouncement = 265;     // %1 port, %2 seconds
+constexpr int CliUnknownWord = 266;        // + word
+constexpr int CliNothingSentRefused = 267; // + what was refused
+constexpr int CliFileHeld = 268;
+constexpr int CliValuesDiffer = 269; // %1 how many
+constexpr int CliAlreadyHeld = 270;
+constexpr int CliConfirmWrite = 271; // %1 values, %2 port
+constexpr int CliWriteNeedsYes = 272;
+constexpr int CliSent = 273;            // + the values sent
+constexpr int CliSentAsFileHolds = 274; // + the values
+constexpr int CliNoLiveValues = 275;
+constexpr int CliPointKept = 276; // + folder
+constexpr int CliYesNo = 277;     // after a question
 } // namespace Msg

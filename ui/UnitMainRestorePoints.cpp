@@ -2,6 +2,7 @@
 // with the unit (in the user's data folder, never below the program's own),
 // its failures told once, and the buttons of the "Restore Points" page that
 // need the window's dialogs. What the page shows is RestorePointsPage.
+#include "device/RestorePointPlaces.h"
 #include "translation/MessageNumbers.h"
 #include "ui/Dialogs.h"
 #include "ui/RestorePointsPage.h"
@@ -11,31 +12,8 @@
 #include <QDateTime>
 #include <QDir>
 
-namespace {
-// Files the program keeps for itself never lie below its own folder or its CFG/ and FW/.
-bool IsBelow(const QString& path, const QString& folder) {
-    if (folder.isEmpty())
-        return false;
-    const QString p = QDir::cleanPath(QDir(path).absolutePath()) + u'/';
-    const QString f = QDir::cleanPath(QDir(folder).absolutePath()) + u'/';
-    return p.startsWith(f);
-}
-} // namespace
-
 void TFormMain::WireRestorePointsHandlers() {
-    RestorePointKeeper::Places places;
-    places.unitsFolder = [] { return UnitsFolder(UserDataFolder()); };
-    places.allowed = [](const QString& folder, DetailPhrase* why) {
-        for (const QString& kept : {ProgramFolder(), CfgFolder(), FwFolder()}) {
-            if (IsBelow(folder, kept)) {
-                *why = {Msg::PhraseFolderInsideProgramFolder,
-                        {QDir::toNativeSeparators(folder), QDir::toNativeSeparators(kept)}};
-                return false;
-            }
-        }
-        return true;
-    };
-    pointKeeper_ = new RestorePointKeeper(Session, places, this);
+    pointKeeper_ = new RestorePointKeeper(Session, UserRestorePointPlaces(), this);
     // Once per run: the user knows, and everything else goes on.
     connect(pointKeeper_, &RestorePointKeeper::failed, this, [this](const DetailPhrase& reason) {
         if (pointFailureShown_)
@@ -96,4 +74,3 @@ void TFormMain::BRestorePointsExportClick(QObject*) {
         return;
     RestorePoints().ExportCsv(SaveDialog->FileName);
 }
-
