@@ -525,17 +525,14 @@ QString SampleText(const LiveSample& sample, bool json) {
 
 CliExit Monitor(CliUnit& unit, const CliRequest& request, QTextStream& out) {
     UnitSession& session = unit.Session();
-    LiveSession live;
-    live.LinkOpened();
+    LiveSession& live = session.Live();
     std::optional<LiveSample> latest;
     long lines = 0;
     const LiveBarRanges ranges = ActiveLiveRanges(session.Commands());
     unit.Link().liveLine = [&](const QString& line, SteadyTime arrived) {
-        const LiveParse parse =
-            ParseLiveLine(line, session.Commands(), session.RPMFactor(), ranges);
+        const LiveParse parse = session.TakeLiveLine(line, arrived, ranges);
         if (!parse.sample)
             return;
-        live.TakeLine(*parse.sample, arrived);
         latest = parse.sample;
         ++lines;
     };
@@ -547,7 +544,7 @@ CliExit Monitor(CliUnit& unit, const CliRequest& request, QTextStream& out) {
         }
     }
     session.Exchange().SwitchLive(true);
-    live.LiveSwitched(true, GearBandsOf(session.Commands()));
+    session.LiveSwitched(true);
 
     interrupted = false;
     const auto previous = std::signal(SIGINT, OnInterrupt);
@@ -570,7 +567,7 @@ CliExit Monitor(CliUnit& unit, const CliRequest& request, QTextStream& out) {
     const bool lost = !unit.Link().IsOpen();
     if (!lost) {
         session.Exchange().SwitchLive(false);
-        live.LiveSwitched(false);
+        session.LiveSwitched(false);
     }
     CliExit exit = CliExit::Done;
     if (!request.recordFile.isEmpty()) {
