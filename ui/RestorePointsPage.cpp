@@ -1,5 +1,6 @@
 #include "ui/RestorePointsPage.h"
 
+#include "model/ConfigText.h"
 #include "model/RecordFiles.h"
 #include "translation/MessageNumbers.h"
 #include "ui/Dialogs.h"
@@ -455,8 +456,8 @@ void RestorePointsPage::RestoreChosen() {
 // from it, the user chooses before anything is taken.
 void RestorePointsPage::TakeRows(const QVector<int>& rows) {
     const QVector<int> all = RowsWithCoupledGroups(comparison_, form_.Commands, rows);
-    const std::optional<QVector<TakenValue>> values = form_.ResolveFollowingValues(
-        ValuesToTake(comparison_, all, CompareColumn::Chosen), true);
+    const std::optional<QVector<TakenValue>> values =
+        form_.ResolveFollowingValues(ValuesToTake(comparison_, all, CompareColumn::Chosen), true);
     if (!values)
         return;
     const SequenceLoadResult result =
@@ -470,8 +471,32 @@ void RestorePointsPage::TakeRows(const QVector<int>& rows) {
                    QString::number(result.appended + result.replaced);
     if (!result.leftOut.isEmpty())
         text += QStringLiteral("\n\n") + form_.LeftOutRecordsText(result.leftOut);
-    ShowMessage(text, result.leftOut.isEmpty() ? TMsgDlgType::mtInformation
-                                               : TMsgDlgType::mtWarning);
+    ShowMessage(text,
+                result.leftOut.isEmpty() ? TMsgDlgType::mtInformation : TMsgDlgType::mtWarning);
+}
+
+bool RestorePointsPage::ExportConfigText(const QString& fileName) {
+    std::optional<CompareColumn> from;
+    for (const CompareColumn column : {CompareColumn::Chosen, CompareColumn::Unit})
+        if (!from && comparison_.present[int(column)])
+            from = column;
+    if (!from)
+        return false;
+    QVector<TCommandRecord> records;
+    for (const ComparisonRow& row : comparison_.rows) {
+        const std::optional<double>& fw = row.fw[int(*from)];
+        if (!row.known || !fw)
+            continue;
+        TCommandRecord record = form_.Commands[row.id];
+        record.ActualValueFW = *fw;
+        records.append(record);
+    }
+    ConfigTextHeader header;
+    header.unitName = form_.Control<TComboBox>(UnitBoxName).Text();
+    if (form_.PCBVersionGLOB > 0)
+        header.pcbVersion = QString::number(form_.PCBVersionGLOB / 10.0, 'f', 1);
+    SaveWholeFileOrRaise(fileName, ConfigText(form_.Commands, records, header).toUtf8());
+    return true;
 }
 
 void RestorePointsPage::ExportCsv(const QString& fileName) {

@@ -43,6 +43,9 @@ class RestorePointsPage : public QObject {
     void TakeSelected();
     void RestoreChosen();
     void ExportCsv(const QString& fileName);
+    // The values of the chosen point or file (else the unit's) as a
+    // configuration text; false when the comparison holds no set to write.
+    bool ExportConfigText(const QString& fileName);
     const Comparison& CurrentComparison() const { return comparison_; }
     // Comparison rows the grid shows, by grid row - 1.
     const QVector<int>& ShownRows() const { return shown_; }

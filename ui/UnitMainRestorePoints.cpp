@@ -3,6 +3,7 @@
 // its failures told once, and the buttons of the "Restore Points" page that
 // need the window's dialogs. What the page shows is RestorePointsPage.
 #include "device/RestorePointPlaces.h"
+#include "model/ConfigText.h"
 #include "translation/MessageNumbers.h"
 #include "ui/Dialogs.h"
 #include "ui/RestorePointsPage.h"
@@ -11,6 +12,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 
 void TFormMain::WireRestorePointsHandlers() {
     pointKeeper_ = new RestorePointKeeper(Session, UserRestorePointPlaces(), this);
@@ -64,7 +66,7 @@ void TFormMain::BRestorePointsExportClick(QObject*) {
     QDir().mkpath(ComparisonsFolder());
     SaveDialog->Title.clear();
     SaveDialog->InitialDir = ComparisonsFolder() + QLatin1Char('/');
-    SaveDialog->Filter = QStringLiteral("Comparison|*.csv");
+    SaveDialog->Filter = QStringLiteral("Comparison|*.csv|Quarventa Configuration Text|*.qvt");
     SaveDialog->DefaultExt = QStringLiteral("csv");
     SaveDialog->FileName =
         ComparisonsFolder() + QStringLiteral("/comparison-") +
@@ -72,5 +74,12 @@ void TFormMain::BRestorePointsExportClick(QObject*) {
         QStringLiteral(".csv");
     if (!SaveDialog->Execute() || SaveDialog->FileName.isEmpty())
         return;
-    RestorePoints().ExportCsv(SaveDialog->FileName);
+    const QString& fileName = SaveDialog->FileName;
+    if (!IsConfigTextFile(fileName)) {
+        RestorePoints().ExportCsv(fileName);
+        return;
+    }
+    // The point or file compared with, as a text to read, mail or load.
+    if (RestorePoints().ExportConfigText(fileName))
+        ShowMessage(TranslateString(Msg::ConfigSaved) + QFileInfo(fileName).fileName());
 }

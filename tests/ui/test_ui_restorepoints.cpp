@@ -3,6 +3,8 @@
 // without the pending edits), a unit changed behind the program's back shown
 // by the comparison and brought back with "Restore This Point", and a data
 // folder that cannot be written.
+#include "model/ConfigText.h"
+#include "model/ParameterLimits.h"
 #include "model/RecordFiles.h"
 #include "model/RestorePoints.h"
 #include "sim/SimPtyClient.h"
@@ -282,6 +284,26 @@ TEST_F(RestorePointsWithGcu, compareWithAFile_exportWritesTheRowsShown_asCsv) {
     EXPECT_EQ(lines[0], form->TranslateString(Msg::RestorePointsCompareTitles).replace('|', ';'));
     EXPECT_TRUE(lines[1].startsWith("11;UPACTPWR;")) << lines[1].toStdString();
     EXPECT_TRUE(lines[1].endsWith(";100;80;80;1")) << lines[1].toStdString();
+
+    // As a configuration text: the file's values, every one of them, read
+    // back as the file holds them.
+    const QString text = data.FilePath("track.qvt");
+    dialogs.fileAnswers.push_back(text);
+    Button("BRestorePointsExport").click();
+    EXPECT_TRUE(Reported(Msg::ConfigSaved, "track.qvt"));
+    QFile textFile(text);
+    ASSERT_TRUE(textFile.open(QIODevice::ReadOnly));
+    const ConfigTextRecords read =
+        ParseConfigText(QString::fromUtf8(textFile.readAll()), form->Commands);
+    EXPECT_TRUE(read.leftOut.isEmpty());
+    const QVector<TCommandRecord> saved = ReadConfigFile(file).records;
+    ASSERT_EQ(read.file.records.size(), saved.size());
+    for (int i = 0; i < saved.size(); ++i) {
+        EXPECT_EQ(read.file.records[i].ID, saved[i].ID);
+        EXPECT_EQ(FirmwareValueUnits(read.file.records[i].ActualValueFW, saved[i].DigitsValueFW),
+                  FirmwareValueUnits(saved[i].ActualValueFW, saved[i].DigitsValueFW))
+            << saved[i].Command.toStdString();
+    }
 }
 
 // ------------------------------------------------------------------ the page in every language
