@@ -132,19 +132,6 @@ QStringList PendingChanges(UnitSession& session) {
     return changes;
 }
 
-int MessageOf(WaitResult result) {
-    switch (result) {
-    case WaitResult::LinkLost:
-        return Msg::LinkLost;
-    case WaitResult::Unusable:
-        return Msg::MalformedConfiguration;
-    case WaitResult::Completed:
-    case WaitResult::TimedOut:
-        break;
-    }
-    return Msg::NoAnswer;
-}
-
 QString RefusalText(const LimitRefusal& refusal) {
     const QString unit = refusal.unit.isEmpty() ? QString() : u' ' + refusal.unit;
     const auto number = [&](double value) {
@@ -208,7 +195,7 @@ CliExit TransmitPending(CliUnit& unit, const CliRequest& request, QTextStream& o
         return CliExit::NotVerified;
     }
     case Check::Failed: {
-        QString failure = CliText(MessageOf(outcome.readBack.wait));
+        QString failure = CliText(MessageOfWaitResult(outcome.readBack.wait));
         if (!outcome.readBack.malformed.isEmpty())
             failure =
                 CliText(Msg::MalformedConfiguration) + u' ' +

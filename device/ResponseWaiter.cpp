@@ -1,4 +1,5 @@
 #include "device/ResponseWaiter.h"
+#include "translation/MessageNumbers.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -51,4 +52,17 @@ WaitResult ResponseWaiter::Wait(const std::function<bool()>& done, const Options
         loop.processEvents(QEventLoop::WaitForMoreEvents);
     }
     return WaitResult::Completed;
+}
+
+int MessageOfWaitResult(WaitResult result) {
+    switch (result) {
+    case WaitResult::LinkLost:
+        return Msg::LinkLost;
+    case WaitResult::Unusable:
+        return Msg::MalformedConfiguration;
+    case WaitResult::Completed:
+    case WaitResult::TimedOut:
+        break;
+    }
+    return Msg::NoAnswer;
 }

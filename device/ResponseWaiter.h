@@ -13,6 +13,9 @@ enum class WaitResult {
     LinkLost,  // the link closed during the wait
 };
 
+// The message that tells the user why a wait that did not complete failed.
+int MessageOfWaitResult(WaitResult result);
+
 class ResponseWaiter {
   public:
     // Shows (true) and clears (false) the hourglass; the window maps it onto the

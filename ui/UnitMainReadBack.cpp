@@ -7,21 +7,6 @@
 #include "ui/Dialogs.h"
 #include "ui/UnitMain.h"
 
-namespace {
-int MessageOf(WaitResult result) {
-    switch (result) {
-    case WaitResult::LinkLost:
-        return Msg::LinkLost;
-    case WaitResult::Unusable:
-        return Msg::MalformedConfiguration;
-    case WaitResult::Completed:
-    case WaitResult::TimedOut:
-        break;
-    }
-    return Msg::NoAnswer;
-}
-} // namespace
-
 bool TFormMain::ReportTransmission(const TransmitOutcome& outcome) {
     using Stop = TransmitOutcome::Stop;
     using Check = TransmitOutcome::Check;
@@ -52,7 +37,7 @@ bool TFormMain::ReportTransmission(const TransmitOutcome& outcome) {
         break;
     }
     const QString notVerified = TranslateString(Msg::ReadBackNotVerified);
-    QString failure = TranslateString(MessageOf(outcome.readBack.wait));
+    QString failure = TranslateString(MessageOfWaitResult(outcome.readBack.wait));
     if (!outcome.readBack.malformed.isEmpty())
         failure = TranslateString(Msg::MalformedConfiguration) + u' ' +
                   (outcome.readBack.malformedPhrase ? PhraseText(*outcome.readBack.malformedPhrase)
@@ -60,9 +45,9 @@ bool TFormMain::ReportTransmission(const TransmitOutcome& outcome) {
     // A GCU that stays silent when the user has just been told it stopped
     // answering is not reported a second time: only that the store is not
     // verified.
-    const bool silent =
-        outcome.stop == Stop::NoAnswer && outcome.readBack.wait == WaitResult::TimedOut &&
-        outcome.readBack.malformed.isEmpty();
+    const bool silent = outcome.stop == Stop::NoAnswer &&
+                        outcome.readBack.wait == WaitResult::TimedOut &&
+                        outcome.readBack.malformed.isEmpty();
     ShowMessage(silent ? notVerified : failure + u'\n' + notVerified, TMsgDlgType::mtError);
     return false;
 }
