@@ -186,8 +186,9 @@ CliExit TransmitPending(CliUnit& unit, const CliRequest& request, QTextStream& o
         return CliExit::Done;
     }
     case Check::NotHeld: {
-        const QStringList lines = MismatchLines(outcome.mismatches, session.Commands(),
-                                                session.RPMFactor(), CliText(Msg::ReadBackMissing));
+        const QStringList lines =
+            MismatchLines(outcome.mismatches, session.Commands(), session.RPMFactor(),
+                          CliText(Msg::ReadBackMissing), true);
         unit.Say(CliText(Msg::ReadBackNotHeld).trimmed() + u' ' + lines.join(QStringLiteral("; ")));
         if (request.json)
             out << Json({{QStringLiteral("verified"), false},

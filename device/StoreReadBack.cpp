@@ -64,16 +64,18 @@ QString DisplayText(const CommandTable& table, int id, double valueFW, int rpmFa
 } // namespace
 
 QStringList MismatchLines(const QVector<ReadBackMismatch>& mismatches, const CommandTable& table,
-                          int rpmFactor, const QString& missing) {
+                          int rpmFactor, const QString& missing, bool decimalPoint) {
+    const auto text = [&](int id, double fw) {
+        const QString shown = DisplayText(table, id, fw, rpmFactor);
+        return decimalPoint ? StrCommaToDot(shown) : shown;
+    };
     QStringList lines;
     for (const ReadBackMismatch& m : mismatches) {
         if (!CommandTable::IsValidId(m.commandId))
             continue;
-        const QString held =
-            m.heldFW ? DisplayText(table, m.commandId, *m.heldFW, rpmFactor) : missing;
+        const QString held = m.heldFW ? text(m.commandId, *m.heldFW) : missing;
         lines << QStringLiteral("%1 - %2: %3 / %4")
-                     .arg(m.command, m.description,
-                          DisplayText(table, m.commandId, m.sentFW, rpmFactor), held);
+                     .arg(m.command, m.description, text(m.commandId, m.sentFW), held);
     }
     return lines;
 }

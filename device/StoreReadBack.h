@@ -58,7 +58,8 @@ class StoreReadBack {
 std::map<int, double> DumpedValues(const CommandTable& table);
 
 // One line per mismatch, "WORD - description: sent / held", in display units
-// as the controls show them; Missing stands for a value the read-back lacks.
+// as the controls show them (with a decimal point where DecimalPoint);
+// Missing stands for a value the read-back lacks.
 // The window bounds the list when it shows it.
 QStringList MismatchLines(const QVector<ReadBackMismatch>& mismatches, const CommandTable& table,
-                          int rpmFactor, const QString& missing);
+                          int rpmFactor, const QString& missing, bool decimalPoint = false);
