@@ -39,7 +39,9 @@ class PaintCounter : public QObject {
 
 class TransmitAllPainting : public qvtest::WindowWithGcu {
   protected:
-    void ConfigureLimits(LinkExchange::Limits& limits) override { limits.anyPiece = 400ms; }
+    // Short enough for the runs the GCU stops answering, long enough that a
+    // machine busy with other work does not end a whole run early.
+    void ConfigureLimits(LinkExchange::Limits& limits) override { limits.anyPiece = 1500ms; }
 
     // Every parameter a control shows and the GCU takes, as an "L" entry with
     // the value the window shows (as a configuration file loads them).
