@@ -376,6 +376,7 @@ void TFormMain::WireLayoutHandlers() {
     WireLivePlotsHandlers();
     // Restore points: the page's buttons; the page follows the link and the sequence.
     WireRestorePointsHandlers();
+    WireUnitHandlers();
     // Units known by name: the page wires its own controls.
     units_ = new UnitsPage(*this);
     // Translation page; the five language buttons share one handler.

@@ -131,7 +131,7 @@ ConfigTextHeader ConfigTextHeaderOf(const TFormMain& form) {
     ConfigTextHeader header;
     if (!form.SerialConnectedGLOB)
         return header;
-    header.unitName = form.PointKeeper().ConnectedUnitKey();
+    header.unitName = form.Session.UnitName(); // "" while the unit is not known by name
     if (const std::optional<UnitReading>& unit = form.Session.Unit()) {
         header.firmware = unit->firmware;
         header.pcbVersion = unit->pcbText;

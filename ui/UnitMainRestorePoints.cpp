@@ -35,14 +35,14 @@ void TFormMain::WireRestorePointsHandlers() {
         }
         return true;
     };
+    places.userDataFolder = [] { return UserDataFolder(); };
     pointKeeper_ = new RestorePointKeeper(Session, places, this);
-    // Once per run: the user knows, and everything else goes on.
+    // Once per cause and connection: the user knows, and everything else goes
+    // on; a cause that comes back on the next connection is told again.
+    connect(&Session, &UnitSession::linkOpened, this, [this] { pointFailuresShown_.clear(); });
     connect(pointKeeper_, &RestorePointKeeper::failed, this, [this](const DetailPhrase& reason) {
-        if (pointFailureShown_)
-            return;
-        pointFailureShown_ = true;
-        ShowMessage(TranslateString(Msg::RestorePointsNotWritten) + PhraseText(reason),
-                    TMsgDlgType::mtWarning);
+        if (!pointFailuresQuiet_)
+            TellPointFailure(reason);
     });
     restorePoints_ = new RestorePointsPage(*this);
     AttachHandler(QStringLiteral("BRestorePointsRefresh"), &TFormMain::BRestorePointsRefreshClick);
@@ -51,6 +51,15 @@ void TFormMain::WireRestorePointsHandlers() {
     AttachHandler(QStringLiteral("BRestorePointsTake"), &TFormMain::BRestorePointsTakeClick);
     AttachHandler(QStringLiteral("BRestorePointsRestore"), &TFormMain::BRestorePointsRestoreClick);
     AttachHandler(QStringLiteral("BRestorePointsExport"), &TFormMain::BRestorePointsExportClick);
+}
+
+void TFormMain::TellPointFailure(const DetailPhrase& reason) {
+    const QString cause = EnglishText(reason);
+    if (pointFailuresShown_.contains(cause))
+        return;
+    pointFailuresShown_.append(cause);
+    ShowMessage(TranslateString(Msg::RestorePointsNotWritten) + PhraseText(reason),
+                TMsgDlgType::mtWarning);
 }
 
 QString TFormMain::ComparisonsFolder() {

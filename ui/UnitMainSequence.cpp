@@ -237,12 +237,19 @@ void TFormMain::SGSequenceDrawCell(QPainter* Canvas, int ACol, int ARow, const Q
 // second request started from there would interleave its frames and answers
 // with the first, so it does nothing. The session sends, stores, reads back
 // and checks; the window shows what that came to.
+// Changes made for one unit go to another only once the user has seen which
+// unit is connected and chose to go on.
 void TFormMain::BSequenceTransmitClick(QObject*) {
     const RequestScope request(Session);
     if (!request.Claimed())
         return;
-    const TransmitOutcome outcome = Session.Transmit(false);
+    TransmitOutcome outcome = Session.Transmit(false);
     EnableControls();
+    if (outcome.stop == TransmitOutcome::Stop::OtherUnit && outcome.otherUnit &&
+        ConfirmSendingToConnectedUnit(*outcome.otherUnit)) {
+        outcome = Session.Transmit(false);
+        EnableControls();
+    }
     ReportTransmission(outcome);
 }
 
@@ -252,12 +259,16 @@ void TFormMain::BSequenceTransmitAllClick(QObject*) {
     const RequestScope request(Session);
     if (!request.Claimed())
         return;
-    TransmitOutcome outcome;
-    {
-        EntryRun run(*this);
-        outcome = Session.Transmit(true);
+    const auto run = [this] {
+        EntryRun entries(*this);
+        TransmitOutcome outcome = Session.Transmit(true);
         EnableControls();
-    }
+        return outcome;
+    };
+    TransmitOutcome outcome = run();
+    if (outcome.stop == TransmitOutcome::Stop::OtherUnit && outcome.otherUnit &&
+        ConfirmSendingToConnectedUnit(*outcome.otherUnit))
+        outcome = run();
     ReportTransmission(outcome);
 }
 
