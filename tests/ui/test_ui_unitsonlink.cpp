@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QTextDocumentFragment>
 
 namespace {
 
@@ -59,7 +60,18 @@ class UnitsOnLink : public qvtest::WindowWithGcu {
                 texts << q.text;
         return texts;
     }
-    QString UnitLine() const { return form->Control<TLabel>(QStringLiteral("LUnitOnLink")).text(); }
+    // The line as shown (its text without the link markup while it asks).
+    QString UnitLine() const {
+        return QTextDocumentFragment::fromHtml(
+                   form->Control<TLabel>(QStringLiteral("LUnitOnLink")).text())
+            .toPlainText();
+    }
+    QString AskedSoFar() const {
+        QStringList texts;
+        for (const auto& q : dialogs.asked)
+            texts << q.text.left(90);
+        return texts.join(QStringLiteral("\n"));
+    }
     QString UnitLineFor(const QString& name) const {
         return form->TranslateString(Msg::UnitOnLink).arg(name);
     }
@@ -77,8 +89,9 @@ class UnitsOnLink : public qvtest::WindowWithGcu {
         dialogs.messageAnswers.push_back(answer);
         ASSERT_TRUE(WaitFor([this] { return Connected(); }));
         ASSERT_TRUE(WaitFor([&] { return TimesAsked(Msg::OfferToReadConfig) == offered + 1; }));
-        if (answer == mrYes)
+        if (answer == mrYes) {
             ASSERT_TRUE(WaitFor([&] { return TimesAsked(Msg::ConfigRead) == read + 1; }));
+        }
     }
     void SaveShot(const QString& name) {
         const QString folder = qEnvironmentVariable("QV_SCREENSHOT_DIR");
@@ -86,8 +99,10 @@ class UnitsOnLink : public qvtest::WindowWithGcu {
             return;
         QApplication::processEvents();
         EXPECT_TRUE(form->grab().save(folder + u'/' + name + QStringLiteral("-window.png")));
-        if (Question().isVisible())
-            EXPECT_TRUE(Question().grab().save(folder + u'/' + name + QStringLiteral("-question.png")));
+        if (Question().isVisible()) {
+            EXPECT_TRUE(
+                Question().grab().save(folder + u'/' + name + QStringLiteral("-question.png")));
+        }
     }
 };
 
@@ -255,8 +270,7 @@ class UnitsOnLinkFirmware : public UnitsOnLink {
 // firmware, one reboot more) is the same unit, without a question, and its
 // history holds the points before and after.
 TEST_F(UnitsOnLinkFirmware, updateWithLiveModeOn_pointBeforeIt_andOneHistoryAfter) {
-    ConnectAndRead();
-    const QString key = form->Session.UnitKey();
+    AutoConnect(mrNo); // nothing read: only a reading for the point can give it
     Check("CBLiveActive").SetChecked(true);
     ASSERT_TRUE(WaitFor([this] { return form->LiveLinesShown() > 3; }));
 
@@ -267,19 +281,21 @@ TEST_F(UnitsOnLinkFirmware, updateWithLiveModeOn_pointBeforeIt_andOneHistoryAfte
     file.close();
     dialogs.fileAnswers.push_back(image);
     dialogs.messageAnswers.push_back(mrYes); // the update
+    dialogs.messageAnswers.push_back(mrOK);  // its report
     dialogs.messageAnswers.push_back(mrYes); // the offer to read after it
     Button("BRecoveryFirmwareUpdate").click();
     ASSERT_EQ(TimesAsked(Msg::FirmwareUpdated), 1);
-    ASSERT_TRUE(WaitFor([this] { return TimesAsked(Msg::ConfigRead) == 2; }));
+    ASSERT_TRUE(WaitFor([this] { return TimesAsked(Msg::ConfigRead) == 2; }))
+        << AskedSoFar().toStdString();
     EXPECT_EQ(gcu->FirmwareVersion(), "5.1.0");
 
     EXPECT_TRUE(AskedBeginningWith(Msg::FirmwareWithoutPoint).isEmpty());
     EXPECT_EQ(TimesAsked(Msg::RestorePointsNotWritten), 0);
     EXPECT_FALSE(Question().isVisible());
-    EXPECT_EQ(form->Session.UnitKey(), key);
-    EXPECT_EQ(Moments(key), QStringList({RestoreReason::Downloaded,
-                                          RestoreReason::BeforeFirmwareUpdate,
-                                          RestoreReason::Downloaded}));
+    const QString key = form->Session.UnitKey();
+    EXPECT_EQ(key, "unit-0001");
+    EXPECT_EQ(Moments(key),
+              QStringList({RestoreReason::BeforeFirmwareUpdate, RestoreReason::Downloaded}));
     const std::optional<KnownUnit> unit = Registry().Find(key);
     ASSERT_TRUE(unit.has_value());
     EXPECT_EQ(unit->firmware, "5.1.0");
@@ -311,6 +327,7 @@ TEST_F(UnitsOnLink, unwritableFolderAfterASuccessfulPoint_toldOncePerConnection)
 
     Unplug(*gcu);
     gcu->Replug();
+    dialogs.messageAnswers.push_back(mrYes); // the transmitted entries go with the download
     Reconnect(mrYes);
     EXPECT_EQ(TimesAsked(Msg::RestorePointsNotWritten), 2);
 }
