@@ -67,12 +67,13 @@ void UnitSession::ValueLearned(int id, double valueFW) {
 // ---------------------------------------------------------------- which unit
 
 void UnitSession::SetUnitKnownAs(const QString& key, const QString& name) {
-    unitKey_ = key;
+    const QString before = std::exchange(unitKey_, key);
     unitName_ = name;
-    // Entries made against this link's unit before it was known by name
-    // belong to it.
-    if (pendingMadeFor_ && pendingMadeFor_->link == linkNumber_ && pendingMadeFor_->key.isEmpty() &&
-        unit_ && unitReadOnLink_ == linkNumber_) {
+    // Entries made against this link's unit before it was known by name (or
+    // by this name: renamed, merged) belong to it.
+    if (pendingMadeFor_ && pendingMadeFor_->link == linkNumber_ &&
+        (pendingMadeFor_->key.isEmpty() || pendingMadeFor_->key == before) && unit_ &&
+        unitReadOnLink_ == linkNumber_) {
         pendingMadeFor_->key = key;
         pendingMadeFor_->name = name;
     }

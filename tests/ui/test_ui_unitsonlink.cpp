@@ -11,6 +11,7 @@
 #include "support/FirmwareImages.h"
 #include "support/WindowFixtures.h"
 #include "translation/MessageNumbers.h"
+#include "ui/RestorePointsPage.h"
 #include "ui/UnitQuestion.h"
 
 #include <QDir>
@@ -248,6 +249,65 @@ TEST_F(UnitsOnLink, changesMadeForAnotherUnit_nothingSentBeforeTheUserChooses_ne
     EXPECT_EQ(EntryOf(124)->Status, "M");
     EXPECT_EQ(EntryOf(142)->Status, "M");
     EXPECT_EQ(form->Session.PendingChanges(), 2);
+}
+
+// ------------------------------------------------------------------ another unit's points
+
+// The Restore Points page names every unit, and another unit's point goes
+// into the changes for the connected one only after a question that names
+// both; a configuration text saved names the unit on the link.
+TEST_F(UnitsOnLink, anotherUnitsPoint_shownByItsName_takenOnlyAfterAQuestion) {
+    ConnectAndRead();
+    const QString text = data.FilePath(QStringLiteral("CFG/A.qvt"));
+    dialogs.fileAnswers.push_back(text);
+    Button("BSaveConfig").click();
+    QFile saved(text);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(saved.readAll().contains("# unit: Unit 1\n"));
+    saved.close();
+    Registry().Rename(form->Session.UnitKey(), QStringLiteral("Kart 7"));
+
+    Unplug(*gcu);
+    StartAnotherUnit([](GcuSimulatorOptions& options) {
+        options.pcbVersion = QStringLiteral("4.2");
+        options.firmwareVersion = QStringLiteral("5.1.0");
+        options.storedValues = {QStringLiteral("UPACTPWR=55")};
+    });
+    Reconnect(mrYes);
+    ASSERT_EQ(form->Session.UnitName(), "Unit 2");
+
+    auto& pages = form->Control<TPageControl>(QStringLiteral("PCMain"));
+    pages.SetActivePage(&form->Control<TTabSheet>(QStringLiteral("TSRestorePoints")));
+    QApplication::processEvents();
+    auto& box = form->Control<TComboBox>(QStringLiteral("CBRestorePointsUnit"));
+    EXPECT_EQ(box.Items(), QStringList({"Kart 7", "Unit 2"}));
+    EXPECT_EQ(box.Text(), "Unit 2");
+    box.SetItemIndex(0);
+    Q_EMIT box.activated(0);
+    ASSERT_EQ(form->RestorePoints().ShownUnitKey(), "unit-0001");
+    form->Control<TStringGrid>(QStringLiteral("SGRestorePointsHistory")).SetRow(1);
+    ASSERT_GT(form->RestorePoints().CurrentComparison().counts.unitVsChosen, 0);
+
+    dialogs.messageAnswers.push_back(mrNo);
+    Button("BRestorePointsRestore").click();
+    const QStringList asked = AskedBeginningWith(Msg::RestoreOtherUnitsPoint);
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_TRUE(asked[0].contains("\"Kart 7\"") && asked[0].contains("\"Unit 2\" (PCB 4.2"))
+        << asked[0].toStdString();
+    EXPECT_EQ(EntryCount(), 0);
+
+    dialogs.messageAnswers.push_back(mrYes);
+    Button("BRestorePointsRestore").click();
+    EXPECT_EQ(AskedBeginningWith(Msg::RestoreOtherUnitsPoint).size(), 2);
+    ASSERT_NE(EntryOf(11), nullptr);
+    EXPECT_EQ(EntryOf(11)->ActualValueFW, 100);
+
+    // The connected unit's own point is taken without a question.
+    box.SetItemIndex(1);
+    Q_EMIT box.activated(1);
+    form->Control<TStringGrid>(QStringLiteral("SGRestorePointsHistory")).SetRow(1);
+    Button("BRestorePointsRestore").click();
+    EXPECT_EQ(AskedBeginningWith(Msg::RestoreOtherUnitsPoint).size(), 2);
 }
 
 // ------------------------------------------------------------------ firmware update
