@@ -78,9 +78,10 @@ void RestorePointKeeper::Stored(const UnitReading& reading, bool verified) {
 }
 
 RestorePointKeeper::FirmwarePoint RestorePointKeeper::BeforeFirmwareUpdate() {
+    const std::optional<UnitReading> reading = ReadingForPoint(true);
+    // The reading decided which unit this is, when nothing did before.
     if (recognizer_)
         recognizer_->FirmwareUpdateStarting();
-    const std::optional<UnitReading> reading = ReadingForPoint(true);
     if (!reading)
         return FirmwarePoint::NotRead;
     return TakePoint(RestoreReason::BeforeFirmwareUpdate, *reading) ? FirmwarePoint::Taken
