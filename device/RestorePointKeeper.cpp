@@ -41,9 +41,9 @@ RestorePointKeeper::RestorePointKeeper(UnitSession& session, Places places, QObj
 
 DetailPhrase WhyNotRead(const ReadOutcome& outcome) {
     if (!outcome.malformed.isEmpty())
-        return {Msg::PhraseMalformedFromGcu,
-                {outcome.malformedPhrase ? EnglishText(*outcome.malformedPhrase)
-                                         : outcome.malformed}};
+        return {
+            Msg::PhraseMalformedFromGcu,
+            {outcome.malformedPhrase ? EnglishText(*outcome.malformedPhrase) : outcome.malformed}};
     if (outcome.wait == WaitResult::LinkLost)
         return {Msg::PhraseNoGcuConnected, {}};
     return {Msg::PhraseGcuSentNoConfiguration, {}};
@@ -152,8 +152,8 @@ bool RestorePointKeeper::TakePoint(const QString& reason, const UnitReading& rea
         }
         if (key.isEmpty()) {
             Fail(recognizerFailure_.message != 0 || !recognizerFailure_.values.isEmpty()
-                              ? recognizerFailure_
-                              : DetailPhrase{Msg::PhraseGcuNotTellableApart, {}});
+                     ? recognizerFailure_
+                     : DetailPhrase{Msg::PhraseGcuNotTellableApart, {}});
             return false;
         }
     } else {

@@ -66,7 +66,7 @@ class RestorePointKeeper : public QObject {
     UnitSession& session_;
     Places places_;
     UnitRecognizer* recognizer_ = nullptr; // a child
-    QString linkKey_; // the key this link's points went to
+    QString linkKey_;                      // the key this link's points went to
     QVector<RestorePointContent> held_;
     DetailPhrase recognizerFailure_;
     DetailPhrase lastFailure_;

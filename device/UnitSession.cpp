@@ -123,7 +123,8 @@ std::optional<OtherUnitOnLink> UnitSession::OtherUnitConnected() const {
     if (now.read) {
         other.otherPcb = differ(madeFor.pcb, now.pcb);
         other.otherFirmware = differ(madeFor.firmware, now.firmware);
-        other.rebootsLower = madeFor.reboots >= 0 && now.reboots >= 0 && now.reboots < madeFor.reboots;
+        other.rebootsLower =
+            madeFor.reboots >= 0 && now.reboots >= 0 && now.reboots < madeFor.reboots;
     }
     if (!madeFor.key.isEmpty()) {
         if (now.key.isEmpty())
@@ -212,8 +213,8 @@ ReadOutcome UnitSession::ParseDump(const LinkExchange::DumpAnswer& answer) const
     if (answer.result != WaitResult::Completed)
         return outcome;
     CommandTable parsed = Commands();
-    const ConfigDumpResult result = ApplyConfigDump(answer.dump, parsed, working_.RpmFactor(),
-                                                    pcbVersion_, pcbForceVersion_);
+    const ConfigDumpResult result =
+        ApplyConfigDump(answer.dump, parsed, working_.RpmFactor(), pcbVersion_, pcbForceVersion_);
     if (!result.ok) {
         outcome.malformed = result.error;
         outcome.malformedPhrase = result.problem;

@@ -47,7 +47,7 @@ enum class ReadReason {
 // A complete reading of the unit, or why there is none.
 struct ReadOutcome {
     WaitResult wait = WaitResult::TimedOut;
-    QString malformed; // a dump came that cannot be taken: why (English)
+    QString malformed;                           // a dump came that cannot be taken: why (English)
     std::optional<DetailPhrase> malformedPhrase; // the same, to be said in the language in use
     std::optional<UnitReading> reading;          // present exactly when the dump was taken
     bool Ok() const { return reading.has_value(); }
@@ -60,9 +60,9 @@ struct UnitFacts {
     QString name;
     QString pcb;
     QString firmware;
-    int reboots = -1;   // -1: not read
-    quint64 link = 0;   // the link it was seen on (each opening counts)
-    bool read = false;  // false: nothing was read of it
+    int reboots = -1;  // -1: not read
+    quint64 link = 0;  // the link it was seen on (each opening counts)
+    bool read = false; // false: nothing was read of it
 };
 
 // The unit on the link is not the one the pending entries were made for.
@@ -185,8 +185,7 @@ class UnitSession : public QObject {
     bool Busy() const { return busy_; }
     class Request {
       public:
-        explicit Request(UnitSession& session)
-            : busy_(session.busy_), claimed_(!session.busy_) {
+        explicit Request(UnitSession& session) : busy_(session.busy_), claimed_(!session.busy_) {
             busy_ = true;
         }
         ~Request() {

@@ -683,7 +683,8 @@ std::vector<LayoutCell> ParseLayoutRows(const QStringList& rows) {
 }
 
 std::vector<std::pair<const char*, const char*>> LabelsBesideTabs() {
-    return {{"PCRight", "LWorkingCopyOrigin"}, {"PCRight", "LEditNotice"}, {"PCMain", "LUnitOnLink"}};
+    return {
+        {"PCRight", "LWorkingCopyOrigin"}, {"PCRight", "LEditNotice"}, {"PCMain", "LUnitOnLink"}};
 }
 
 QStringList LaidOutContainers() {

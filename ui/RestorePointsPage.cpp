@@ -475,8 +475,8 @@ void RestorePointsPage::TakeRows(const QVector<int>& rows) {
             return;
     }
     const QVector<int> all = RowsWithCoupledGroups(comparison_, form_.Commands, rows);
-    const std::optional<QVector<TakenValue>> values = form_.ResolveFollowingValues(
-        ValuesToTake(comparison_, all, CompareColumn::Chosen), true);
+    const std::optional<QVector<TakenValue>> values =
+        form_.ResolveFollowingValues(ValuesToTake(comparison_, all, CompareColumn::Chosen), true);
     if (!values)
         return;
     const SequenceLoadResult result =
@@ -490,8 +490,8 @@ void RestorePointsPage::TakeRows(const QVector<int>& rows) {
                    QString::number(result.appended + result.replaced);
     if (!result.leftOut.isEmpty())
         text += QStringLiteral("\n\n") + form_.LeftOutRecordsText(result.leftOut);
-    ShowMessage(text, result.leftOut.isEmpty() ? TMsgDlgType::mtInformation
-                                               : TMsgDlgType::mtWarning);
+    ShowMessage(text,
+                result.leftOut.isEmpty() ? TMsgDlgType::mtInformation : TMsgDlgType::mtWarning);
 }
 
 void RestorePointsPage::ExportCsv(const QString& fileName) {

@@ -584,7 +584,7 @@ QString TFormMain::TranslateString(int StringIndex) const {
 }
 
 QString TFormMain::PhraseText(const DetailPhrase& phrase) const {
-    if (phrase.message == 0)  // a text without a message of its own
+    if (phrase.message == 0) // a text without a message of its own
         return phrase.values.join(u' ');
     return FillPhrase(TranslateString(phrase.message), phrase.values);
 }

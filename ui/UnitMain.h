@@ -638,7 +638,7 @@ class TFormMain : public QWidget {
     QStringList pointFailuresShown_;
     void TellPointFailure(const DetailPhrase& reason);
     bool pointFailuresQuiet_ = false;
-    UnitsPage* units_ = nullptr;                 // a child of the window
+    UnitsPage* units_ = nullptr; // a child of the window
     // Live plots and recordings.
     void WireLivePlotsHandlers();
     // The link ended (lost or closed): the live session notes the gap and

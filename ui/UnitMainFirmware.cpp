@@ -6,9 +6,9 @@
 #include "device/ConnectionRules.h"
 #include "device/FirmwareProgrammer.h"
 #include "device/FirmwareUpdate.h"
-#include "util/ProgramPaths.h"
 #include "ui/RestorePointsPage.h"
 #include "ui/UnitMain.h"
+#include "util/ProgramPaths.h"
 
 #include <QApplication>
 #include <QDir>

@@ -61,9 +61,9 @@ bool TFormMain::ReportTransmission(const TransmitOutcome& outcome) {
     // A GCU that stays silent when the user has just been told it stopped
     // answering is not reported a second time: only that the store is not
     // verified.
-    const bool silent =
-        outcome.stop == Stop::NoAnswer && outcome.readBack.wait == WaitResult::TimedOut &&
-        outcome.readBack.malformed.isEmpty();
+    const bool silent = outcome.stop == Stop::NoAnswer &&
+                        outcome.readBack.wait == WaitResult::TimedOut &&
+                        outcome.readBack.malformed.isEmpty();
     ShowMessage(silent ? notVerified : failure + u'\n' + notVerified, TMsgDlgType::mtError);
     return false;
 }

@@ -105,4 +105,3 @@ void TFormMain::BRestorePointsExportClick(QObject*) {
         return;
     RestorePoints().ExportCsv(SaveDialog->FileName);
 }
-

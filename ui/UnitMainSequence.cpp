@@ -133,8 +133,9 @@ void TFormMain::SequenceWindowView::ShowValues(const QVector<int>& ids) {
             continue;
         const TCommandRecord& row = form_.Commands[id];
         // A value the unit holds outside its limits stays shown as it is, marked.
-        const bool outside = form_.outsideLimits_.contains(id) &&
-                             (row.ActualValueSW < row.MinValueSW || row.ActualValueSW > row.MaxValueSW);
+        const bool outside =
+            form_.outsideLimits_.contains(id) &&
+            (row.ActualValueSW < row.MinValueSW || row.ActualValueSW > row.MaxValueSW);
         const bool paint =
             outside || (row.Status == StatusLetter::Read && sequence.FindForCapture(id) == 0);
         const TColor color = outside ? OutsideLimitsColor : GetStatusColor(row.Status, false);

@@ -78,10 +78,10 @@ struct OtherUnitCase {
     const char* what;
     QString pcb;
     QByteArray firmware;
-    int reboots;      // A was read with 10
-    QString knownAs;  // the name the unit on the link is known by ("": none yet)
-    bool downloaded;  // read by a download; else the transmission reads it
-    bool asks;        // the user must choose before anything is sent
+    int reboots;     // A was read with 10
+    QString knownAs; // the name the unit on the link is known by ("": none yet)
+    bool downloaded; // read by a download; else the transmission reads it
+    bool asks;       // the user must choose before anything is sent
 };
 
 const OtherUnitCase OtherUnitCases[] = {
@@ -158,7 +158,8 @@ TEST(PendingChangesBelongToTheirUnit,
 // newest notes the moment on it).
 int MomentsOf(const QString& userData, const QString& key) {
     int moments = 0;
-    for (const RestorePointInfo& point : RestorePointStore(UnitRegistry(userData).FolderOf(key)).List())
+    for (const RestorePointInfo& point :
+         RestorePointStore(UnitRegistry(userData).FolderOf(key)).List())
         moments += 1 + int(point.alsoTaken.size());
     return moments;
 }

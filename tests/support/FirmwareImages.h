@@ -13,7 +13,8 @@ namespace qvtest {
 
 // 300 bytes of code at the start of flash, as Intel HEX; with Version, the
 // image carries it as the firmware announces it.
-inline QByteArray SmallImage(std::vector<uint8_t>* bytes = nullptr, const QByteArray& version = {}) {
+inline QByteArray SmallImage(std::vector<uint8_t>* bytes = nullptr,
+                             const QByteArray& version = {}) {
     std::vector<uint8_t> memory(300);
     std::mt19937 random(11);
     for (uint8_t& byte : memory)

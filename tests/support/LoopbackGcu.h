@@ -33,7 +33,8 @@ inline const CommandTable& ShippedCommandTable() {
 
 class LoopbackGcu {
   public:
-    explicit LoopbackGcu(const CommandTable& table, const QString& pcbVersion = QStringLiteral("4.3"))
+    explicit LoopbackGcu(const CommandTable& table,
+                         const QString& pcbVersion = QStringLiteral("4.3"))
         : parameters_(table, pcbVersion), processor_(parameters_, ride_) {}
 
     // The session sends its frames here and receives the answers; the unit

@@ -355,7 +355,8 @@ TEST_F(FirmwareUpdateWithStandIn, beforeAvrdudeRuns_aPointOfTheUnitsSettingsIsTa
     ExpectEndStepsDone();
 }
 
-TEST_F(FirmwareUpdateWithStandIn, pointsThatCannotBeWritten_oneMessagePerConnection_theUpdateStillRuns) {
+TEST_F(FirmwareUpdateWithStandIn,
+       pointsThatCannotBeWritten_oneMessagePerConnection_theUpdateStillRuns) {
     QFile blocker(UnitsFolder(userDir.path())); // a file where the folder should be
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();

@@ -54,7 +54,8 @@ class UnitsOnLink : public qvtest::WindowWithGcu {
     // Questions and messages that begin with message N's text up to its first
     // place for a value.
     QStringList AskedBeginningWith(int message) const {
-        const QString start = form->TranslateString(message).section(u'%', 0, 0).section(u'|', 0, 0);
+        const QString start =
+            form->TranslateString(message).section(u'%', 0, 0).section(u'|', 0, 0);
         QStringList texts;
         for (const auto& q : dialogs.asked)
             if (q.text.startsWith(start))
@@ -114,8 +115,8 @@ struct NextUnit {
     bool unitAAgain; // A itself plugged in again (else another simulated unit)
     QString pcb;
     QString firmware;
-    int reboots;  // A was seen with 41
-    bool asked;   // "Which unit is this?"
+    int reboots; // A was seen with 41
+    bool asked;  // "Which unit is this?"
 };
 
 // Unit A ("Kart 7") connected and read, unplugged; then the next unit on the
@@ -158,9 +159,9 @@ TEST_F(UnitsOnLink, nextUnitOnTheSamePath_isTakenForTheUnitItIs_askedWhenNotClea
             EXPECT_EQ(Moments(keyA), momentsOfA); // nothing filed under A
             ASSERT_EQ(Question().CandidateCount(), 1);
             EXPECT_EQ(Question().CandidateKey(0), keyA);
-            EXPECT_EQ(UnitLine(), UnitLineFor(form->TranslateString(Msg::UnitUnknownTexts)
-                                                  .split('|')
-                                                  .value(2)));
+            EXPECT_EQ(
+                UnitLine(),
+                UnitLineFor(form->TranslateString(Msg::UnitUnknownTexts).split('|').value(2)));
             for (const char* language : {"BTranslateEnglish", "BTranslateItalian"}) {
                 Button(language).click();
                 SaveShot(QStringLiteral("unit-question-%1").arg(form->LanguageGLOB));
@@ -197,7 +198,8 @@ TEST_F(UnitsOnLink, nextUnitOnTheSamePath_isTakenForTheUnitItIs_askedWhenNotClea
 // "Transmit All" reads B, sends nothing and asks; No leaves everything
 // pending; Yes sends what B has, never the two parameters only a 4.3 board
 // has, and says so.
-TEST_F(UnitsOnLink, changesMadeForAnotherUnit_nothingSentBeforeTheUserChooses_neverWhatItsPcbLacks) {
+TEST_F(UnitsOnLink,
+       changesMadeForAnotherUnit_nothingSentBeforeTheUserChooses_neverWhatItsPcbLacks) {
     ConnectAndRead();
     Spin("SEUpShiftActuationMainLoadActuationPower").SetValue(80);   // 11
     Spin("SEDownShiftActuationMainLoadActuationPower").SetValue(70); // 8
@@ -226,7 +228,8 @@ TEST_F(UnitsOnLink, changesMadeForAnotherUnit_nothingSentBeforeTheUserChooses_ne
     ASSERT_EQ(AskedBeginningWith(Msg::PendingForOtherUnit).size(), 1);
     const QString question = AskedBeginningWith(Msg::PendingForOtherUnit).value(0);
     EXPECT_TRUE(question.contains("\"Unit 1\" (PCB 4.3, firmware 5.0.9")) << question.toStdString();
-    EXPECT_TRUE(question.contains("(PCB 4.2, firmware 5.1.0, reboots 8)")) << question.toStdString();
+    EXPECT_TRUE(question.contains("(PCB 4.2, firmware 5.1.0, reboots 8)"))
+        << question.toStdString();
     EXPECT_TRUE(valuesWritten().isEmpty());
     EXPECT_EQ(form->Session.PendingChanges(), 4);
     EXPECT_EQ(b.ParameterById(11), 100);
