@@ -1,6 +1,7 @@
 #include "cli/CliProgram.h"
 
 #include "cli/CliPorts.h"
+#include "cli/CliUnitCommands.h"
 #include "util/ProgramPaths.h"
 #include "util/SupportLog.h"
 
@@ -52,6 +53,8 @@ CliExit RunCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
     CliExit exit = CliExit::Usage;
     if (name == QLatin1String("ports"))
         exit = Ports(request, out, err);
+    else
+        exit = RunUnitSubcommand(request, out, err);
     if (!request.logFile.isEmpty())
         StopSupportLog();
     return exit;

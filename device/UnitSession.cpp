@@ -166,6 +166,7 @@ void UnitSession::LinkOpened(const UnitLinkIdentity& identity) {
     announcedFirmware_.clear();
     unitKey_.clear();
     unitName_.clear();
+    live_.LinkOpened();
     Q_EMIT linkOpened();
     Q_EMIT unitKnownAsChanged();
 }
@@ -193,6 +194,23 @@ ReceiveOutcome UnitSession::Receive(const QByteArray& piece, const QTime& now, b
     if (outcome.announcement || !outcome.firmwareVersion.isEmpty())
         announcedFirmware_ = outcome.firmwareVersion;
     return outcome;
+}
+
+// ---------------------------------------------------------------- live data
+
+void UnitSession::LiveSwitched(bool on) {
+    if (on)
+        live_.LiveSwitched(true, GearBandsOf(Commands()));
+    else
+        live_.LiveSwitched(false);
+}
+
+LiveParse UnitSession::TakeLiveLine(const QString& line, SteadyTime arrived,
+                                    const LiveBarRanges& ranges) {
+    LiveParse parse = ParseLiveLine(line, Commands(), RPMFactor(), ranges);
+    if (parse.sample)
+        live_.TakeLine(*parse.sample, arrived);
+    return parse;
 }
 
 // ---------------------------------------------------------------- reading

@@ -6,7 +6,9 @@
 // events instead of being called by the window's other parts, and a
 // request's answer returns to whoever asked for it. Widget-free.
 #include "device/LinkExchange.h"
+#include "device/LiveTelemetry.h"
 #include "device/StoreReadBack.h"
+#include "model/LiveSession.h"
 #include "model/UnitValues.h"
 #include "model/WorkingCopy.h"
 #include "util/DetailPhrase.h"
@@ -180,6 +182,19 @@ class UnitSession : public QObject {
     ReceiveOutcome Receive(const QByteArray& piece, const QTime& now, bool logShown,
                            const ArrivalMarks& arrivals = {});
 
+    // ------------------------------------------------------------ live data
+    // The stream's history, shifts, gaps and recording: kept whether or not
+    // a page draws them.
+    LiveSession& Live() { return live_; }
+    const LiveSession& Live() const { return live_; }
+    // Live mode went on or off: lines are missing while it is off.
+    void LiveSwitched(bool on);
+    // One status line of the stream, received at Arrived: read with the
+    // command table and RPM factor in use, taken into the history when whole.
+    // Ranges are the bars' (for the view the window shows).
+    LiveParse TakeLiveLine(const QString& line, SteadyTime arrived,
+                           const LiveBarRanges& ranges = {});
+
     // One request at a time: the waits run the event loop, where another
     // request could start and take the first one's answer.
     bool Busy() const { return busy_; }
@@ -269,4 +284,5 @@ class UnitSession : public QObject {
     LinkRouter router_;
     ResponseWaiter waiter_;
     std::unique_ptr<LinkExchange> exchange_;
+    LiveSession live_;
 };

@@ -1,4 +1,5 @@
 #include "model/CommandTable.h"
+#include "translation/MessageNumbers.h"
 
 #include "util/Exceptions.h"
 #include "util/StringGridModel.h"
@@ -153,22 +154,25 @@ QString CommandCellOf(const QString& line) {
     return line.section(u';', 1, 1);
 }
 
+CommandsFileFault FaultAt(int line, const DetailPhrase& phrase) {
+    return CommandsFileFault{line, EnglishText(phrase), phrase};
+}
+
 std::optional<CommandsFileFault> LayoutFault(const QStringList& lines) {
     if (lines.isEmpty())
         return std::nullopt; // nothing to load: an empty table
-    const auto tooFew = [](int line, int columns, const char* what) {
-        return CommandsFileFault{line, QStringLiteral("%1 %2 columns where %3 are needed")
-                                           .arg(QLatin1String(what))
-                                           .arg(columns)
-                                           .arg(CommandsFileColumnCount)};
+    const auto tooFew = [](int line, int columns, int message) {
+        return FaultAt(line, DetailPhrase{message,
+                                          {QString::number(columns),
+                                           QString::number(CommandsFileColumnCount)}});
     };
     if (ColumnsOf(lines.first()) < CommandsFileColumnCount)
-        return tooFew(1, ColumnsOf(lines.first()), "the title line has");
+        return tooFew(1, ColumnsOf(lines.first()), Msg::PhraseCommandsTitleColumns);
     const int last = std::min<int>(CommandCount, int(lines.size()) - 1);
     for (int id = 1; id <= last; ++id) {
         const QString& line = lines[id];
         if (!CommandCellOf(line).isEmpty() && ColumnsOf(line) < CommandsFileColumnCount)
-            return tooFew(id + 1, ColumnsOf(line), "the line has");
+            return tooFew(id + 1, ColumnsOf(line), Msg::PhraseCommandsLineColumns);
     }
     return std::nullopt;
 }
@@ -180,7 +184,7 @@ std::optional<CommandsFileFault> LoadCommandsFile(StringGridModel& grid, Command
     try {
         lines = ReadCsvLines(fileName);
     } catch (const EInOutError& unreadable) {
-        return CommandsFileFault{0, unreadable.Message()};
+        return FaultAt(0, unreadable.Phrase().value_or(DetailPhrase{0, {unreadable.Message()}}));
     }
     if (const auto fault = LayoutFault(lines))
         return fault;
@@ -188,10 +192,10 @@ std::optional<CommandsFileFault> LoadCommandsFile(StringGridModel& grid, Command
     try {
         LoadCommandsFromGrid(grid, table);
     } catch (const ECommandsCellError& cell) {
-        return CommandsFileFault{cell.Line(),
-                                 QStringLiteral("column %1 (%2): %3")
-                                     .arg(cell.Column())
-                                     .arg(CommandsFileColumnName(cell.Column()), cell.Reason())};
+        return FaultAt(cell.Line(),
+                       DetailPhrase{Msg::PhraseCommandsCell,
+                                    {QString::number(cell.Column()),
+                                     CommandsFileColumnName(cell.Column()), cell.Reason()}});
     }
     return std::nullopt;
 }

@@ -111,7 +111,8 @@ QString CommandsFileColumnName(int column);
 // line is line 1; 0 for the file as a whole) and what is wrong with it.
 struct CommandsFileFault {
     int line = 0;
-    QString reason;
+    QString reason; // in English
+    DetailPhrase phrase;
 };
 
 // Reads the commands file into Grid and Table as "Load" does, after checking

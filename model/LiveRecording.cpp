@@ -410,7 +410,8 @@ void LiveRecordingLoad::Run() {
         error = e.Message();
         errorPhrase = e.Phrase();
     } catch (const std::bad_alloc&) {
-        error = QStringLiteral("Not enough memory to read ") + fileName_;
+        errorPhrase = DetailPhrase{Msg::PhraseNotEnoughMemoryToRead, {fileName_}};
+        error = EnglishText(*errorPhrase);
     }
     {
         std::lock_guard lock(mutex_);

@@ -228,13 +228,9 @@ RecordSeries<TSequenceRecord> DecodeSequenceRecords(const QByteArray& bytes) {
 }
 
 ERecordFileRefused::ERecordFileRefused(Why why, const QString& fileName, qint64 size)
-    : EInOutError(why == Why::NotWholeRecords
-                      ? QStringLiteral("File \"%1\" (%2 bytes) is not a whole number of records")
-                            .arg(fileName)
-                            .arg(size)
-                      : QStringLiteral("File \"%1\" (%2 bytes) holds far too many records")
-                            .arg(fileName)
-                            .arg(size)),
+    : EInOutError(DetailPhrase{why == Why::NotWholeRecords ? Msg::PhraseNotWholeRecords
+                                                           : Msg::PhraseFarTooManyRecords,
+                               {fileName, QString::number(size)}}),
       why_(why), fileName_(fileName), size_(size) {}
 
 std::optional<ERecordFileRefused::Why> RecordFileShapeFault(qint64 size, int recordSize) {

@@ -215,15 +215,17 @@ RestorePointStore::TakeResult RestorePointStore::Take(const RestorePointContent&
 RestorePointInfo RestorePointStore::CopyIn(const RestorePointStore& source,
                                            const RestorePointInfo& point, int number) {
     if (!QDir().mkpath(folder_))
-        throw EInOutError(QStringLiteral("Cannot create folder \"%1\"").arg(folder_));
+        throw EInOutError(DetailPhrase{Msg::PhraseFolderCannotCreate, {folder_}});
     QFile from(source.ConfigFilePath(point));
+    errno = 0;
     if (!from.open(QIODevice::ReadOnly))
-        throw EInOutError(
-            QStringLiteral("Cannot open file \"%1\": %2").arg(from.fileName(), from.errorString()));
+        throw EInOutError(DetailPhrase{Msg::PhraseFileCannotOpen,
+                                       {from.fileName(), FileErrorReason(from, errno)}});
+    errno = 0;
     const QByteArray bytes = from.readAll();
     if (from.error() != QFileDevice::NoError)
-        throw EInOutError(
-            QStringLiteral("Cannot read file \"%1\": %2").arg(from.fileName(), from.errorString()));
+        throw EInOutError(DetailPhrase{Msg::PhraseFileCannotRead,
+                                       {from.fileName(), FileErrorReason(from, errno)}});
     RestorePointInfo copy = point;
     copy.number = number;
     copy.baseName = BaseNameFor(number, point.time, point.reason);

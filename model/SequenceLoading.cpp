@@ -134,9 +134,8 @@ std::optional<LeftOutReason> LoadedEntryFault(const CommandTable& commands,
         return fault;
     if (rpmFactor > 0) {
         try {
-            const double sent =
-                FirmwareValueOf(commands, entry.CommandID,
-                                ShownValueOf(row, entry.ActualValueSW), rpmFactor);
+            const double sent = FirmwareValueOf(commands, entry.CommandID,
+                                                ShownValueOf(row, entry.ActualValueSW), rpmFactor);
             if (!SameAtFirmwareDigits(sent, entry.ActualValueFW, row.DigitsValueFW))
                 return LeftOutReason::FormsDisagree;
         } catch (const EConvertError&) {

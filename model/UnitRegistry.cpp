@@ -192,6 +192,13 @@ std::optional<KnownUnit> UnitRegistry::ReadUnit(const QString& key) const {
     return unit;
 }
 
+QStringList UnitRegistry::Problems() const {
+    QStringList texts;
+    for (const DetailPhrase& problem : problems_)
+        texts << EnglishText(problem);
+    return texts;
+}
+
 std::optional<KnownUnit> UnitRegistry::Find(const QString& key) const {
     std::optional<KnownUnit> unit = ReadUnit(key);
     if (unit && unit->name.isEmpty())
@@ -206,7 +213,7 @@ void UnitRegistry::WriteUnitFile(const KnownUnit& unit) const {
     if (ReadUnitFile(folder, unit.key).damaged) {
         const QString aside = path + DamagedSuffix + u'-' + StampNow();
         if (!QFile::rename(path, aside))
-            throw EInOutError(QStringLiteral("Cannot move \"%1\" aside").arg(path));
+            throw EInOutError(DetailPhrase{Msg::PhraseCannotMoveAside, {path}});
     }
     QJsonArray oldKeys;
     for (const QString& old : unit.oldKeys)
@@ -241,8 +248,8 @@ QVector<KnownUnit> UnitRegistry::Load() {
     for (KnownUnit& unit : units) {
         if (unit.unitFileDamaged) {
             unit.name = unit.key;
-            problems_.append(QStringLiteral("The unit file of \"%1\" cannot be read")
-                                 .arg(QDir::toNativeSeparators(FolderOf(unit.key))));
+            problems_.append(DetailPhrase{Msg::PhraseUnitFileUnreadable,
+                                          {QDir::toNativeSeparators(FolderOf(unit.key))}});
         }
     }
     // Named in the order they were first seen: by their oldest point.
@@ -266,7 +273,7 @@ QVector<KnownUnit> UnitRegistry::Load() {
         } catch (const QvException& error) {
             --number;
             unit.name = unit.key;
-            problems_.append(error.Message());
+            problems_.append(error.Phrase().value_or(DetailPhrase{0, {error.Message()}}));
         }
         units.append(unit);
     }
@@ -356,7 +363,7 @@ KnownUnit UnitRegistry::Add(const QString& name, const UnitSighting& seen) {
 void UnitRegistry::Seen(const QString& key, const UnitSighting& seen) {
     std::optional<KnownUnit> unit = ReadUnit(key);
     if (!unit)
-        throw EInOutError(QStringLiteral("No unit folder \"%1\"").arg(FolderOf(key)));
+        throw EInOutError(DetailPhrase{Msg::PhraseNoUnitFolder, {FolderOf(key)}});
     if (unit->name.isEmpty())
         unit->name = unit->unitFileDamaged ? key : NextDefaultName();
     unit->adapterSerial = seen.adapterSerial;
@@ -374,7 +381,7 @@ void UnitRegistry::Seen(const QString& key, const UnitSighting& seen) {
 void UnitRegistry::Rename(const QString& key, const QString& name) {
     std::optional<KnownUnit> unit = ReadUnit(key);
     if (!unit)
-        throw EInOutError(QStringLiteral("No unit folder \"%1\"").arg(FolderOf(key)));
+        throw EInOutError(DetailPhrase{Msg::PhraseNoUnitFolder, {FolderOf(key)}});
     const QString normalized = NormalizedName(name);
     if (const UnitNameProblem problem = CheckName(normalized, key);
         problem != UnitNameProblem::None)
@@ -391,26 +398,25 @@ QString UnitRegistry::MoveToTrash(const QString& folder, const QString& key) con
     for (int n = 2; QFileInfo::exists(target); ++n)
         target = base + u'-' + QString::number(n);
     if (!QDir().rename(folder, target))
-        throw EInOutError(
-            QStringLiteral("Cannot move folder \"%1\" to \"%2\"").arg(folder, target));
+        throw EInOutError(DetailPhrase{Msg::PhraseCannotMoveFolder, {folder, target}});
     return target;
 }
 
 QString UnitRegistry::Delete(const QString& key) {
     if (key.isEmpty() || !QFileInfo(FolderOf(key)).isDir())
-        throw EInOutError(QStringLiteral("No unit folder \"%1\"").arg(FolderOf(key)));
+        throw EInOutError(DetailPhrase{Msg::PhraseNoUnitFolder, {FolderOf(key)}});
     return MoveToTrash(FolderOf(key), key);
 }
 
 void UnitRegistry::Merge(const QString& fromKey, const QString& intoKey) {
     if (fromKey == intoKey)
-        throw EInOutError(QStringLiteral("A unit cannot be merged with itself"));
+        throw EInOutError(DetailPhrase{Msg::PhraseUnitMergedWithItself, {}});
     const std::optional<KnownUnit> from = ReadUnit(fromKey);
     const std::optional<KnownUnit> into = ReadUnit(intoKey);
     if (!from)
-        throw EInOutError(QStringLiteral("No unit folder \"%1\"").arg(FolderOf(fromKey)));
+        throw EInOutError(DetailPhrase{Msg::PhraseNoUnitFolder, {FolderOf(fromKey)}});
     if (!into)
-        throw EInOutError(QStringLiteral("No unit folder \"%1\"").arg(FolderOf(intoKey)));
+        throw EInOutError(DetailPhrase{Msg::PhraseNoUnitFolder, {FolderOf(intoKey)}});
     const RestorePointStore fromStore(FolderOf(fromKey));
     const RestorePointStore intoStore(FolderOf(intoKey));
 
@@ -481,8 +487,7 @@ void UnitRegistry::Merge(const QString& fromKey, const QString& intoKey) {
     const QString intoTrashed = MoveToTrash(FolderOf(intoKey), intoKey);
     if (!QDir().rename(staging, FolderOf(intoKey))) {
         QDir().rename(intoTrashed, FolderOf(intoKey));
-        throw EInOutError(
-            QStringLiteral("Cannot move folder \"%1\" to \"%2\"").arg(staging, FolderOf(intoKey)));
+        throw EInOutError(DetailPhrase{Msg::PhraseCannotMoveFolder, {staging, FolderOf(intoKey)}});
     }
     MoveToTrash(FolderOf(fromKey), fromKey);
 }

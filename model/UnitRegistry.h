@@ -17,6 +17,7 @@
 // whole or not at all (QSaveFile).
 #include "model/CommandTable.h"
 #include "model/RestorePoints.h"
+#include "util/DetailPhrase.h"
 
 #include <QDateTime>
 #include <QString>
@@ -70,7 +71,8 @@ class UnitRegistry {
     // then says why.
     QVector<KnownUnit> Load();
     // What the last Load could not write ("" reasons when all went well).
-    const QStringList& Problems() const { return problems_; }
+    QStringList Problems() const;
+    const QVector<DetailPhrase>& ProblemPhrases() const { return problems_; }
     // One unit as its folder holds it (nothing written); nullopt when there is
     // no such folder.
     std::optional<KnownUnit> Find(const QString& key) const;
@@ -118,5 +120,5 @@ class UnitRegistry {
     QString MoveToTrash(const QString& folder, const QString& key) const;
 
     QString userDataFolder_;
-    QStringList problems_;
+    QVector<DetailPhrase> problems_;
 };

@@ -124,12 +124,23 @@ constexpr int OriginApplied = 108; // %1 time read, %2 file name
 constexpr int OriginLoaded = 109;  // %1 file name
 constexpr int OriginPending = 110; // %1 how many
 constexpr int OriginAllInUnit = 111;
-constexpr int FileLoadCounts = 112; // %1 loaded, %2 records of the file
-constexpr int CoupledValuesQuestion = 113; // + one line per value, then 115
-constexpr int CoupledValueLine = 114;      // %1 parameter, %2 taken, %3 what follows
-constexpr int CoupledValuesChoice = 115;     // Yes, No or Cancel
-constexpr int CoupledValuesLoadChoice = 116; // Yes or No
-constexpr int PhraseLeftOutFormsDisagree = 117; // a record left out: %1 record, %2 ID, %3 word
+constexpr int FileLoadCounts = 112;              // %1 loaded, %2 records of the file
+constexpr int CoupledValuesQuestion = 113;       // + one line per value, then 115
+constexpr int CoupledValueLine = 114;            // %1 parameter, %2 taken, %3 what follows
+constexpr int CoupledValuesChoice = 115;         // Yes, No or Cancel
+constexpr int CoupledValuesLoadChoice = 116;     // Yes or No
+constexpr int PhraseLeftOutFormsDisagree = 117;  // a record left out: %1 record, %2 ID, %3 word
+constexpr int PhraseNotEnoughMemoryToRead = 118; // %1 file
+constexpr int PhraseNoUnitFolder = 119;          // %1 folder
+constexpr int PhraseCannotMoveFolder = 120;      // %1 folder, %2 where to
+constexpr int PhraseUnitFileUnreadable = 121;    // %1 folder
+constexpr int PhraseCannotMoveAside = 122;       // %1 file
+constexpr int PhraseUnitMergedWithItself = 123;
+constexpr int PhraseCommandsTitleColumns = 124; // %1 columns, %2 needed
+constexpr int PhraseCommandsLineColumns = 125;  // %1 columns, %2 needed
+constexpr int PhraseCommandsCell = 126;         // %1 column, %2 its name, %3 what is wrong
+constexpr int PhraseNotWholeRecords = 127;      // %1 file, %2 bytes
+constexpr int PhraseFarTooManyRecords = 128;    // %1 file, %2 bytes
 
 // Unusable files, values outside their limits (130 to 149)
 constexpr int CommandTableUnusable = 130;    // + path, then 131, line, ": " and what is wrong
@@ -256,4 +267,24 @@ constexpr int UnitFacts = 256;            // %1 name, %2 PCB, %3 firmware, %4 re
 constexpr int UnitUnknownTexts = 257;     // not known by name|not read|not known yet
 constexpr int NotOnPcbNotSent = 258;      // + the parameters
 constexpr int FirmwareWithoutPoint = 259; // two "|"-separated parts, the reason between
+
+// The command-line front end's talk with a unit (260 to 279)
+constexpr int CliInfoLabels = 260;  // info's labels, "|"-separated
+constexpr int CliUnknownUnit = 261; // the unit is not recognised
+constexpr int CliNoGcuPort = 262;
+constexpr int CliSeveralGcuPorts = 263;    // + the ports
+constexpr int CliPortNotOpened = 264;      // + port and reason
+constexpr int CliNoAnnouncement = 265;     // %1 port, %2 seconds
+constexpr int CliUnknownWord = 266;        // + word
+constexpr int CliNothingSentRefused = 267; // + what was refused
+constexpr int CliFileHeld = 268;
+constexpr int CliValuesDiffer = 269; // %1 how many
+constexpr int CliAlreadyHeld = 270;
+constexpr int CliConfirmWrite = 271; // %1 values, %2 port
+constexpr int CliWriteNeedsYes = 272;
+constexpr int CliSent = 273;            // + the values sent
+constexpr int CliSentAsFileHolds = 274; // + the values
+constexpr int CliNoLiveValues = 275;
+constexpr int CliPointKept = 276; // + folder
+constexpr int CliYesNo = 277;     // after a question
 } // namespace Msg

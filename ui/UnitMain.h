@@ -304,7 +304,7 @@ class TFormMain : public QWidget {
     LivePlots& Plots() const { return *livePlots_; }
     // The live stream over time (lines, gaps, shift times, the recorder),
     // fed by the link whichever page is in front.
-    LiveSession& LiveData() const { return *liveSession_; }
+    LiveSession& LiveData() { return Session.Live(); }
     // The folder recordings are offered in: "recordings" in the user's data folder.
     static QString RecordingsFolder();
 
@@ -645,7 +645,6 @@ class TFormMain : public QWidget {
     // ends a recording; a file not written completely is reported.
     void LiveLinkEnded(bool lost);
     void EndLiveRecording(const char* reason);
-    std::unique_ptr<LiveSession> liveSession_;
     LivePlots* livePlots_ = nullptr; // a child of the window
 };
 

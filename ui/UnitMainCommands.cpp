@@ -27,7 +27,7 @@ bool TFormMain::LoadCommandTableAtStartUp() {
     QString text = TranslateString(Msg::CommandTableUnusable) + QDir::toNativeSeparators(path);
     if (fault->line > 0)
         text += u'\n' + TranslateString(Msg::FileLine) + QString::number(fault->line);
-    ShowMessage(text + QStringLiteral(": ") + fault->reason, TMsgDlgType::mtError);
+    ShowMessage(text + QStringLiteral(": ") + PhraseText(fault->phrase), TMsgDlgType::mtError);
     return false;
 }
 

@@ -144,9 +144,8 @@ void TFormMain::SerialPortSend(TSerialPort*, const QByteArray& Buffer) {
 void TFormMain::SerialPortConnect(TSerialPort* Sender, TCommPort Port) {
     // A new connection may be another GCU or the same one after an update: it
     // announces itself again and nothing from the last connection is pending.
-    Session.LinkOpened(UnitLinkIdentity{linkAdapter_.path, linkAdapter_.usbSerial,
-                                        linkAdapter_.vendorProduct});
-    liveSession_->LinkOpened();
+    Session.LinkOpened(
+        UnitLinkIdentity{linkAdapter_.path, linkAdapter_.usbSerial, linkAdapter_.vendorProduct});
     qCInfo(lcLink).noquote() << "connected to" << FromCp1252(Sender->CommPortToString(Port));
     AppendTrafficLog(TrafficLog::ConnectedLine(QTime::currentTime(),
                                                FromCp1252(Sender->CommPortToString(Port))));

@@ -173,9 +173,9 @@ void TFormMain::SetLiveControls(const QString& Status) {
         ApplyRange(Bar(*this, Id::Battery), ranges.battery);
         ApplyRange(Bar(*this, Id::GcuTemp), ranges.gcuTemp);
         ApplyRange(Bar(*this, Id::ActuatorTemp), ranges.actuatorTemp);
-        liveSession_->LiveSwitched(true, GearBandsOf(Commands));
+        Session.LiveSwitched(true);
     } else {
-        liveSession_->LiveSwitched(false); // lines are missing from here
+        Session.LiveSwitched(false); // lines are missing from here
     }
     for (const LiveField& field : LiveFields()) {
         if (!field.bar)
@@ -210,7 +210,8 @@ void TFormMain::ShowLiveNumbersInactive() {
 
 void TFormMain::GetLive(const QString& line, std::optional<SteadyTime> arrived) {
     ShowLiveHourglass(false);
-    const LiveParse parse = ParseLiveLine(line, Commands, RPMFactorGLOB, RangesShown(*this));
+    const LiveParse parse =
+        Session.TakeLiveLine(line, arrived.value_or(SteadyClock::now()), RangesShown(*this));
     if (!parse.accepted)
         return;
     ShowRawFields(Control<TMemo>(QStringLiteral("MemoLive")), parse.rawFields);
@@ -219,6 +220,4 @@ void TFormMain::GetLive(const QString& line, std::optional<SteadyTime> arrived) 
         return;
     ShowView(*this, *parse.view);
     ++liveLinesShown_;
-    if (parse.sample)
-        liveSession_->TakeLine(*parse.sample, arrived.value_or(SteadyClock::now()));
 }

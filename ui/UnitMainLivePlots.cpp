@@ -43,8 +43,7 @@ QString TFormMain::RecordingsFolder() {
 }
 
 void TFormMain::WireLivePlotsHandlers() {
-    liveSession_ = std::make_unique<LiveSession>();
-    livePlots_ = new LivePlots(*this, *liveSession_);
+    livePlots_ = new LivePlots(*this, Session.Live());
     AttachHandler(QStringLiteral("BLivePlotsRecord"), &TFormMain::BLivePlotsRecordClick);
     AttachHandler(QStringLiteral("BLivePlotsStopRecording"),
                   &TFormMain::BLivePlotsStopRecordingClick);
@@ -70,26 +69,24 @@ void TFormMain::BLivePlotsStopRecordingClick(QObject*) {
 }
 
 void TFormMain::EndLiveRecording(const char* reason) {
-    if (!liveSession_)
-        return;
-    const bool written = liveSession_->StopRecording(QString::fromLatin1(reason));
+    const bool written = LiveData().StopRecording(QString::fromLatin1(reason));
     if (livePlots_)
         livePlots_->UpdateControls();
     if (!written)
-        ShowMessage(TranslateString(Msg::LivePlotsWriteFailed) + liveSession_->Recorder().Error(),
+        ShowMessage(TranslateString(Msg::LivePlotsWriteFailed) + LiveData().Recorder().Error(),
                     TMsgDlgType::mtWarning);
 }
 
 void TFormMain::LiveLinkEnded(bool lost) {
-    const bool recording = liveSession_->Recorder().IsRecording();
+    const bool recording = LiveData().Recorder().IsRecording();
     if (lost)
-        liveSession_->LinkLost();
+        LiveData().LinkLost();
     else
-        liveSession_->LinkClosed();
+        LiveData().LinkClosed();
     if (livePlots_)
         livePlots_->UpdateControls();
-    if (recording && !liveSession_->Recorder().Error().isEmpty())
-        ShowMessage(TranslateString(Msg::LivePlotsWriteFailed) + liveSession_->Recorder().Error(),
+    if (recording && !LiveData().Recorder().Error().isEmpty())
+        ShowMessage(TranslateString(Msg::LivePlotsWriteFailed) + LiveData().Recorder().Error(),
                     TMsgDlgType::mtWarning);
 }
 

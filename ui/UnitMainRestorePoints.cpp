@@ -1,7 +1,8 @@
 // Restore points in the window: the keeper that takes them as the session works
 // with the unit (in the user's data folder, never below the program's own),
-// its failures told once, and the buttons of the "Restore Points" page that
-// need the window's dialogs. What the page shows is RestorePointsPage.
+// its failures told once per cause and connection, and the buttons of the "Restore Points" page
+// that need the window's dialogs. What the page shows is RestorePointsPage.
+#include "device/RestorePointPlaces.h"
 #include "translation/MessageNumbers.h"
 #include "ui/Dialogs.h"
 #include "ui/RestorePointsPage.h"
@@ -11,30 +12,10 @@
 #include <QDateTime>
 #include <QDir>
 
-namespace {
-// Files the program keeps for itself never lie below its own folder or its CFG/ and FW/.
-bool IsBelow(const QString& path, const QString& folder) {
-    if (folder.isEmpty())
-        return false;
-    const QString p = QDir::cleanPath(QDir(path).absolutePath()) + u'/';
-    const QString f = QDir::cleanPath(QDir(folder).absolutePath()) + u'/';
-    return p.startsWith(f);
-}
-} // namespace
-
 void TFormMain::WireRestorePointsHandlers() {
-    RestorePointKeeper::Places places;
-    places.unitsFolder = [] { return UnitsFolder(UserDataFolder()); };
-    places.allowed = [](const QString& folder, DetailPhrase* why) {
-        for (const QString& kept : {ProgramFolder(), CfgFolder(), FwFolder()}) {
-            if (IsBelow(folder, kept)) {
-                *why = {Msg::PhraseFolderInsideProgramFolder,
-                        {QDir::toNativeSeparators(folder), QDir::toNativeSeparators(kept)}};
-                return false;
-            }
-        }
-        return true;
-    };
+    RestorePointKeeper::Places places = UserRestorePointPlaces();
+    // The window files points under the units known by name, asking which
+    // unit is on the link when that is not clear.
     places.userDataFolder = [] { return UserDataFolder(); };
     pointKeeper_ = new RestorePointKeeper(Session, places, this);
     // Once per cause and connection: the user knows, and everything else goes

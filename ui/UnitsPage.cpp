@@ -138,14 +138,14 @@ void UnitsPage::NameUnnamedFolders() {
         return;
     UnitRegistry registry = Registry();
     registry.Load();
-    problems_ = registry.Problems();
+    problems_ = registry.ProblemPhrases();
 }
 
 void UnitsPage::Refresh() {
     const QStringList selected = SelectedKeys();
     UnitRegistry registry = Registry();
     units_ = registry.Load();
-    problems_ = registry.Problems();
+    problems_ = registry.ProblemPhrases();
     // The unit on the link is shown by its name as it is now.
     UnitSession& session = form_.Session;
     for (const KnownUnit& unit : units_) {
@@ -181,9 +181,13 @@ void UnitsPage::UpdateTexts() {
     ShowBaselineLabel();
     QString folder = form_.TranslateString(Msg::UnitsKeptIn) +
                      QDir::toNativeSeparators(UnitsFolder(UserDataFolder()));
-    if (!problems_.isEmpty())
+    if (!problems_.isEmpty()) {
+        QStringList problems;
+        for (const DetailPhrase& problem : problems_)
+            problems << form_.PhraseText(problem);
         folder += u'\n' + form_.TranslateString(Msg::UnitsNotAllNamed) +
-                  problems_.join(QStringLiteral("; "));
+                  problems.join(QStringLiteral("; "));
+    }
     form_.Control<TLabel>(FolderLabelName).SetCaption(folder);
     UpdateButtons();
 }

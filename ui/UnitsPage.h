@@ -69,7 +69,7 @@ class UnitsPage : public QObject {
 
     TFormMain& form_;
     QVector<KnownUnit> units_;
-    QStringList problems_;
+    QVector<DetailPhrase> problems_;
     // By unit key; read anew on each Refresh.
     QHash<QString, std::optional<ComparedColumn>> newest_;
     std::optional<ComparedColumn> baseline_;

@@ -1,4 +1,5 @@
 #include "util/StringGridModel.h"
+#include "translation/MessageNumbers.h"
 
 #include "util/Exceptions.h"
 #include "util/FileErrors.h"
@@ -115,15 +116,15 @@ QByteArray ReadWholeFile(const QString& fileName) {
     errno = 0;
     if (!file.open(QIODevice::ReadOnly)) {
         const QString reason = FileErrorReason(file, errno);
-        throw EInOutError(QStringLiteral("Cannot open file \"%1\". %2")
-                              .arg(QFileInfo(fileName).absoluteFilePath(), reason));
+        throw EInOutError(DetailPhrase{Msg::PhraseFileCannotOpen,
+                                       {QFileInfo(fileName).absoluteFilePath(), reason}});
     }
     errno = 0;
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         const QString reason = FileErrorReason(file, errno);
-        throw EInOutError(QStringLiteral("Cannot read file \"%1\". %2")
-                              .arg(QFileInfo(fileName).absoluteFilePath(), reason));
+        throw EInOutError(DetailPhrase{Msg::PhraseFileCannotRead,
+                                       {QFileInfo(fileName).absoluteFilePath(), reason}});
     }
     return bytes;
 }
@@ -191,6 +192,6 @@ void SaveStringGridToCSV(const StringGridModel& grid, const QString& fileName) {
         bytes += "\r\n";
     }
     if (const std::optional<FileSaveFailure> failure = SaveWholeFile(fileName, bytes))
-        throw EInOutError(QStringLiteral("Cannot write file \"%1\". %2")
-                              .arg(QFileInfo(fileName).absoluteFilePath(), failure->reason));
+        throw EInOutError(DetailPhrase{Msg::PhraseFileCannotWrite,
+                                       {QFileInfo(fileName).absoluteFilePath(), failure->reason}});
 }

@@ -39,7 +39,7 @@ class ConfigTextTest : public ::testing::Test {
             TCommandRecord& row = table[id];
             if (row.Command.isEmpty() || row.WriteToGCUID != 1)
                 continue;
-            row.SenderType = IsSwitch(row)            ? "TCheckBox"
+            row.SenderType = IsSwitch(row)           ? "TCheckBox"
                              : row.DigitsValueSW > 0 ? "TEdit"
                                                      : "TSpinEdit";
             row.SenderName1 = QStringLiteral("C%1").arg(id);

@@ -446,7 +446,7 @@ TEST_F(FilesWindow, loadSequence_asksBeforeEachReplacement_yesReplacesNoKeeps_re
     // before it, until the loaded value is applied or sent.
     EXPECT_EQ(form->Commands[11].ActualValueSW, 100);
     EXPECT_EQ(Spin(UpPower).Value(), 100);
-    EXPECT_EQ(Entry(2).CommandID, 8);     // kept on No
+    EXPECT_EQ(Entry(2).CommandID, 8); // kept on No
     EXPECT_EQ(Entry(2).Status, "M");
     EXPECT_EQ(Entry(2).ActualValueSW, 70);
     EXPECT_EQ(form->Commands[8].ActualValueSW, 70);
@@ -576,8 +576,8 @@ TEST_F(FilesWithGcu, sequenceRecordsWithAnotherCommandWord_areLeftOutAndNeverSen
 
     ASSERT_EQ(EntryCount(), 1);
     EXPECT_EQ(Entry(1).CommandID, 11);
-    EXPECT_TRUE(Messages().value(0).startsWith(form->TranslateString(Msg::SequenceLoaded) +
-                                               "words.QSQ"));
+    EXPECT_TRUE(
+        Messages().value(0).startsWith(form->TranslateString(Msg::SequenceLoaded) + "words.QSQ"));
     const QString report = LeftOutReport();
     EXPECT_TRUE(report.startsWith(form->TranslateString(Msg::RecordsLeftOut) + "2\n"))
         << report.toStdString();
