@@ -9,6 +9,7 @@
 #include "gcusim/IntelHex.h"
 #include "model/RestorePoints.h"
 #include "support/FirmwareImages.h"
+#include "translation/MessageNumbers.h"
 #include "translation/TranslationTexts.h"
 #include "ui/UnitMain.h"
 #include "util/ProgramPaths.h"
@@ -370,6 +371,42 @@ TEST_F(FirmwareUpdateWithStandIn,
     ClickUpdate(WriteImage(SmallImage()));
     EXPECT_EQ(TimesAsked(Msg::FirmwareUpdated), 2);
     EXPECT_EQ(TimesAsked(Msg::RestorePointsNotWritten), 2);
+}
+
+// A unit that cannot be read for the point before the update: the update
+// goes on without a point only when the user says so, told why.
+TEST_F(FirmwareUpdateWithStandIn, unitThatCannotBeRead_updatedWithoutAPointOnlyWhenTheUserSaysSo) {
+    InstallStandIn(0);
+    GcuFaultOptions faults;
+    faults.dumpUnanswered = true;
+    gcu->SetFaults(faults);
+    const QString start = form->TranslateString(Msg::FirmwareWithoutPoint).section(u'|', 0, 0);
+    const auto askedWithoutPoint = [&] {
+        return int(std::count_if(dialogs.asked.begin(), dialogs.asked.end(),
+                                 [&](const auto& q) { return q.text.startsWith(start); }));
+    };
+    dialogs.fileAnswers.push_back(WriteImage(SmallImage()));
+    dialogs.messageAnswers = {mrYes, mrNo}; // the update; no update without a point
+    UpdateButton().Click();
+    ASSERT_EQ(askedWithoutPoint(), 1);
+    const auto question = std::find_if(dialogs.asked.begin(), dialogs.asked.end(),
+                                       [&](const auto& q) { return q.text.startsWith(start); });
+    EXPECT_TRUE(question->text.contains(form->TranslateString(Msg::PhraseGcuSentNoConfiguration)))
+        << question->text.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(record.filePath(QStringLiteral("args"))));
+    EXPECT_EQ(TimesAsked(Msg::FirmwareUpdated), 0);
+    EXPECT_TRUE(Connected());
+    EXPECT_EQ(TimesAsked(Msg::RestorePointsNotWritten), 0); // said in the question
+
+    dialogs.fileAnswers.push_back(WriteImage(SmallImage()));
+    dialogs.messageAnswers = {mrYes, mrYes}; // the update; without a point
+    UpdateButton().Click();
+    EXPECT_EQ(askedWithoutPoint(), 2);
+    EXPECT_EQ(TimesAsked(Msg::FirmwareUpdated), 1);
+    EXPECT_TRUE(QFileInfo::exists(record.filePath(QStringLiteral("args"))));
+    EXPECT_TRUE(
+        QDir(UnitsFolder(userDir.path())).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
+    ExpectEndStepsDone();
 }
 
 TEST_F(FirmwareUpdateWithStandIn, refusedOrCancelled_leavesLinkOpenAndAvrdudeUnstarted) {
