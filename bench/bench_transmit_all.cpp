@@ -11,6 +11,7 @@
 //
 //     QT_QPA_PLATFORM=offscreen ./bench_transmit_all [rounds]
 #include "bench/BenchSupport.h"
+#include "device/ConfigDump.h"
 #include "gcusim/GcuCommandProcessor.h"
 #include "gcusim/GcuSimulator.h"
 #include "ui/UnitMain.h"
@@ -53,7 +54,8 @@ int LoadWritableParameters(TFormMain& form) {
     int place = 0;
     for (int id = 1; id <= CommandCount && place < SequenceCount; ++id) {
         const TCommandRecord& row = form.Commands[id];
-        if (row.WriteToGCUID <= 0 || row.SenderName1.isEmpty())
+        // Parameters the simulated unit's PCB (4.3) does not have are never sent.
+        if (row.WriteToGCUID <= 0 || row.SenderName1.isEmpty() || !IsVisibleOnPcb(row, 43))
             continue;
         TSequenceRecord& entry = form.Sequence[++place];
         entry.CommandID = id;
@@ -216,8 +218,8 @@ int main(int argc, char** argv) {
     std::printf("  the window's share alone (select, mark, repaint; nothing sent): median "
                 "%.1f ms\n",
                 Median(windowMillis));
-    std::printf("  read-back after store (one download of %d values): median %.1f ms\n",
-                entries, Median(readBackMillis));
+    std::printf("  read-back after store (one download of %d values): median %.1f ms\n", entries,
+                Median(readBackMillis));
     std::printf("  paint events during the runs, per round: %.1f in the window, %.1f of the grid\n",
                 double(windowPaints) / rounds, double(gridPaints) / rounds);
     std::printf("ratio %.2f\n", median / wireMs);

@@ -8,7 +8,27 @@
 
 RestorePointKeeper::RestorePointKeeper(UnitSession& session, Places places, QObject* parent)
     : QObject(parent), session_(session), places_(std::move(places)) {
-    connect(&session_, &UnitSession::linkOpened, this, [this] { linkKey_.clear(); });
+    // The unit is decided before a point of its reading is taken: the
+    // recognizer follows the session's events first.
+    if (places_.userDataFolder) {
+        recognizer_ = new UnitRecognizer(
+            session_, UnitRecognizer::Places{places_.userDataFolder, places_.allowed}, this);
+        connect(recognizer_, &UnitRecognizer::decided, this,
+                [this](const QString& key) { WriteHeldPoints(key); });
+        connect(recognizer_, &UnitRecognizer::failed, this, [this](const DetailPhrase& reason) {
+            recognizerFailure_ = reason;
+            Fail(reason);
+        });
+    }
+    connect(&session_, &UnitSession::linkOpened, this, [this] {
+        linkKey_.clear();
+        recognizerFailure_ = DetailPhrase{};
+        // Points of a unit the user never named are not filed under any.
+        if (!held_.isEmpty()) {
+            held_.clear();
+            Fail(DetailPhrase{Msg::PhraseGcuNotTellableApart, {}});
+        }
+    });
     connect(&session_, &UnitSession::unitRead, this,
             [this](ReadReason reason, const UnitReading& reading) {
                 if (reason == ReadReason::Download)
@@ -21,21 +41,35 @@ RestorePointKeeper::RestorePointKeeper(UnitSession& session, Places places, QObj
 
 DetailPhrase WhyNotRead(const ReadOutcome& outcome) {
     if (!outcome.malformed.isEmpty())
-        return {Msg::PhraseMalformedFromGcu,
-                {outcome.malformedPhrase ? EnglishText(*outcome.malformedPhrase)
-                                         : outcome.malformed}};
+        return {
+            Msg::PhraseMalformedFromGcu,
+            {outcome.malformedPhrase ? EnglishText(*outcome.malformedPhrase) : outcome.malformed}};
     if (outcome.wait == WaitResult::LinkLost)
         return {Msg::PhraseNoGcuConnected, {}};
     return {Msg::PhraseGcuSentNoConfiguration, {}};
+}
+
+void RestorePointKeeper::Fail(const DetailPhrase& reason) {
+    lastFailure_ = reason;
+    Q_EMIT failed(reason);
 }
 
 void RestorePointKeeper::Downloaded(const UnitReading& reading) {
     TakePoint(RestoreReason::Downloaded, reading);
 }
 
+// The session read the unit just before (when what it held may have changed).
 void RestorePointKeeper::BeforeStore() {
-    if (const std::optional<UnitReading> reading = ReadingForPoint(false))
-        TakePoint(RestoreReason::BeforeStore, *reading);
+    if (!session_.LinkOpen())
+        return;
+    if (session_.Unit()) {
+        TakePoint(RestoreReason::BeforeStore, *session_.Unit());
+        return;
+    }
+    if (session_.Router().Request() == RequestId::Live)
+        Fail(DetailPhrase{Msg::PhraseGcuStreamingLive, {}});
+    else
+        Fail(WhyNotRead(session_.ReadBeforeWrite()));
 }
 
 void RestorePointKeeper::Stored(const UnitReading& reading, bool verified) {
@@ -43,10 +77,15 @@ void RestorePointKeeper::Stored(const UnitReading& reading, bool verified) {
         TakePoint(RestoreReason::Stored, reading);
 }
 
-bool RestorePointKeeper::BeforeFirmwareUpdate() {
-    if (const std::optional<UnitReading> reading = ReadingForPoint(true))
-        return TakePoint(RestoreReason::BeforeFirmwareUpdate, *reading);
-    return false;
+RestorePointKeeper::FirmwarePoint RestorePointKeeper::BeforeFirmwareUpdate() {
+    const std::optional<UnitReading> reading = ReadingForPoint(true);
+    // The reading decided which unit this is, when nothing did before.
+    if (recognizer_)
+        recognizer_->FirmwareUpdateStarting();
+    if (!reading)
+        return FirmwarePoint::NotRead;
+    return TakePoint(RestoreReason::BeforeFirmwareUpdate, *reading) ? FirmwarePoint::Taken
+                                                                    : FirmwarePoint::NotWritten;
 }
 
 // A reading of this link's unit: a fresh one when asked for or when the last
@@ -59,14 +98,14 @@ std::optional<UnitReading> RestorePointKeeper::ReadingForPoint(bool readFirst) {
     if (readFirst || !session_.UnitCurrent()) {
         if (session_.Router().Request() == RequestId::Live) {
             if (!session_.Unit())
-                Q_EMIT failed(DetailPhrase{Msg::PhraseGcuStreamingLive, {}});
+                Fail(DetailPhrase{Msg::PhraseGcuStreamingLive, {}});
             return session_.Unit();
         }
         const ReadOutcome fresh = session_.ReadSilently();
         if (fresh.Ok())
             return fresh.reading;
         if (!session_.Unit()) {
-            Q_EMIT failed(WhyNotRead(fresh));
+            Fail(WhyNotRead(fresh));
             return std::nullopt;
         }
     }
@@ -74,6 +113,8 @@ std::optional<UnitReading> RestorePointKeeper::ReadingForPoint(bool readFirst) {
 }
 
 QString RestorePointKeeper::ConnectedUnitKey() const {
+    if (recognizer_)
+        return session_.UnitKey();
     if (!linkKey_.isEmpty())
         return linkKey_;
     if (!session_.LinkOpen())
@@ -93,22 +134,6 @@ QString RestorePointKeeper::FolderOf(const QString& key) const {
 }
 
 bool RestorePointKeeper::TakePoint(const QString& reason, const UnitReading& reading) {
-    UnitIdentity identity;
-    identity.adapterSerial = session_.LinkIdentity().usbSerial;
-    identity.adapterVendorProduct = session_.LinkIdentity().vendorProduct;
-    identity.pcbVersion = reading.pcbText;
-    identity.firmwareVersion = reading.firmware;
-    const QString key = UnitKey(identity);
-    if (key.isEmpty()) {
-        Q_EMIT failed(DetailPhrase{Msg::PhraseGcuNotTellableApart, {}});
-        return false;
-    }
-    const QString folder = FolderOf(key);
-    DetailPhrase why;
-    if (places_.allowed && !places_.allowed(folder, &why)) {
-        Q_EMIT failed(why);
-        return false;
-    }
     RestorePointContent content;
     content.time = QDateTime::currentDateTimeUtc();
     content.reason = reason;
@@ -117,10 +142,52 @@ bool RestorePointKeeper::TakePoint(const QString& reason, const UnitReading& rea
     content.reboots = reading.reboots;
     content.records = UnitConfigRecords(session_.Commands(), reading.pcbVersion, reading.values,
                                         session_.RPMFactor());
+    QString key;
+    if (recognizer_) {
+        key = session_.UnitKey();
+        if (key.isEmpty() && recognizer_->AskingWhich()) {
+            // Filed once the user said which unit this is.
+            held_.append(content);
+            return true;
+        }
+        if (key.isEmpty()) {
+            Fail(recognizerFailure_.message != 0 || !recognizerFailure_.values.isEmpty()
+                     ? recognizerFailure_
+                     : DetailPhrase{Msg::PhraseGcuNotTellableApart, {}});
+            return false;
+        }
+    } else {
+        UnitIdentity identity;
+        identity.adapterSerial = session_.LinkIdentity().usbSerial;
+        identity.adapterVendorProduct = session_.LinkIdentity().vendorProduct;
+        identity.pcbVersion = reading.pcbText;
+        identity.firmwareVersion = reading.firmware;
+        key = UnitKey(identity);
+        if (key.isEmpty()) {
+            Fail(DetailPhrase{Msg::PhraseGcuNotTellableApart, {}});
+            return false;
+        }
+    }
+    return WritePoint(key, content);
+}
+
+void RestorePointKeeper::WriteHeldPoints(const QString& key) {
+    const QVector<RestorePointContent> held = std::exchange(held_, {});
+    for (const RestorePointContent& content : held)
+        WritePoint(key, content);
+}
+
+bool RestorePointKeeper::WritePoint(const QString& key, const RestorePointContent& content) {
+    const QString folder = FolderOf(key);
+    DetailPhrase why;
+    if (places_.allowed && !places_.allowed(folder, &why)) {
+        Fail(why);
+        return false;
+    }
     try {
         RestorePointStore(folder).Take(content);
     } catch (const QvException& error) {
-        Q_EMIT failed(error.Phrase() ? *error.Phrase() : DetailPhrase{0, {error.Message()}});
+        Fail(error.Phrase() ? *error.Phrase() : DetailPhrase{0, {error.Message()}});
         return false;
     }
     linkKey_ = key;

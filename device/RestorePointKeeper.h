@@ -5,6 +5,7 @@
 // store whose read-back shows the unit holds every value sent ("stored") and
 // before a firmware update. Widget-free: the window and the command-line
 // front end keep points alike; they only show the failures it reports.
+#include "device/UnitRecognizer.h"
 #include "device/UnitSession.h"
 #include "model/RestorePoints.h"
 #include "util/DetailPhrase.h"
@@ -19,17 +20,28 @@ class RestorePointKeeper : public QObject {
   public:
     // UnitsFolder gives the folder of every unit's points (units/ in the
     // user's data folder); a folder it refuses (Allowed false, with why) is
-    // not written.
+    // not written. With UserDataFolder, points go to the unit known by name
+    // that the recognizer decides on (held until it is decided); without,
+    // to a folder named after the adapter or the PCB and firmware.
     struct Places {
         std::function<QString()> unitsFolder;
         std::function<bool(const QString& folder, DetailPhrase* why)> allowed;
+        std::function<QString()> userDataFolder;
     };
     RestorePointKeeper(UnitSession& session, Places places, QObject* parent = nullptr);
 
     // While the link is still open before a firmware update: the unit is read
     // silently (its last reading on this link when that fails) for the point
-    // "before firmware update". False when no point could be taken.
-    bool BeforeFirmwareUpdate();
+    // "before firmware update", and it stays the same unit after the update.
+    enum class FirmwarePoint { Taken, NotRead, NotWritten };
+    FirmwarePoint BeforeFirmwareUpdate();
+
+    // Which unit known by name is on the link (nullptr without UserDataFolder).
+    UnitRecognizer* Recognizer() const { return recognizer_; }
+    // Why the last point could not be taken.
+    const DetailPhrase& LastFailure() const { return lastFailure_; }
+    // Points waiting for the unit on the link to be known by name.
+    int HeldPoints() const { return int(held_.size()); }
 
     // The folder name of the connected unit ("" when not known).
     QString ConnectedUnitKey() const;
@@ -46,11 +58,18 @@ class RestorePointKeeper : public QObject {
     void BeforeStore();
     void Stored(const UnitReading& reading, bool verified);
     bool TakePoint(const QString& reason, const UnitReading& reading);
+    bool WritePoint(const QString& key, const RestorePointContent& content);
+    void Fail(const DetailPhrase& reason);
+    void WriteHeldPoints(const QString& key);
     std::optional<UnitReading> ReadingForPoint(bool readFirst);
 
     UnitSession& session_;
     Places places_;
-    QString linkKey_; // the key this link's points went to
+    UnitRecognizer* recognizer_ = nullptr; // a child
+    QString linkKey_;                      // the key this link's points went to
+    QVector<RestorePointContent> held_;
+    DetailPhrase recognizerFailure_;
+    DetailPhrase lastFailure_;
 };
 
 // Why a silent read gave no reading.

@@ -10,6 +10,7 @@
 UnitSession::UnitSession(WorkingCopyView& view, QObject* parent)
     : QObject(parent), working_(view), exchange_(MakeExchange(LinkExchange::Limits{})) {
     working_.changed = [this] {
+        NotePendingUnit();
         Q_EMIT workingCopyChanged();
         Q_EMIT originChanged();
     };
@@ -42,6 +43,7 @@ int UnitSession::PendingChanges() const {
 }
 
 void UnitSession::FileLoaded(const QString& fileName) {
+    NotePendingUnit();
     origin_.loadedFile = fileName;
     Q_EMIT originChanged();
     Q_EMIT workingCopyChanged();
@@ -62,17 +64,111 @@ void UnitSession::ValueLearned(int id, double valueFW) {
     Q_EMIT workingCopyChanged();
 }
 
+// ---------------------------------------------------------------- which unit
+
+void UnitSession::SetUnitKnownAs(const QString& key, const QString& name) {
+    const QString before = std::exchange(unitKey_, key);
+    unitName_ = name;
+    // Entries made against this link's unit before it was known by name (or
+    // by this name: renamed, merged) belong to it.
+    if (pendingMadeFor_ && pendingMadeFor_->link == linkNumber_ &&
+        (pendingMadeFor_->key.isEmpty() || pendingMadeFor_->key == before) && unit_ &&
+        unitReadOnLink_ == linkNumber_) {
+        pendingMadeFor_->key = key;
+        pendingMadeFor_->name = name;
+    }
+    Q_EMIT unitKnownAsChanged();
+}
+
+UnitFacts UnitSession::ConnectedFacts() const {
+    UnitFacts facts;
+    facts.key = unitKey_;
+    facts.name = unitName_;
+    facts.link = unit_ ? unitReadOnLink_ : linkNumber_;
+    if (unit_) {
+        facts.read = true;
+        facts.pcb = unit_->pcbText;
+        facts.firmware = unit_->firmware;
+        facts.reboots = unit_->reboots;
+    }
+    return facts;
+}
+
+void UnitSession::NotePendingUnit() {
+    if (PendingChanges() == 0) {
+        pendingMadeFor_.reset();
+        pendingNoted_ = false;
+        return;
+    }
+    if (pendingNoted_)
+        return;
+    pendingNoted_ = true;
+    // Made with no unit read: they are for whichever unit is connected.
+    if (unit_)
+        pendingMadeFor_ = ConnectedFacts();
+}
+
+std::optional<OtherUnitOnLink> UnitSession::OtherUnitConnected() const {
+    if (!pendingMadeFor_)
+        return std::nullopt;
+    const UnitFacts& madeFor = *pendingMadeFor_;
+    OtherUnitOnLink other;
+    other.madeFor = madeFor;
+    other.connected = ConnectedFacts();
+    const UnitFacts& now = other.connected;
+    const auto differ = [](const QString& a, const QString& b) {
+        return !a.isEmpty() && !b.isEmpty() && a.trimmed() != b.trimmed();
+    };
+    other.notRead = !now.read;
+    if (now.read) {
+        other.otherPcb = differ(madeFor.pcb, now.pcb);
+        other.otherFirmware = differ(madeFor.firmware, now.firmware);
+        other.rebootsLower =
+            madeFor.reboots >= 0 && now.reboots >= 0 && now.reboots < madeFor.reboots;
+    }
+    if (!madeFor.key.isEmpty()) {
+        if (now.key.isEmpty())
+            other.notRecognised = now.link != madeFor.link;
+        else
+            other.otherKnownUnit = now.key != madeFor.key;
+    }
+    if (!other.notRead && !other.otherPcb && !other.otherFirmware && !other.rebootsLower &&
+        !other.otherKnownUnit && !other.notRecognised)
+        return std::nullopt;
+    return other;
+}
+
+void UnitSession::GoOnWithConnectedUnit() {
+    if (PendingChanges() == 0)
+        return;
+    pendingNoted_ = true;
+    if (unit_)
+        pendingMadeFor_ = ConnectedFacts();
+    else
+        pendingMadeFor_.reset();
+}
+
+bool UnitSession::ConnectedPcbHas(int id) const {
+    if (!unit_ || unit_->pcbVersion == 0 || !CommandTable::IsValidId(id))
+        return true;
+    return IsVisibleOnPcb(Commands()[id], unit_->pcbVersion);
+}
+
 // ---------------------------------------------------------------- the link
 
 void UnitSession::LinkOpened(const UnitLinkIdentity& identity) {
     router_.ResetForConnection();
     identity_ = identity;
     state_ = LinkState::Open;
+    ++linkNumber_;
     unit_.reset();
     unitCurrent_ = false;
     announcedFirmware_.clear();
+    unitKey_.clear();
+    unitName_.clear();
     live_.LinkOpened();
     Q_EMIT linkOpened();
+    Q_EMIT unitKnownAsChanged();
 }
 
 void UnitSession::BeginClosing() {
@@ -158,6 +254,7 @@ ReadOutcome UnitSession::ReadDump() {
 
 void UnitSession::TakeReading(const UnitReading& reading, bool shown) {
     unit_ = reading;
+    unitReadOnLink_ = linkNumber_;
     unitCurrent_ = true;
     if (shown)
         pcbVersion_ = reading.pcbVersion;
@@ -254,6 +351,33 @@ TransmitOutcome UnitSession::Transmit(bool all, const std::function<void(int row
         }
     }
 
+    // Which unit is on the link, and which parameters its PCB has, decide what
+    // may be sent: a unit not read on this link (no download) is read first,
+    // unless it streams live values (then its last reading stands).
+    preWriteRead_ = ReadOutcome{};
+    if (state_ == LinkState::Open && (!unit_ || !unitCurrent_) &&
+        router_.Request() != RequestId::Live)
+        preWriteRead_ = ReadSilently();
+    NotePendingUnit();
+    if (std::optional<OtherUnitOnLink> other = OtherUnitConnected()) {
+        out.stop = TransmitOutcome::Stop::OtherUnit;
+        out.otherUnit = other;
+        return out;
+    }
+    if (all) {
+        for (int i = 1; i <= SequenceCount && sequence[i].CommandID > 0; ++i)
+            if (IsPendingStatus(sequence[i].Status) && !ConnectedPcbHas(sequence[i].CommandID))
+                out.notOnPcb.append(sequence[i].CommandID);
+        if (out.notOnPcb.size() == PendingChanges()) {
+            out.stop = TransmitOutcome::Stop::NothingToSend;
+            return out;
+        }
+    } else if (!ConnectedPcbHas(sequence[sequence.GridSelectedRow].CommandID)) {
+        out.notOnPcb.append(sequence[sequence.GridSelectedRow].CommandID);
+        out.stop = TransmitOutcome::Stop::NothingToSend;
+        return out;
+    }
+
     // What the unit holds is kept before anything is written to it.
     Q_EMIT aboutToWrite();
     unitCurrent_ = false;
@@ -301,7 +425,7 @@ TransmitOutcome UnitSession::Transmit(bool all, const std::function<void(int row
 
     if (all) {
         for (int i = 1; i <= SequenceCount && sequence[i].CommandID > 0; ++i) {
-            if (!IsPendingStatus(sequence[i].Status))
+            if (!IsPendingStatus(sequence[i].Status) || !ConnectedPcbHas(sequence[i].CommandID))
                 continue;
             rules.SelectGridRow(i);
             if (entryStarting)
@@ -368,6 +492,7 @@ TransmitOutcome UnitSession::Transmit(bool all, const std::function<void(int row
                 rules.MarkNotStored(at, entry.statusBefore);
         }
     }
+    NotePendingUnit();
     Q_EMIT originChanged();
     Q_EMIT workingCopyChanged();
     return out;

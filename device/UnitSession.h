@@ -55,12 +55,42 @@ struct ReadOutcome {
     bool Ok() const { return reading.has_value(); }
 };
 
+// A unit as something was made against it: the unit known by name (key and
+// name; empty while not decided) and what it said about itself.
+struct UnitFacts {
+    QString key;
+    QString name;
+    QString pcb;
+    QString firmware;
+    int reboots = -1;  // -1: not read
+    quint64 link = 0;  // the link it was seen on (each opening counts)
+    bool read = false; // false: nothing was read of it
+};
+
+// The unit on the link is not the one the pending entries were made for.
+struct OtherUnitOnLink {
+    UnitFacts madeFor;
+    UnitFacts connected;
+    bool otherKnownUnit = false; // both known by name, and not the same
+    bool notRecognised = false;  // the connected one is not yet known by name
+    bool otherPcb = false;
+    bool otherFirmware = false;
+    bool rebootsLower = false;
+    bool notRead = false; // the connected one could not be read
+};
+
 // One transmission ("Transmit" or "Transmit All"): the entries sent, the
 // store and its check.
 struct TransmitOutcome {
-    enum class Stop { None, NothingToSend, Refused, NoAnswer, LinkLost };
+    enum class Stop { None, NothingToSend, Refused, NoAnswer, LinkLost, OtherUnit };
     Stop stop = Stop::None;
     std::optional<RefusedEntry> refused; // nothing of it was sent
+    // OtherUnit: nothing was sent; the user is to see which unit is connected
+    // and choose (GoOnWithConnectedUnit) before the entries go to it.
+    std::optional<OtherUnitOnLink> otherUnit;
+    // Pending entries of parameters the connected unit's PCB does not have:
+    // never sent, still pending (command IDs).
+    QVector<int> notOnPcb;
     int answered = 0;
     bool storeSent = false;
     bool linkLostAtStore = false;
@@ -109,6 +139,26 @@ class UnitSession : public QObject {
     // A calibration step taught the unit a value: the unit holds it, the
     // page shows it.
     void ValueLearned(int id, double valueFW);
+
+    // ------------------------------------------------------------ which unit
+    // The unit on the link as known by name (empty while not decided).
+    const QString& UnitKey() const { return unitKey_; }
+    const QString& UnitName() const { return unitName_; }
+    void SetUnitKnownAs(const QString& key, const QString& name);
+    // What the unit on the link said about itself, with its name.
+    UnitFacts ConnectedFacts() const;
+    // The unit the pending entries were made against (nullopt: none is
+    // pending, or they were made with no unit read).
+    const std::optional<UnitFacts>& PendingMadeFor() const { return pendingMadeFor_; }
+    // Why the unit on the link is not the one the pending entries were made
+    // for; nullopt when it is (or nothing tells otherwise).
+    std::optional<OtherUnitOnLink> OtherUnitConnected() const;
+    // The user has seen which unit is connected and chose to go on: the
+    // pending entries are now for it.
+    void GoOnWithConnectedUnit();
+    // Whether the PCB of the unit on the link has command Id (true while its
+    // PCB is not known).
+    bool ConnectedPcbHas(int id) const;
 
     // ------------------------------------------------------------ the link
     void SetSender(Sender send) { send_ = std::move(send); }
@@ -181,10 +231,15 @@ class UnitSession : public QObject {
     // list order, each after the unit answered the one before), then the
     // store, the read-back and its check. EntryStarting runs before each entry.
     TransmitOutcome Transmit(bool all, const std::function<void(int row)>& entryStarting = {});
+    // The reading a transmission took of a unit that may have changed since
+    // its last reading, before anything was written (why none, when it failed).
+    const ReadOutcome& ReadBeforeWrite() const { return preWriteRead_; }
 
   Q_SIGNALS:
     void linkOpened();
     void linkClosed(bool lost);
+    // The unit on the link is now known by this name (or no longer known).
+    void unitKnownAsChanged();
     // The unit's values were read (and for Download and ReadBack, shown).
     void unitRead(ReadReason reason, const UnitReading& reading);
     // After a store: the read-back; Verified when the unit holds every value sent.
@@ -205,6 +260,8 @@ class UnitSession : public QObject {
     void TakeReading(const UnitReading& reading, bool shown);
     WaitResult SendStore();
     std::unique_ptr<LinkExchange> MakeExchange(const LinkExchange::Limits& limits);
+    // Pending entries note the unit they are made against; none pending, none.
+    void NotePendingUnit();
 
     WorkingCopy working_;
     int pcbVersion_ = 0;
@@ -213,6 +270,13 @@ class UnitSession : public QObject {
     std::optional<UnitReading> unit_;
     bool unitCurrent_ = false;
     QString announcedFirmware_;
+    QString unitKey_;
+    QString unitName_;
+    quint64 linkNumber_ = 0;
+    quint64 unitReadOnLink_ = 0; // the link unit_ was read on
+    std::optional<UnitFacts> pendingMadeFor_;
+    ReadOutcome preWriteRead_;
+    bool pendingNoted_ = false;
     UnitLinkIdentity identity_;
     LinkState state_ = LinkState::Closed;
     bool busy_ = false;

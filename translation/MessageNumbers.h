@@ -252,10 +252,21 @@ constexpr int UnitNameEmpty = 241;
 constexpr int UnitNameTooLong = 242; // %1 the most characters
 constexpr int UnitNameTaken = 243;   // + name
 constexpr int UnitsRenamePrompt = 244;
-constexpr int UnitsMergeQuestion = 245;  // %1 the first unit's name, %2 the second's
-constexpr int UnitsExported = 246;       // %1 name, %2 the point's time; + file name
-constexpr int UnitsDeleteQuestion = 247; // %1 name, %2 points, %3 trash folder
-constexpr int UnitsMovedToTrash = 248;   // + folder
+constexpr int UnitsMergeQuestion = 245;     // %1 the first unit's name, %2 the second's
+constexpr int UnitsExported = 246;          // %1 name, %2 the point's time; + file name
+constexpr int UnitsDeleteQuestion = 247;    // %1 name, %2 points, %3 trash folder
+constexpr int UnitsMovedToTrash = 248;      // + folder
+constexpr int UnitOnLink = 249;             // %1 the unit's name
+constexpr int RestoreOtherUnitsPoint = 250; // %1 the point's unit, %2 the connected one
+constexpr int UnitQuestion = 251;           // %1 PCB, %2 firmware, %3 reboots
+constexpr int UnitQuestionTitles = 252;     // the candidates' column titles, "|"-separated
+constexpr int UnitQuestionNew = 253;
+constexpr int UnitQuestionButtons = 254;  // choose|later
+constexpr int PendingForOtherUnit = 255;  // three "|"-separated lines: %1 made for, %2 connected
+constexpr int UnitFacts = 256;            // %1 name, %2 PCB, %3 firmware, %4 reboots
+constexpr int UnitUnknownTexts = 257;     // not known by name|not read|not known yet
+constexpr int NotOnPcbNotSent = 258;      // + the parameters
+constexpr int FirmwareWithoutPoint = 259; // two "|"-separated parts, the reason between
 
 // The command-line front end's talk with a unit (260 to 279)
 constexpr int CliInfoLabels = 260;  // info's labels, "|"-separated

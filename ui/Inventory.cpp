@@ -591,6 +591,7 @@ const InventoryItem inventory[] = {
     {.parent = "PRight", .kind = K::PageControl, .name = "PCRight"},
     {.parent = "PCRight", .kind = K::Label, .name = "LWorkingCopyOrigin", .tag = 1},
     {.parent = "PCRight", .kind = K::Label, .name = "LEditNotice", .tag = 1, .flags = F::Hidden},
+    {.parent = "PCMain", .kind = K::Label, .name = "LUnitOnLink", .tag = 1},
     {.parent = "PCRight", .kind = K::TabSheet, .name = "TSSequence", .caption = "Sequence"},
     {.parent = "TSSequence", .kind = K::Panel, .name = "PSequenceProgressBar"},
     {.parent = "PSequenceProgressBar", .kind = K::ProgressBar, .name = "PBOperations"},

@@ -683,7 +683,8 @@ std::vector<LayoutCell> ParseLayoutRows(const QStringList& rows) {
 }
 
 std::vector<std::pair<const char*, const char*>> LabelsBesideTabs() {
-    return {{"PCRight", "LWorkingCopyOrigin"}, {"PCRight", "LEditNotice"}};
+    return {
+        {"PCRight", "LWorkingCopyOrigin"}, {"PCRight", "LEditNotice"}, {"PCMain", "LUnitOnLink"}};
 }
 
 QStringList LaidOutContainers() {
@@ -733,6 +734,7 @@ void ArrangeMainWindow(TFormMain& form) {
     // Beside the sequence's tab, where they move nothing: where the shown
     // values come from with the changes not yet in the unit, and for a while
     // after an edit, in its place, why a value became other than typed.
+    // Beside the pages' tabs: which unit is on the link.
     for (const auto& [pagesName, labelName] : LabelsBesideTabs()) {
         auto* pages = qobject_cast<QTabWidget*>(form.FindComponent(QLatin1String(pagesName)));
         auto* label = qobject_cast<QLabel*>(form.FindComponent(QLatin1String(labelName)));

@@ -2,6 +2,7 @@
 
 #include "model/ConfigText.h"
 #include "model/RecordFiles.h"
+#include "model/UnitRegistry.h"
 #include "translation/MessageNumbers.h"
 #include "ui/Dialogs.h"
 #include "ui/ErrorReport.h"
@@ -111,9 +112,9 @@ void RestorePointsPage::WireControls() {
     counts.setMinimumHeight(2 * counts.fontMetrics().lineSpacing() + 2);
 
     auto& units = form_.Control<TComboBox>(UnitBoxName);
-    connect(&units, &QComboBox::activated, this, [this, &units](int) {
-        RunReported([this, &units] {
-            pickedKey_ = units.Text();
+    connect(&units, &QComboBox::activated, this, [this](int index) {
+        RunReported([this, index] {
+            pickedKey_ = unitKeys_.value(index);
             chosen_.reset();
             FillHistory();
             Recompare();
@@ -181,28 +182,36 @@ void RestorePointsPage::WorkingCopyChanged() {
     });
 }
 
-// The units that have points: the one the user picked, else the connected one.
+// The units known by name, each shown by its name: the one the user picked,
+// else the connected one.
 void RestorePointsPage::FillUnitList() {
-    QStringList keys = KnownUnitKeys(UserDataFolder());
+    UnitRegistry registry(UserDataFolder());
+    QStringList keys;
+    QStringList names;
+    if (!UserDataFolder().isEmpty()) {
+        for (const KnownUnit& unit : registry.Load()) {
+            keys << unit.key;
+            names << unit.name;
+        }
+    }
     const QString connected = ConnectedUnitKey();
-    if (!connected.isEmpty() && !keys.contains(connected))
-        keys.prepend(connected);
     auto& units = form_.Control<TComboBox>(UnitBoxName);
     QString wanted = pickedKey_;
     if (!keys.contains(wanted))
         wanted = connected;
     if (!keys.contains(wanted))
-        wanted = units.Text();
+        wanted = shownKey_;
     if (!keys.contains(wanted))
         wanted = keys.value(0);
-    if (units.Items() != keys)
-        units.SetItems(keys);
+    unitKeys_ = keys;
+    if (units.Items() != names)
+        units.SetItems(names);
     units.SetItemIndex(int(keys.indexOf(wanted)));
 }
 
 void RestorePointsPage::FillHistory() {
     auto& units = form_.Control<TComboBox>(UnitBoxName);
-    const QString key = units.Text();
+    const QString key = unitKeys_.value(units.ItemIndex());
     if (key != shownKey_)
         chosen_.reset();
     shownKey_ = key;
@@ -455,6 +464,17 @@ void RestorePointsPage::RestoreChosen() {
 // factor, a coupled timing group); where the set does not fit what follows
 // from it, the user chooses before anything is taken.
 void RestorePointsPage::TakeRows(const QVector<int>& rows) {
+    // Another unit's point goes into the changes for the connected one only
+    // when the user says so, with both names before them.
+    if (chosen_ && !chosen_->pointFile.isEmpty() && form_.Session.LinkOpen() &&
+        shownKey_ != form_.Session.UnitKey()) {
+        const auto& units = form_.Control<TComboBox>(UnitBoxName);
+        const QString question =
+            form_.TranslateString(Msg::RestoreOtherUnitsPoint)
+                .arg(units.Text(), form_.UnitFactsText(form_.Session.ConnectedFacts()));
+        if (!AskYesNo(question, TMsgDlgType::mtWarning))
+            return;
+    }
     const QVector<int> all = RowsWithCoupledGroups(comparison_, form_.Commands, rows);
     const std::optional<QVector<TakenValue>> values =
         form_.ResolveFollowingValues(ValuesToTake(comparison_, all, CompareColumn::Chosen), true);

@@ -90,6 +90,7 @@ class RestorePointsPage : public QObject {
     bool recomparePending_ = false;
     QString pickedKey_; // the unit the user picked in the list, until the next link
     QString shownKey_;
+    QStringList unitKeys_; // the unit box's items, by index
     QVector<RestorePointInfo> history_;
     QHash<QString, ReadPoint> readPoints_; // by configuration file path
     std::optional<Chosen> chosen_;

@@ -376,6 +376,7 @@ void TFormMain::WireLayoutHandlers() {
     WireLivePlotsHandlers();
     // Restore points: the page's buttons; the page follows the link and the sequence.
     WireRestorePointsHandlers();
+    WireUnitHandlers();
     // Units known by name: the page wires its own controls.
     units_ = new UnitsPage(*this);
     // Translation page; the five language buttons share one handler.
@@ -583,7 +584,7 @@ QString TFormMain::TranslateString(int StringIndex) const {
 }
 
 QString TFormMain::PhraseText(const DetailPhrase& phrase) const {
-    if (phrase.message == 0)  // a text without a message of its own
+    if (phrase.message == 0) // a text without a message of its own
         return phrase.values.join(u' ');
     return FillPhrase(TranslateString(phrase.message), phrase.values);
 }

@@ -51,6 +51,7 @@ class LivePlots;
 class LiveSession;
 struct ComponentTexts;
 class RestorePointsPage;
+class UnitQuestion;
 class UnitsPage;
 
 class TFormMain : public QWidget {
@@ -491,6 +492,18 @@ class TFormMain : public QWidget {
     // The "Units" page (ui/UnitsPage): every unit known by name.
     UnitsPage& Units() const { return *units_; }
 
+    // ------------------------------------------------------------ which unit is on the link
+    // (ui/UnitMainUnits.cpp) The "Unit:" line beside the pages' tabs, the
+    // question "Which unit is this?" (nullptr without a recognizer) and the
+    // question before pending changes made for one unit go to another.
+    UnitQuestion* UnitQuestionDialog() const { return unitQuestion_; }
+    QString UnitOnLinkText() const;
+    QString UnitFactsText(const UnitFacts& facts) const;
+    // Asks whether pending changes made for one unit go to the one connected;
+    // yes: they are now for it.
+    bool ConfirmSendingToConnectedUnit(const OtherUnitOnLink& other);
+    void ReportNotOnPcb(const QVector<int>& ids);
+
     // ------------------------------------------------------------ adapters that come and go
     // The adapter of the open link (serial number, by-id name, path, USB
     // socket); empty while the link is closed. Restore points and the like
@@ -611,11 +624,20 @@ class TFormMain : public QWidget {
     bool firmwareUpdateRunning_ = false;
     quint64 noticeGeneration_ = 0;
     bool firmwareOutputEndsWithCR_ = false;
+    // Which unit is on the link.
+    void WireUnitHandlers();
+    void ShowUnitOnLink();
+    UnitQuestion* unitQuestion_ = nullptr; // a child of the window
+    // Firmware update: the point before it, or the user's word to go without.
+    bool KeepUnitBeforeFirmwareUpdate();
     // Restore points.
     void WireRestorePointsHandlers();
     RestorePointsPage* restorePoints_ = nullptr; // a child of the window
     RestorePointKeeper* pointKeeper_ = nullptr;  // a child of the window
-    bool pointFailureShown_ = false;
+    // The causes of point failures told on this connection.
+    QStringList pointFailuresShown_;
+    void TellPointFailure(const DetailPhrase& reason);
+    bool pointFailuresQuiet_ = false;
     UnitsPage* units_ = nullptr; // a child of the window
     // Live plots and recordings.
     void WireLivePlotsHandlers();

@@ -12,8 +12,8 @@
 #include "ui/RestorePointsPage.h"
 #include "ui/UnitMain.h"
 #include "util/Exceptions.h"
-#include "util/UnitUtils.h"
 #include "util/ProgramPaths.h"
+#include "util/UnitUtils.h"
 
 #include <QFileInfo>
 
@@ -131,7 +131,7 @@ ConfigTextHeader ConfigTextHeaderOf(const TFormMain& form) {
     ConfigTextHeader header;
     if (!form.SerialConnectedGLOB)
         return header;
-    header.unitName = form.PointKeeper().ConnectedUnitKey();
+    header.unitName = form.Session.UnitName(); // "" while the unit is not known by name
     if (const std::optional<UnitReading>& unit = form.Session.Unit()) {
         header.firmware = unit->firmware;
         header.pcbVersion = unit->pcbText;
@@ -215,10 +215,10 @@ std::optional<QVector<TakenValue>> TFormMain::ResolveFollowingValues(QVector<Tak
                      .arg(ParameterText(row), DisplayValueText(row, value.taken),
                           DisplayValueText(row, value.following));
     }
-    const QString text = TranslateString(Msg::CoupledValuesQuestion) + u'\n' +
-                         MessageList(lines) + QStringLiteral("\n\n") +
-                         TranslateString(cancellable ? Msg::CoupledValuesChoice
-                                                     : Msg::CoupledValuesLoadChoice);
+    const QString text =
+        TranslateString(Msg::CoupledValuesQuestion) + u'\n' + MessageList(lines) +
+        QStringLiteral("\n\n") +
+        TranslateString(cancellable ? Msg::CoupledValuesChoice : Msg::CoupledValuesLoadChoice);
     const TModalResult answer = Dialogs().MessageDlg(
         text, TMsgDlgType::mtWarning, cancellable ? mbYes | mbNo | mbCancel : mbYes | mbNo);
     if (answer == mrNo)
@@ -234,8 +234,8 @@ void TFormMain::CheckLoadedFollowingValues() {
     QVector<TakenValue> loaded;
     for (int i = 1; i <= SequenceCount && Sequence[i].CommandID > 0; ++i)
         if (Sequence[i].Status == StatusLetter::Loaded)
-            loaded.append(TakenValue{Sequence[i].CommandID, Sequence[i].Command,
-                                     Sequence[i].ActualValueFW});
+            loaded.append(
+                TakenValue{Sequence[i].CommandID, Sequence[i].Command, Sequence[i].ActualValueFW});
     if (loaded.isEmpty())
         return;
     const std::optional<QVector<TakenValue>> decided = ResolveFollowingValues(loaded, false);

@@ -6,15 +6,16 @@
 #include "device/ConnectionRules.h"
 #include "device/FirmwareProgrammer.h"
 #include "device/FirmwareUpdate.h"
-#include "util/ProgramPaths.h"
 #include "ui/RestorePointsPage.h"
 #include "ui/UnitMain.h"
+#include "util/ProgramPaths.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QScopedValueRollback>
 #include <QTimer>
 #include <utility>
 
@@ -90,7 +91,7 @@ FirmwareUpdateHooks TFormMain::FirmwareWindowHooks() {
         const QString question = TranslateString(Msg::FirmwareConfirmBefore) +
                                  QDir::toNativeSeparators(imagePath) +
                                  TranslateString(Msg::FirmwareConfirmAfter);
-        return AskYesNo(question, TMsgDlgType::mtWarning);
+        return AskYesNo(question, TMsgDlgType::mtWarning) && KeepUnitBeforeFirmwareUpdate();
     };
     hooks.showFirmwarePage = [this] { ShowFirmwarePage(true); };
     hooks.hideFirmwarePage = [this] { ShowFirmwarePage(false); };
@@ -185,15 +186,40 @@ void TFormMain::ShowFirmwarePage(bool shown) {
 // While avrdude has the port, neither the user nor auto-connect may open it:
 // the port box and the connect button stay out of reach until the link is
 // reopened.
-// The unit's settings are kept in a restore point first, while the link is open.
 void TFormMain::CloseLinkForFirmwareUpdate() {
     Control<TGroupBox>(CommunicationGroupName).setEnabled(false);
     if (Control<TButton>(ConnectButtonName).Tag() == 0)
         return;
-    PointKeeper().BeforeFirmwareUpdate();
     BSerialCommunicationConnectDisconnectClick(&Control<TButton>(ConnectButtonName));
     // What the GCU announces after the update is awaited afresh.
     Session.ForgetAnnouncedFirmware();
+}
+
+// Once the update is confirmed, while the link is open: the unit's settings
+// are kept in a restore point first (live mode is stopped for the reading),
+// and the unit stays the same unit after the update. A unit that cannot be
+// read is updated without a point only when the user says so.
+bool TFormMain::KeepUnitBeforeFirmwareUpdate() {
+    if (Control<TButton>(ConnectButtonName).Tag() == 0)
+        return true;
+    auto& live = Control<TCheckBox>(QStringLiteral("CBLiveActive"));
+    if (live.Checked())
+        live.SetChecked(false); // its handler stops the stream
+    RestorePointKeeper::FirmwarePoint point = RestorePointKeeper::FirmwarePoint::NotRead;
+    {
+        // A unit that cannot be read is told in the question below.
+        const QScopedValueRollback<bool> quiet(pointFailuresQuiet_, true);
+        point = PointKeeper().BeforeFirmwareUpdate();
+    }
+    if (point != RestorePointKeeper::FirmwarePoint::NotRead) {
+        if (point == RestorePointKeeper::FirmwarePoint::NotWritten)
+            TellPointFailure(PointKeeper().LastFailure());
+        return true;
+    }
+    const QStringList parts = TranslateString(Msg::FirmwareWithoutPoint).split(u'|');
+    return AskYesNo(parts.value(0) + u' ' + PhraseText(PointKeeper().LastFailure()) +
+                        QStringLiteral("\n\n") + parts.value(1),
+                    TMsgDlgType::mtWarning);
 }
 
 // The connect branch opens the port the box still shows. A port that is gone

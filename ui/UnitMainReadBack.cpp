@@ -10,6 +10,7 @@
 bool TFormMain::ReportTransmission(const TransmitOutcome& outcome) {
     using Stop = TransmitOutcome::Stop;
     using Check = TransmitOutcome::Check;
+    ReportNotOnPcb(outcome.notOnPcb);
     if (outcome.stop == Stop::Refused && outcome.refused)
         ReportValueOutOfLimits(outcome.refused->refusal);
     if (outcome.stop == Stop::NoAnswer)

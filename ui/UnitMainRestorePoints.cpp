@@ -1,7 +1,7 @@
 // Restore points in the window: the keeper that takes them as the session works
 // with the unit (in the user's data folder, never below the program's own),
-// its failures told once, and the buttons of the "Restore Points" page that
-// need the window's dialogs. What the page shows is RestorePointsPage.
+// its failures told once per cause and connection, and the buttons of the "Restore Points" page
+// that need the window's dialogs. What the page shows is RestorePointsPage.
 #include "device/RestorePointPlaces.h"
 #include "model/ConfigText.h"
 #include "translation/MessageNumbers.h"
@@ -15,14 +15,17 @@
 #include <QFileInfo>
 
 void TFormMain::WireRestorePointsHandlers() {
-    pointKeeper_ = new RestorePointKeeper(Session, UserRestorePointPlaces(), this);
-    // Once per run: the user knows, and everything else goes on.
+    RestorePointKeeper::Places places = UserRestorePointPlaces();
+    // The window files points under the units known by name, asking which
+    // unit is on the link when that is not clear.
+    places.userDataFolder = [] { return UserDataFolder(); };
+    pointKeeper_ = new RestorePointKeeper(Session, places, this);
+    // Once per cause and connection: the user knows, and everything else goes
+    // on; a cause that comes back on the next connection is told again.
+    connect(&Session, &UnitSession::linkOpened, this, [this] { pointFailuresShown_.clear(); });
     connect(pointKeeper_, &RestorePointKeeper::failed, this, [this](const DetailPhrase& reason) {
-        if (pointFailureShown_)
-            return;
-        pointFailureShown_ = true;
-        ShowMessage(TranslateString(Msg::RestorePointsNotWritten) + PhraseText(reason),
-                    TMsgDlgType::mtWarning);
+        if (!pointFailuresQuiet_)
+            TellPointFailure(reason);
     });
     restorePoints_ = new RestorePointsPage(*this);
     AttachHandler(QStringLiteral("BRestorePointsRefresh"), &TFormMain::BRestorePointsRefreshClick);
@@ -31,6 +34,15 @@ void TFormMain::WireRestorePointsHandlers() {
     AttachHandler(QStringLiteral("BRestorePointsTake"), &TFormMain::BRestorePointsTakeClick);
     AttachHandler(QStringLiteral("BRestorePointsRestore"), &TFormMain::BRestorePointsRestoreClick);
     AttachHandler(QStringLiteral("BRestorePointsExport"), &TFormMain::BRestorePointsExportClick);
+}
+
+void TFormMain::TellPointFailure(const DetailPhrase& reason) {
+    const QString cause = EnglishText(reason);
+    if (pointFailuresShown_.contains(cause))
+        return;
+    pointFailuresShown_.append(cause);
+    ShowMessage(TranslateString(Msg::RestorePointsNotWritten) + PhraseText(reason),
+                TMsgDlgType::mtWarning);
 }
 
 QString TFormMain::ComparisonsFolder() {

@@ -133,8 +133,9 @@ void TFormMain::SequenceWindowView::ShowValues(const QVector<int>& ids) {
             continue;
         const TCommandRecord& row = form_.Commands[id];
         // A value the unit holds outside its limits stays shown as it is, marked.
-        const bool outside = form_.outsideLimits_.contains(id) &&
-                             (row.ActualValueSW < row.MinValueSW || row.ActualValueSW > row.MaxValueSW);
+        const bool outside =
+            form_.outsideLimits_.contains(id) &&
+            (row.ActualValueSW < row.MinValueSW || row.ActualValueSW > row.MaxValueSW);
         const bool paint =
             outside || (row.Status == StatusLetter::Read && sequence.FindForCapture(id) == 0);
         const TColor color = outside ? OutsideLimitsColor : GetStatusColor(row.Status, false);
@@ -237,12 +238,19 @@ void TFormMain::SGSequenceDrawCell(QPainter* Canvas, int ACol, int ARow, const Q
 // second request started from there would interleave its frames and answers
 // with the first, so it does nothing. The session sends, stores, reads back
 // and checks; the window shows what that came to.
+// Changes made for one unit go to another only once the user has seen which
+// unit is connected and chose to go on.
 void TFormMain::BSequenceTransmitClick(QObject*) {
     const RequestScope request(Session);
     if (!request.Claimed())
         return;
-    const TransmitOutcome outcome = Session.Transmit(false);
+    TransmitOutcome outcome = Session.Transmit(false);
     EnableControls();
+    if (outcome.stop == TransmitOutcome::Stop::OtherUnit && outcome.otherUnit &&
+        ConfirmSendingToConnectedUnit(*outcome.otherUnit)) {
+        outcome = Session.Transmit(false);
+        EnableControls();
+    }
     ReportTransmission(outcome);
 }
 
@@ -252,12 +260,16 @@ void TFormMain::BSequenceTransmitAllClick(QObject*) {
     const RequestScope request(Session);
     if (!request.Claimed())
         return;
-    TransmitOutcome outcome;
-    {
-        EntryRun run(*this);
-        outcome = Session.Transmit(true);
+    const auto run = [this] {
+        EntryRun entries(*this);
+        TransmitOutcome outcome = Session.Transmit(true);
         EnableControls();
-    }
+        return outcome;
+    };
+    TransmitOutcome outcome = run();
+    if (outcome.stop == TransmitOutcome::Stop::OtherUnit && outcome.otherUnit &&
+        ConfirmSendingToConnectedUnit(*outcome.otherUnit))
+        outcome = run();
     ReportTransmission(outcome);
 }
 

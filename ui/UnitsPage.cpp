@@ -146,6 +146,12 @@ void UnitsPage::Refresh() {
     UnitRegistry registry = Registry();
     units_ = registry.Load();
     problems_ = registry.ProblemPhrases();
+    // The unit on the link is shown by its name as it is now.
+    UnitSession& session = form_.Session;
+    for (const KnownUnit& unit : units_) {
+        if (unit.key == session.UnitKey() && unit.name != session.UnitName())
+            session.SetUnitKnownAs(unit.key, unit.name);
+    }
     newest_.clear();
     // A baseline unit that is gone (merged, deleted) is no baseline any more.
     if (!baselineUnitKey_.isEmpty()) {
@@ -430,6 +436,9 @@ void UnitsPage::MergeSelected() {
     const QString from = answer == mrYes ? second->key : first->key;
     try {
         registry.Merge(from, into);
+        // The unit on the link is the merged one now.
+        if (form_.Session.UnitKey() == from)
+            form_.Session.SetUnitKnownAs(into, QString());
     } catch (const QvException& error) {
         ReportNotChanged(form_.ReasonText(error));
     }

@@ -51,6 +51,8 @@ class UnitsPage : public QObject {
     // How many values of the unit's newest point differ from the baseline;
     // nullopt without a baseline or without an intact point.
     std::optional<int> DifferingFromBaseline(const QString& key);
+    // Why a name cannot be given, in the language in use.
+    QString NameProblemText(UnitNameProblem problem, const QString& name) const;
 
   private:
     void WireControls();
@@ -61,7 +63,6 @@ class UnitsPage : public QObject {
     void ShowBaselineLabel();
     void UpdateButtons();
     void ReportNotChanged(const QString& reason) const;
-    QString NameProblemText(UnitNameProblem problem, const QString& name) const;
     // The values of a unit's newest intact point, read once per point.
     const ComparedColumn* NewestValues(const QString& key);
     UnitRegistry Registry() const;

@@ -33,15 +33,17 @@ inline const CommandTable& ShippedCommandTable() {
 
 class LoopbackGcu {
   public:
-    explicit LoopbackGcu(const CommandTable& table, const QString& pcbVersion = QStringLiteral("4.3"))
+    explicit LoopbackGcu(const CommandTable& table,
+                         const QString& pcbVersion = QStringLiteral("4.3"))
         : parameters_(table, pcbVersion), processor_(parameters_, ride_) {}
 
-    // The session sends its frames here and receives the answers.
-    void Attach(UnitSession& session) {
+    // The session sends its frames here and receives the answers; the unit
+    // announces Firmware.
+    void Attach(UnitSession& session, const QByteArray& firmware = "5.0.9") {
         session_ = &session;
         session.SetSender([this](const QByteArray& frame) { Feed(frame); });
         session.LinkOpened(UnitLinkIdentity{QStringLiteral("/dev/loopback"), QString(), QString()});
-        session.Receive(QByteArray("901 - Init OK\r\n900 - Versione Firmware: 5.0.9\r\n"),
+        session.Receive("901 - Init OK\r\n900 - Versione Firmware: " + firmware + "\r\n",
                         QTime::currentTime(), false);
     }
 

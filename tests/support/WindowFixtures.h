@@ -232,6 +232,9 @@ class WindowWithGcu : public WindowOnDataFolder {
         gcuOptions = options;
         gcu = std::make_unique<GcuSimulator>(options);
         port = gcu->start();
+        // Units that follow one another on one path are offered by that path.
+        if (!options.linkPath.isEmpty())
+            port = options.linkPath;
         if (OfferedAsExtraPort())
             qputenv("GCU_EXTRA_PORTS",
                     ExtraPortsWith(QString(), port, QLatin1String(DemoAdapterName)).toLocal8Bit());

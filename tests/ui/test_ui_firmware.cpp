@@ -8,6 +8,8 @@
 #include "gcusim/GcuSimulator.h"
 #include "gcusim/IntelHex.h"
 #include "model/RestorePoints.h"
+#include "support/FirmwareImages.h"
+#include "translation/MessageNumbers.h"
 #include "translation/TranslationTexts.h"
 #include "ui/UnitMain.h"
 #include "util/ProgramPaths.h"
@@ -38,21 +40,7 @@ QByteArray ReadFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-// 300 bytes of code at the start of flash, as Intel HEX; with Version, the
-// image carries it as the firmware announces it.
-QByteArray SmallImage(std::vector<uint8_t>* bytes = nullptr, const QByteArray& version = {}) {
-    std::vector<uint8_t> memory(300);
-    std::mt19937 random(11);
-    for (uint8_t& byte : memory)
-        byte = static_cast<uint8_t>(random());
-    if (!version.isEmpty()) {
-        const QByteArray text = QByteArray(GcuVersionMarker) + ' ' + version;
-        std::copy(text.begin(), text.end(), memory.begin() + 100);
-    }
-    if (bytes)
-        *bytes = memory;
-    return FormatIntelHex(memory, uint32_t(memory.size()), false);
-}
+using qvtest::SmallImage;
 
 class FirmwareUpdateInWindow : public ::testing::Test {
   protected:
@@ -349,7 +337,8 @@ TEST_F(FirmwareUpdateWithStandIn, beforeAvrdudeRuns_aPointOfTheUnitsSettingsIsTa
     EXPECT_EQ(TimesAsked(Msg::RestorePointsNotWritten), 0);
     EXPECT_EQ(gcu->ReceivedFrames().mid(framesBefore).value(0).trimmed(), "[INVPARAM 1]");
 
-    const RestorePointStore store(UnitsFolder(userDir.path()) + "/pcb-4.3-fw-5.0.9");
+    // The unit seen first is named without a question, in a folder of its own.
+    const RestorePointStore store(UnitsFolder(userDir.path()) + "/unit-0001");
     const QVector<RestorePointInfo> points = store.List();
     ASSERT_EQ(points.size(), 1);
     EXPECT_EQ(points[0].reason, RestoreReason::BeforeFirmwareUpdate);
@@ -367,7 +356,8 @@ TEST_F(FirmwareUpdateWithStandIn, beforeAvrdudeRuns_aPointOfTheUnitsSettingsIsTa
     ExpectEndStepsDone();
 }
 
-TEST_F(FirmwareUpdateWithStandIn, pointsThatCannotBeWritten_oneMessage_theUpdateStillRuns) {
+TEST_F(FirmwareUpdateWithStandIn,
+       pointsThatCannotBeWritten_oneMessagePerConnection_theUpdateStillRuns) {
     QFile blocker(UnitsFolder(userDir.path())); // a file where the folder should be
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
@@ -376,9 +366,47 @@ TEST_F(FirmwareUpdateWithStandIn, pointsThatCannotBeWritten_oneMessage_theUpdate
     EXPECT_EQ(TimesAsked(Msg::RestorePointsNotWritten), 1);
     EXPECT_EQ(TimesAsked(Msg::FirmwareUpdated), 1);
     ExpectEndStepsDone();
+    // The link was reopened after the first update: the same cause is told
+    // once on this connection too.
     ClickUpdate(WriteImage(SmallImage()));
     EXPECT_EQ(TimesAsked(Msg::FirmwareUpdated), 2);
-    EXPECT_EQ(TimesAsked(Msg::RestorePointsNotWritten), 1);
+    EXPECT_EQ(TimesAsked(Msg::RestorePointsNotWritten), 2);
+}
+
+// A unit that cannot be read for the point before the update: the update
+// goes on without a point only when the user says so, told why.
+TEST_F(FirmwareUpdateWithStandIn, unitThatCannotBeRead_updatedWithoutAPointOnlyWhenTheUserSaysSo) {
+    InstallStandIn(0);
+    GcuFaultOptions faults;
+    faults.dumpUnanswered = true;
+    gcu->SetFaults(faults);
+    const QString start = form->TranslateString(Msg::FirmwareWithoutPoint).section(u'|', 0, 0);
+    const auto askedWithoutPoint = [&] {
+        return int(std::count_if(dialogs.asked.begin(), dialogs.asked.end(),
+                                 [&](const auto& q) { return q.text.startsWith(start); }));
+    };
+    dialogs.fileAnswers.push_back(WriteImage(SmallImage()));
+    dialogs.messageAnswers = {mrYes, mrNo}; // the update; no update without a point
+    UpdateButton().Click();
+    ASSERT_EQ(askedWithoutPoint(), 1);
+    const auto question = std::find_if(dialogs.asked.begin(), dialogs.asked.end(),
+                                       [&](const auto& q) { return q.text.startsWith(start); });
+    EXPECT_TRUE(question->text.contains(form->TranslateString(Msg::PhraseGcuSentNoConfiguration)))
+        << question->text.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(record.filePath(QStringLiteral("args"))));
+    EXPECT_EQ(TimesAsked(Msg::FirmwareUpdated), 0);
+    EXPECT_TRUE(Connected());
+    EXPECT_EQ(TimesAsked(Msg::RestorePointsNotWritten), 0); // said in the question
+
+    dialogs.fileAnswers.push_back(WriteImage(SmallImage()));
+    dialogs.messageAnswers = {mrYes, mrYes}; // the update; without a point
+    UpdateButton().Click();
+    EXPECT_EQ(askedWithoutPoint(), 2);
+    EXPECT_EQ(TimesAsked(Msg::FirmwareUpdated), 1);
+    EXPECT_TRUE(QFileInfo::exists(record.filePath(QStringLiteral("args"))));
+    EXPECT_TRUE(
+        QDir(UnitsFolder(userDir.path())).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
+    ExpectEndStepsDone();
 }
 
 TEST_F(FirmwareUpdateWithStandIn, refusedOrCancelled_leavesLinkOpenAndAvrdudeUnstarted) {

@@ -23,10 +23,9 @@ using qvtest::WaitFor;
 class RestorePointsWithGcu : public qvtest::WindowWithGcu {
   protected:
     RestorePointsPage& Page() const { return form->RestorePoints(); }
-    // The simulated GCU on a pseudo-terminal has no USB serial number: its
-    // points are kept by PCB version and firmware.
+    // The first unit seen is a unit of its own, named without a question.
     RestorePointStore Store() const {
-        return RestorePointStore(UnitsFolder(data.UserPath()) + "/pcb-4.3-fw-5.0.9");
+        return RestorePointStore(UnitsFolder(data.UserPath()) + "/unit-0001");
     }
     QVector<TCommandRecord> Records(const RestorePointInfo& point) const {
         const auto read = Store().Read(point);
@@ -93,7 +92,7 @@ class RestorePointsWithGcu : public qvtest::WindowWithGcu {
 
 TEST_F(RestorePointsWithGcu, download_takesOnePointOfExactlyWhatTheUnitHolds_thatLoadConfigOpens) {
     ConnectAndRead();
-    EXPECT_EQ(Page().ConnectedUnitKey(), "pcb-4.3-fw-5.0.9");
+    EXPECT_EQ(Page().ConnectedUnitKey(), "unit-0001");
     const QVector<RestorePointInfo> points = Store().List();
     ASSERT_EQ(points.size(), 1);
     EXPECT_EQ(points[0].reason, RestoreReason::Downloaded);
@@ -193,7 +192,7 @@ TEST_F(RestorePointsWithGcu,
 
     ShowRestorePage();
     ASSERT_EQ(Page().HistoryPoints().size(), 3);
-    EXPECT_EQ(Page().ShownUnitKey(), "pcb-4.3-fw-5.0.9");
+    EXPECT_EQ(Page().ShownUnitKey(), "unit-0001");
     form->Control<TStringGrid>("SGRestorePointsHistory").SetRow(2); // the stored point
     const Comparison& comparison = Page().CurrentComparison();
     ASSERT_TRUE(comparison.present[2]);

@@ -2,6 +2,7 @@
 // batches: every entry is still selected and marked as the run goes, but the
 // grid is painted a few times a second instead of once for each entry, and
 // the window shows the final state after every way the run can end.
+#include "device/ConfigDump.h"
 #include "support/WindowFixtures.h"
 #include "translation/MessageNumbers.h"
 
@@ -43,14 +44,16 @@ class TransmitAllPainting : public qvtest::WindowWithGcu {
     // machine busy with other work does not end a whole run early.
     void ConfigureLimits(LinkExchange::Limits& limits) override { limits.anyPiece = 1500ms; }
 
-    // Every parameter a control shows and the GCU takes, as an "L" entry with
+    // Every parameter a control shows and the GCU (PCB 4.3) takes, as an "L" entry with
     // the value the window shows (as a configuration file loads them).
     int LoadWritableParameters() {
         form->Sequence.ClearAll();
         int place = 0;
         for (int id = 1; id <= CommandCount && place < SequenceCount; ++id) {
             const TCommandRecord& row = form->Commands[id];
-            if (row.WriteToGCUID <= 0 || row.SenderName1.isEmpty())
+            // Parameters the unit's PCB does not have are never sent.
+            if (row.WriteToGCUID <= 0 || row.SenderName1.isEmpty() ||
+                !IsVisibleOnPcb(row, form->PCBVersionGLOB))
                 continue;
             TSequenceRecord& entry = form->Sequence[++place];
             entry.CommandID = id;
