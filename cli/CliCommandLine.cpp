@@ -37,6 +37,12 @@ struct CliOptions {
         QStringLiteral("Seconds to wait for the unit's answers (as the window waits when not "
                        "given)."),
         QStringLiteral("SECONDS")};
+    QCommandLineOption unit{
+        QStringLiteral("unit"),
+        QStringLiteral("Which unit known by name is on the link, where the units known on this "
+                       "computer cannot tell it (the window would ask); a name no unit has files "
+                       "it as a new unit."),
+        QStringLiteral("NAME")};
     QCommandLineOption seconds{QStringLiteral("seconds"),
                                QStringLiteral("monitor: stop after N seconds (else on Ctrl+C)."),
                                QStringLiteral("N")};
@@ -50,7 +56,7 @@ struct CliOptions {
                                QStringLiteral("Show the version and exit.")};
 
     void AddTo(QCommandLineParser& parser, const CliSubcommand* only = nullptr) {
-        parser.addOptions({port, json, yes, dataDir, log, timeout});
+        parser.addOptions({port, json, yes, dataDir, log, timeout, unit});
         if (!only || QLatin1String(only->name) == QLatin1String("monitor"))
             parser.addOptions({seconds, record});
         parser.addOptions({help, version});
@@ -226,6 +232,9 @@ CliParse ParseCliCommandLine(const QStringList& arguments) {
     if (parser.isSet(o.dataDir) && !QFileInfo(request.dataDir).isDir())
         return UsageError(
             QStringLiteral("--data-dir: \"%1\" is not a folder").arg(request.dataDir));
+    request.unitName = parser.value(o.unit).trimmed();
+    if (parser.isSet(o.unit) && request.unitName.isEmpty())
+        return UsageError(QStringLiteral("--unit needs a name"));
     request.logFile = parser.value(o.log);
     if (parser.isSet(o.log) && request.logFile.isEmpty())
         return UsageError(QStringLiteral("--log needs a file name"));

@@ -38,6 +38,7 @@ struct CliRequest {
     bool yes = false;
     QString dataDir;
     QString logFile;
+    QString unitName; // --unit: the unit on the link where it cannot be told
     std::optional<double> timeoutSeconds;
     std::optional<int> seconds; // monitor
     QString recordFile;         // monitor

@@ -43,7 +43,10 @@ CliUnit::CliUnit(const CliRequest& request, QTextStream& err)
         session_.SetLimits(limits);
     }
     link_ = std::make_unique<SerialUnitLink>(session_);
-    keeper_ = std::make_unique<RestorePointKeeper>(session_, UserRestorePointPlaces());
+    // Points are filed under the units known by name, as the window files them.
+    RestorePointKeeper::Places places = UserRestorePointPlaces();
+    places.userDataFolder = [] { return UserDataFolder(); };
+    keeper_ = std::make_unique<RestorePointKeeper>(session_, places);
     QObject::connect(keeper_.get(), &RestorePointKeeper::failed,
                      [this](const DetailPhrase& reason) {
                          // Once a run: everything else goes on.
@@ -135,10 +138,13 @@ CliExit CliUnit::Connect() {
 }
 
 CliExit CliUnit::Download() {
-    UnitSession::Request scope(session_);
-    const ReadOutcome outcome = session_.Download();
+    ReadOutcome outcome;
+    {
+        UnitSession::Request scope(session_);
+        outcome = session_.Download();
+    }
     if (outcome.Ok())
-        return CliExit::Done;
+        return SettleWhichUnit();
     QString text = EnglishText(WhyNotRead(outcome));
     if (session_.AnnouncedFirmware().isEmpty() && outcome.malformed.isEmpty())
         text = CliText(Msg::CliNoAnnouncement)
@@ -156,32 +162,64 @@ int CliUnit::UnitRpmFactor() {
                 : session_.RPMFactor();
 }
 
+// Where the units known on this computer cannot tell the unit on the link
+// (the window would ask), --unit says which it is. Without it nothing is
+// written: the points a write keeps first could not be filed.
+CliExit CliUnit::SettleWhichUnit() {
+    UnitRecognizer* recognizer = keeper_->Recognizer();
+    if (!recognizer)
+        return CliExit::Done;
+    // A unit the known units tell is that unit: --unit may only say so.
+    if (!recognizer->AskingWhich()) {
+        const QString& known = session_.UnitName();
+        if (request_.unitName.isEmpty() || known.isEmpty() ||
+            known.compare(request_.unitName, Qt::CaseInsensitive) == 0)
+            return CliExit::Done;
+        Say(CliText(Msg::CliUnitKnownOtherwise).arg(known, request_.unitName));
+        return CliExit::Usage;
+    }
+    if (!request_.unitName.isEmpty()) {
+        try {
+            QString key;
+            for (const KnownUnit& known : UnitRegistry(UserDataFolder()).Load())
+                if (known.name.compare(request_.unitName, Qt::CaseInsensitive) == 0)
+                    key = known.key;
+            if (key.isEmpty())
+                recognizer->ChooseNew(request_.unitName);
+            else
+                recognizer->Choose(key);
+        } catch (const QvException& refused) {
+            Say(QStringLiteral("--unit: ") + refused.Message());
+            return CliExit::Usage;
+        }
+        return CliExit::Done;
+    }
+    QStringList names;
+    for (const UnitCandidate& candidate : recognizer->Candidates())
+        names << candidate.name;
+    const QString candidates = names.join(QStringLiteral(", "));
+    if (request_.subcommand->writes) {
+        Say(CliText(Msg::CliWhichUnitBeforeWriting).arg(candidates));
+        return CliExit::Usage;
+    }
+    Say(CliText(Msg::CliWhichUnitPointsNotKept).arg(candidates));
+    return CliExit::Done;
+}
+
 CliUnitName CliUnit::Recognise() {
     CliUnitName named;
-    const std::optional<UnitReading>& unit = session_.Unit();
-    if (!unit)
-        return named;
-    UnitRegistry registry(UserDataFolder());
-    FreshUnitReading fresh;
-    fresh.adapterSerial = session_.LinkIdentity().usbSerial;
-    fresh.pcb = unit->pcbText;
-    fresh.firmware = unit->firmware;
-    fresh.reboots = unit->reboots;
-    fresh.values = ColumnOfRecords(
-        UnitConfigRecords(session_.Commands(), unit->pcbVersion, unit->values, UnitRpmFactor()));
-    const UnitRecognition recognition = RecognizeUnit(UnitsToRecognize(registry), fresh);
-    if (recognition.recognised && !recognition.candidates.isEmpty()) {
+    if (!session_.UnitName().isEmpty()) {
         named.recognised = true;
-        named.key = recognition.key;
-        named.name = recognition.candidates.first().name;
+        named.key = session_.UnitKey();
+        named.name = session_.UnitName();
         return named;
     }
-    for (const UnitCandidate& candidate : recognition.candidates)
-        named.candidates << candidate.name;
+    if (const UnitRecognizer* recognizer = keeper_->Recognizer())
+        for (const UnitCandidate& candidate : recognizer->Candidates())
+            named.candidates << candidate.name;
     return named;
 }
 
 QString CliUnit::UnitNameForHeader() {
-    const CliUnitName named = Recognise();
-    return named.recognised ? named.name : keeper_->ConnectedUnitKey();
+    return Recognise().name;
 }

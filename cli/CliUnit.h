@@ -57,8 +57,8 @@ class CliUnit {
     // The RPM factor the unit's own values give.
     int UnitRpmFactor();
 
-    // Which known unit this is, as the unit registry tells it from the last
-    // reading (never a question: candidates where it cannot tell).
+    // Which known unit this is, as the unit registry tells it from the first
+    // reading on the link (never a question: candidates where it cannot tell).
     CliUnitName Recognise();
     // The header a configuration text of the unit's values carries.
     QString UnitNameForHeader();
@@ -68,6 +68,10 @@ class CliUnit {
     QTextStream& Err() { return err_; }
 
   private:
+    // The unit on the link that the known units cannot tell: --unit names
+    // it; without, a write is refused and a reading's points are not kept.
+    CliExit SettleWhichUnit();
+
     const CliRequest& request_;
     QTextStream& err_;
     QString prefix_;

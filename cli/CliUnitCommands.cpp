@@ -656,6 +656,12 @@ CliExit Flash(CliUnit& unit, const CliRequest& request, QTextStream& out, QTextS
     }
     if (!result)
         return CliExit::NotVerified;
+    // Read once more on the reopened link: the unit stays the unit known by
+    // name that was updated, now with its new firmware.
+    if (unit.Link().IsOpen()) {
+        UnitSession::Request scope(session);
+        session.ReadSilently();
+    }
     QStringList lines{CliText(Msg::FirmwareUpdated)};
     lines << (result->bytesWritten ? CliText(Msg::FirmwareBytesWritten).arg(*result->bytesWritten)
                                    : CliText(Msg::FirmwareBytesNotReported));
@@ -721,11 +727,12 @@ CliExit RunUnitSubcommand(const CliRequest& request, QTextStream& out, QTextStre
     CliExit exit = unit.Connect();
     if (exit != CliExit::Done)
         return exit;
-    if (name == QLatin1String("flash"))
-        return Flash(unit, request, out, err);
+    // Read first: the unit is known by name before anything is written to it.
     exit = unit.Download();
     if (exit != CliExit::Done)
         return exit;
+    if (name == QLatin1String("flash"))
+        return Flash(unit, request, out, err);
     if (name == QLatin1String("info"))
         return Info(unit, request, out);
     if (name == QLatin1String("backup"))

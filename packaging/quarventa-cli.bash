@@ -15,7 +15,7 @@ _quarventa_cli() {
     cur="${COMP_WORDS[COMP_CWORD]}"
     prev="${COMP_WORDS[COMP_CWORD-1]}"
     local subcommands="ports info backup diff get set restore monitor flash"
-    local options="--port --json --yes --data-dir --log --timeout --help --version"
+    local options="--port --json --yes --data-dir --log --timeout --unit --help --version"
 
     case "$prev" in
         --port)
@@ -31,7 +31,7 @@ _quarventa_cli() {
         --record)
             COMPREPLY=($(compgen -f -X '!*.[cC][sS][vV]' -- "$cur") $(compgen -d -- "$cur"))
             return ;;
-        --timeout | --seconds)
+        --timeout | --seconds | --unit)
             return ;;
     esac
 
@@ -39,7 +39,7 @@ _quarventa_cli() {
     for ((i = 1; i < COMP_CWORD; i++)); do
         word="${COMP_WORDS[i]}"
         case "$word" in
-            --port | --data-dir | --log | --timeout | --seconds | --record) ((i++)) ;;
+            --port | --data-dir | --log | --timeout | --seconds | --record | --unit) ((i++)) ;;
             -*) ;;
             *) subcommand="$word"; break ;;
         esac

@@ -141,6 +141,7 @@ constexpr int PhraseCommandsLineColumns = 125;  // %1 columns, %2 needed
 constexpr int PhraseCommandsCell = 126;         // %1 column, %2 its name, %3 what is wrong
 constexpr int PhraseNotWholeRecords = 127;      // %1 file, %2 bytes
 constexpr int PhraseFarTooManyRecords = 128;    // %1 file, %2 bytes
+constexpr int CliUnitKnownOtherwise = 129;      // %1 the unit's name, %2 the name given
 
 // Unusable files, values outside their limits (130 to 149)
 constexpr int CommandTableUnusable = 130;    // + path, then 131, line, ": " and what is wrong
@@ -287,4 +288,6 @@ constexpr int CliSentAsFileHolds = 274; // + the values
 constexpr int CliNoLiveValues = 275;
 constexpr int CliPointKept = 276; // + folder
 constexpr int CliYesNo = 277;     // after a question
+constexpr int CliWhichUnitBeforeWriting = 278; // %1 the known units it could be
+constexpr int CliWhichUnitPointsNotKept = 279; // %1 the known units it could be
 } // namespace Msg

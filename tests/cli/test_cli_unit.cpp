@@ -12,6 +12,7 @@
 #include "model/ConfigText.h"
 #include "model/LiveRecording.h"
 #include "model/RestorePoints.h"
+#include "model/UnitRegistry.h"
 #include "serial/PortListing.h"
 #include "util/ProgramPaths.h"
 
@@ -52,13 +53,7 @@ class UnitOnPty : public ::testing::Test {
         TPortListingOptions listing;
         listing.sysfsRoot = folder.filePath("sysfs");
         SetPortListingOptions(listing);
-        GcuSimulatorOptions options;
-        options.commandsFile = QStringLiteral(QV_BINARY_DIR "/CFG/Commands.CSV");
-        options.stateFile = folder.filePath("gcu-state.txt");
-        options.linkPath = folder.filePath("gcu");
-        options.bootWindowMs = BootWindowMs();
-        options.baudRate = 0;
-        options.statusLinesPerSecond = 50;
+        const GcuSimulatorOptions options = SimulatorOptions();
         gcu = std::make_unique<GcuSimulator>(options);
         gcu->start();
         port = options.linkPath;
@@ -71,6 +66,16 @@ class UnitOnPty : public ::testing::Test {
         SetUserDataFolder(QString());
     }
     virtual int BootWindowMs() const { return 200; }
+    GcuSimulatorOptions SimulatorOptions() const {
+        GcuSimulatorOptions options;
+        options.commandsFile = QStringLiteral(QV_BINARY_DIR "/CFG/Commands.CSV");
+        options.stateFile = folder.filePath("gcu-state.txt");
+        options.linkPath = folder.filePath("gcu");
+        options.bootWindowMs = BootWindowMs();
+        options.baudRate = 0;
+        options.statusLinesPerSecond = 50;
+        return options;
+    }
     // The ports offered as GCU adapters, as auto-connect finds them.
     static void ListPorts(const QStringList& paths) {
         QStringList entries;
@@ -438,6 +443,57 @@ TEST_F(UnitOnPty, portChoiceAndQuestions_followTheWindowsRulesWithoutAsking) {
     }
 }
 
+// Another unit of the same board and firmware on the same link, its reboot
+// counter lower than the known unit's: the known units cannot tell which it
+// is. Nothing is written to it and its points are not filed under the known
+// unit until --unit names it; then they are filed under that name.
+TEST_F(UnitOnPty, unitTheKnownUnitsCannotTell_getsNothingWrittenUntilUnitNamesIt) {
+    // Each run opens the port, and each opening reboots the unit: the other
+    // unit's counter stays below this one's over the runs that follow.
+    for (int run = 0; run < 6; ++run) {
+        const CliRun first = RunCliWith({"info"});
+        ASSERT_EQ(first.exit, CliExit::Done) << qPrintable(first.err);
+    }
+    const QStringList known = KnownUnitKeys(UserDataFolder());
+    ASSERT_EQ(known.size(), 1);
+    const QStringList pointsOfFirst = PointReasons();
+
+    gcu->stop();
+    GcuSimulatorOptions options = SimulatorOptions();
+    options.stateFile = folder.filePath("other-gcu-state.txt");
+    options.rebootCounter = 0;
+    gcu = std::make_unique<GcuSimulator>(options);
+    gcu->start();
+
+    const CliRun read = RunCliWith({"get", "MINVBATT"});
+    EXPECT_EQ(read.exit, CliExit::Done) << qPrintable(read.err);
+    EXPECT_EQ(read.err.count(u'\n'), 1) << qPrintable(read.err);
+    EXPECT_TRUE(read.err.contains("--unit")) << qPrintable(read.err);
+    const CliRun refused = RunCliWith({"set", "MINVBATT=12", "--yes"});
+    EXPECT_EQ(refused.exit, CliExit::Usage) << qPrintable(refused.err);
+    const QList<QByteArray> frames = gcu->ReceivedFrames();
+    ASSERT_FALSE(frames.isEmpty());
+    EXPECT_TRUE(std::none_of(frames.begin(), frames.end(), IsWrite));
+    EXPECT_EQ(KnownUnitKeys(UserDataFolder()), known);
+    EXPECT_EQ(PointReasons(), pointsOfFirst);
+
+    const CliRun named = RunCliWith({"set", "MINVBATT=12", "--yes", "--unit", "Kart 7"});
+    EXPECT_EQ(named.exit, CliExit::Done) << qPrintable(named.err);
+    EXPECT_EQ(Stored(MinimumBattery), 12);
+    const QStringList now = KnownUnitKeys(UserDataFolder());
+    ASSERT_EQ(now.size(), 2);
+    const QString kart = now.value(now.indexOf(known.first()) == 0 ? 1 : 0);
+    EXPECT_EQ(UnitRegistry(UserDataFolder()).Find(kart).value_or(KnownUnit{}).name, "Kart 7");
+    EXPECT_FALSE(RestorePointStore(UnitsFolder(UserDataFolder()) + u'/' + kart).List().isEmpty());
+    // Named once, it is known by name at the next run without --unit, and
+    // another name for it does nothing.
+    const CliRun again = RunCliWith({"info"});
+    EXPECT_TRUE(again.out.contains("Kart 7")) << qPrintable(again.out + again.err);
+    const CliRun otherName = RunCliWith({"set", "MINVBATT=13", "--yes", "--unit", "Unit 1"});
+    EXPECT_EQ(otherName.exit, CliExit::Usage) << qPrintable(otherName.err);
+    EXPECT_EQ(Stored(MinimumBattery), 12);
+}
+
 // The programmer needs the boot loader's whole pause after the port opens.
 class UnitWithBootLoader : public UnitOnPty {
   protected:
@@ -467,6 +523,11 @@ TEST_F(UnitWithBootLoader, flash_programsTheImageAfterARestorePoint_andReportsTh
     EXPECT_TRUE(result.value("verified").toBool());
     EXPECT_TRUE(PointReasons().contains(RestoreReason::BeforeFirmwareUpdate));
     EXPECT_EQ(gcu->FirmwareVersion(), "5.1.2");
+    // The update keeps the unit: one unit, known with its new firmware.
+    const QStringList units = KnownUnitKeys(UserDataFolder());
+    ASSERT_EQ(units.size(), 1);
+    EXPECT_EQ(UnitRegistry(UserDataFolder()).Find(units.first()).value_or(KnownUnit{}).firmware,
+              "5.1.2");
 
     QFile broken(folder.filePath("broken.hex"));
     ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
