@@ -382,16 +382,24 @@ QString UnitsPage::NameProblemText(UnitNameProblem problem, const QString& name)
     return {};
 }
 
-void UnitsPage::RenameSelected() {
+// The one unit selected, as the registry knows it now: none when none or
+// several are selected, or when it went meanwhile (the list is refreshed).
+std::optional<KnownUnit> UnitsPage::OnlySelectedUnit(const UnitRegistry& registry) {
     const std::optional<QString> key = OnlySelected();
     if (!key)
-        return;
-    UnitRegistry registry = Registry();
-    const std::optional<KnownUnit> unit = registry.Find(*key);
-    if (!unit) {
+        return std::nullopt;
+    std::optional<KnownUnit> unit = registry.Find(*key);
+    if (!unit)
         Refresh();
+    return unit;
+}
+
+void UnitsPage::RenameSelected() {
+    UnitRegistry registry = Registry();
+    const std::optional<KnownUnit> unit = OnlySelectedUnit(registry);
+    if (!unit)
         return;
-    }
+    const QString& key = unit->key;
     QString name = unit->name;
     QString caption = form_.Control<TButton>(QStringLiteral("BUnitsRename")).Caption();
     while (caption.endsWith(u'.'))
@@ -401,13 +409,13 @@ void UnitsPage::RenameSelected() {
     name = UnitRegistry::NormalizedName(name);
     if (name == unit->name)
         return;
-    if (const UnitNameProblem problem = registry.CheckName(name, *key);
+    if (const UnitNameProblem problem = registry.CheckName(name, key);
         problem != UnitNameProblem::None) {
         ShowMessage(NameProblemText(problem, name), TMsgDlgType::mtWarning);
         return;
     }
     try {
-        registry.Rename(*key, name);
+        registry.Rename(key, name);
     } catch (const QvException& error) {
         ReportNotChanged(form_.ReasonText(error));
     }
@@ -452,16 +460,12 @@ void UnitsPage::ShowHistoryOfSelected() {
 }
 
 void UnitsPage::ExportNewestOfSelected() {
-    const std::optional<QString> key = OnlySelected();
-    if (!key)
-        return;
     UnitRegistry registry = Registry();
-    const std::optional<KnownUnit> unit = registry.Find(*key);
-    if (!unit) {
-        Refresh();
+    const std::optional<KnownUnit> unit = OnlySelectedUnit(registry);
+    if (!unit)
         return;
-    }
-    const auto newest = registry.Newest(*key);
+    const QString& key = unit->key;
+    const auto newest = registry.Newest(key);
     if (!newest) {
         ShowMessage(form_.TranslateString(Msg::UnitsNoIntactPoint).arg(unit->name));
         return;
@@ -475,7 +479,7 @@ void UnitsPage::ExportNewestOfSelected() {
     if (!dialog.Execute() || dialog.FileName.isEmpty())
         return;
     // A file that cannot be written reaches the general error report.
-    const std::optional<RestorePointInfo> point = registry.ExportNewest(*key, dialog.FileName);
+    const std::optional<RestorePointInfo> point = registry.ExportNewest(key, dialog.FileName);
     if (!point) {
         ShowMessage(form_.TranslateString(Msg::UnitsNoIntactPoint).arg(unit->name));
         return;
@@ -487,15 +491,11 @@ void UnitsPage::ExportNewestOfSelected() {
 }
 
 void UnitsPage::DeleteSelected() {
-    const std::optional<QString> key = OnlySelected();
-    if (!key)
-        return;
     UnitRegistry registry = Registry();
-    const std::optional<KnownUnit> unit = registry.Find(*key);
-    if (!unit) {
-        Refresh();
+    const std::optional<KnownUnit> unit = OnlySelectedUnit(registry);
+    if (!unit)
         return;
-    }
+    const QString& key = unit->key;
     if (!AskYesNo(form_.TranslateString(Msg::UnitsDeleteQuestion)
                       .arg(unit->name)
                       .arg(unit->pointCount)
@@ -504,7 +504,7 @@ void UnitsPage::DeleteSelected() {
         return;
     QString movedTo;
     try {
-        movedTo = registry.Delete(*key);
+        movedTo = registry.Delete(key);
     } catch (const QvException& error) {
         ReportNotChanged(form_.ReasonText(error));
         Refresh();

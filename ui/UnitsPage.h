@@ -58,6 +58,7 @@ class UnitsPage : public QObject {
     void WireControls();
     bool PageInFront() const;
     std::optional<QString> OnlySelected();
+    std::optional<KnownUnit> OnlySelectedUnit(const UnitRegistry& registry);
     void FillGrid();
     void FillBaselineBox();
     void ShowBaselineLabel();
