@@ -9,8 +9,38 @@
 #include "ui/UnitMain.h"
 #include "ui/UnitQuestion.h"
 
+#include <QEvent>
+#include <functional>
+
 namespace {
 const QString UnitLabelName = QStringLiteral("LUnitOnLink");
+
+// Runs Refit whenever the watched widget changes its size.
+class RefitOnResize : public QObject {
+  public:
+    RefitOnResize(QWidget* watched, std::function<void()> refit)
+        : QObject(watched), refit_(std::move(refit)) {
+        watched->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Resize)
+            refit_();
+        return false;
+    }
+
+  private:
+    std::function<void()> refit_;
+};
+
+// The line on one line in the room beside the tabs: whole where it fits,
+// else the name alone, shortened at its end where even that does not fit.
+QString FittedUnitLine(const QLabel& label, const QString& text, const QString& name) {
+    const QFontMetrics metrics = label.fontMetrics();
+    const int room = label.width() - 2;
+    if (room <= 0 || metrics.horizontalAdvance(text) <= room)
+        return text;
+    return metrics.elidedText(name.isEmpty() ? text : name, Qt::ElideRight, room);
+}
 } // namespace
 
 void TFormMain::WireUnitHandlers() {
@@ -27,6 +57,8 @@ void TFormMain::WireUnitHandlers() {
     });
     connect(&Session, &UnitSession::linkOpened, unitQuestion_, &QDialog::hide);
     if (auto* label = Find<TLabel>(UnitLabelName)) {
+        label->setWordWrap(false);
+        new RefitOnResize(label, [this] { ShowUnitOnLink(); });
         // While the question waits, the line brings it back.
         label->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
         label->setOpenExternalLinks(false);
@@ -57,10 +89,11 @@ void TFormMain::ShowUnitOnLink() {
         return;
     const QString text = UnitOnLinkText();
     const bool asking = !text.isEmpty() && Session.UnitName().isEmpty();
+    const QString shown = FittedUnitLine(*label, text, Session.UnitName());
     // The name is the user's own text, never markup.
     label->setTextFormat(asking ? Qt::RichText : Qt::PlainText);
-    label->SetCaption(asking ? QStringLiteral("<a href=\"unit\">%1</a>").arg(text.toHtmlEscaped())
-                             : text);
+    label->SetCaption(asking ? QStringLiteral("<a href=\"unit\">%1</a>").arg(shown.toHtmlEscaped())
+                             : shown);
     label->setToolTip(text);
 }
 

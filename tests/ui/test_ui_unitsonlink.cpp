@@ -14,6 +14,7 @@
 #include "ui/RestorePointsPage.h"
 #include "ui/UnitQuestion.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -187,6 +188,19 @@ TEST_F(UnitsOnLink, nextUnitOnTheSamePath_isTakenForTheUnitItIs_askedWhenNotClea
         EXPECT_EQ(UnitLine(), UnitLineFor(form->Session.UnitName()));
         EXPECT_EQ(UnitNames().size(), units);
         EXPECT_EQ(TimesAsked(Msg::RestorePointsNotWritten), 0);
+    }
+    // In every language the line stays on one line in the room beside the
+    // tabs: whole, or the name alone; the whole line is its hint.
+    const auto& line = form->Control<TLabel>(QStringLiteral("LUnitOnLink"));
+    const QString name = form->Session.UnitName();
+    for (const char* language : {"BTranslateItalian", "BTranslateFrench", "BTranslateSpanish",
+                                 "BTranslateGerman", "BTranslateEnglish"}) {
+        Button(language).click();
+        QApplication::processEvents();
+        EXPECT_TRUE(UnitLine() == UnitLineFor(name) || UnitLine() == name)
+            << language << ": " << qPrintable(UnitLine());
+        EXPECT_LE(line.fontMetrics().horizontalAdvance(UnitLine()), line.width()) << language;
+        EXPECT_EQ(line.toolTip(), UnitLineFor(name)) << language;
     }
     SaveShot(QStringLiteral("unit-line"));
 }
