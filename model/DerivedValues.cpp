@@ -39,13 +39,17 @@ bool IsRPMParameter(const TCommandRecord& row) {
     return row.MeasureUnitFW == QLatin1String("Hz") && row.MeasureUnitSW == QLatin1String("RPM");
 }
 
-bool ReexpressRPMParameter(TCommandRecord& row, int factor) {
+void SetRPMScale(TCommandRecord& row, int factor) {
     row.FWtoSWFactor = factor;
-    row.ActualValueFW = RoundHalfToEven(row.ActualValueSW / factor);
     row.StepValueSW = factor;
     // The display limits say what the GCU's limits are in RPM at this factor.
     row.MinValueSW = row.MinValueFW * factor;
     row.MaxValueSW = row.MaxValueFW * factor;
+}
+
+bool ReexpressRPMParameter(TCommandRecord& row, int factor) {
+    SetRPMScale(row, factor);
+    row.ActualValueFW = RoundHalfToEven(row.ActualValueSW / factor);
     // The display value snaps to a whole multiple of the firmware value, so
     // that it says what the GCU will hold.
     const double oldValue = RoundHalfToEven(row.ActualValueSW);

@@ -24,6 +24,9 @@ int RPMFactorOfTable(const CommandTable& table);
 // Commands whose GCU value is a frequency shown as RPM.
 bool IsRPMParameter(const TCommandRecord& row);
 
+// An RPM row's scaling, step and display limits at Factor (the GCU's limits
+// in RPM); its values are left as they are.
+void SetRPMScale(TCommandRecord& row, int factor);
 // Re-expresses an RPM row with Factor: its firmware value, scaling, step and
 // display limits follow the factor, and its display value snaps to what the
 // firmware value can express. Returns true when the display value changed.

@@ -36,10 +36,7 @@ CommandTable TableWithUnitValues(const CommandTable& table, const UnitValues& un
         TCommandRecord& row = copy[id];
         if (!IsRPMParameter(row))
             continue;
-        row.FWtoSWFactor = rpmFactor;
-        row.StepValueSW = rpmFactor;
-        row.MinValueSW = row.MinValueFW * rpmFactor;
-        row.MaxValueSW = row.MaxValueFW * rpmFactor;
+        SetRPMScale(row, rpmFactor);
     }
     for (auto it = unit.fw.cbegin(); it != unit.fw.cend(); ++it) {
         if (!CommandTable::IsValidId(it.key()))

@@ -5,9 +5,9 @@
 #include "util/Exceptions.h"
 #include "util/UnitUtils.h"
 
+#include <QSet>
 #include <algorithm>
 #include <cmath>
-#include <QSet>
 
 namespace {
 
@@ -316,12 +316,10 @@ void WorkingCopy::ApplyTimingRule(const TimingGroupIds& group, int changedId) {
     if (group.copy != 0 && changedId == group.preload &&
         ShownText(group.copy) != ShownText(group.preload))
         WriteShown(group.copy, ShownValue(group.preload), 0, EditNoticeReason::CoupledTiming);
-    const TimingGroup values{RoundedInt(ShownValue(group.preload)),
-                             RoundedInt(ShownValue(group.cut)),
-                             RoundedInt(ShownValue(group.timeout)),
-                             RoundedInt(commands_[group.timeout].MaxValueSW)};
-    const TimingCorrection correction =
-        CoupledTimingCorrection(values, RoleIn(group, changedId));
+    const TimingGroup values{
+        RoundedInt(ShownValue(group.preload)), RoundedInt(ShownValue(group.cut)),
+        RoundedInt(ShownValue(group.timeout)), RoundedInt(commands_[group.timeout].MaxValueSW)};
+    const TimingCorrection correction = CoupledTimingCorrection(values, RoleIn(group, changedId));
     const int cause = userCommand_ > 0 ? userCommand_ : changedId;
     if (correction.cut)
         WriteShown(group.cut, *correction.cut, cause, EditNoticeReason::CoupledTiming);
@@ -354,9 +352,8 @@ void WorkingCopy::CalculateRatioRPM(bool onlyWherePending) {
             !StrIsOnlyNumbers(belowText))
             continue;
         const int limiter = RoundedInt(ShownValue(RPMLimiter));
-        if (const std::optional<qint64> limit =
-                ::DownShiftLimit(limiter, DisplayTextToFloat(belowText),
-                                 DisplayTextToFloat(ratioText), rpmFactor_))
+        if (const std::optional<qint64> limit = ::DownShiftLimit(
+                limiter, DisplayTextToFloat(belowText), DisplayTextToFloat(ratioText), rpmFactor_))
             WriteShown(DownShiftLimit(gear), double(*limit), 0, EditNoticeReason::GcuStep);
     }
 }
@@ -385,16 +382,13 @@ bool WorkingCopy::HasPendingChange(int id) const {
 // the new factor, and a GCU value that changes is a change to send, shown or
 // not.
 void WorkingCopy::SetRPMFactor() {
-    rpmFactor_ = RPMFactorFor(ShownValue(WorkingIds::RPMDivisor),
-                              ShownValue(WorkingIds::RPMTimes2));
+    rpmFactor_ =
+        RPMFactorFor(ShownValue(WorkingIds::RPMDivisor), ShownValue(WorkingIds::RPMTimes2));
     for (int id = 1; id <= CommandCount; ++id) {
         TCommandRecord& row = commands_[id];
         if (!IsRPMParameter(row))
             continue;
-        row.FWtoSWFactor = rpmFactor_;
-        row.StepValueSW = rpmFactor_;
-        row.MinValueSW = row.MinValueFW * rpmFactor_;
-        row.MaxValueSW = row.MaxValueFW * rpmFactor_;
+        SetRPMScale(row, rpmFactor_);
         const double fw = RoundHalfToEven(ShownValue(id) / rpmFactor_);
         const double snapped = fw * rpmFactor_;
         if (ShownTextOf(row, snapped) != ShownText(id)) {
@@ -420,8 +414,8 @@ bool WorkingCopy::Step(int id, bool up) {
         const std::optional<double> next = DecimalSpinStep(row, up);
         if (!next)
             return false;
-        WriteShown(id, RealToFixedDec(*next * row.FWtoSWFactor, std::max(0, row.DigitsValueSW)),
-                   0, EditNoticeReason::GcuStep);
+        WriteShown(id, RealToFixedDec(*next * row.FWtoSWFactor, std::max(0, row.DigitsValueSW)), 0,
+                   EditNoticeReason::GcuStep);
     } else {
         return false;
     }
@@ -584,16 +578,13 @@ QVector<int> WorkingCopy::TakeUnitValues(const UnitValues& values) {
             return FWValueToSWValue(commands_, id, values.fw.value(id), rpmFactor_);
         return commands_[id].ActualValueSW;
     };
-    rpmFactor_ = RPMFactorFor(unitDisplay(WorkingIds::RPMDivisor),
-                              unitDisplay(WorkingIds::RPMTimes2));
+    rpmFactor_ =
+        RPMFactorFor(unitDisplay(WorkingIds::RPMDivisor), unitDisplay(WorkingIds::RPMTimes2));
     for (int id = 1; id <= CommandCount; ++id) {
         TCommandRecord& row = commands_[id];
         if (!IsRPMParameter(row))
             continue;
-        row.FWtoSWFactor = rpmFactor_;
-        row.StepValueSW = rpmFactor_;
-        row.MinValueSW = row.MinValueFW * rpmFactor_;
-        row.MaxValueSW = row.MaxValueFW * rpmFactor_;
+        SetRPMScale(row, rpmFactor_);
     }
     QVector<int> shown;
     for (auto it = values.fw.cbegin(); it != values.fw.cend(); ++it) {

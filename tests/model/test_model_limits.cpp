@@ -9,6 +9,7 @@
 #include "model/SequenceController.h"
 #include "model/UnitValues.h"
 #include "support/CommandRows.h"
+#include "support/ModelFixtures.h"
 #include "util/StringGridModel.h"
 #include "util/UnitUtils.h"
 
@@ -96,18 +97,6 @@ TEST(ParameterWrite, framesOnlyValuesInsideTheLimits) {
 
 namespace {
 
-class NullView : public SequenceView {
-  public:
-    void SetControlColor(const QString&, const QString&, quint32) override {}
-    void WriteControlValues(const QVector<ControlValueWrite>&) override {}
-    int CurrentPageIndex() const override { return 0; }
-    void ShowPage(int) override {}
-    void SetGridSelectedRow(int) override {}
-    StringGridModel& SequenceGrid() override { return grid; }
-    void EnableControls() override {}
-    StringGridModel grid{6, 201};
-};
-
 class GuardedSequence : public ::testing::Test {
   protected:
     GuardedSequence() : controller(sequence, commands, view) {
@@ -131,7 +120,7 @@ class GuardedSequence : public ::testing::Test {
 
     CommandTable commands;
     ChangeSequence sequence;
-    NullView view;
+    qvtest::NullSequenceView view;
     SequenceController controller;
 };
 
